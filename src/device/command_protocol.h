@@ -1,0 +1,49 @@
+#pragma once
+// Block transfers built on HidSession::ExchangeReports: every request is a
+// 64-byte buffer whose byte 0 is the command code and byte 1 the block index
+// or argument.
+#include "canbus/can_frame_record.h"
+#include "device/hid_session.h"
+#include "records/settings_record.h"
+#include "records/system_state_record.h"
+
+enum CommandCode : uint8_t {
+    ReadOwnStateBlock = 1,
+    ReadSettingsBlock = 2,
+    WriteSettingsBlock = 3,
+    ResetSettingsToDefaults = 4,
+    ReadPeerStateBlock = 5,
+    ReadCanFrames = 7,
+};
+constexpr uint8_t SettingsWriteEnd = 255;
+
+constexpr int StateBlockCount = 5;
+constexpr int SettingsBlockCount = 9;
+constexpr int SettingsSliceCount = 9;
+constexpr int SettingsSliceSize = 62;
+
+class CommandProtocol {
+public:
+    explicit CommandProtocol(HidSession& session) : session_(session) {}
+
+    // Reads five blocks; only a complete transfer replaces the target, so a
+    // record is never a mix of two regulators or two moments.
+    bool ReadStateRecord(uint8_t code, SystemStateRecord& target);
+    // Reads nine blocks into the transfer buffer; only a complete transfer
+    // replaces the record (a partial image written back later would corrupt
+    // the regulator's settings).
+    bool ReadSettingsRecord(SettingsRecord& record);
+    // Nine 62-byte slices, then the end marker whenever slice 0 got through.
+    bool WriteSettingsRecord(const SettingsRecord& record);
+    bool ResetSettings();
+    // One request for the two CAN frame slots; on failure neither changes.
+    bool FetchCanFrames(CanFrameRecord& first, CanFrameRecord& second);
+
+    HidSession& Session() { return session_; }
+
+    std::array<uint8_t, StateBlockCount * ReportPayloadSize> StateTransferBuffer{};
+    std::array<uint8_t, SettingsBlockCount * ReportPayloadSize> SettingsTransferBuffer{};
+
+private:
+    HidSession& session_;
+};

@@ -1,0 +1,45 @@
+#pragma once
+// The platform side of the USB link: finding HID interfaces and moving
+// 65-byte reports. One implementation talks to hidapi, another simulates a
+// regulator for the demo and the tests.
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+constexpr int ReportPayloadSize = 64;
+constexpr int ReportSize = ReportPayloadSize + 1; // report ID 0, then the payload
+
+struct HidInterfaceInfo {
+    QString path;
+    uint16_t vendorId = 0;
+    uint16_t productId = 0;
+};
+
+class HidDevice {
+public:
+    virtual ~HidDevice() = default;
+    // Both return the byte count moved (normally 65) or -1 on failure. A read
+    // that sees no report within timeoutMs returns 0.
+    virtual int Write(const uint8_t* report, int length) = 0;
+    virtual int Read(uint8_t* report, int length, int timeoutMs) = 0;
+    // Text of the last failure, as the platform words it.
+    virtual QString LastError() const = 0;
+    // Manufacturer and product strings, when the device gives them.
+    virtual std::optional<QString> Manufacturer() = 0;
+    virtual std::optional<QString> Product() = 0;
+};
+
+class HidBackend {
+public:
+    virtual ~HidBackend() = default;
+    // Every HID interface present, in the platform's order.
+    virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
+    // Opens one interface for reading and writing; null when that fails.
+    virtual std::unique_ptr<HidDevice> Open(const QString& path) = 0;
+};
+
+// hidapi (hidraw on Linux).
+std::unique_ptr<HidBackend> CreateHidapiBackend();

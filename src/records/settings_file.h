@@ -1,0 +1,18 @@
+#pragma once
+// Settings files: the 540 bytes of a SettingsRecord and nothing else.
+#include "records/settings_record.h"
+
+#include <QString>
+
+struct FileOutcome {
+    bool ok = true;
+    QString message; // the failure's message, shown to the user as it stands
+};
+
+// Writes the record to a new or truncated file. The old content of an existing
+// file is only replaced once all 540 bytes have been written.
+FileOutcome SaveSettingsFile(const QString& path, const SettingsRecord& record);
+
+// Reads the whole file and replaces the record by its first 540 bytes. A file
+// that cannot be opened or is shorter than 540 bytes leaves the record as it was.
+FileOutcome LoadSettingsFile(const QString& path, SettingsRecord& record);
