@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 QString NativePath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
@@ -11,11 +10,11 @@ QString NativePath(const QString& path) { return QDir::toNativeSeparators(QFileI
 
 FileOutcome SaveSettingsFile(const QString& path, const SettingsRecord& record)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(NativePath(path), file.errorString())};
     const qint64 written = file.write(reinterpret_cast<const char*>(record.Data()), qint64(SettingsRecord::Size));
-    if (written != qint64(SettingsRecord::Size) || !file.commit())
+    if (written != qint64(SettingsRecord::Size) || !file.flush())
         return {false, QStringLiteral("Stream write error")};
     return {};
 }

@@ -9,8 +9,7 @@ struct FileOutcome {
     QString message; // the failure's message, shown to the user as it stands
 };
 
-// Writes the record to a new or truncated file. The old content of an existing
-// file is only replaced once all 540 bytes have been written.
+// Writes the record to a new or truncated file in one piece.
 FileOutcome SaveSettingsFile(const QString& path, const SettingsRecord& record);
 
 // Reads the whole file and replaces the record by its first 540 bytes. A file

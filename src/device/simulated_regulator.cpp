@@ -1,0 +1,292 @@
+#include "device/simulated_regulator.h"
+
+#include <cmath>
+#include <cstring>
+
+const QString SimulatedRegulator::DevicePath = QStringLiteral("sim:/regulator/0");
+
+struct SimulatedRegulator::Handle {
+    bool alive = true;
+    std::deque<ReportBuffer> answers;
+    std::deque<ReportBuffer> lateAnswers;
+    QString lastError;
+};
+
+class SimulatedDevice : public HidDevice {
+public:
+    SimulatedDevice(SimulatedRegulator& sim, std::shared_ptr<SimulatedRegulator::Handle> handle)
+        : sim_(sim), handle_(std::move(handle))
+    {
+    }
+    ~SimulatedDevice() override { handle_->alive = false; }
+    int Write(const uint8_t* report, int length) override { return sim_.Write(*handle_, report, length); }
+    int Read(uint8_t* report, int length, int) override { return sim_.Read(*handle_, report, length); }
+    QString LastError() const override { return handle_->lastError; }
+    std::optional<QString> Manufacturer() override { return sim_.ManufacturerString; }
+    std::optional<QString> Product() override { return sim_.ProductString; }
+
+private:
+    SimulatedRegulator& sim_;
+    std::shared_ptr<SimulatedRegulator::Handle> handle_;
+};
+
+namespace {
+
+void PutChannel(SystemStateRecord& r, Channel c, float signalScale, float value)
+{
+    r.SetChannel(c, MeasuredChannel{std::round(value / signalScale * 1023.0f / 3.3f), value / signalScale, value});
+}
+
+// A running 12-volt installation in bulk charge.
+SystemStateRecord StartingState(const char* name, float rpm, uint32_t flags)
+{
+    SystemStateRecord r;
+    r.SetStatusFlags(flags);
+    r.SetRegulatorName(name);
+    PutChannel(r, Channel::AuxTemperature, 100.0f, 24.0f);
+    PutChannel(r, Channel::BPlusVoltage, 34.0f, 13.82f);
+    PutChannel(r, Channel::BMinusVoltage, 34.0f, 0.02f);
+    PutChannel(r, Channel::BatteryShuntVoltage, 34.0f, 13.80f);
+    PutChannel(r, Channel::BatteryShuntDrop, 1.0f, 0.0042f);
+    PutChannel(r, Channel::AlternatorTemperature, 100.0f, 61.0f);
+    PutChannel(r, Channel::AlternatorShuntDrop, 1.0f, 0.0061f);
+    PutChannel(r, Channel::AlternatorShuntVoltage, 16.0f, 13.95f);
+    PutChannel(r, Channel::RegulatorVoltage, 32.0f, 14.05f);
+    PutChannel(r, Channel::RegulatorTemperature, 100.0f, 38.0f);
+    PutChannel(r, Channel::Field1Voltage, 32.0f, 7.9f);
+    PutChannel(r, Channel::Field2Voltage, 32.0f, 0.0f);
+    PutChannel(r, Channel::PowerSupplyVoltage, 5.0f, 5.02f);
+    PutChannel(r, Channel::ReferenceVoltage, 1.0f, 2.499f);
+    PutChannel(r, Channel::EngineRpm, 2000.0f, rpm);
+    r.SetCanPageEnable(1, 1);
+    r.SetDetectedSystemVoltage(12);
+    r.SetSystemFieldLimit(2500);
+    r.SetSlaveFieldLimit(2500);
+    r.SetLoadCurrent(6.5f);
+    r.SetBatteryVoltage(13.8f);
+    r.SetBatteryCurrent(42.0f);
+    r.SetAlternatorCurrent(48.5f);
+    r.SetRunningTime(3 * 3600 + 25 * 60 + 10);
+    r.SetRegulatorStatus(2);
+    r.SetWiringVoltageDrop(0.085f);
+    r.SetRegulationTarget(14.4f);
+    r.SetFieldOutput(1450);
+    r.SetMinimumField(375);
+    r.SetMaximumField(2500);
+    return r;
+}
+
+// A smooth wobble: the value a drifting quantity has moved by since tick - 1.
+float Drift(uint32_t tick, float amplitude, float period)
+{
+    const float twoPi = 6.2831853f;
+    return amplitude * (std::sin(twoPi * float(tick) / period) - std::sin(twoPi * float(tick - 1) / period));
+}
+
+void DriftChannel(SystemStateRecord& r, Channel c, float delta)
+{
+    MeasuredChannel m = r.ChannelAt(c);
+    if (m.Value != 0)
+        m.Signal += m.Signal / m.Value * delta;
+    m.Value += delta;
+    r.SetChannel(c, m);
+}
+
+void DriftState(SystemStateRecord& r, uint32_t tick, float phase)
+{
+    const uint32_t t = tick + uint32_t(phase);
+    const float volts = Drift(t, 0.12f, 37);
+    const float amps = Drift(t, 4.0f, 53);
+    r.SetBatteryVoltage(r.BatteryVoltage() + volts);
+    r.SetBatteryCurrent(r.BatteryCurrent() + amps);
+    r.SetAlternatorCurrent(r.AlternatorCurrent() + amps);
+    r.SetLoadCurrent(r.LoadCurrent() + Drift(t, 1.5f, 71));
+    DriftChannel(r, Channel::BPlusVoltage, volts);
+    DriftChannel(r, Channel::BatteryShuntVoltage, volts);
+    DriftChannel(r, Channel::RegulatorVoltage, volts);
+    DriftChannel(r, Channel::EngineRpm, Drift(t, 150.0f, 97));
+    DriftChannel(r, Channel::AlternatorTemperature, Drift(t, 1.5f, 211));
+    DriftChannel(r, Channel::BatteryShuntDrop, amps * 0.0001f);
+    DriftChannel(r, Channel::AlternatorShuntDrop, amps * 0.0001f);
+    r.SetFieldOutput(uint16_t(int(r.FieldOutput()) + int(std::lround(Drift(t, 120.0f, 43)))));
+    if (tick % 5 == 0)
+        r.SetRunningTime(r.RunningTime() + 1);
+}
+
+} // namespace
+
+SimulatedRegulator::SimulatedRegulator()
+{
+    OwnState = StartingState("Port engine", 1850, 0x00000007);
+    PeerState = StartingState("Stbd engine", 1790, 0x00000017);
+    PeerState.SetRegulatorStatus(4);
+    // The firmware keeps its own bookkeeping after the 540 record bytes; any
+    // fixed pattern serves to show that it survives a read and write.
+    for (int i = 540; i < 576; ++i)
+        DefaultsImage[std::size_t(i)] = uint8_t(0xA0 + i - 540);
+    SettingsImage = DefaultsImage;
+}
+
+SimulatedRegulator::~SimulatedRegulator() = default;
+
+SettingsRecord SimulatedRegulator::Settings() const
+{
+    SettingsRecord r;
+    r.Assign(SettingsImage.data());
+    return r;
+}
+
+void SimulatedRegulator::SetSettings(const SettingsRecord& record)
+{
+    std::memcpy(SettingsImage.data(), record.Data(), SettingsRecord::Size);
+}
+
+std::vector<HidInterfaceInfo> SimulatedRegulator::Enumerate()
+{
+    ++SearchCount;
+    std::vector<HidInterfaceInfo> list = OtherInterfaces;
+    if (Present)
+        list.push_back({DevicePath, HidSession::DeviceVendorId, HidSession::DeviceProductId});
+    return list;
+}
+
+std::unique_ptr<HidDevice> SimulatedRegulator::Open(const QString& path)
+{
+    if (path != DevicePath || !Present || OpenRefused)
+        return nullptr;
+    if (current_)
+        current_->alive = false;
+    current_ = std::make_shared<Handle>();
+    return std::make_unique<SimulatedDevice>(*this, current_);
+}
+
+int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
+{
+    if (UnplugAfterExchanges == 0) {
+        UnplugAfterExchanges = -1;
+        Present = false;
+    }
+    if (!Present || !handle.alive || length != ReportSize) {
+        handle.alive = false;
+        handle.lastError = QStringLiteral("No such device.\n");
+        return -1;
+    }
+    if (UnplugAfterExchanges > 0)
+        --UnplugAfterExchanges;
+    ReportBuffer request;
+    std::memcpy(request.data(), report + 1, request.size());
+    Requests.push_back(request);
+    ReportBuffer answer{};
+    Answer(request, answer);
+    if (NoAnswer || (DropAnswerIf && DropAnswerIf(request)))
+        return length;
+    (AnswerLate ? handle.lateAnswers : handle.answers).push_back(answer);
+    return length;
+}
+
+int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length)
+{
+    if (FailReads || !Present || !handle.alive) {
+        handle.lastError = QStringLiteral("Input/output error");
+        return -1;
+    }
+    if (handle.answers.empty()) {
+        // Whatever was late turns up just after the reader stopped waiting.
+        while (!handle.lateAnswers.empty()) {
+            handle.answers.push_back(handle.lateAnswers.front());
+            handle.lateAnswers.pop_front();
+        }
+        return 0;
+    }
+    report[0] = 0;
+    std::memcpy(report + 1, handle.answers.front().data(), std::size_t(std::min(length - 1, ReportPayloadSize)));
+    handle.answers.pop_front();
+    return length;
+}
+
+void SimulatedRegulator::Answer(const ReportBuffer& request, ReportBuffer& answer)
+{
+    const uint8_t code = request[0];
+    const uint8_t index = request[1];
+    auto copyBlock = [&](const uint8_t* source, std::size_t sourceSize) {
+        const std::size_t at = std::size_t(index) * ReportPayloadSize;
+        for (std::size_t i = 0; i < answer.size(); ++i)
+            answer[i] = at + i < sourceSize ? source[at + i] : 0;
+    };
+    switch (code) {
+    case 1:
+        if (index == 0 && Animate)
+            AdvanceState();
+        if (index < 5)
+            copyBlock(OwnState.Data(), OwnState.Size);
+        break;
+    case 5:
+        if (index < 5)
+            copyBlock(PeerState.Data(), PeerState.Size);
+        break;
+    case 2:
+        if (index < 9)
+            copyBlock(SettingsImage.data(), SettingsImage.size());
+        break;
+    case 3:
+        if (index < 9) {
+            std::memcpy(pendingWrite_.data() + 62 * index, request.data() + 2, 62);
+            slicesReceived_ |= uint16_t(1u << index);
+        } else if (index == 255) {
+            // Settings are taken over only when the whole image arrived.
+            if (slicesReceived_ == 0x1FF) {
+                std::memcpy(SettingsImage.data(), pendingWrite_.data(), 558);
+                ++AppliedWrites;
+            } else {
+                ++DiscardedWrites;
+            }
+            slicesReceived_ = 0;
+        }
+        break;
+    case 4:
+        SettingsImage = DefaultsImage;
+        ++ResetCount;
+        break;
+    case 7:
+        for (int slot = 0; slot < 2; ++slot) {
+            CanFrameRecord frame;
+            if (!CanQueue.empty()) {
+                frame = CanQueue.front();
+                CanQueue.pop_front();
+            } else if (GenerateCanTraffic) {
+                frame = NextGeneratedFrame();
+            }
+            std::memcpy(answer.data() + 32 * slot, frame.Data(), frame.Size);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void SimulatedRegulator::AdvanceState()
+{
+    ++tick_;
+    DriftState(OwnState, tick_, 0);
+    DriftState(PeerState, tick_, 17);
+}
+
+CanFrameRecord SimulatedRegulator::NextGeneratedFrame()
+{
+    // A few NMEA 2000 messages of a small boat network, in turn; every third
+    // slot stays empty so that ticks add one or two lines.
+    ++canCounter_;
+    CanFrameRecord f;
+    if (canCounter_ % 3 == 0)
+        return f;
+    static const uint32_t ids[] = {0x09F20083, 0x19F21283, 0x0DF50B23, 0x19F21403, 0x15FD0A03};
+    static const uint8_t kinds[] = {6, 7, 4, 8, 6};
+    const std::size_t k = canCounter_ % 5;
+    f.SetFrameKind(kinds[k]);
+    f.SetFrameIdentifier(ids[k]);
+    const uint8_t length = kinds[k] == 8 ? 14 : 8;
+    f.SetFrameDataLength(length);
+    for (int i = 0; i < 8; ++i)
+        f.SetFrameData(i, uint8_t(canCounter_ * 7 + uint32_t(i) * 31));
+    return f;
+}

@@ -1,0 +1,84 @@
+#pragma once
+// A regulator in software: answers every request the way the firmware does,
+// so the demo program and the tests run without hardware. It keeps an own and
+// a peer state whose values drift over time, a settings image read in blocks
+// and written in slices, a defaults image, and a queue of CAN frames. Faults
+// can be switched on to exercise the link's error paths.
+#include "canbus/can_frame_record.h"
+#include "device/hid_backend.h"
+#include "device/hid_session.h"
+#include "records/settings_record.h"
+#include "records/system_state_record.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class SimulatedRegulator : public HidBackend {
+public:
+    static const QString DevicePath;
+
+    SimulatedRegulator();
+    ~SimulatedRegulator() override;
+
+    // HidBackend
+    std::vector<HidInterfaceInfo> Enumerate() override;
+    std::unique_ptr<HidDevice> Open(const QString& path) override;
+
+    // --- The regulator's own data -------------------------------------------
+    SystemStateRecord OwnState;
+    SystemStateRecord PeerState;
+    // Settings as the regulator holds them: 540 bytes of record plus the 36
+    // bytes its firmware keeps after them (sent in block 8 of a read).
+    std::array<uint8_t, 576> SettingsImage{};
+    std::array<uint8_t, 576> DefaultsImage{};
+    SettingsRecord Settings() const;
+    void SetSettings(const SettingsRecord& record);
+
+    // When on, the state values move a little on every own-state read, as a
+    // running engine's would.
+    bool Animate = true;
+    // When on and no frame is queued, a CAN fetch returns generated traffic.
+    bool GenerateCanTraffic = false;
+    std::deque<CanFrameRecord> CanQueue;
+
+    // --- Faults -------------------------------------------------------------
+    bool Present = true;          // listed and openable at all
+    bool OpenRefused = false;     // listed but cannot be opened
+    int UnplugAfterExchanges = -1; // unplug once this many more requests got through
+    bool NoAnswer = false;        // requests are taken, answers never come
+    bool AnswerLate = false;      // answers come only after the reader gave up
+    // Requests for which this returns true are taken but never answered.
+    std::function<bool(const ReportBuffer&)> DropAnswerIf;
+    bool FailReads = false;       // reads fail with an error
+    std::optional<QString> ManufacturerString = QStringLiteral("Norvelle");
+    std::optional<QString> ProductString = QStringLiteral("K-ROVA X");
+    // Other HID interfaces listed before the regulator (keyboards and the like).
+    std::vector<HidInterfaceInfo> OtherInterfaces;
+
+    void Unplug() { Present = false; }
+    void PlugIn() { Present = true; }
+
+    // --- What it saw --------------------------------------------------------
+    std::vector<ReportBuffer> Requests;
+    int SearchCount = 0;         // enumerations, one per device search
+    int AppliedWrites = 0;       // complete settings writes taken over
+    int DiscardedWrites = 0;     // end markers that found an incomplete write
+    int ResetCount = 0;
+
+private:
+    friend class SimulatedDevice;
+    struct Handle;
+    int Write(Handle& handle, const uint8_t* report, int length);
+    int Read(Handle& handle, uint8_t* report, int length);
+    void Answer(const ReportBuffer& request, ReportBuffer& answer);
+    void AdvanceState();
+    CanFrameRecord NextGeneratedFrame();
+
+    std::shared_ptr<Handle> current_;
+    std::array<uint8_t, 576> pendingWrite_{};
+    uint16_t slicesReceived_ = 0;
+    uint32_t tick_ = 0;
+    uint32_t canCounter_ = 0;
+};

@@ -1,0 +1,349 @@
+// The USB link and the block transfers against the simulated regulator.
+#include "device/command_protocol.h"
+#include "device/simulated_regulator.h"
+
+#include <QtTest>
+
+namespace {
+
+struct Rig {
+    SimulatedRegulator sim;
+    HidSession session{sim};
+    CommandProtocol protocol{session};
+
+    Rig() { sim.Animate = false; }
+    // Opens the link the way the program does: the first exchange fails and
+    // finds the regulator.
+    void Connect()
+    {
+        session.CommandBuffer.fill(0);
+        session.CommandBuffer[0] = ReadOwnStateBlock;
+        QVERIFY(!session.ExchangeReports());
+        QVERIFY(session.IsDeviceOpen());
+        sim.Requests.clear();
+        sim.SearchCount = 0;
+    }
+};
+
+SystemStateRecord Patterned(uint8_t seed)
+{
+    SystemStateRecord r;
+    for (std::size_t i = 0; i < r.Size; ++i)
+        r.Data()[i] = uint8_t(seed + i * 7);
+    return r;
+}
+
+} // namespace
+
+class DeviceLinkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void closeWithNothingOpen()
+    {
+        Rig rig;
+        QVERIFY(!rig.session.CloseDevice());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
+    }
+
+    void writeWithNothingOpenKeepsText()
+    {
+        Rig rig;
+        rig.session.LinkStatusText = QStringLiteral("before");
+        QVERIFY(!rig.session.WriteReport());
+        QVERIFY(!rig.session.ReadReport());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("before"));
+    }
+
+    void searchTexts_data()
+    {
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<bool>("manufacturer");
+        QTest::addColumn<bool>("product");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("absent") << false << false << true << true << false << "K-ROVA not found";
+        QTest::newRow("cannot be opened") << true << true << true << true << false << "K-ROVA not found";
+        QTest::newRow("both strings") << true << false << true << true << true << "K-ROVA found: VID=Norvelle PID=K-ROVA X";
+        QTest::newRow("no product string") << true << false << true << false << true << "K-ROVA found: VID=Norvelle PID=-";
+        QTest::newRow("no strings") << true << false << false << false << true << "K-ROVA found: VID=- PID=-";
+    }
+    void searchTexts()
+    {
+        QFETCH(bool, present);
+        QFETCH(bool, refused);
+        QFETCH(bool, manufacturer);
+        QFETCH(bool, product);
+        Rig rig;
+        rig.sim.Present = present;
+        rig.sim.OpenRefused = refused;
+        if (!manufacturer)
+            rig.sim.ManufacturerString.reset();
+        if (!product)
+            rig.sim.ProductString.reset();
+        // Another device listed first is passed over without a word.
+        rig.sim.OtherInterfaces.push_back({QStringLiteral("sim:/keyboard"), 0x046D, 0xC31C});
+        QFETCH(bool, found);
+        QFETCH(QString, text);
+        QCOMPARE(rig.session.FindAndOpenDevice(), found);
+        QCOMPARE(rig.session.LinkStatusText, text);
+        QCOMPARE(rig.session.IsDeviceOpen(), present && !refused);
+    }
+
+    void firstExchangeSearchesThenNextIsAnswered()
+    {
+        Rig rig;
+        rig.session.CommandBuffer[0] = ReadOwnStateBlock;
+        QVERIFY(!rig.session.ExchangeReports());
+        QVERIFY(rig.session.LinkStatusText.startsWith(QStringLiteral("K-ROVA found: VID=")));
+        QVERIFY(rig.sim.Requests.empty());
+        QVERIFY(rig.session.ExchangeReports());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("65 bytes received"));
+        QCOMPARE(int(rig.sim.Requests.size()), 1);
+    }
+
+    void writeReportsBytesSent()
+    {
+        Rig rig;
+        rig.Connect();
+        QVERIFY(rig.session.WriteReport());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("65 bytes sent"));
+    }
+
+    void silentRegulatorTimesOut()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.session.ResponseBuffer.fill(0xEE);
+        rig.sim.NoAnswer = true;
+        QVERIFY(!rig.session.ExchangeReports());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("K-ROVA did not answer"));
+        QVERIFY(rig.session.IsDeviceOpen());
+        QCOMPARE(rig.session.ResponseBuffer, ReportBuffer{});
+    }
+
+    void lateAnswerIsNotTakenForTheNextOne()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.sim.OwnState = Patterned(1);
+        rig.sim.PeerState = Patterned(100);
+        // The answer to own block 0 arrives after the read gave up on it.
+        rig.sim.AnswerLate = true;
+        SystemStateRecord own;
+        QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
+        rig.sim.AnswerLate = false;
+        // The next transfer must hold nothing but peer bytes.
+        SystemStateRecord peer;
+        QVERIFY(rig.protocol.ReadStateRecord(ReadPeerStateBlock, peer));
+        QCOMPARE(peer, rig.sim.PeerState);
+    }
+
+    void failedReadZeroesResponseKeepsHandle()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.session.ResponseBuffer.fill(0xEE);
+        rig.sim.FailReads = true;
+        QVERIFY(!rig.session.ExchangeReports());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("Input/output error"));
+        QCOMPARE(rig.session.ResponseBuffer, ReportBuffer{});
+        QVERIFY(rig.session.IsDeviceOpen());
+        QCOMPARE(rig.sim.SearchCount, 0);
+    }
+
+    void unpluggedWriteSearchesAgain()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.sim.Unplug();
+        QVERIFY(!rig.session.ExchangeReports());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("K-ROVA not found"));
+        QVERIFY(!rig.session.IsDeviceOpen());
+        QCOMPARE(rig.sim.SearchCount, 1);
+        rig.sim.PlugIn();
+        QVERIFY(!rig.session.ExchangeReports());
+        QVERIFY(rig.session.ExchangeReports());
+    }
+
+    void noDeviceOneSearchPerTransfer()
+    {
+        Rig rig;
+        rig.sim.Present = false;
+        SystemStateRecord own = Patterned(3);
+        const SystemStateRecord before = own;
+        QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
+        QCOMPARE(rig.sim.SearchCount, 1);
+        QCOMPARE(own, before);
+        QVERIFY(!rig.protocol.ReadStateRecord(ReadPeerStateBlock, own));
+        QCOMPARE(rig.sim.SearchCount, 2);
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("K-ROVA not found"));
+    }
+
+    void ownThenPeerRequestOrder()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.sim.OwnState = Patterned(1);
+        rig.sim.PeerState = Patterned(100);
+        SystemStateRecord own, peer;
+        QVERIFY(rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
+        QVERIFY(rig.protocol.ReadStateRecord(ReadPeerStateBlock, peer));
+        QCOMPARE(own, rig.sim.OwnState);
+        QCOMPARE(peer, rig.sim.PeerState);
+        QCOMPARE(int(rig.sim.Requests.size()), 10);
+        for (int i = 0; i < 10; ++i) {
+            const ReportBuffer& r = rig.sim.Requests[std::size_t(i)];
+            QCOMPARE(int(r[0]), i < 5 ? 1 : 5);
+            QCOMPARE(int(r[1]), i % 5);
+            for (int b = 2; b < 64; ++b)
+                QCOMPARE(int(r[std::size_t(b)]), 0);
+        }
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("65 bytes received"));
+    }
+
+    // A transfer that breaks off at any block leaves its target whole.
+    void incompleteStateTransferKeepsRecord_data()
+    {
+        QTest::addColumn<int>("blocksThrough");
+        for (int n = 0; n < 5; ++n)
+            QTest::addRow("after %d blocks", n) << n;
+    }
+    void incompleteStateTransferKeepsRecord()
+    {
+        QFETCH(int, blocksThrough);
+        Rig rig;
+        rig.Connect();
+        rig.sim.OwnState = Patterned(9);
+        SystemStateRecord own = Patterned(200);
+        const SystemStateRecord before = own;
+        rig.sim.UnplugAfterExchanges = blocksThrough;
+        QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
+        QCOMPARE(own, before);
+        rig.sim.PlugIn();
+        QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own)); // finds it again
+        QVERIFY(rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
+        QCOMPARE(own, rig.sim.OwnState);
+    }
+
+    void canFetchReusesPeerRequestBytes()
+    {
+        Rig rig;
+        rig.Connect();
+        CanFrameRecord a, b;
+        b.SetFrameDataLength(3);
+        b.SetFrameIdentifier(0x123);
+        rig.sim.CanQueue.push_back(a);
+        rig.sim.CanQueue.push_back(b);
+        SystemStateRecord peer;
+        QVERIFY(rig.protocol.ReadStateRecord(ReadPeerStateBlock, peer));
+        CanFrameRecord first, second;
+        QVERIFY(rig.protocol.FetchCanFrames(first, second));
+        const ReportBuffer& request = rig.sim.Requests.back();
+        QCOMPARE(int(request[0]), 7);
+        QCOMPARE(int(request[1]), 4);
+        QCOMPARE(first.FrameDataLength(), uint8_t(0));
+        QCOMPARE(second.FrameIdentifier(), 0x123u);
+
+        // A failed fetch changes neither slot.
+        rig.sim.FailReads = true;
+        QVERIFY(!rig.protocol.FetchCanFrames(first, second));
+        QCOMPARE(second.FrameIdentifier(), 0x123u);
+    }
+
+    void settingsReadWriteRoundTrip()
+    {
+        Rig rig;
+        rig.Connect();
+        for (std::size_t i = 0; i < rig.sim.SettingsImage.size(); ++i)
+            rig.sim.SettingsImage[i] = uint8_t(i * 13 + 5);
+        const auto image = rig.sim.SettingsImage;
+        SettingsRecord settings;
+        QVERIFY(rig.protocol.ReadSettingsRecord(settings));
+        QCOMPARE(settings, rig.sim.Settings());
+        rig.sim.Requests.clear();
+        QVERIFY(rig.protocol.WriteSettingsRecord(settings));
+        QCOMPARE(int(rig.sim.Requests.size()), 10);
+        for (int n = 0; n < 9; ++n) {
+            QCOMPARE(int(rig.sim.Requests[std::size_t(n)][0]), 3);
+            QCOMPARE(int(rig.sim.Requests[std::size_t(n)][1]), n);
+        }
+        QCOMPARE(int(rig.sim.Requests[9][1]), 255);
+        // Slice 8: the record's last 44 bytes, then bytes 28..45 of block 8.
+        const ReportBuffer& slice8 = rig.sim.Requests[8];
+        QVERIFY(std::equal(slice8.begin() + 2, slice8.begin() + 46, settings.Data() + 496));
+        QVERIFY(std::equal(slice8.begin() + 46, slice8.end(), image.begin() + 540));
+        QCOMPARE(rig.sim.AppliedWrites, 1);
+        QVERIFY(rig.sim.SettingsImage == image);
+    }
+
+    void writeBeforeAnyReadSendsZeroTail()
+    {
+        Rig rig;
+        rig.Connect();
+        SettingsRecord settings;
+        settings.SetU8(539, 0x77);
+        QVERIFY(rig.protocol.WriteSettingsRecord(settings));
+        const ReportBuffer& slice8 = rig.sim.Requests[8];
+        QCOMPARE(int(slice8[45]), 0x77);
+        for (int b = 46; b < 64; ++b)
+            QCOMPARE(int(slice8[std::size_t(b)]), 0);
+    }
+
+    void writeFailureAndEndMarker_data()
+    {
+        QTest::addColumn<int>("failingSlice");
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<bool>("endMarker");
+        QTest::newRow("slice 0") << 0 << 1 << false;
+        QTest::newRow("slice 5") << 5 << 7 << true;
+        QTest::newRow("slice 8") << 8 << 10 << true;
+    }
+    void writeFailureAndEndMarker()
+    {
+        QFETCH(int, failingSlice);
+        QFETCH(int, requests);
+        QFETCH(bool, endMarker);
+        Rig rig;
+        rig.Connect();
+        SettingsRecord settings;
+        settings.SetU8(100, 1);
+        // The chosen slice reaches the regulator but its answer never comes.
+        rig.sim.DropAnswerIf = [failingSlice](const ReportBuffer& r) { return r[0] == 3 && r[1] == failingSlice; };
+        QVERIFY(!rig.protocol.WriteSettingsRecord(settings));
+        QCOMPARE(int(rig.sim.Requests.size()), requests);
+        QCOMPARE(rig.sim.Requests.back()[1] == SettingsWriteEnd, endMarker);
+        QCOMPARE(int(rig.sim.Requests.back()[0]), 3);
+    }
+
+    void resetSendsOneRequest()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.sim.SettingsImage.fill(9);
+        QVERIFY(rig.protocol.ResetSettings());
+        QCOMPARE(int(rig.sim.Requests.size()), 1);
+        QCOMPARE(int(rig.sim.Requests[0][0]), 4);
+        QCOMPARE(int(rig.sim.Requests[0][1]), 0);
+        QVERIFY(rig.sim.SettingsImage == rig.sim.DefaultsImage);
+    }
+
+    void incompleteSettingsReadKeepsRecord()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.sim.SettingsImage.fill(0x42);
+        SettingsRecord settings;
+        settings.SetU8(0, 0x11);
+        const SettingsRecord before = settings;
+        rig.sim.UnplugAfterExchanges = 4;
+        QVERIFY(!rig.protocol.ReadSettingsRecord(settings));
+        QCOMPARE(settings, before);
+        // The four blocks that arrived are in the transfer buffer.
+        QCOMPARE(int(rig.protocol.SettingsTransferBuffer[255]), 0x42);
+        QCOMPARE(int(rig.protocol.SettingsTransferBuffer[256]), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(DeviceLinkTest)
+#include "test_device_link.moc"
