@@ -1,0 +1,81 @@
+#include "app/user_dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+namespace {
+
+// Message texts may separate sentences with a lone carriage return.
+QString BoxText(QString text)
+{
+    return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogOptions& o, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent, o.title, QString(), QtFileFilter(o.filter));
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(o.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(o.defaultSuffix);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    // An existing log or settings file is taken without a question.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!o.initialName.isEmpty())
+        dialog.selectFile(o.initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+QString QtFileFilter(const QString& filter)
+{
+    const int bar = filter.indexOf(QLatin1Char('|'));
+    if (bar < 0)
+        return filter;
+    return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
+}
+
+void QtUserDialogs::Error(const QString& caption, const QString& text)
+{
+    QMessageBox::critical(parent_, caption, BoxText(text), QMessageBox::Ok);
+}
+
+bool QtUserDialogs::ConfirmOkCancel(const QString& caption, const QString& text)
+{
+    return QMessageBox::information(parent_, caption, BoxText(text), QMessageBox::Ok | QMessageBox::Cancel)
+        == QMessageBox::Ok;
+}
+
+bool QtUserDialogs::AskYesCancel(const QString& caption, const QString& text)
+{
+    return QMessageBox::information(parent_, caption, BoxText(text), QMessageBox::Yes | QMessageBox::Cancel)
+        == QMessageBox::Yes;
+}
+
+std::optional<QString> QtUserDialogs::InputBox(const QString& caption, const QString& prompt, const QString& text,
+                                               int maxLength)
+{
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(text);
+    if (auto* edit = dialog.findChild<QLineEdit*>())
+        edit->setMaxLength(maxLength);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue();
+}
+
+std::optional<QString> QtUserDialogs::SaveFileName(const FileDialogOptions& options)
+{
+    return RunFileDialog(parent_, options, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtUserDialogs::OpenFileName(const FileDialogOptions& options)
+{
+    return RunFileDialog(parent_, options, QFileDialog::AcceptOpen);
+}

@@ -1,0 +1,54 @@
+#pragma once
+// Every message box, input box and file dialog of the program goes through
+// this interface, so that tests can script the answers and read back exactly
+// what the user would have been shown.
+#include <QString>
+
+#include <optional>
+
+class QWidget;
+
+struct FileDialogOptions {
+    QString title;
+    QString filter;        // "Description|*.ext", one entry
+    QString defaultSuffix; // without the dot
+    QString initialName;   // proposed file name, may be empty
+    bool mustExist = false;
+};
+
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+    // Error box with an OK button.
+    virtual void Error(const QString& caption, const QString& text) = 0;
+    // Information box with OK and Cancel: true for OK.
+    virtual bool ConfirmOkCancel(const QString& caption, const QString& text) = 0;
+    // Information box with Yes and Cancel: true for Yes.
+    virtual bool AskYesCancel(const QString& caption, const QString& text) = 0;
+    // Text input box; no value when cancelled.
+    virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt, const QString& text,
+                                            int maxLength) = 0;
+    virtual std::optional<QString> SaveFileName(const FileDialogOptions& options) = 0;
+    virtual std::optional<QString> OpenFileName(const FileDialogOptions& options) = 0;
+};
+
+// Qt's own dialogs, parented to the given window.
+class QtUserDialogs : public UserDialogs {
+public:
+    explicit QtUserDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+
+    void Error(const QString& caption, const QString& text) override;
+    bool ConfirmOkCancel(const QString& caption, const QString& text) override;
+    bool AskYesCancel(const QString& caption, const QString& text) override;
+    std::optional<QString> InputBox(const QString& caption, const QString& prompt, const QString& text,
+                                    int maxLength) override;
+    std::optional<QString> SaveFileName(const FileDialogOptions& options) override;
+    std::optional<QString> OpenFileName(const FileDialogOptions& options) override;
+
+private:
+    QWidget* parent_;
+};
+
+// "Description|*.ext" as Qt writes a filter: "Description (*.ext)".
+QString QtFileFilter(const QString& filter);

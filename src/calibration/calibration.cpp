@@ -1,0 +1,108 @@
+#include "calibration/calibration.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+bool InBand(double v, double lo, double hi)
+{
+    return v >= lo && v <= hi; // false for NaN
+}
+
+// A value that can be stored as a finite single. Values that only pass this
+// test can reach the record, so no infinity or NaN ever gets there.
+bool FitsSingle(double v)
+{
+    return std::isfinite(v) && std::fabs(v) <= double(FLT_MAX);
+}
+
+CalibrationOutcome DivisionFailed(CalibrationOutcome::Procedure p)
+{
+    CalibrationOutcome o;
+    o.kind = CalibrationOutcome::DivisionByZero;
+    o.procedure = p;
+    return o;
+}
+
+} // namespace
+
+CalibrationOutcome PowerSupplyCalibration(float signal, double measured)
+{
+    const double k = PowerSupplyNominalScale * double(signal);
+    if (k == 0.0)
+        return DivisionFailed(CalibrationOutcome::PowerSupply);
+
+    CalibrationOutcome o;
+    o.procedure = CalibrationOutcome::PowerSupply;
+    o.powerSupplyFactor = measured / k;
+    o.kind = InBand(o.powerSupplyFactor, PowerSupplyFactorMin, PowerSupplyFactorMax)
+        ? CalibrationOutcome::Success
+        : CalibrationOutcome::OutOfBand;
+    return o;
+}
+
+CalibrationOutcome VoltageCalibration(float regulatorSignal, float bPlusSignal, float bMinusSignal, double measured)
+{
+    const double kReg = RegulatorVoltageNominalScale * double(regulatorSignal);
+    const double kBat = (double(bPlusSignal) - double(bMinusSignal)) * BatteryVoltageNominalScale;
+    if (kReg == 0.0 || kBat == 0.0)
+        return DivisionFailed(CalibrationOutcome::Voltage);
+
+    CalibrationOutcome o;
+    o.procedure = CalibrationOutcome::Voltage;
+    o.regulatorFactor = measured / kReg;
+    o.batteryFactor = measured / kBat;
+    const bool ok = InBand(o.regulatorFactor, VoltageFactorMin, VoltageFactorMax)
+        && InBand(o.batteryFactor, VoltageFactorMin, VoltageFactorMax);
+    o.kind = ok ? CalibrationOutcome::Success : CalibrationOutcome::OutOfBand;
+    return o;
+}
+
+CalibrationOutcome CurrentCalibration(float at, float across, float regulatorValue, float batteryShuntDropValue)
+{
+    CalibrationOutcome o;
+    o.procedure = CalibrationOutcome::Current;
+    // Without a usable signal at the shunt the gain is set to 1, which the
+    // band test below rejects.
+    o.gain1 = at > MinimumShuntVoltageSignal ? double(regulatorValue) / double(at) : 1.0;
+    if (!InBand(o.gain1, ShuntGainMin, ShuntGainMax)) {
+        o.kind = CalibrationOutcome::OutOfBand;
+        return o;
+    }
+
+    const double sum = double(at) + double(across);
+    if (sum == 0.0)
+        return DivisionFailed(CalibrationOutcome::Current);
+    o.gain2 = o.gain1 * double(at) / sum;
+    o.batteryShuntBias = -double(batteryShuntDropValue);
+    // A gain #2 that does not fit a single (a near-zero sum, a broken
+    // reading) or a battery shunt drop that is not a number would put garbage
+    // into the regulator: refuse it like any other implausible result.
+    o.kind = FitsSingle(o.gain2) && FitsSingle(o.batteryShuntBias) ? CalibrationOutcome::Success
+                                                                  : CalibrationOutcome::OutOfBand;
+    return o;
+}
+
+bool ApplyCalibration(const CalibrationOutcome& outcome, SettingsRecord& settings)
+{
+    if (outcome.kind != CalibrationOutcome::Success)
+        return false;
+    switch (outcome.procedure) {
+    case CalibrationOutcome::PowerSupply:
+        settings.SetPowerSupplyVoltageComp(float(outcome.powerSupplyFactor));
+        break;
+    case CalibrationOutcome::Voltage:
+        settings.SetRegulatorVoltageComp(float(outcome.regulatorFactor));
+        settings.SetBatteryPlusVoltageComp(float(outcome.batteryFactor));
+        settings.SetBatteryMinusVoltageComp(float(outcome.batteryFactor));
+        break;
+    case CalibrationOutcome::Current:
+        settings.SetAlternatorShuntGain1(float(outcome.gain1));
+        settings.SetAlternatorShuntGain2(float(outcome.gain2));
+        settings.ClearClearedWord();
+        settings.SetBatteryShuntBias(float(outcome.batteryShuntBias));
+        break;
+    }
+    return true;
+}

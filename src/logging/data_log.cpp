@@ -1,0 +1,72 @@
+#include "logging/data_log.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Writes the whole buffer in one call and closes the file; true only when
+// every byte went out and the close reported no error. Unbuffered, so a
+// failure shows up here and not in a later flush.
+bool WriteAllAndClose(QFile& file, const QByteArray& bytes)
+{
+    const qint64 written = file.write(bytes);
+    const bool flushed = file.flush();
+    file.close();
+    return written == bytes.size() && flushed && file.error() == QFileDevice::NoError;
+}
+
+bool CreateWithHeader(const QString& fileName, const QStringList& headerFields)
+{
+    QFile file(fileName);
+    // NewOnly: should another program create the file in the meantime, its
+    // content is not overwritten.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        return false;
+    return WriteAllAndClose(file, LogLineBytes(headerFields));
+}
+
+} // namespace
+
+QByteArray LogLineBytes(const QStringList& fields)
+{
+    QByteArray line;
+    for (const QString& field : fields) {
+        line += field.toLatin1();
+        line += '\t';
+    }
+    line += "\r\n";
+    return line;
+}
+
+bool WriteLogLine(const QString& fileName, const QStringList& headerFields, const QStringList& valueFields)
+{
+    if (!QFileInfo::exists(fileName) && !CreateWithHeader(fileName, headerFields))
+        return false;
+
+    qint64 size = 0;
+    {
+        QFile file(fileName);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        size = file.size();
+    }
+    if (size / LogBlockSize >= LogSizeLimitBlocks)
+        return false;
+
+    // Build the whole line before touching the file.
+    const QByteArray line = LogLineBytes(valueFields);
+    QFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
+        return false;
+    const qint64 before = file.size();
+    if (WriteAllAndClose(file, line))
+        return true;
+
+    // Take back whatever part of the line reached the file. This fails
+    // harmlessly on devices and on files that cannot be written at all.
+    QFile undo(fileName);
+    if (undo.size() > before)
+        undo.resize(before);
+    return false;
+}

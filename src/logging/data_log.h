@@ -1,0 +1,25 @@
+#pragma once
+// The data log: a tab-separated 8-bit text file that gets one line of the
+// displayed values per call, with a header line when the file is created.
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// A log stops growing once it holds this many 128-byte blocks, that is from
+// 268,435,328 bytes on.
+constexpr qint64 LogSizeLimitBlocks = 2097151;
+constexpr qint64 LogBlockSize = 128;
+
+// One line as written to the file: every field followed by a TAB, then CR LF,
+// in Latin-1 (the degree sign is the single byte 0xB0; characters outside
+// Latin-1 become '?').
+QByteArray LogLineBytes(const QStringList& fields);
+
+// Appends one value line to the log. A file that does not exist yet is first
+// created with the header line. Returns false, appending nothing, when the
+// file has reached the size limit or any file operation fails (missing
+// folder, no write access, full disk, a folder of that name); the caller then
+// switches logging off. The value line goes out in a single write, and a
+// failed write is cut back off the file where possible, so a failure does not
+// leave half a line behind. No handle stays open between calls.
+bool WriteLogLine(const QString& fileName, const QStringList& headerFields, const QStringList& valueFields);

@@ -1,0 +1,52 @@
+// The data log switch of the main window and the line it writes once a second.
+#include "app/main_form.h"
+#include "logging/data_log.h"
+#include "views/string_grid_widget.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace {
+
+// Captions (column 0) or values (column 1) of every row but the caption row.
+void AppendFields(QStringList& fields, const StringGrid* grid, int column, const QString& prefix = {})
+{
+    for (int r = 1; r < grid->rowCount(); ++r)
+        fields << prefix + grid->Cell(r, column);
+}
+
+} // namespace
+
+bool TMainFormKrv::WriteLogLine()
+{
+    QStringList header;
+    QStringList values;
+    for (int column : {0, 1}) {
+        QStringList& fields = column == 0 ? header : values;
+        AppendFields(fields, MeasuredValuesTable, column);
+        AppendFields(fields, SystemStateTable, column);
+        AppendFields(fields, RegulatorStateTable, column);
+        AppendFields(fields, PeerRegulatorStateTable, column, column == 0 ? QStringLiteral("Peer:") : QString());
+    }
+    return ::WriteLogLine(LogFileName, header, values);
+}
+
+void TMainFormKrv::EnableDataLoggingToFileClick()
+{
+    // The click has already flipped the item; the tick is decided here.
+    SetEnableDataLogging(loggingChecked_);
+    USBTimer->stop();
+    QCoreApplication::processEvents();
+    if (loggingChecked_) {
+        SetEnableDataLogging(false);
+    } else {
+        const std::optional<QString> path = dialogs_.SaveFileName(
+            {QStringLiteral("Log Data To File"), QStringLiteral("Text Files|*.txt"), QStringLiteral("txt"),
+             LogFileName.isEmpty() ? QStringLiteral("Log.txt") : LogFileName, false});
+        if (path) {
+            LogFileName = *path;
+            SetEnableDataLogging(true);
+        }
+    }
+    USBTimer->start();
+}

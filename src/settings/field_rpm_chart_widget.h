@@ -1,0 +1,75 @@
+#pragma once
+// FieldRpmChart: the field limit curve of the "Settings" page, twelve points
+// that the user drags up and down. The chart's point values are the working
+// copy of the curve between UpdateFieldRpmChart (SetPoints) and
+// StoreFieldRpmChart (Points).
+#include "settings/field_rpm_curve.h"
+
+#include <QtCharts/QChartView>
+
+class QLineSeries;
+class QValueAxis;
+
+class FieldRpmChart : public QChartView {
+    Q_OBJECT
+public:
+    // Side of the square point markers and the distance from the line that
+    // still counts as a hit on it, in pixels.
+    static constexpr int MarkerSize = 8;
+    static constexpr double LineTolerance = 3.0;
+
+    explicit FieldRpmChart(QWidget* parent = nullptr);
+
+    // Replaces all points: X = (i + 1) x 500, Y = the given value.
+    void SetPoints(const CurvePoints& points);
+    CurvePoints Points() const;
+
+    bool CurveDragActive() const { return curveDragActive_; }
+    int CurveDragIndex() const { return curveDragIndex_; }
+    // Ends a drag without a button release (the settings read does this).
+    void CancelDrag() { curveDragActive_ = false; }
+
+    // The point under a position in viewport coordinates (the widget has no
+    // frame, so these are the widget's own coordinates). Points are tested in
+    // index order and the first match wins: inside the marker of point i
+    // gives i, on the line between points i - 1 and i gives i - 1. -1 when
+    // nothing is hit.
+    int PointIndexAt(const QPoint& widgetPos) const;
+
+    // The left axis value at a vertical position, the inverse of how the axis
+    // places values.
+    double ValueAtPixelY(int y) const;
+    // Where a curve value is drawn, in viewport coordinates (not rounded).
+    QPointF PositionOfValue(double rpm, double percent) const;
+
+    // The drag, one handler per mouse event; positions in viewport
+    // coordinates.
+    void FieldRpmChartMouseDown(const QPoint& pos);
+    void FieldRpmChartMouseMove(const QPoint& pos);
+    void FieldRpmChartMouseUp(const QPoint& pos);
+
+    QLineSeries* Series() const { return series_; }
+    QValueAxis* RpmAxis() const { return rpmAxis_; }
+    QValueAxis* FieldAxis() const { return fieldAxis_; }
+
+signals:
+    // A drag moved a point.
+    void curveEdited();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void drawForeground(QPainter* painter, const QRectF& rect) override;
+
+private:
+    QPointF ViewportToChart(const QPointF& pos) const;
+    QPointF ChartToViewport(const QPointF& pos) const;
+
+    QLineSeries* series_ = nullptr;
+    QValueAxis* rpmAxis_ = nullptr;
+    QValueAxis* fieldAxis_ = nullptr;
+    bool curveDragActive_ = false;
+    int curveDragIndex_ = 0;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// Reading numbers that the user typed into a grid cell. The editors never
+// reject input: a caller that gets no value uses its row's default instead.
+// Reals use the regional decimal separator, the same one the formatting
+// helpers write, so a shown value reads back unchanged.
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+// A real: optional sign, decimal digits with at most one regional decimal
+// separator (digits on at least one side of it), optional exponent (e or E,
+// optional sign, digits). Blanks around the number are allowed; thousands
+// separators are not. A value too large for a double gives no value.
+std::optional<double> ParseReal(const QString& text);
+
+// An integer: optional sign and decimal digits, blanks around allowed. A value
+// outside the 64-bit signed range gives no value.
+std::optional<int64_t> ParseInteger(const QString& text);

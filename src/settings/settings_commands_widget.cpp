@@ -1,0 +1,196 @@
+// The "Settings" page of the main window: the three editors and the commands
+// that move settings between the regulator, the relay, the editors and files.
+#include "app/main_form.h"
+#include "records/settings_file.h"
+#include "settings/charge_profile_rows.h"
+#include "settings/field_rpm_chart_widget.h"
+#include "settings/system_settings_rows.h"
+#include "views/string_grid_widget.h"
+
+#include <QApplication>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+const QString SettingsFileFilter = QStringLiteral("K-ROVA X Settings File|*.krv");
+const QString SettingsFileSuffix = QStringLiteral("krv");
+
+// Brings a page to the front without it counting as the user's page change.
+void SelectPage(QTabWidget* pages, QWidget* page)
+{
+    const QSignalBlocker block(pages);
+    pages->setCurrentWidget(page);
+}
+
+} // namespace
+
+void TMainFormKrv::SelectProfileTabFromRecord()
+{
+    selectedProfileTab_ = ProfileTabForActiveIndex(Settings.ActiveChargeProfile());
+    const QSignalBlocker block(ChargeProfileTabControl);
+    ChargeProfileTabControl->setCurrentIndex(selectedProfileTab_);
+}
+
+void TMainFormKrv::UpdateSystemSettingsTable()
+{
+    SelectProfileTabFromRecord();
+    const QStringList captions = SystemSettingsCaptions();
+    const QStringList texts = SystemSettingsTexts(Settings, OwnState.DetectedSystemVoltage());
+    for (int r = 0; r < SystemSettingsRowCount; ++r) {
+        SystemSettingsTable->SetCell(r, 0, captions[r]);
+        SystemSettingsTable->SetCell(r, 1, texts[r]);
+    }
+}
+
+void TMainFormKrv::StoreSystemSettingsTable()
+{
+    SystemSettingsTable->CommitEdit();
+    StoreSystemSettingsTexts(SystemSettingsTable->Column(1), selectedProfileTab_, OwnState.DetectedSystemVoltage(),
+                             Settings);
+}
+
+void TMainFormKrv::UpdateChargeProfilesTable()
+{
+    const QStringList captions = ChargeProfileCaptions();
+    const QStringList texts = ChargeProfileTexts(Settings.Profile(selectedProfileTab_), OwnState.DetectedSystemVoltage());
+    for (int r = 0; r < ChargeProfileRowCount; ++r) {
+        ChargeProfilesTable->SetCell(r, 0, captions[r]);
+        ChargeProfilesTable->SetCell(r, 1, texts[r]);
+    }
+}
+
+void TMainFormKrv::StoreChargeProfilesTable()
+{
+    ChargeProfilesTable->CommitEdit();
+    ChargeProfile profile = Settings.Profile(selectedProfileTab_);
+    StoreChargeProfileTexts(ChargeProfilesTable->Column(1), OwnState.DetectedSystemVoltage(), profile);
+    Settings.SetProfile(selectedProfileTab_, profile);
+}
+
+void TMainFormKrv::UpdateFieldRpmChart()
+{
+    FieldRpmChartView->SetPoints(CurvePointsFromRecord(Settings.Curve()));
+}
+
+void TMainFormKrv::StoreFieldRpmChart()
+{
+    Settings.SetCurve(CurveFromPoints(FieldRpmChartView->Points()));
+}
+
+void TMainFormKrv::ChargeProfileTabControlChanging()
+{
+    StoreChargeProfilesTable();
+}
+
+void TMainFormKrv::ChargeProfileTabControlChange()
+{
+    Settings.SetActiveChargeProfile(uint8_t(selectedProfileTab_));
+    UpdateSystemSettingsTable();
+    UpdateChargeProfilesTable();
+}
+
+void TMainFormKrv::ReadAllSettingsFromSystemClick()
+{
+    SelectPage(PageControl, SettingsTabSheet);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    USBTimer->stop();
+    INETTimer->stop();
+    FieldRpmChartView->CancelDrag();
+    QCoreApplication::processEvents();
+    if (IsUsbConnection()) {
+        // An incomplete read leaves the record as it was: what the user
+        // loaded or edited is never replaced by a mix of old and new blocks.
+        Protocol.ReadSettingsRecord(Settings);
+        SetStatusText(Session.LinkStatusText);
+    }
+    if (IsRemoteConnection()) {
+        Support.SupportRole = RoleSupport;
+        Support.OutgoingKind = 1;
+        Support.SupportToClientBuffer.fill(0);
+        BusyWaitSeconds(1, clock_);
+        RunSupportExchange();
+        BusyWaitSeconds(3, clock_);
+        SetStatusText(Support.SupportStatusText);
+    }
+    UpdateSystemSettingsTable();
+    UpdateChargeProfilesTable();
+    UpdateFieldRpmChart();
+    USBTimer->start();
+    INETTimer->start();
+    QApplication::restoreOverrideCursor();
+}
+
+void TMainFormKrv::WriteAllSettingsToSystemClick()
+{
+    USBTimer->stop();
+    INETTimer->stop();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    StoreSystemSettingsTable();
+    StoreChargeProfilesTable();
+    StoreFieldRpmChart();
+    if (IsUsbConnection()) {
+        Protocol.WriteSettingsRecord(Settings);
+        SetStatusText(Session.LinkStatusText);
+    }
+    if (IsRemoteConnection()) {
+        Support.OutgoingKind = 3;
+        Support.OutgoingLength = int32_t(SettingsRecord::Size);
+        std::copy(Settings.Bytes().begin(), Settings.Bytes().end(), Support.SupportToClientBuffer.begin());
+        BusyWaitSeconds(1, clock_);
+        RunSupportExchange();
+        BusyWaitSeconds(1, clock_);
+        SetStatusText(Support.SupportStatusText);
+    }
+    QApplication::restoreOverrideCursor();
+    USBTimer->start();
+    INETTimer->start();
+}
+
+void TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick()
+{
+    // A stopped polling timer means another device operation is under way.
+    if (!USBTimer->isActive())
+        return;
+    SelectPage(PageControl, SettingsTabSheet);
+    USBTimer->stop();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    Protocol.ResetSettings();
+    SetStatusText(Session.LinkStatusText);
+    DelaySeconds(1, clock_);
+    QApplication::restoreOverrideCursor();
+    USBTimer->start();
+    ReadAllSettingsFromSystemClick();
+}
+
+void TMainFormKrv::SaveSettingsToFileClick()
+{
+    const std::optional<QString> path =
+        dialogs_.SaveFileName({QStringLiteral("Save Settings To File"), SettingsFileFilter, SettingsFileSuffix, {}, false});
+    if (!path)
+        return;
+    StoreSystemSettingsTable();
+    StoreChargeProfilesTable();
+    StoreFieldRpmChart();
+    const FileOutcome outcome = SaveSettingsFile(*path, Settings);
+    if (!outcome.ok)
+        ShowFailure(outcome.message);
+}
+
+void TMainFormKrv::LoadSettingsFromFileClick()
+{
+    const std::optional<QString> path =
+        dialogs_.OpenFileName({QStringLiteral("Load Settings From File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
+    if (!path)
+        return;
+    const FileOutcome outcome = LoadSettingsFile(*path, Settings);
+    if (!outcome.ok) {
+        ShowFailure(outcome.message);
+        return;
+    }
+    SelectPage(PageControl, SettingsTabSheet);
+    UpdateSystemSettingsTable();
+    UpdateChargeProfilesTable();
+    UpdateFieldRpmChart();
+}

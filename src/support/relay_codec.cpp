@@ -1,0 +1,198 @@
+#include "support/relay_codec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QByteArray BodyStartMarker = QByteArrayLiteral("<body>\r\n");
+const QByteArray BodyEndMarker = QByteArrayLiteral("</body>");
+
+// Longest piece of a bad value quoted in the failure message, so that a huge
+// garbage value cannot blow up the status bar text.
+constexpr int MaxQuotedValueLength = 40;
+
+void AppendDataBytes(QByteArray& query, const SupportBuffer& buffer, int32_t length)
+{
+    const int count = std::clamp<int32_t>(length, 0, SupportBufferSize);
+    for (int i = 0; i < count; ++i) {
+        query += '$';
+        query += QByteArray::number(buffer[size_t(i)]);
+    }
+}
+
+// Strict signed decimal: an optional sign and at least one digit, within the
+// 32-bit range. Anything else (blanks, letters, overflow) is not a number.
+bool ToInteger(const char* text, qsizetype length, int32_t* value)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < length && (text[i] == '-' || text[i] == '+')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == length)
+        return false;
+    int64_t magnitude = 0;
+    for (; i < length; ++i) {
+        const char c = text[i];
+        if (c < '0' || c > '9')
+            return false;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > int64_t(std::numeric_limits<int32_t>::max()) + 1)
+            return false;
+    }
+    const int64_t signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > std::numeric_limits<int32_t>::max())
+        return false;
+    *value = int32_t(signedValue);
+    return true;
+}
+
+QString NotAnIntegerText(const char* text, qsizetype length)
+{
+    QByteArray shown(text, std::min<qsizetype>(length, MaxQuotedValueLength));
+    if (length > MaxQuotedValueLength)
+        shown += "...";
+    return QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(shown));
+}
+
+struct KindText {
+    char kind;
+    bool hasData;
+    const char* text;
+};
+
+// Kinds each side recognises, whether they carry values, and the status text.
+constexpr KindText ClientSideKinds[] = {
+    {'0', false, "Support requested system state"},
+    {'1', false, "Support requested system settings"},
+    {'3', true, "Support sent new settings"},
+    {'4', true, "Support sent chat"},
+    {'5', false, "Support stops"},
+};
+constexpr KindText SupportSideKinds[] = {
+    {'2', true, "Client sent system state"},
+    {'3', true, "Client sent system settings"},
+    {'4', true, "Client sent chat"},
+};
+
+template <size_t N>
+bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* failure,
+                  const KindText (&kinds)[N], int minimumLength, SupportBuffer& incoming)
+{
+    state.IncomingLength = 0;
+    incoming.fill(0);
+    state.SupportStatusText = QStringLiteral("Nothing received");
+
+    const QByteArray message = ExtractMessageText(body);
+    if (message.size() < minimumLength)
+        return true;
+    const auto* kind = std::find_if(std::begin(kinds), std::end(kinds),
+                                    [&](const KindText& k) { return k.kind == message.at(0); });
+    if (kind == std::end(kinds))
+        return true;
+
+    state.IncomingKind = uint8_t(kind->kind - '0');
+    if (kind->hasData) {
+        QString reason;
+        if (!ParseMessageValues(message, incoming, state.IncomingLength, &reason)) {
+            state.SupportStatusText = reason;
+            if (failure)
+                *failure = reason;
+            return false;
+        }
+    }
+    state.SupportStatusText = QString::fromLatin1(kind->text);
+    return true;
+}
+
+} // namespace
+
+int64_t RelayTimeStamp(double dayCount)
+{
+    const double units = std::trunc(dayCount * 100000.0);
+    if (!std::isfinite(units))
+        return 0;
+    // Clamp before converting: a double outside the 64-bit range has no
+    // defined conversion.
+    if (units >= 9.2e18)
+        return std::numeric_limits<int64_t>::max();
+    if (units <= -9.2e18)
+        return std::numeric_limits<int64_t>::min();
+    return int64_t(units);
+}
+
+QString BuildRequestUrl(SupportExchangeState& state, int64_t timeStamp)
+{
+    QByteArray query;
+    query.reserve(64 + 4 * SupportBufferSize);
+    if (state.SupportRole == RoleSupport) {
+        query += "?user=support&data=";
+        query += QByteArray::number(state.OutgoingKind);
+        if (state.OutgoingKind == 3 || state.OutgoingKind == 4)
+            AppendDataBytes(query, state.SupportToClientBuffer, state.OutgoingLength);
+        else
+            state.OutgoingLength = 0;
+    } else {
+        query += "?user=client&data=";
+        query += QByteArray::number(state.OutgoingKind);
+        AppendDataBytes(query, state.ClientToSupportBuffer, state.OutgoingLength);
+    }
+    query += "&time=";
+    query += QByteArray::number(qint64(timeStamp));
+    return QStringLiteral("http://") + state.SupportDomain + QStringLiteral("/support_x.php")
+         + QString::fromLatin1(query);
+}
+
+QByteArray ExtractMessageText(const QByteArray& body)
+{
+    const qsizetype start = body.indexOf(BodyStartMarker);
+    const qsizetype end = body.indexOf(BodyEndMarker);
+    if (start < 0 || end < 0)
+        return {};
+    const qsizetype textStart = start + BodyStartMarker.size();
+    if (end < textStart)
+        return {};
+    return body.mid(textStart, end - textStart);
+}
+
+bool ParseMessageValues(const QByteArray& messageText, SupportBuffer& buffer, int32_t& incomingLength,
+                        QString* failure)
+{
+    // Each value runs from just after one "$" to the next "$" or the end of the
+    // text; walking the separators once keeps this linear in the text length.
+    const char* text = messageText.constData();
+    const qsizetype size = messageText.size();
+    qsizetype separator = messageText.indexOf('$');
+    while (separator >= 0) {
+        if (incomingLength < 0 || incomingLength >= SupportBufferSize)
+            break;  // buffer full: the remaining values are ignored
+        const qsizetype valueStart = separator + 1;
+        const qsizetype next = messageText.indexOf('$', valueStart);
+        const qsizetype valueEnd = next < 0 ? size : next;
+        if (valueEnd == valueStart)
+            break;
+        int32_t value = 0;
+        if (!ToInteger(text + valueStart, valueEnd - valueStart, &value)) {
+            if (failure)
+                *failure = NotAnIntegerText(text + valueStart, valueEnd - valueStart);
+            return false;
+        }
+        buffer[size_t(incomingLength)] = uint8_t(uint32_t(value) & 0xFFu);
+        ++incomingLength;
+        separator = next;
+    }
+    return true;
+}
+
+bool ParseSupportMessage(SupportExchangeState& state, const QByteArray& body, QString* failure)
+{
+    return ParseMessage(state, body, failure, ClientSideKinds, 1, state.SupportToClientBuffer);
+}
+
+bool ParseClientMessage(SupportExchangeState& state, const QByteArray& body, QString* failure)
+{
+    return ParseMessage(state, body, failure, SupportSideKinds, 2, state.ClientToSupportBuffer);
+}

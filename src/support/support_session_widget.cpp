@@ -1,0 +1,184 @@
+// The remote support session of the main window: the 2 s tick in the client
+// and the support role, chat, the relay domain and the role switches.
+#include "app/main_form.h"
+#include "support/support_exchange.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace {
+
+QString BufferText(const SupportBuffer& buffer, int32_t length)
+{
+    const int n = int(std::clamp<int32_t>(length, 0, SupportBufferSize));
+    return QString::fromLatin1(reinterpret_cast<const char*>(buffer.data()), n);
+}
+
+template <std::size_t N>
+void CopyRecord(const std::array<uint8_t, N>& record, SupportBuffer& buffer)
+{
+    std::copy(record.begin(), record.end(), buffer.begin());
+}
+
+const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+} // namespace
+
+bool TMainFormKrv::RunSupportExchange()
+{
+    return exchange_->RunSupportExchange(Support, clock_);
+}
+
+void TMainFormKrv::INETTimerTimer()
+{
+    // A tick that comes while an exchange still waits for the relay (settings
+    // operations restart this timer inside a tick) leaves it to that one.
+    if (exchange_->IsExchangeInProgress())
+        return;
+    INETTimer->stop();
+    if (IsRemoteConnection())
+        SetShareDataWithSupport(false);
+    SendChatMessage->setEnabled(shareDataChecked_ || IsRemoteConnection());
+    if (shareDataChecked_)
+        ClientStep();
+    if (IsRemoteConnection())
+        SupportStep();
+    INETTimer->start();
+}
+
+void TMainFormKrv::ClientStep()
+{
+    Support.SupportRole = RoleClient;
+    switch (Support.IncomingKind) {
+    case 0:
+        CopyRecord(OwnState.Bytes(), Support.ClientToSupportBuffer);
+        Support.OutgoingKind = 2;
+        Support.OutgoingLength = int32_t(SystemStateRecord::Size);
+        break;
+    case 1:
+        ShowMessagePanel(QStringLiteral(" Settings requested by SUPPORT"));
+        ReadAllSettingsFromSystemClick();
+        CopyRecord(Settings.Bytes(), Support.ClientToSupportBuffer);
+        Support.OutgoingKind = 3;
+        Support.OutgoingLength = int32_t(SettingsRecord::Size);
+        break;
+    case 3:
+        ShowMessagePanel(QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(Support.IncomingLength));
+        if (Support.IncomingLength >= int32_t(SettingsRecord::Size)) {
+            ReadAllSettingsFromSystemClick();
+            Settings.Assign(Support.SupportToClientBuffer.data());
+            UpdateSystemSettingsTable();
+            UpdateChargeProfilesTable();
+            UpdateFieldRpmChart();
+            WriteAllSettingsToSystemClick();
+        }
+        break;
+    case 4:
+        if (Support.IncomingLength >= 2)
+            ShowMessagePanel(QStringLiteral(" Message from SUPPORT: ")
+                             + BufferText(Support.SupportToClientBuffer, Support.IncomingLength));
+        break;
+    case 5:
+        SetShareDataWithSupport(false);
+        break;
+    default:
+        break;
+    }
+    if (!RunSupportExchange()) {
+        dialogs_.Error(QStringLiteral("Error"), InternetConnection + Support.SupportStatusText);
+        SetShareDataWithSupport(false);
+    }
+    SetStatusText(Support.SupportStatusText);
+}
+
+void TMainFormKrv::SupportStep()
+{
+    // The local regulator is left alone while this side shows a remote one.
+    Session.CloseDevice();
+    Support.SupportRole = RoleSupport;
+    Support.OutgoingKind = 0;
+    Support.SupportToClientBuffer.fill(0);
+    if (!RunSupportExchange()) {
+        dialogs_.Error(QStringLiteral("Error"), InternetConnection + Support.SupportStatusText);
+        ConnectionUSBClick();
+    }
+    switch (Support.IncomingKind) {
+    case 2:
+        if (Support.IncomingLength >= int32_t(SystemStateRecord::Size)) {
+            OwnState.Assign(Support.ClientToSupportBuffer.data());
+            UpdateMeasuredValuesTable();
+            UpdateRegulatorStateTable();
+            UpdatePeerRegulatorStateTable();
+            UpdateSystemStateTable();
+            UpdateSystemMessages();
+            if (EnableDataLoggingToFile->isChecked())
+                SetEnableDataLogging(WriteLogLine());
+        }
+        break;
+    case 3:
+        ShowMessagePanel(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(Support.IncomingLength));
+        if (Support.IncomingLength >= int32_t(SettingsRecord::Size)) {
+            Settings.Assign(Support.ClientToSupportBuffer.data());
+            UpdateSystemSettingsTable();
+            UpdateChargeProfilesTable();
+            UpdateFieldRpmChart();
+        }
+        break;
+    case 4:
+        if (Support.IncomingLength >= 2)
+            ShowMessagePanel(QStringLiteral(" Message from CLIENT: ")
+                             + BufferText(Support.ClientToSupportBuffer, Support.IncomingLength));
+        break;
+    default:
+        break;
+    }
+    SetStatusText(Support.SupportStatusText);
+}
+
+void TMainFormKrv::ShareDataWithSupportClick()
+{
+    SetShareDataWithSupport(!shareDataChecked_);
+}
+
+void TMainFormKrv::RemoteViaInternetToProvideSupportClick()
+{
+    const QSignalBlocker blockUsb(ConnectionUSB);
+    const QSignalBlocker blockRemote(RemoteViaInternetToProvideSupport);
+    ConnectionUSB->setChecked(false);
+    RemoteViaInternetToProvideSupport->setChecked(true);
+}
+
+void TMainFormKrv::SendChatMessageClick()
+{
+    USBTimer->stop();
+    INETTimer->stop();
+    QCoreApplication::processEvents();
+    const QString text = dialogs_.InputBox(QStringLiteral("Send a chat"), QStringLiteral("Message"), QString(), 255)
+                             .value_or(QString())
+                             .left(255);
+    if (!text.isEmpty()) {
+        const QByteArray bytes = text.toLatin1();
+        Support.OutgoingKind = 4;
+        Support.OutgoingLength = int32_t(bytes.size());
+        if (shareDataChecked_) {
+            Support.SupportRole = RoleClient;
+            std::copy(bytes.begin(), bytes.end(), Support.ClientToSupportBuffer.begin());
+        }
+        if (IsRemoteConnection()) {
+            Support.SupportRole = RoleSupport;
+            std::copy(bytes.begin(), bytes.end(), Support.SupportToClientBuffer.begin());
+        }
+        RunSupportExchange();
+        SetStatusText(Support.SupportStatusText);
+    }
+    USBTimer->start();
+    INETTimer->start();
+}
+
+void TMainFormKrv::SupportDomainNameClick()
+{
+    if (const std::optional<QString> domain =
+            dialogs_.InputBox(QStringLiteral("Remote Support"), QStringLiteral("Domain Name"), Support.SupportDomain, 255))
+        Support.SupportDomain = *domain;
+}

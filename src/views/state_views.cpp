@@ -1,0 +1,226 @@
+#include "views/state_views.h"
+
+#include "views/value_format.h"
+
+namespace {
+
+struct MeasuredRow {
+    const char* caption; // null: the aux temperature row, captioned by setting
+    Channel channel;
+    int decimals; // -1: rounded
+};
+
+const MeasuredRow measuredRows[15] = {
+    {"B+ Voltage, V", Channel::BPlusVoltage, 2},
+    {"B- Voltage, V", Channel::BMinusVoltage, 2},
+    {nullptr, Channel::AuxTemperature, -1},
+    {"Voltage at Battery Shunt, V", Channel::BatteryShuntVoltage, 4},
+    {"Voltage across Battery Shunt, V", Channel::BatteryShuntDrop, 4},
+    {"Field #1 Voltage, V", Channel::Field1Voltage, 2},
+    {"Field #2 Voltage, V", Channel::Field2Voltage, 2},
+    {"Voltage at Alternator Shunt, V", Channel::AlternatorShuntVoltage, 2},
+    {"Voltage across Alternator Shunt, V", Channel::AlternatorShuntDrop, 4},
+    {"Alternator Temperature, \u00B0C", Channel::AlternatorTemperature, -1},
+    {"Regulator Voltage, V", Channel::RegulatorVoltage, 2},
+    {"Regulator Temperature, \u00B0C", Channel::RegulatorTemperature, -1},
+    {"Power Supply Voltage, V", Channel::PowerSupplyVoltage, 2},
+    {"Reference Voltage, V", Channel::ReferenceVoltage, 3},
+    {"Engine RPM, 1/min", Channel::EngineRpm, -1},
+};
+
+QString AuxTemperatureCaption(Side side, uint8_t usage)
+{
+    if (side == Side::Own && usage == 0)
+        return QStringLiteral("Battery Temperature, \u00B0C");
+    if (side == Side::Own && usage == 1)
+        return QStringLiteral("Aux Alternator Temperature, \u00B0C");
+    return QStringLiteral("Aux Temperature, \u00B0C");
+}
+
+QString Percent(uint16_t quarterPercent)
+{
+    return FormatInteger(FieldPercent(quarterPercent));
+}
+
+struct MessageRow {
+    int bit;
+    const char* text; // empty: a bit without a condition text
+};
+
+// Display order of the own memo. Bit 9's text depends on the aux sensor
+// setting and is chosen at refresh time.
+const MessageRow ownMessages[32] = {
+    {30, "System Warning"},
+    {31, "System Fault"},
+    {0, "Ignition Input active"},
+    {4, "Regulator is Slave"},
+    {5, "Field Reduction Switch active"},
+    {9, nullptr},
+    {12, "Alternator Temperature Sensor is not connected"},
+    {15, "Battery Voltage Sensor is not connected"},
+    {18, "Alternator Current Shunt is not connected"},
+    {21, "Battery Current Shunt is not connected"},
+    {10, "Battery Temperature warning"},
+    {11, "Battery Temperature fault"},
+    {13, "Alternator Temperature warning"},
+    {14, "Alternator Temperature fault"},
+    {16, "Battery Voltage warning"},
+    {17, "Battery Voltage fault"},
+    {19, ""},
+    {20, ""},
+    {6, "Regulator is overheating"},
+    {7, "Regulator internal failure"},
+    {8, "Allowed Voltage Drop in Wiring value exceeded"},
+    {1, "CAN bus voltage detected"},
+    {2, "CAN bus active"},
+    {3, "Wi-Fi connected"},
+    {22, "Alternator output reduced due to low engine RPM"},
+    {23, "Alternator output reduced according to Field/RPM curve"},
+    {24, ""},
+    {25, ""},
+    {26, ""},
+    {27, ""},
+    {28, ""},
+    {29, ""},
+};
+
+// The peer's aux input is always worded as an aux temperature, and its
+// warning and fault follow the sensor line.
+const MessageRow peerMessages[32] = {
+    {30, "System Warning"},
+    {31, "System Fault"},
+    {0, "Ignition Input active"},
+    {4, "Regulator is Slave"},
+    {5, "Field Reduction Switch active"},
+    {9, "Aux Temperature Sensor is not connected"},
+    {13, "Aux Temperature warning"},
+    {14, "Aux Temperature fault"},
+    {12, "Alternator Temperature Sensor is not connected"},
+    {15, "Battery Voltage Sensor is not connected"},
+    {18, "Alternator Current Shunt is not connected"},
+    {21, "Battery Current Shunt is not connected"},
+    {10, "Battery Temperature warning"},
+    {11, "Battery Temperature fault"},
+    {16, "Battery Voltage warning"},
+    {17, "Battery Voltage fault"},
+    {19, ""},
+    {20, ""},
+    {6, "Regulator is overheating"},
+    {7, "Regulator internal failure"},
+    {8, "Too big losses in wiring"},
+    {1, "CAN bus voltage detected"},
+    {2, "CAN bus active"},
+    {3, "Wi-Fi connected"},
+    {22, "Alternator output reduced due to low engine RPM"},
+    {23, "Alternator output reduced according to Field/RPM curve"},
+    {24, ""},
+    {25, ""},
+    {26, ""},
+    {27, ""},
+    {28, ""},
+    {29, ""},
+};
+
+QString NameLine(const SystemStateRecord& record)
+{
+    return QStringLiteral("Regulator Name: ") + QString::fromLatin1(record.RegulatorName());
+}
+
+} // namespace
+
+QStringList MeasuredValuesCells(const SystemStateRecord& record, Side side, uint8_t auxTempSensorUsage)
+{
+    QStringList cells;
+    cells.reserve(MeasuredValuesRows * MeasuredValuesColumns);
+    cells << QStringLiteral("Measured Parameter") << QStringLiteral("Value") << QStringLiteral("Signal, V")
+          << QStringLiteral("ADC count");
+    for (const MeasuredRow& row : measuredRows) {
+        const MeasuredChannel m = record.ChannelAt(row.channel);
+        cells << (row.caption ? QString::fromUtf8(row.caption) : AuxTemperatureCaption(side, auxTempSensorUsage));
+        cells << (row.decimals < 0 ? FormatRounded(m.Value) : FormatFixed(row.decimals, m.Value));
+        cells << FormatFixed(4, m.Signal);
+        cells << FormatRounded(m.AdcCount);
+    }
+    return cells;
+}
+
+QStringList SystemStateCells(const SystemStateRecord& r)
+{
+    return {
+        QStringLiteral("System Parameter"), QStringLiteral("Value"),
+        QStringLiteral("Detected System Voltage, V"), FormatInteger(r.DetectedSystemVoltage()),
+        QStringLiteral("Battery Voltage, V"), FormatFixed(2, r.BatteryVoltage()),
+        QStringLiteral("Battery Current, A"), FormatRounded(r.BatteryCurrent()),
+        QStringLiteral("Alternator Current, A"), FormatRounded(r.AlternatorCurrent()),
+        QStringLiteral("Load Current, A"), FormatRounded(r.LoadCurrent()),
+        QStringLiteral("FRS Value, %"), FormatInteger(-10 * int64_t(r.FrsValue())),
+        QStringLiteral("Set System Field Limit, %"), Percent(r.SystemFieldLimit()),
+        QStringLiteral("Set Slave Field Limit, %"), Percent(r.SlaveFieldLimit()),
+        QStringLiteral("Status Code"),
+        QStringLiteral("0x") + QStringLiteral("%1").arg(r.StatusFlags(), 8, 16, QLatin1Char('0')).toUpper(),
+    };
+}
+
+QString RegulatorStatusText(uint8_t code)
+{
+    static const char* const texts[] = {"Monitoring", "Warm-up", "Bulk", "Float", "Slave"};
+    return code < 5 ? QString::fromLatin1(texts[code]) : QString();
+}
+
+QStringList RegulatorStateCells(const SystemStateRecord& r, Side side, const QString& shownStatus)
+{
+    const QString status = r.RegulatorStatus() < 5 ? RegulatorStatusText(r.RegulatorStatus()) : shownStatus;
+    QString fieldCaption;
+    QString fieldText;
+    if (side == Side::Peer) {
+        fieldCaption = QStringLiteral("Field Output, %");
+        fieldText = Percent(r.FieldOutput());
+    } else {
+        fieldCaption = QStringLiteral("Digital Field Output, %");
+        fieldText = r.DigitalFieldMode() != 0 ? QStringLiteral("PWM at ") + Percent(r.FieldOutput())
+                                              : QStringLiteral("up to ") + Percent(r.SystemFieldLimit());
+    }
+    return {
+        QStringLiteral("Regulator Parameter"), QStringLiteral("Value"),
+        QStringLiteral("Running Time"), FormatRunningTime(r.RunningTime()),
+        QStringLiteral("Status"), status,
+        fieldCaption, fieldText,
+        QStringLiteral("Regulation Target, V"), FormatFixed(2, r.RegulationTarget()),
+        QStringLiteral("Set Minimum Field, %"), Percent(r.MinimumField()),
+        QStringLiteral("Set Maximum Field, %"), Percent(r.MaximumField()),
+        QStringLiteral("Wiring Voltage Drop, V"), FormatFixed(3, r.WiringVoltageDrop()),
+    };
+}
+
+QStringList SystemMessageLines(const SystemStateRecord& record, MessageHoldCounters& hold, uint8_t auxTempSensorUsage)
+{
+    const uint32_t flags = record.StatusFlags();
+    for (int n = 0; n < 32; ++n) {
+        uint8_t& counter = hold.counters[std::size_t(n)];
+        if (IsBitSet(flags, n))
+            counter = MessageHoldCount;
+        else if (counter > 0)
+            --counter;
+    }
+    QStringList lines{NameLine(record)};
+    for (const MessageRow& row : ownMessages) {
+        if (hold.counters[std::size_t(row.bit)] == 0)
+            continue;
+        if (row.text)
+            lines << QString::fromLatin1(row.text);
+        else
+            lines << (auxTempSensorUsage == 0 ? QStringLiteral("Battery Temperature Sensor is not connected")
+                                              : QStringLiteral("Aux Alternator Temperature Sensor is not connected"));
+    }
+    return lines;
+}
+
+QStringList PeerSystemMessageLines(const SystemStateRecord& record)
+{
+    const uint32_t flags = record.StatusFlags();
+    QStringList lines{NameLine(record)};
+    for (const MessageRow& row : peerMessages)
+        if (IsBitSet(flags, row.bit))
+            lines << QString::fromLatin1(row.text);
+    return lines;
+}

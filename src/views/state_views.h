@@ -1,0 +1,41 @@
+#pragma once
+// Text of the state pages: the measured values grid, the system and
+// regulator state grids and the status message memo, for the own regulator
+// and the peer. Grids are returned as cell texts in row order, each row its
+// columns left to right; the widgets only copy them in.
+#include "records/system_state_record.h"
+
+#include <QStringList>
+
+#include <array>
+
+constexpr int MeasuredValuesRows = 16;
+constexpr int MeasuredValuesColumns = 4;
+constexpr int SystemStateRows = 10;
+constexpr int RegulatorStateRows = 8;
+constexpr int StateColumns = 2;
+
+enum class Side { Own, Peer };
+
+QStringList MeasuredValuesCells(const SystemStateRecord& record, Side side, uint8_t auxTempSensorUsage);
+QStringList SystemStateCells(const SystemStateRecord& record);
+// Status codes without a text leave the status cell as it was: pass the text
+// the cell shows now.
+QStringList RegulatorStateCells(const SystemStateRecord& record, Side side, const QString& shownStatus);
+QString RegulatorStatusText(uint8_t code); // empty for codes without a text
+
+// The own memo keeps a message for a number of refreshes after its condition
+// has cleared: one counter per status bit.
+struct MessageHoldCounters {
+    std::array<uint8_t, 32> counters{};
+    void Clear() { counters.fill(0); }
+};
+
+// The hold count: the hold time in refreshes of the 200 ms polling cycle.
+constexpr int MessageHoldTimeMs = 2000;
+constexpr int UsbTimerIntervalMs = 200;
+constexpr uint8_t MessageHoldCount = MessageHoldTimeMs / UsbTimerIntervalMs;
+
+// Advances the counters by one refresh and returns the memo's lines.
+QStringList SystemMessageLines(const SystemStateRecord& record, MessageHoldCounters& hold, uint8_t auxTempSensorUsage);
+QStringList PeerSystemMessageLines(const SystemStateRecord& record);

@@ -1,0 +1,88 @@
+#include "views/string_grid_widget.h"
+
+#include <QHeaderView>
+
+StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, int columnWidth, int rowHeight,
+                       QWidget* parent)
+    : QTableWidget(rows, columns, parent), fixedRows_(fixedRows), fixedColumns_(fixedColumns)
+{
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
+    horizontalHeader()->setDefaultSectionSize(columnWidth);
+    verticalHeader()->setDefaultSectionSize(rowHeight);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setFixedSize(columns * columnWidth + 2 * frameWidth() + 1, rows * rowHeight + 2 * frameWidth() + 1);
+    const QBrush fixedBrush = palette().brush(QPalette::Button);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < columns; ++c) {
+            auto* item = new QTableWidgetItem;
+            if (r < fixedRows || c < fixedColumns) {
+                item->setBackground(fixedBrush);
+                item->setFlags(Qt::ItemIsEnabled);
+            } else {
+                item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            }
+            setItem(r, c, item);
+        }
+    }
+}
+
+void StringGrid::SetCell(int row, int column, const QString& text)
+{
+    QTableWidgetItem* cell = item(row, column);
+    if (cell->text() != text)
+        cell->setText(text);
+}
+
+QString StringGrid::Cell(int row, int column) const
+{
+    return item(row, column)->text();
+}
+
+void StringGrid::SetCells(const QStringList& texts)
+{
+    const int columns = columnCount();
+    for (int i = 0; i < texts.size() && i / columns < rowCount(); ++i)
+        SetCell(i / columns, i % columns, texts[i]);
+}
+
+QStringList StringGrid::Column(int column, int firstRow) const
+{
+    QStringList texts;
+    for (int r = firstRow; r < rowCount(); ++r)
+        texts << Cell(r, column);
+    return texts;
+}
+
+void StringGrid::SetEditable(bool editable)
+{
+    for (int r = fixedRows_; r < rowCount(); ++r)
+        for (int c = fixedColumns_; c < columnCount(); ++c) {
+            Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+            if (editable)
+                flags |= Qt::ItemIsEditable;
+            item(r, c)->setFlags(flags);
+        }
+    setEditTriggers(editable ? QAbstractItemView::AllEditTriggers : QAbstractItemView::NoEditTriggers);
+}
+
+void StringGrid::CommitEdit()
+{
+    if (state() == QAbstractItemView::EditingState) {
+        QWidget* editor = indexWidget(currentIndex());
+        if (!editor)
+            editor = focusWidget();
+        if (editor) {
+            commitData(editor);
+            closeEditor(editor, QAbstractItemDelegate::NoHint);
+        }
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The real relay script served by `php -S 127.0.0.1:<free port> -t <source>/relay`
+// for the length of a test. Mailboxes go to a private temporary directory, so
+// tests never share messages with each other or with an installed relay.
+#include <QMap>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+class PhpRelay {
+public:
+    // `environment` is added to the relay's environment, e.g.
+    // {"KROVA_RELAY_MAX_AGE", "0.2"}; KROVA_RELAY_DIR defaults to the private
+    // directory. Starts the server and waits (bounded) until it accepts
+    // connections; check IsRunning() / ErrorText().
+    explicit PhpRelay(const QMap<QString, QString>& environment = {});
+    ~PhpRelay();
+    PhpRelay(const PhpRelay&) = delete;
+    PhpRelay& operator=(const PhpRelay&) = delete;
+
+    bool IsRunning() const;
+    QString ErrorText() const { return error_; }
+    quint16 Port() const { return port_; }
+    // "127.0.0.1:<port>", the support domain that reaches this relay.
+    QString Domain() const;
+    // Base URL of the script: "http://127.0.0.1:<port>/support_x.php".
+    QString ScriptUrl() const;
+    QString MailboxDir() const;
+    // Ends the server and every process it started (workers included).
+    void Stop();
+
+    // Path of the PHP interpreter: $KROVA_PHP, else "php" from the PATH.
+    static QString PhpProgram();
+
+private:
+    bool StartOnce(const QMap<QString, QString>& environment);
+    bool WaitUntilAccepting(int timeLimitMs);
+
+    QTemporaryDir mailboxDir_;
+    QProcess process_;
+    quint16 port_ = 0;
+    QString error_;
+};

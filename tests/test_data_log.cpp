@@ -1,0 +1,274 @@
+#include "logging/data_log.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<unreadable>");
+    return f.readAll();
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), qint64(bytes.size()));
+}
+
+// Sets or clears the file system's immutable flag. Needed to make a file
+// unwritable for root, whom the permission bits do not stop.
+bool SetImmutable(const QString& path, bool on)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+const QStringList Header{QStringLiteral("Battery Voltage, V"), QStringLiteral("Peer:Regulator State")};
+const QStringList Values{QStringLiteral("13.80"), QStringLiteral("Bulk")};
+
+} // namespace
+
+class TestDataLog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void lineBytes_data();
+    void lineBytes();
+    void newFileGetsHeaderThenValues();
+    void existingFileGetsNoHeader();
+    void emptyExistingFileGetsNoHeader();
+    void linesAccumulate();
+    void sizeLimit_data();
+    void sizeLimit();
+    void failures_data();
+    void failures();
+    void readOnlyFile();
+    void fullDevice();
+    void halfWrittenLineIsTakenBack();
+
+private:
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
+};
+
+void TestDataLog::init()
+{
+    QVERIFY(dir_.isValid());
+}
+
+void TestDataLog::lineBytes_data()
+{
+    QTest::addColumn<QStringList>("fields");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("two fields") << QStringList{"a", "b"} << QByteArray("a\tb\t\r\n");
+    QTest::newRow("empty field between") << QStringList{"1", "", "3"} << QByteArray("1\t\t3\t\r\n");
+    QTest::newRow("last field empty") << QStringList{"1", ""} << QByteArray("1\t\t\r\n");
+    QTest::newRow("no fields") << QStringList{} << QByteArray("\r\n");
+    QTest::newRow("degree sign one byte") << QStringList{QStringLiteral("Alternator Temperature, \u00B0C")}
+                                          << QByteArray("Alternator Temperature, \xB0" "C\t\r\n");
+    QTest::newRow("beyond latin-1") << QStringList{QStringLiteral("\u20AC5")} << QByteArray("?5\t\r\n");
+    QTest::newRow("dash for out of range") << QStringList{"-", "12.5"} << QByteArray("-\t12.5\t\r\n");
+}
+
+void TestDataLog::lineBytes()
+{
+    QFETCH(QStringList, fields);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(LogLineBytes(fields), bytes);
+}
+
+void TestDataLog::newFileGetsHeaderThenValues()
+{
+    const QString path = Path("new.txt");
+    const QStringList header{QStringLiteral("Regulator Temperature, \u00B0C"), QStringLiteral("Peer:Field Output, %")};
+    const QStringList values{QStringLiteral("41.0"), QString()};
+    QVERIFY(WriteLogLine(path, header, values));
+    QCOMPARE(ReadAll(path), QByteArray("Regulator Temperature, \xB0" "C\tPeer:Field Output, %\t\r\n"
+                                       "41.0\t\t\r\n"));
+}
+
+void TestDataLog::existingFileGetsNoHeader()
+{
+    const QString path = Path("existing.txt");
+    WriteBytes(path, "not a log, no line end");
+    QVERIFY(WriteLogLine(path, Header, Values));
+    QCOMPARE(ReadAll(path), QByteArray("not a log, no line end13.80\tBulk\t\r\n"));
+}
+
+void TestDataLog::emptyExistingFileGetsNoHeader()
+{
+    const QString path = Path("empty.txt");
+    WriteBytes(path, QByteArray());
+    QVERIFY(WriteLogLine(path, Header, Values));
+    QCOMPARE(ReadAll(path), QByteArray("13.80\tBulk\t\r\n"));
+}
+
+void TestDataLog::linesAccumulate()
+{
+    const QString path = Path("three.txt");
+    QVERIFY(WriteLogLine(path, Header, {"1", "a"}));
+    QVERIFY(WriteLogLine(path, Header, {"2", "b"}));
+    QVERIFY(WriteLogLine(path, Header, {"3", "c"}));
+    QCOMPARE(ReadAll(path), QByteArray("Battery Voltage, V\tPeer:Regulator State\t\r\n"
+                                       "1\ta\t\r\n2\tb\t\r\n3\tc\t\r\n"));
+}
+
+void TestDataLog::sizeLimit_data()
+{
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("appended");
+    QTest::newRow("one byte short of the limit") << qint64(268435327) << true;
+    QTest::newRow("at the limit") << qint64(268435328) << false;
+    QTest::newRow("past the limit") << qint64(268435328 + 1000) << false;
+}
+
+void TestDataLog::sizeLimit()
+{
+    QFETCH(qint64, size);
+    QFETCH(bool, appended);
+    QCOMPARE(LogSizeLimitBlocks * LogBlockSize, qint64(268435328));
+
+    const QString path = Path("big.txt");
+    {
+        // Sparse: takes no real space.
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QVERIFY(f.resize(size));
+    }
+    QCOMPARE(WriteLogLine(path, Header, Values), appended);
+    const qint64 expected = appended ? size + LogLineBytes(Values).size() : size;
+    QCOMPARE(QFileInfo(path).size(), expected);
+    if (appended) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QVERIFY(f.seek(size));
+        QCOMPARE(f.readAll(), LogLineBytes(Values));
+    }
+    QFile::remove(path);
+}
+
+void TestDataLog::failures_data()
+{
+    QTest::addColumn<QString>("what");
+    QTest::newRow("missing folder") << "missing";
+    QTest::newRow("a folder") << "folder";
+    QTest::newRow("path through a file") << "through-file";
+}
+
+void TestDataLog::failures()
+{
+    QFETCH(QString, what);
+    QString path;
+    if (what == "missing") {
+        path = Path("no/such/folder/log.txt");
+    } else if (what == "folder") {
+        path = Path("sub");
+        QVERIFY(QDir(dir_.path()).mkdir("sub"));
+    } else {
+        WriteBytes(Path("plain"), "x");
+        path = Path("plain/log.txt");
+    }
+    QVERIFY(!WriteLogLine(path, Header, Values));
+    if (what == "missing")
+        QVERIFY(!QFileInfo::exists(Path("no")));
+    if (what == "through-file")
+        QCOMPARE(ReadAll(Path("plain")), QByteArray("x"));
+}
+
+void TestDataLog::readOnlyFile()
+{
+    const QString path = Path("readonly.txt");
+    WriteBytes(path, "header\t\r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+
+    // Root ignores the permission bits; the immutable flag holds for root too.
+    struct Guard {
+        QString path;
+        bool immutable = false;
+        ~Guard()
+        {
+            if (immutable)
+                SetImmutable(path, false);
+            QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+    } guard{path};
+    {
+        QFile probe(path);
+        if (probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            probe.close();
+            guard.immutable = SetImmutable(path, true);
+            if (!guard.immutable)
+                QSKIP("cannot make a file unwritable for this user on this file system");
+        }
+    }
+
+    QVERIFY(!WriteLogLine(path, Header, Values));
+    QCOMPARE(ReadAll(path), QByteArray("header\t\r\n"));
+}
+
+void TestDataLog::fullDevice()
+{
+    if (!QFileInfo::exists("/dev/full"))
+        QSKIP("no /dev/full on this system");
+    QVERIFY(!WriteLogLine("/dev/full", Header, Values));
+}
+
+void TestDataLog::halfWrittenLineIsTakenBack()
+{
+    // A file size limit a few bytes above the present size lets the kernel
+    // take only the start of the line, as a disk that fills up mid-write
+    // would. The writer must report failure and leave the file as it was.
+    const QString path = Path("limited.txt");
+    const QByteArray before("first\t\r\n");
+    WriteBytes(path, before);
+
+    rlimit old{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &old) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct Restore {
+        rlimit limit;
+        void (*handler)(int);
+        ~Restore()
+        {
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, handler);
+        }
+    } restore{old, oldHandler};
+
+    rlimit tight = old;
+    tight.rlim_cur = rlim_t(before.size() + 5);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &tight) == 0);
+    const bool ok = WriteLogLine(path, Header, {QStringLiteral("13.80"), QStringLiteral("Bulk")});
+    ::setrlimit(RLIMIT_FSIZE, &old);
+
+    QVERIFY(!ok);
+    QCOMPARE(ReadAll(path), before);
+}
+
+QTEST_GUILESS_MAIN(TestDataLog)
+#include "test_data_log.moc"

@@ -1,0 +1,827 @@
+// The relay script under `php -S` on loopback, and SupportExchange against it
+// and against a scripted HTTP server for the faults the relay cannot show.
+#include "support/php_relay.h"
+#include "support/support_exchange.h"
+#include "views/clock.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkCookieJar>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QtTest>
+
+#include <map>
+#include <memory>
+#include <set>
+
+namespace {
+
+struct HttpResult {
+    int status = 0;
+    QByteArray body;
+    QString error;
+};
+
+// A plain GET, independent of SupportExchange, for checking the relay itself.
+HttpResult Get(QNetworkAccessManager& manager, const QString& url)
+{
+    QNetworkRequest request{QUrl(url)};
+    QNetworkReply* reply = manager.get(request);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, reply, &QNetworkReply::abort);
+    loop.exec();
+    HttpResult result;
+    result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    result.body = reply->readAll();
+    result.error = reply->errorString();
+    reply->deleteLater();
+    return result;
+}
+
+QByteArray Message(const QByteArray& text)
+{
+    return QByteArrayLiteral("<body>\r\n") + text + QByteArrayLiteral("</body>");
+}
+
+// Mailbox files and their contents, to show that a request changed nothing.
+std::map<QString, QByteArray> MailboxSnapshot(const QString& dir)
+{
+    std::map<QString, QByteArray> files;
+    const QStringList names = QDir(dir).entryList({QStringLiteral("*.msg*")}, QDir::Files);
+    for (const QString& name : names) {
+        QFile file(QDir(dir).filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            files[name] = file.readAll();
+    }
+    return files;
+}
+
+void ClearMailboxes(const QString& dir)
+{
+    const QStringList names = QDir(dir).entryList({QStringLiteral("*.msg*")}, QDir::Files);
+    for (const QString& name : names)
+        QFile::remove(QDir(dir).filePath(name));
+}
+
+quint16 ClosedLoopbackPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();  // closed again when probe goes
+}
+
+// An HTTP server that records each raw request head and answers with canned
+// bytes, optionally late or never.
+class ScriptedHttpServer : public QObject {
+public:
+    QByteArray response;       // sent as is, then the connection is closed
+    int delayMs = 0;           // wait this long before answering
+    bool silent = false;       // never answer
+    QList<QByteArray> requests;
+
+    ScriptedHttpServer()
+    {
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
+            }
+        });
+    }
+    QString Domain() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
+    bool IsListening() const { return server_.isListening(); }
+
+private:
+    void Read(QTcpSocket* socket)
+    {
+        QByteArray& pending = buffers_[socket];
+        pending += socket->readAll();
+        const qsizetype end = pending.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        requests.append(pending.left(end + 4));
+        pending.remove(0, end + 4);
+        if (silent)
+            return;
+        const QPointer<QTcpSocket> target(socket);
+        QTimer::singleShot(delayMs, this, [this, target] {
+            if (!target)
+                return;
+            target->write(response);
+            target->disconnectFromHost();
+        });
+    }
+
+    QTcpServer server_;
+    std::map<QTcpSocket*, QByteArray> buffers_;
+};
+
+QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
+{
+    const QList<QByteArray> lines = request.split('\n');
+    for (const QByteArray& raw : lines) {
+        const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().toLower() == name.toLower())
+            return line.mid(colon + 1).trimmed();
+    }
+    return {};
+}
+
+QByteArray Canned(const QByteArray& statusLine, const QByteArray& body, const QByteArray& extraHeaders = {})
+{
+    return statusLine + "\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size())
+         + "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body;
+}
+
+// One GET on its own connection, sent exactly once; status and body are
+// filled in when the server closes the connection.
+struct RawGet {
+    QTcpSocket socket;
+    QByteArray received;
+    int status = 0;
+    QByteArray body;
+    bool done = false;
+
+    RawGet(quint16 port, const QByteArray& target)
+    {
+        QObject::connect(&socket, &QTcpSocket::connected, [this, target] {
+            socket.write("GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+        });
+        QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
+        QObject::connect(&socket, &QTcpSocket::disconnected, [this] { Finish(); });
+        QObject::connect(&socket, &QTcpSocket::errorOccurred, [this](QAbstractSocket::SocketError error) {
+            if (error != QAbstractSocket::RemoteHostClosedError)
+                Finish();
+        });
+        socket.connectToHost(QHostAddress::LocalHost, port);
+    }
+    void Finish()
+    {
+        if (done)
+            return;
+        done = true;
+        received += socket.readAll();
+        const qsizetype headEnd = received.indexOf("\r\n\r\n");
+        const QList<QByteArray> statusLine = received.left(received.indexOf("\r\n")).split(' ');
+        if (headEnd < 0 || statusLine.size() < 2)
+            return;
+        status = statusLine[1].toInt();
+        body = received.mid(headEnd + 4);
+    }
+};
+
+// Records every call of the request-under-way callback.
+struct BusyLog {
+    QList<bool> calls;
+    std::function<void(bool)> Callback()
+    {
+        return [this](bool busy) { calls.append(busy); };
+    }
+};
+
+} // namespace
+
+class TestRelayPhp : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    // The relay script itself.
+    void messageIsHandedOverOnce();
+    void latestMessageReplacesPendingOne();
+    void wellFormedDataIsRelayedVerbatim_data();
+    void wellFormedDataIsRelayedVerbatim();
+    void malformedRequestIsRejectedAndChangesNothing_data();
+    void malformedRequestIsRejectedAndChangesNothing();
+    void longestLegalQueryIsAccepted();
+    void onlyGetIsServed();
+    void expiredMessageIsDropped();
+    void messageOlderThanAgeLimitIsDropped();
+    void concurrentRequestsNeverDeliverTwice();
+
+    // SupportExchange against the relay.
+    void stateAndSettingsTravelBothWays();
+    void chatTravelsFromSupportToClient();
+    void relayErrorStatusFails_data();
+    void relayErrorStatusFails();
+    void requestCarriesFixedHeaders_data();
+    void requestCarriesFixedHeaders();
+    void applicationProxyIsNotUsed();
+    void cookiesAreSentBack();
+    void faultsEndAsFailedExchange_data();
+    void faultsEndAsFailedExchange();
+    void neverAnsweringRelayTimesOut();
+    void refusedConnectionFails();
+    void emptyDomainFails();
+    void secondExchangeWhileOneWaitsIsRefused();
+    void destroyingDuringExchangeEndsIt();
+
+private:
+    std::unique_ptr<PhpRelay> relay_;
+    QNetworkAccessManager manager_;
+};
+
+void TestRelayPhp::initTestCase()
+{
+    manager_.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    relay_ = std::make_unique<PhpRelay>();
+    QVERIFY2(relay_->IsRunning(), qPrintable(relay_->ErrorText()));
+    QCOMPARE(relay_->Domain(), QStringLiteral("127.0.0.1:%1").arg(relay_->Port()));
+}
+
+void TestRelayPhp::init()
+{
+    ClearMailboxes(relay_->MailboxDir());
+}
+
+void TestRelayPhp::messageIsHandedOverOnce()
+{
+    const QString url = relay_->ScriptUrl();
+    HttpResult r = Get(manager_, url + "?user=client&data=2$1$2&time=5");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.body, Message(""));
+
+    r = Get(manager_, url + "?user=support&data=0&time=6");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.body, Message("2$1$2"));
+
+    // Delivered once only.
+    r = Get(manager_, url + "?user=support&data=0&time=7");
+    QCOMPARE(r.body, Message(""));
+
+    // The other direction: the support's latest request waits for the client.
+    r = Get(manager_, url + "?user=client&data=2$3&time=8");
+    QCOMPARE(r.body, Message("0"));
+    r = Get(manager_, url + "?user=client&data=2$3&time=9");
+    QCOMPARE(r.body, Message(""));
+    r = Get(manager_, url + "?user=support&data=1&time=10");
+    QCOMPARE(r.body, Message("2$3"));
+}
+
+void TestRelayPhp::latestMessageReplacesPendingOne()
+{
+    const QString url = relay_->ScriptUrl();
+    QCOMPARE(Get(manager_, url + "?user=support&data=1&time=1").status, 200);
+    QCOMPARE(Get(manager_, url + "?user=support&data=4$72$105&time=2").body, Message(""));
+    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=3").body, Message("4$72$105"));
+}
+
+void TestRelayPhp::wellFormedDataIsRelayedVerbatim_data()
+{
+    QTest::addColumn<QString>("data");  // as written in the query
+    QTest::addColumn<QByteArray>("delivered");
+
+    QTest::newRow("kind alone") << "0" << QByteArray("0");
+    QTest::newRow("kind 9") << "9" << QByteArray("9");
+    QTest::newRow("negative value") << "2$-5$0" << QByteArray("2$-5$0");
+    QTest::newRow("encoded plus sign") << "2$%2B5" << QByteArray("2$+5");
+    QTest::newRow("encoded separators") << "4%2472%24105" << QByteArray("4$72$105");
+    QTest::newRow("big values") << "3$255$256$99999" << QByteArray("3$255$256$99999");
+}
+
+void TestRelayPhp::wellFormedDataIsRelayedVerbatim()
+{
+    QFETCH(QString, data);
+    QFETCH(QByteArray, delivered);
+    const QString url = relay_->ScriptUrl();
+    QCOMPARE(Get(manager_, url + "?user=client&data=" + data + "&time=1").status, 200);
+    const HttpResult r = Get(manager_, url + "?user=support&data=0&time=2");
+    QCOMPARE(r.status, 200);
+    QCOMPARE(r.body, Message(delivered));
+}
+
+void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing_data()
+{
+    QTest::addColumn<QString>("query");
+
+    QTest::newRow("unknown user") << "user=bob&data=0&time=1";
+    QTest::newRow("user in capitals") << "user=Support&data=0&time=1";
+    QTest::newRow("user missing") << "data=0&time=1";
+    QTest::newRow("user as array") << "user[]=support&data=0&time=1";
+    QTest::newRow("data missing") << "user=support&time=1";
+    QTest::newRow("data empty") << "user=support&data=&time=1";
+    QTest::newRow("data not a digit") << "user=support&data=x&time=1";
+    QTest::newRow("two-digit kind") << "user=support&data=12&time=1";
+    QTest::newRow("trailing separator") << "user=support&data=3$1$&time=1";
+    QTest::newRow("empty value") << "user=support&data=3$$5&time=1";
+    QTest::newRow("decimal value") << "user=support&data=3$1.5&time=1";
+    QTest::newRow("letters in value") << "user=support&data=3$1a&time=1";
+    QTest::newRow("raw plus is a blank") << "user=support&data=3$+5&time=1";
+    QTest::newRow("comma separator") << "user=support&data=3,5&time=1";
+    QTest::newRow("line break in data") << "user=support&data=3$5%0A&time=1";
+    QTest::newRow("time missing") << "user=support&data=0";
+    QTest::newRow("time empty") << "user=support&data=0&time=";
+    QTest::newRow("time not digits") << "user=support&data=0&time=12a";
+    QTest::newRow("negative time") << "user=support&data=0&time=-5";
+    QTest::newRow("no query") << "";
+    QString tooLong = QStringLiteral("user=support&data=3");
+    while (tooLong.size() <= 16384)
+        tooLong += QStringLiteral("$1");
+    QTest::newRow("query over 16 KB") << tooLong + "&time=1";
+}
+
+void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing()
+{
+    QFETCH(QString, query);
+    const QString url = relay_->ScriptUrl();
+    // A pending client message that a support request would take.
+    QCOMPARE(Get(manager_, url + "?user=client&data=2$9&time=1").status, 200);
+    const auto before = MailboxSnapshot(relay_->MailboxDir());
+    QCOMPARE(before.size(), size_t(1));
+
+    const HttpResult r = Get(manager_, url + "?" + query);
+    QCOMPARE(r.status, 400);
+    QVERIFY(!r.body.contains("<body>"));
+    QVERIFY(MailboxSnapshot(relay_->MailboxDir()) == before);
+
+    // The pending message is still there for a proper request.
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message("2$9"));
+}
+
+void TestRelayPhp::longestLegalQueryIsAccepted()
+{
+    // Near the limit the relay still takes the message whole.
+    QByteArray data("3");
+    while (data.size() < 16000)
+        data += "$255";
+    const QString url = relay_->ScriptUrl();
+    QCOMPARE(Get(manager_, url + "?user=support&data=" + QString::fromLatin1(data) + "&time=1").status, 200);
+    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, Message(data));
+}
+
+void TestRelayPhp::onlyGetIsServed()
+{
+    QNetworkRequest request{QUrl(relay_->ScriptUrl() + "?user=client&data=2$9&time=1")};
+    QNetworkReply* reply = manager_.post(request, QByteArray("x"));
+    QEventLoop loop;
+    connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+    QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 405);
+    reply->deleteLater();
+    QVERIFY(MailboxSnapshot(relay_->MailboxDir()).empty());
+}
+
+void TestRelayPhp::expiredMessageIsDropped()
+{
+    // Age limit 0: every message has expired by the time anyone asks.
+    PhpRelay relay({{QStringLiteral("KROVA_RELAY_MAX_AGE"), QStringLiteral("0")}});
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    const QString url = relay.ScriptUrl();
+    QCOMPARE(Get(manager_, url + "?user=client&data=2$1&time=1").body, Message(""));
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message(""));
+    // The expired message is gone for good, not kept for a later request.
+    QCOMPARE(MailboxSnapshot(relay.MailboxDir()).count(QStringLiteral("client.msg")), size_t(0));
+    QCOMPARE(MailboxSnapshot(relay.MailboxDir()).count(QStringLiteral("support.msg")), size_t(1));
+}
+
+void TestRelayPhp::messageOlderThanAgeLimitIsDropped()
+{
+    PhpRelay relay({{QStringLiteral("KROVA_RELAY_MAX_AGE"), QStringLiteral("0.5")}});
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    const QString url = relay.ScriptUrl();
+    // Fetched at once: delivered.
+    Get(manager_, url + "?user=client&data=2$1&time=1");
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message("2$1"));
+    // Fetched after the age limit: dropped.
+    Get(manager_, url + "?user=client&data=2$2&time=3");
+    QTest::qWait(800);
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=4").body, Message(""));
+}
+
+void TestRelayPhp::concurrentRequestsNeverDeliverTwice()
+{
+    // Several PHP workers serve the requests side by side. Each request goes
+    // out once on its own connection (an HTTP client library might repeat a
+    // request whose connection dropped, which would look like a relay fault).
+    PhpRelay relay({{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QStringLiteral("4")}});
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+
+    constexpr int PerSide = 40;
+    std::vector<std::unique_ptr<RawGet>> client;
+    std::vector<std::unique_ptr<RawGet>> support;
+    for (int i = 0; i < PerSide; ++i) {
+        client.push_back(std::make_unique<RawGet>(
+            relay.Port(), QByteArray("/support_x.php?user=client&data=2$") + QByteArray::number(i) + "&time=1"));
+        support.push_back(std::make_unique<RawGet>(
+            relay.Port(), QByteArray("/support_x.php?user=support&data=4$") + QByteArray::number(i) + "&time=1"));
+    }
+    QElapsedTimer elapsed;
+    elapsed.start();
+    auto allDone = [&] {
+        for (const auto& r : client)
+            if (!r->done)
+                return false;
+        for (const auto& r : support)
+            if (!r->done)
+                return false;
+        return true;
+    };
+    while (!allDone() && elapsed.elapsed() < 20000)
+        QTest::qWait(10);
+    QVERIFY(allDone());
+
+    std::multiset<QByteArray> atSupport;
+    std::multiset<QByteArray> atClient;
+    int answered = 0;
+    for (auto* side : {&support, &client}) {
+        for (const auto& r : *side) {
+            if (r->status != 200)
+                continue;  // a dropped connection delivers nothing
+            ++answered;
+            const QByteArray message = ExtractMessageText(r->body);
+            if (!message.isEmpty()) {
+                QVERIFY2(message.startsWith(side == &support ? "2$" : "4$"), message.constData());
+                (side == &support ? atSupport : atClient).insert(message);
+            }
+        }
+    }
+    QVERIFY(answered > PerSide);
+    // Whatever was delivered, was delivered once.
+    for (const QByteArray& m : atSupport)
+        QCOMPARE(atSupport.count(m), size_t(1));
+    for (const QByteArray& m : atClient)
+        QCOMPARE(atClient.count(m), size_t(1));
+    QVERIFY(!atSupport.empty() || !atClient.empty());
+}
+
+void TestRelayPhp::stateAndSettingsTravelBothWays()
+{
+    SupportExchange clientSide;
+    SupportExchange supportSide;
+    SupportExchangeState client;
+    SupportExchangeState support;
+    client.SupportDomain = relay_->Domain();
+    support.SupportDomain = relay_->Domain();
+    const ManualClock clock;
+
+    // Client shares its state; nothing waits for it yet.
+    client.SupportRole = RoleClient;
+    client.OutgoingKind = 2;
+    client.OutgoingLength = 280;
+    for (int i = 0; i < 280; ++i)
+        client.ClientToSupportBuffer[size_t(i)] = uint8_t(i * 7);
+    QVERIFY2(clientSide.RunSupportExchange(client, clock), qPrintable(client.SupportStatusText));
+    QCOMPARE(client.SupportStatusText, QStringLiteral("Nothing received"));
+    QCOMPARE(clientSide.ResponseBody(), Message(""));
+
+    // Support asks for state and receives the client's record.
+    support.SupportRole = RoleSupport;
+    support.OutgoingKind = 0;
+    QVERIFY2(supportSide.RunSupportExchange(support, clock), qPrintable(support.SupportStatusText));
+    QCOMPARE(support.SupportStatusText, QStringLiteral("Client sent system state"));
+    QCOMPARE(int(support.IncomingKind), 2);
+    QCOMPARE(support.IncomingLength, 280);
+    QVERIFY(std::equal(client.ClientToSupportBuffer.begin(), client.ClientToSupportBuffer.begin() + 280,
+                       support.ClientToSupportBuffer.begin()));
+
+    // Client gets the state request on its next exchange.
+    QVERIFY(clientSide.RunSupportExchange(client, clock));
+    QCOMPARE(client.SupportStatusText, QStringLiteral("Support requested system state"));
+    QCOMPARE(int(client.IncomingKind), 0);
+
+    // Support writes settings: 540 bytes reach the client.
+    support.OutgoingKind = 3;
+    support.OutgoingLength = 540;
+    for (int i = 0; i < 540; ++i)
+        support.SupportToClientBuffer[size_t(i)] = uint8_t(255 - i % 256);
+    QVERIFY(supportSide.RunSupportExchange(support, clock));
+    QCOMPARE(support.OutgoingLength, 540);
+    QVERIFY(clientSide.RunSupportExchange(client, clock));
+    QCOMPARE(client.SupportStatusText, QStringLiteral("Support sent new settings"));
+    QCOMPARE(int(client.IncomingKind), 3);
+    QCOMPARE(client.IncomingLength, 540);
+    QVERIFY(std::equal(support.SupportToClientBuffer.begin(), support.SupportToClientBuffer.begin() + 540,
+                       client.SupportToClientBuffer.begin()));
+}
+
+void TestRelayPhp::chatTravelsFromSupportToClient()
+{
+    SupportExchange exchange;
+    SupportExchangeState support;
+    support.SupportDomain = relay_->Domain();
+    support.SupportRole = RoleSupport;
+    support.OutgoingKind = 4;
+    support.OutgoingLength = 2;
+    support.SupportToClientBuffer[0] = 'H';
+    support.SupportToClientBuffer[1] = 'i';
+    QVERIFY(exchange.RunSupportExchange(support));
+
+    SupportExchangeState client;
+    client.SupportDomain = relay_->Domain();
+    client.OutgoingKind = 2;
+    QVERIFY(exchange.RunSupportExchange(client));
+    QCOMPARE(client.SupportStatusText, QStringLiteral("Support sent chat"));
+    QCOMPARE(client.IncomingLength, 2);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(client.SupportToClientBuffer.data()), 2), QByteArray("Hi"));
+}
+
+void TestRelayPhp::relayErrorStatusFails_data()
+{
+    QTest::addColumn<QString>("domainSuffix");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("expectedStatus");
+
+    QTest::newRow("kind the relay refuses") << "" << 12 << "HTTP/1.1 400 Bad Request";
+    QTest::newRow("no script there") << "/nowhere" << 2 << "HTTP/1.1 404 Not Found";
+}
+
+void TestRelayPhp::relayErrorStatusFails()
+{
+    QFETCH(QString, domainSuffix);
+    QFETCH(int, kind);
+    QFETCH(QString, expectedStatus);
+
+    SupportExchange exchange;
+    BusyLog busy;
+    exchange.SetRequestUnderWayCallback(busy.Callback());
+    SupportExchangeState state;
+    state.SupportDomain = relay_->Domain() + domainSuffix;
+    state.OutgoingKind = uint8_t(kind);
+    state.IncomingKind = 4;
+    state.IncomingLength = 9;
+    QVERIFY(!exchange.RunSupportExchange(state));
+    QCOMPARE(state.SupportStatusText, expectedStatus);
+    // Nothing parsed.
+    QCOMPARE(int(state.IncomingKind), 4);
+    QCOMPARE(state.IncomingLength, 9);
+    QCOMPARE(busy.calls, (QList<bool>{true, false}));
+}
+
+void TestRelayPhp::requestCarriesFixedHeaders_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArray>("expectedTarget");
+
+    QTest::newRow("support asks for state")
+        << 1 << 0 << QByteArray() << QByteArray("/support_x.php?user=support&data=0&time=4636350000");
+    QTest::newRow("client chat Hi")
+        << 0 << 4 << QByteArray("Hi") << QByteArray("/support_x.php?user=client&data=4$72$105&time=4636350000");
+}
+
+void TestRelayPhp::requestCarriesFixedHeaders()
+{
+    QFETCH(int, role);
+    QFETCH(int, kind);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, expectedTarget);
+
+    ScriptedHttpServer server;
+    QVERIFY(server.IsListening());
+    server.response = Canned("HTTP/1.1 200 OK", Message(""));
+    SupportExchange exchange;
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+    state.SupportRole = uint8_t(role);
+    state.OutgoingKind = uint8_t(kind);
+    state.OutgoingLength = int32_t(bytes.size());
+    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer : state.ClientToSupportBuffer;
+    std::copy(bytes.begin(), bytes.end(), outgoing.begin());
+
+    QVERIFY2(exchange.RunSupportExchange(state, ManualClock(46363.5)), qPrintable(state.SupportStatusText));
+    QCOMPARE(server.requests.size(), 1);
+    const QByteArray request = server.requests.first();
+    QCOMPARE(request.left(request.indexOf("\r\n")), "GET " + expectedTarget + " HTTP/1.1");
+    QCOMPARE(HeaderValue(request, "Accept"), QByteArray("text/html, */*"));
+    QCOMPARE(HeaderValue(request, "Accept-Encoding"), QByteArray("*"));
+    QCOMPARE(HeaderValue(request, "Cache-Control"), QByteArray("\"no-cache\""));
+    QCOMPARE(HeaderValue(request, "Cache-Control").size(), 10);
+    QCOMPARE(HeaderValue(request, "Content-Type"), QByteArray("text/html"));
+    QCOMPARE(HeaderValue(request, "User-Agent"), QByteArray("Mozilla/3.0 (compatible; Indy Library)"));
+    QCOMPARE(HeaderValue(request, "Host"), server.Domain().toLatin1());
+    QCOMPARE(request.count("\nAccept:"), 1);
+    QCOMPARE(request.count("\nUser-Agent:"), 1);
+}
+
+void TestRelayPhp::applicationProxyIsNotUsed()
+{
+    // A proxy set for the whole application (here one that does not exist)
+    // must not be in the way of the relay.
+    ScriptedHttpServer server;
+    server.response = Canned("HTTP/1.1 200 OK", Message("0"));
+    const QNetworkProxy previous = QNetworkProxy::applicationProxy();
+    QNetworkProxy::setApplicationProxy(
+        QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), ClosedLoopbackPort()));
+    SupportExchange exchange;
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+    const bool ok = exchange.RunSupportExchange(state);
+    QNetworkProxy::setApplicationProxy(previous);
+    QVERIFY2(ok, qPrintable(state.SupportStatusText));
+    QCOMPARE(server.requests.size(), 1);
+}
+
+void TestRelayPhp::cookiesAreSentBack()
+{
+    ScriptedHttpServer server;
+    server.response = Canned("HTTP/1.1 200 OK", Message(""), "Set-Cookie: relaysession=abc123; Path=/\r\n");
+    SupportExchange exchange;
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+    QVERIFY(exchange.RunSupportExchange(state));
+    QVERIFY(exchange.RunSupportExchange(state));
+    QCOMPARE(server.requests.size(), 2);
+    QCOMPARE(HeaderValue(server.requests[0], "Cookie"), QByteArray());
+    QCOMPARE(HeaderValue(server.requests[1], "Cookie"), QByteArray("relaysession=abc123"));
+
+    // The jar belongs to the exchange object: a fresh one starts without it.
+    SupportExchange other;
+    QVERIFY(other.RunSupportExchange(state));
+    QCOMPARE(HeaderValue(server.requests[2], "Cookie"), QByteArray());
+}
+
+void TestRelayPhp::faultsEndAsFailedExchange_data()
+{
+    QTest::addColumn<int>("role");
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<bool>("expectedResult");
+    QTest::addColumn<QString>("expectedStatus");  // empty: any non-empty text
+    QTest::addColumn<int>("expectedKind");         // IncomingKind starts at 1
+    QTest::addColumn<int>("expectedLength");       // IncomingLength starts at 9
+
+    QTest::newRow("500") << 0 << Canned("HTTP/1.1 500 Internal Server Error", "oops") << false
+                         << "HTTP/1.1 500 Internal Server Error" << 1 << 9;
+    QTest::newRow("204") << 0 << QByteArray("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n") << false
+                         << "HTTP/1.1 204 No Content" << 1 << 9;
+    QTest::newRow("302 is not followed")
+        << 0 << Canned("HTTP/1.1 302 Found", Message("0"), "Location: http://127.0.0.1:1/x\r\n") << false
+        << "HTTP/1.1 302 Found" << 1 << 9;
+    QTest::newRow("200 empty body") << 0 << Canned("HTTP/1.1 200 OK", "") << true << "Nothing received" << 1 << 0;
+    QTest::newRow("own reason phrase") << 0 << Canned("HTTP/1.1 503 Relay Resting", "") << false
+                                       << "HTTP/1.1 503 Relay Resting" << 1 << 9;
+    QTest::newRow("200 support role") << 1 << Canned("HTTP/1.1 200 Fine", Message("2$5")) << true
+                                      << "Client sent system state" << 2 << 1;
+    QTest::newRow("200 bad value") << 0 << Canned("HTTP/1.1 200 OK", Message("3$1$x")) << false
+                                   << "'x' is not a valid integer value" << 3 << 1;
+    QByteArray megabyte("2");
+    while (megabyte.size() < 1024 * 1024)
+        megabyte += "$200";
+    QTest::newRow("1 MB body") << 1 << Canned("HTTP/1.1 200 OK", Message(megabyte)) << true
+                               << "Client sent system state" << 2 << SupportBufferSize;
+    QTest::newRow("body over the cap")
+        << 1 << Canned("HTTP/1.1 200 OK", Message("2$1" + QByteArray(5 * 1024 * 1024, ' '))) << false
+        << "Answer from the relay is larger than 4194304 bytes" << 1 << 9;
+    QTest::newRow("garbage bytes")
+        << 0 << QByteArray("\x00\xff\x13garbage\r\n\r\n\x01\x02", 16) << false << "" << 1 << 9;
+    QTest::newRow("closed before answering") << 0 << QByteArray() << false << "" << 1 << 9;
+    QTest::newRow("body cut short")
+        << 0 << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\n<body>\r\n0") << false
+        << "" << 1 << 9;
+}
+
+void TestRelayPhp::faultsEndAsFailedExchange()
+{
+    QFETCH(int, role);
+    QFETCH(QByteArray, response);
+    QFETCH(bool, expectedResult);
+    QFETCH(QString, expectedStatus);
+    QFETCH(int, expectedKind);
+    QFETCH(int, expectedLength);
+
+    ScriptedHttpServer server;
+    server.response = response;
+    SupportExchange exchange;
+    exchange.SetTransferTimeLimitMs(5000);
+    BusyLog busy;
+    exchange.SetRequestUnderWayCallback(busy.Callback());
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+    state.SupportRole = uint8_t(role);
+    state.IncomingKind = 1;
+    state.IncomingLength = 9;
+    state.SupportStatusText = QStringLiteral("previous");
+
+    QCOMPARE(exchange.RunSupportExchange(state), expectedResult);
+    if (expectedStatus.isEmpty()) {
+        QVERIFY(!state.SupportStatusText.isEmpty());
+        QVERIFY(state.SupportStatusText != QStringLiteral("previous"));
+        QVERIFY(!state.SupportStatusText.startsWith(QStringLiteral("HTTP/")));
+    } else {
+        QCOMPARE(state.SupportStatusText, expectedStatus);
+    }
+    QCOMPARE(int(state.IncomingKind), expectedKind);
+    QCOMPARE(state.IncomingLength, expectedLength);
+    // (Qt may repeat a request whose connection closed without an answer.)
+    QVERIFY(!server.requests.isEmpty());
+    QCOMPARE(busy.calls, (QList<bool>{true, false}));
+    QVERIFY(exchange.ResponseBody().size() <= SupportExchange::MaxBodyBytes);
+    qDebug() << state.SupportStatusText;
+}
+
+void TestRelayPhp::neverAnsweringRelayTimesOut()
+{
+    ScriptedHttpServer server;
+    server.silent = true;
+    SupportExchange exchange;
+    exchange.SetTransferTimeLimitMs(300);
+    BusyLog busy;
+    exchange.SetRequestUnderWayCallback(busy.Callback());
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+
+    // The window keeps handling events while the exchange waits.
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(20);
+
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!exchange.RunSupportExchange(state));
+    const qint64 took = elapsed.elapsed();
+    QVERIFY2(took >= 250 && took < 3000, qPrintable(QString::number(took)));
+    QCOMPARE(state.SupportStatusText, QStringLiteral("No answer from the relay within 0.3 s"));
+    QVERIFY(ticks >= 5);
+    QCOMPARE(server.requests.size(), 1);
+    QCOMPARE(busy.calls, (QList<bool>{true, false}));
+    QVERIFY(!exchange.IsExchangeInProgress());
+}
+
+void TestRelayPhp::refusedConnectionFails()
+{
+    SupportExchange exchange;
+    BusyLog busy;
+    exchange.SetRequestUnderWayCallback(busy.Callback());
+    SupportExchangeState state;
+    state.SupportDomain = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort());
+    QVERIFY(!exchange.RunSupportExchange(state));
+    QCOMPARE(state.SupportStatusText, QStringLiteral("Connection refused"));
+    QCOMPARE(busy.calls, (QList<bool>{true, false}));
+}
+
+void TestRelayPhp::emptyDomainFails()
+{
+    SupportExchange exchange;
+    BusyLog busy;
+    exchange.SetRequestUnderWayCallback(busy.Callback());
+    SupportExchangeState state;
+    QVERIFY(!exchange.RunSupportExchange(state));
+    QVERIFY(!state.SupportStatusText.isEmpty());
+    QCOMPARE(busy.calls, (QList<bool>{true, false}));
+}
+
+void TestRelayPhp::secondExchangeWhileOneWaitsIsRefused()
+{
+    ScriptedHttpServer server;
+    server.response = Canned("HTTP/1.1 200 OK", Message("0"));
+    server.delayMs = 300;
+    SupportExchange exchange;
+    BusyLog busy;
+    exchange.SetRequestUnderWayCallback(busy.Callback());
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+
+    // A timer tick arrives while the first exchange waits and starts another.
+    SupportExchangeState nested;
+    nested.SupportDomain = server.Domain();
+    bool nestedResult = true;
+    bool sawInProgress = false;
+    QTimer::singleShot(50, [&] {
+        sawInProgress = exchange.IsExchangeInProgress();
+        nestedResult = exchange.RunSupportExchange(nested);
+    });
+
+    QVERIFY2(exchange.RunSupportExchange(state), qPrintable(state.SupportStatusText));
+    QVERIFY(sawInProgress);
+    QVERIFY(!nestedResult);
+    QCOMPARE(nested.SupportStatusText, QStringLiteral("Support exchange already in progress"));
+    QCOMPARE(state.SupportStatusText, QStringLiteral("Support requested system state"));
+    QCOMPARE(server.requests.size(), 1);
+    // The refused call leaves the busy display to the running exchange.
+    QCOMPARE(busy.calls, (QList<bool>{true, false}));
+
+    // Once it is over, the next one goes out.
+    QVERIFY(exchange.RunSupportExchange(nested));
+    QCOMPARE(server.requests.size(), 2);
+}
+
+void TestRelayPhp::destroyingDuringExchangeEndsIt()
+{
+    ScriptedHttpServer server;
+    server.silent = true;
+    auto* exchange = new SupportExchange;
+    SupportExchangeState state;
+    state.SupportDomain = server.Domain();
+    QTimer::singleShot(50, [&] { delete exchange; });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QVERIFY(!exchange->RunSupportExchange(state));
+    QVERIFY(elapsed.elapsed() < 3000);
+}
+
+QTEST_GUILESS_MAIN(TestRelayPhp)
+#include "test_relay_php.moc"
