@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 bin=${KROVA_DEMO:-$here/build/krova-utility-demo}
 mkdir -p "$(dirname "$out")"
 xvfb-run -a -s "-screen 0 1024x800x24" bash -c "
-  KROVA_DEMO_PAGE='$page' '$bin' & pid=\$!
+  '$bin' ${page:+--page $page} & pid=\$!
   sleep $wait
   import -window root '$out.full.png'
   kill \$pid

@@ -45,7 +45,7 @@ private slots:
     void init();
     void cleanup();
 
-    void looksAsSpecified();
+    void chartSetUp();
     void setPointsRebuilds();
 
     void pressOnPointStartsDrag_data();
@@ -105,7 +105,7 @@ void TestFieldRpmChart::Release(const QPoint& pos, Qt::MouseButton button)
     QTest::mouseRelease(view_->viewport(), button, Qt::NoModifier, pos);
 }
 
-void TestFieldRpmChart::looksAsSpecified()
+void TestFieldRpmChart::chartSetUp()
 {
     QChart* chart = view_->chart();
     QCOMPARE(chart->title(), QString());

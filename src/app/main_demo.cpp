@@ -1,9 +1,12 @@
 // The same window attached to a simulated regulator, for a first look at the
-// program without hardware.
+// program without hardware. "--page settings|can|peer" opens that page first,
+// as a user's click would (for screenshots).
 #include "app/main_form.h"
 #include "device/simulated_regulator.h"
 
 #include <QApplication>
+#include <QTabWidget>
+#include <QTimer>
 
 int main(int argc, char** argv)
 {
@@ -15,5 +18,20 @@ int main(int argc, char** argv)
     TMainFormKrv window(regulator, dialogs);
     dialogs.SetParent(&window);
     window.show();
+
+    const QStringList args = app.arguments();
+    const int at = args.indexOf(QStringLiteral("--page"));
+    if (at >= 0 && at + 1 < args.size()) {
+        const QString name = args[at + 1];
+        QWidget* page = name == QLatin1String("settings") ? window.SettingsTabSheet
+                        : name == QLatin1String("can")    ? window.CanBusTabSheet
+                        : name == QLatin1String("peer")   ? window.PeerStateTabSheet
+                                                          : window.StateTabSheet;
+        QTimer::singleShot(1200, &window, [&window, page] {
+            const int index = window.PageControl->indexOf(page);
+            window.PageControl->setCurrentIndex(index);
+            window.PageControlChange(index);
+        });
+    }
     return app.exec();
 }

@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -232,17 +233,30 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     auto* page = new QWidget;
     SystemSettingsTable = new StringGrid(SystemSettingsRowCount, 2, 0, 1, 210, 16, page);
     SystemSettingsTable->setGeometry(8, 7, 423, 613);
+    QFont gridFont = SystemSettingsTable->font();
+    gridFont.setPixelSize(11);
+    SystemSettingsTable->setFont(gridFont);
     SystemSettingsTable->SetEditable(true);
     const QStringList captions = SystemSettingsCaptions();
     for (int r = 0; r < SystemSettingsRowCount; ++r)
         SystemSettingsTable->SetCell(r, 0, captions[r]);
 
     ChargeProfileTabControl = new QTabBar(page);
-    ChargeProfileTabControl->setGeometry(440, 8, 409, 25);
+    ChargeProfileTabControl->setGeometry(440, 8, 417, 25);
     ChargeProfileTabControl->setShape(QTabBar::RoundedNorth);
     ChargeProfileTabControl->setExpanding(false);
-    ChargeProfileTabControl->setUsesScrollButtons(true);
+    ChargeProfileTabControl->setUsesScrollButtons(false);
+    ChargeProfileTabControl->setElideMode(Qt::ElideNone);
     ChargeProfileTabControl->setDocumentMode(true);
+    ChargeProfileTabControl->setDrawBase(false);
+    QFont tabFont = gridFont;
+    tabFont.setPixelSize(9);
+    ChargeProfileTabControl->setFont(tabFont);
+    // Flat, tight tabs drawn like buttons, so that all eight captions fit.
+    ChargeProfileTabControl->setStyleSheet(QStringLiteral(
+        "QTabBar::tab { padding: 4px 0px; margin: 0px; border: 1px solid palette(mid);"
+        " background: palette(button); }"
+        "QTabBar::tab:selected { background: palette(base); border-color: palette(dark); }"));
     for (const QString& caption : ChargeProfileTabCaptions())
         ChargeProfileTabControl->addTab(caption);
     // A change of tab by the user first takes the grid into the profile being
@@ -294,6 +308,10 @@ QWidget* TMainFormKrv::BuildCanPage()
     CanMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     CanMemo->setMaximumBlockCount(MaxCanMemoLines);
     CanMemo->setContextMenuPolicy(Qt::CustomContextMenu);
+    // The kind texts are followed by as many tabs as line the columns up on
+    // stops eight characters apart.
+    CanMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    CanMemo->setTabStopDistance(8 * QFontMetricsF(CanMemo->font()).horizontalAdvance(QLatin1Char('0')));
 
     CanRxMemoPopupMenu = new QMenu(this);
     PauseCanWatch = CanRxMemoPopupMenu->addAction(QStringLiteral("Pause"));

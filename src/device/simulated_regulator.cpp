@@ -1,5 +1,7 @@
 #include "device/simulated_regulator.h"
 
+#include "records/demo_records.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -31,50 +33,6 @@ private:
 };
 
 namespace {
-
-void PutChannel(SystemStateRecord& r, Channel c, float signalScale, float value)
-{
-    r.SetChannel(c, MeasuredChannel{std::round(value / signalScale * 1023.0f / 3.3f), value / signalScale, value});
-}
-
-// A running 12-volt installation in bulk charge.
-SystemStateRecord StartingState(const char* name, float rpm, uint32_t flags)
-{
-    SystemStateRecord r;
-    r.SetStatusFlags(flags);
-    r.SetRegulatorName(name);
-    PutChannel(r, Channel::AuxTemperature, 100.0f, 24.0f);
-    PutChannel(r, Channel::BPlusVoltage, 34.0f, 13.82f);
-    PutChannel(r, Channel::BMinusVoltage, 34.0f, 0.02f);
-    PutChannel(r, Channel::BatteryShuntVoltage, 34.0f, 13.80f);
-    PutChannel(r, Channel::BatteryShuntDrop, 1.0f, 0.0042f);
-    PutChannel(r, Channel::AlternatorTemperature, 100.0f, 61.0f);
-    PutChannel(r, Channel::AlternatorShuntDrop, 1.0f, 0.0061f);
-    PutChannel(r, Channel::AlternatorShuntVoltage, 16.0f, 13.95f);
-    PutChannel(r, Channel::RegulatorVoltage, 32.0f, 14.05f);
-    PutChannel(r, Channel::RegulatorTemperature, 100.0f, 38.0f);
-    PutChannel(r, Channel::Field1Voltage, 32.0f, 7.9f);
-    PutChannel(r, Channel::Field2Voltage, 32.0f, 0.0f);
-    PutChannel(r, Channel::PowerSupplyVoltage, 5.0f, 5.02f);
-    PutChannel(r, Channel::ReferenceVoltage, 1.0f, 2.499f);
-    PutChannel(r, Channel::EngineRpm, 2000.0f, rpm);
-    r.SetCanPageEnable(1, 1);
-    r.SetDetectedSystemVoltage(12);
-    r.SetSystemFieldLimit(2500);
-    r.SetSlaveFieldLimit(2500);
-    r.SetLoadCurrent(6.5f);
-    r.SetBatteryVoltage(13.8f);
-    r.SetBatteryCurrent(42.0f);
-    r.SetAlternatorCurrent(48.5f);
-    r.SetRunningTime(3 * 3600 + 25 * 60 + 10);
-    r.SetRegulatorStatus(2);
-    r.SetWiringVoltageDrop(0.085f);
-    r.SetRegulationTarget(14.4f);
-    r.SetFieldOutput(1450);
-    r.SetMinimumField(375);
-    r.SetMaximumField(2500);
-    return r;
-}
 
 // A smooth wobble: the value a drifting quantity has moved by since tick - 1.
 float Drift(uint32_t tick, float amplitude, float period)
@@ -117,9 +75,10 @@ void DriftState(SystemStateRecord& r, uint32_t tick, float phase)
 
 SimulatedRegulator::SimulatedRegulator()
 {
-    OwnState = StartingState("Port engine", 1850, 0x00000007);
-    PeerState = StartingState("Stbd engine", 1790, 0x00000017);
-    PeerState.SetRegulatorStatus(4);
+    OwnState = DemoOwnState();
+    PeerState = DemoPeerState();
+    const SettingsRecord defaults = DemoSettings();
+    std::memcpy(DefaultsImage.data(), defaults.Data(), SettingsRecord::Size);
     // The firmware keeps its own bookkeeping after the 540 record bytes; any
     // fixed pattern serves to show that it survives a read and write.
     for (int i = 540; i < 576; ++i)

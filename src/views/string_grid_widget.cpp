@@ -1,6 +1,45 @@
 #include "views/string_grid_widget.h"
 
 #include <QHeaderView>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+
+namespace {
+
+QString WithoutZeros(QString text)
+{
+    return text.remove(QChar(0));
+}
+
+// Text fields of the settings keep their zero bytes in the cell text, so that
+// a cell nobody edited gives back exactly the bytes it was filled from. The
+// zeros are neither drawn nor put in the editor; an edit that leaves the
+// visible text as it was keeps the cell's original text.
+class CellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    QString displayText(const QVariant& value, const QLocale& locale) const override
+    {
+        return QStyledItemDelegate::displayText(WithoutZeros(value.toString()), locale);
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->setText(WithoutZeros(index.data(Qt::EditRole).toString()));
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override
+    {
+        auto* line = qobject_cast<QLineEdit*>(editor);
+        if (line && line->text() == WithoutZeros(index.data(Qt::EditRole).toString()))
+            return;
+        QStyledItemDelegate::setModelData(editor, model, index);
+    }
+};
+
+} // namespace
 
 StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, int columnWidth, int rowHeight,
                        QWidget* parent)
@@ -18,6 +57,7 @@ StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, i
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(false);
+    setItemDelegate(new CellDelegate(this));
     setTextElideMode(Qt::ElideRight);
     setFixedSize(columns * columnWidth + 2 * frameWidth() + 1, rows * rowHeight + 2 * frameWidth() + 1);
     const QBrush fixedBrush = palette().brush(QPalette::Button);

@@ -1,0 +1,43 @@
+#include "support/gui_rig.h"
+
+#include <QPlainTextEdit>
+#include <QTimer>
+
+GuiRig::GuiRig(bool animate)
+{
+    sim.Animate = animate;
+    window = std::make_unique<TMainFormKrv>(sim, dialogs, clock);
+    StopTimers();
+}
+
+GuiRig::~GuiRig()
+{
+    window.reset();
+}
+
+void GuiRig::StopTimers()
+{
+    window->USBTimer->stop();
+    window->SystemStateTimer->stop();
+    window->INETTimer->stop();
+}
+
+void GuiRig::Connect()
+{
+    window->USBTimerTimer(); // the first request finds the regulator
+    window->USBTimerTimer();
+}
+
+QStringList GuiRig::Cells(const StringGrid* grid)
+{
+    QStringList cells;
+    for (int r = 0; r < grid->rowCount(); ++r)
+        for (int c = 0; c < grid->columnCount(); ++c)
+            cells << grid->Cell(r, c);
+    return cells;
+}
+
+QStringList GuiRig::MemoLines(const QPlainTextEdit* memo)
+{
+    return memo->toPlainText().split(QLatin1Char('\n'));
+}

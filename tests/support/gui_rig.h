@@ -1,0 +1,30 @@
+#pragma once
+// One main window wired to a simulated regulator, scripted dialogs and a
+// clock that tests move by hand. The timers are stopped: tests call the
+// handlers themselves.
+#include "app/main_form.h"
+#include "device/simulated_regulator.h"
+#include "support/scripted_dialogs.h"
+#include "views/string_grid_widget.h"
+
+#include <memory>
+
+struct GuiRig {
+    SimulatedRegulator sim;
+    ScriptedDialogs dialogs;
+    // Every reading moves the clock on by 0.3 s, so waits end after a few
+    // readings instead of real seconds.
+    ManualClock clock{46363.5, 0.3 * OneSecond};
+    std::unique_ptr<TMainFormKrv> window;
+
+    explicit GuiRig(bool animate = false);
+    ~GuiRig();
+
+    TMainFormKrv& W() { return *window; }
+    // Polls until the link is open and both records were read once.
+    void Connect();
+    void StopTimers();
+    // Cell texts of a grid, row by row.
+    static QStringList Cells(const StringGrid* grid);
+    static QStringList MemoLines(const QPlainTextEdit* memo);
+};

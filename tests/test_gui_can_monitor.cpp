@@ -1,0 +1,372 @@
+// The "CAN bus" page as the main window drives it: when the polling cycle
+// fetches frames, the lines it adds, the hex switch, the popup commands and
+// the bound on the number of lines kept.
+#include "canbus/can_line_buffer.h"
+#include "support/gui_rig.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+CanFrameRecord Frame(uint8_t kind, uint32_t id, uint8_t length, std::initializer_list<uint8_t> data = {})
+{
+    CanFrameRecord f;
+    f.SetFrameKind(kind);
+    f.SetFrameIdentifier(id);
+    f.SetFrameDataLength(length);
+    int i = 0;
+    for (uint8_t b : data)
+        f.SetFrameData(i++, b);
+    return f;
+}
+
+int CountRequests(const SimulatedRegulator& sim, uint8_t code)
+{
+    int n = 0;
+    for (const ReportBuffer& r : sim.Requests)
+        if (r[0] == code)
+            ++n;
+    return n;
+}
+
+// The memo's lines; an empty memo has none (not one empty line).
+QStringList Lines(const QPlainTextEdit* memo)
+{
+    const QString text = memo->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+const QString HexLineA = QStringLiteral("Standard data frame\t\t2 bytes\tID=0x00000123\tb0=0x01\tb1=0xAB\t");
+const QString DecLineA = QStringLiteral("Standard data frame\t\t2 bytes\tID=291\tb0=1\tb1=171\t");
+const QString HexLineB = QStringLiteral("N2K message\t\t\t1 bytes\tID=0x19F21283\tb0=0xFF\t");
+const QString DecLineB = QStringLiteral("N2K message\t\t\t1 bytes\tID=435294851\tb0=255\t");
+
+enum PageChoice { StatePage, SettingsPage, CanPage, PeerPage };
+
+} // namespace
+
+class TestGuiCanMonitor : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void fetchOnlyOnCanPageUnpaused_data();
+    void fetchOnlyOnCanPageUnpaused();
+    void pauseMenuItemToggles();
+    void linesPerFetch_data();
+    void linesPerFetch();
+    void failedFetchAddsNothing();
+    void hexSwitchAffectsOnlyNewLines();
+    void clearRemovesAllLines_data();
+    void clearRemovesAllLines();
+    void copyToClipboard_data();
+    void copyToClipboard();
+    void memoKeepsNewestLines();
+
+private:
+    void ShowPage(PageChoice page);
+    std::unique_ptr<GuiRig> rig_;
+};
+
+void TestGuiCanMonitor::init()
+{
+    rig_ = std::make_unique<GuiRig>();
+    rig_->Connect();
+    rig_->sim.Requests.clear();
+}
+
+void TestGuiCanMonitor::cleanup()
+{
+    QVERIFY(!rig_->dialogs.Unscripted);
+    QVERIFY(rig_->dialogs.Shown.empty());
+    rig_.reset();
+}
+
+void TestGuiCanMonitor::ShowPage(PageChoice page)
+{
+    TMainFormKrv& w = rig_->W();
+    QWidget* pages[] = {w.StateTabSheet, w.SettingsTabSheet, w.CanBusTabSheet, w.PeerStateTabSheet};
+    w.PageControl->setCurrentWidget(pages[page]);
+    QCOMPARE(w.PageControl->currentWidget(), pages[page]);
+}
+
+void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<bool>("fetches");
+
+    QTest::newRow("System State") << int(StatePage) << false << false;
+    QTest::newRow("Settings") << int(SettingsPage) << false << false;
+    QTest::newRow("Peer System State") << int(PeerPage) << false << false;
+    QTest::newRow("CAN bus") << int(CanPage) << false << true;
+    QTest::newRow("CAN bus, paused") << int(CanPage) << true << false;
+    QTest::newRow("System State, paused") << int(StatePage) << true << false;
+}
+
+void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused()
+{
+    QFETCH(int, page);
+    QFETCH(bool, paused);
+    QFETCH(bool, fetches);
+    TMainFormKrv& w = rig_->W();
+    ShowPage(PageChoice(page));
+    if (paused)
+        w.PauseCanWatchClick();
+    QCOMPARE(w.PauseCanWatch->isChecked(), paused);
+
+    // The own and peer records keep following the regulator either way.
+    SystemStateRecord own = rig_->sim.OwnState;
+    own.SetRegulatorName("Renamed own");
+    rig_->sim.OwnState = own;
+    SystemStateRecord peer = rig_->sim.PeerState;
+    peer.SetRegulatorName("Renamed peer");
+    rig_->sim.PeerState = peer;
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+
+    w.USBTimerTimer();
+    w.USBTimerTimer();
+
+    QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), fetches ? 2 : 0);
+    QCOMPARE(CountRequests(rig_->sim, ReadOwnStateBlock), 2 * StateBlockCount);
+    QCOMPARE(CountRequests(rig_->sim, ReadPeerStateBlock), 2 * StateBlockCount);
+    QCOMPARE(w.OwnState.RegulatorName(), QByteArray("Renamed own"));
+    QCOMPARE(w.PeerState.RegulatorName(), QByteArray("Renamed peer"));
+    // The CAN request comes last in a tick, after the peer record.
+    if (fetches) {
+        QCOMPARE(rig_->sim.Requests.back()[0], uint8_t(ReadCanFrames));
+        QCOMPARE(Lines(w.CanMemo), QStringList{HexLineA});
+        QCOMPARE(int(rig_->sim.CanQueue.size()), 0);
+    } else {
+        QCOMPARE(Lines(w.CanMemo), QStringList());
+        QCOMPARE(int(rig_->sim.CanQueue.size()), 1); // never fetched
+    }
+}
+
+void TestGuiCanMonitor::pauseMenuItemToggles()
+{
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+    QVERIFY(!w.PauseCanWatch->isChecked());
+    QVERIFY(w.PauseCanWatch->isCheckable());
+
+    // Through the popup menu item, as the user picks it.
+    w.PauseCanWatch->trigger();
+    QVERIFY(w.PauseCanWatch->isChecked());
+    w.USBTimerTimer();
+    QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 0);
+
+    w.PauseCanWatch->trigger();
+    QVERIFY(!w.PauseCanWatch->isChecked());
+    w.USBTimerTimer();
+    QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 1);
+
+    // The handler itself toggles as well.
+    w.PauseCanWatchClick();
+    QVERIFY(w.PauseCanWatch->isChecked());
+    w.PauseCanWatchClick();
+    QVERIFY(!w.PauseCanWatch->isChecked());
+}
+
+void TestGuiCanMonitor::linesPerFetch_data()
+{
+    QTest::addColumn<int>("firstLength");
+    QTest::addColumn<int>("secondLength");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("both slots") << 2 << 1 << QStringList{HexLineA, HexLineB};
+    QTest::newRow("first slot only") << 2 << 0 << QStringList{HexLineA};
+    QTest::newRow("second slot only") << 0 << 1 << QStringList{HexLineB};
+    QTest::newRow("neither") << 0 << 0 << QStringList();
+}
+
+void TestGuiCanMonitor::linesPerFetch()
+{
+    QFETCH(int, firstLength);
+    QFETCH(int, secondLength);
+    QFETCH(QStringList, expected);
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+
+    // A slot of length 0 is empty whatever else it holds (here: kinds and
+    // identifiers that would make a line of their own).
+    rig_->sim.CanQueue.push_back(Frame(firstLength ? 2 : 3, 0x123, uint8_t(firstLength), {0x01, 0xAB}));
+    rig_->sim.CanQueue.push_back(Frame(secondLength ? 6 : 5, 0x19F21283, uint8_t(secondLength), {0xFF}));
+    w.USBTimerTimer();
+    QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 1);
+    QCOMPARE(Lines(w.CanMemo), expected);
+
+    // The next fetch appends below the lines already there.
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    w.USBTimerTimer();
+    QCOMPARE(Lines(w.CanMemo), expected + QStringList{HexLineA});
+}
+
+void TestGuiCanMonitor::failedFetchAddsNothing()
+{
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    w.USBTimerTimer();
+    QCOMPARE(Lines(w.CanMemo), QStringList{HexLineA});
+
+    // The CAN request is taken but never answered: no line, not even a
+    // repeat of the frame still held in the slots.
+    rig_->sim.DropAnswerIf = [](const ReportBuffer& r) { return r[0] == ReadCanFrames; };
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    w.USBTimerTimer();
+    QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 2);
+    QCOMPARE(Lines(w.CanMemo), QStringList{HexLineA});
+    QCOMPARE(w.CanFrames[0].FrameIdentifier(), 0x123u);
+}
+
+void TestGuiCanMonitor::hexSwitchAffectsOnlyNewLines()
+{
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+    QVERIFY(w.CanViewHexCheckBox->isChecked());
+
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    w.USBTimerTimer();
+    w.CanViewHexCheckBox->setChecked(false);
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    w.USBTimerTimer();
+    QCOMPARE(Lines(w.CanMemo), (QStringList{HexLineA, DecLineA, DecLineB}));
+
+    w.CanViewHexCheckBox->setChecked(true);
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    w.USBTimerTimer();
+    QCOMPARE(Lines(w.CanMemo), (QStringList{HexLineA, DecLineA, DecLineB, HexLineB}));
+}
+
+void TestGuiCanMonitor::clearRemovesAllLines_data()
+{
+    QTest::addColumn<bool>("viaMenu");
+    QTest::newRow("handler") << false;
+    QTest::newRow("popup menu item") << true;
+}
+
+void TestGuiCanMonitor::clearRemovesAllLines()
+{
+    QFETCH(bool, viaMenu);
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+    for (int i = 0; i < 3; ++i) {
+        rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+        rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+        w.USBTimerTimer();
+    }
+    QCOMPARE(Lines(w.CanMemo).size(), 6);
+
+    if (viaMenu)
+        w.ClearAllLines->trigger();
+    else
+        w.ClearAllLinesClick();
+    QCOMPARE(w.CanMemo->toPlainText(), QString());
+
+    // The list starts again at the top, without a blank first line.
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    w.USBTimerTimer();
+    QCOMPARE(w.CanMemo->toPlainText(), HexLineB);
+}
+
+void TestGuiCanMonitor::copyToClipboard_data()
+{
+    QTest::addColumn<bool>("viaMenu");
+    QTest::addColumn<int>("selectFrom");
+    QTest::addColumn<int>("selectTo");
+
+    QTest::newRow("no selection, caret at end") << false << -1 << -1;
+    QTest::newRow("part selected") << false << 5 << 40;
+    QTest::newRow("selected backwards") << false << 60 << 3;
+    QTest::newRow("popup menu item") << true << 10 << 20;
+}
+
+void TestGuiCanMonitor::copyToClipboard()
+{
+    QFETCH(bool, viaMenu);
+    QFETCH(int, selectFrom);
+    QFETCH(int, selectTo);
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    w.USBTimerTimer();
+    w.CanViewHexCheckBox->setChecked(false);
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    w.USBTimerTimer();
+
+    QTextCursor cursor = w.CanMemo->textCursor();
+    if (selectFrom < 0) {
+        cursor.movePosition(QTextCursor::End);
+    } else {
+        cursor.setPosition(selectFrom);
+        cursor.setPosition(selectTo, QTextCursor::KeepAnchor);
+    }
+    w.CanMemo->setTextCursor(cursor);
+    QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
+
+    if (viaMenu)
+        w.CopyToClipboard->trigger();
+    else
+        w.CopyToClipboardClick();
+
+    const QString clip = QGuiApplication::clipboard()->text();
+    QCOMPARE(clip, w.CanMemo->toPlainText());
+    QCOMPARE(clip.split(QLatin1Char('\n')), (QStringList{HexLineA, HexLineB, DecLineA}));
+    QVERIFY(!w.CanMemo->textCursor().hasSelection());
+    QCOMPARE(w.CanMemo->textCursor().position(), 0);
+    QCOMPARE(w.CanMemo->textCursor().anchor(), 0);
+    // Copying leaves the lines alone.
+    QCOMPARE(Lines(w.CanMemo).size(), 3);
+}
+
+void TestGuiCanMonitor::memoKeepsNewestLines()
+{
+    TMainFormKrv& w = rig_->W();
+    ShowPage(CanPage);
+    QCOMPARE(MaxCanMemoLines, 10000);
+
+    // 10006 frames, each identified by its number, two per fetch.
+    const int total = MaxCanMemoLines + 6;
+    for (int i = 0; i < total; ++i)
+        rig_->sim.CanQueue.push_back(Frame(4, uint32_t(i), 1, {uint8_t(i)}));
+    for (int fetch = 0; fetch < total / 2; ++fetch)
+        w.CanOutputStep();
+    QCOMPARE(int(rig_->sim.CanQueue.size()), 0);
+
+    const QStringList lines = Lines(w.CanMemo);
+    QCOMPARE(lines.size(), MaxCanMemoLines);
+    auto lineFor = [](int i) {
+        const QString id = QString::number(uint(i), 16).toUpper().rightJustified(8, QLatin1Char('0'));
+        const QString b0 = QString::number(uint(i) & 0xFF, 16).toUpper().rightJustified(2, QLatin1Char('0'));
+        return QStringLiteral("Extended data frame\t\t1 bytes\tID=0x") + id + QStringLiteral("\tb0=0x") + b0
+            + QStringLiteral("\t");
+    };
+    // The six oldest lines went, the newest is last.
+    QCOMPARE(lines.first(), lineFor(6));
+    QCOMPARE(lines.last(), lineFor(total - 1));
+    QCOMPARE(lines[1234], lineFor(1240));
+
+    // One more fetch still adds at the bottom and drops at the top.
+    rig_->sim.CanQueue.push_back(Frame(4, 0xABCDEF, 1, {0x5A}));
+    w.CanOutputStep();
+    const QStringList after = Lines(w.CanMemo);
+    QCOMPARE(after.size(), MaxCanMemoLines);
+    QCOMPARE(after.first(), lineFor(7));
+    QCOMPARE(after.last(), QStringLiteral("Extended data frame\t\t1 bytes\tID=0x00ABCDEF\tb0=0x5A\t"));
+}
+
+QTEST_MAIN(TestGuiCanMonitor)
+#include "test_gui_can_monitor.moc"

@@ -1,0 +1,434 @@
+// The "System State" and "Peer System State" pages, the polling cycle and the
+// once-a-second window update, against the simulated regulator.
+#include "support/gui_rig.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QtTest>
+
+#include <limits>
+
+namespace {
+
+QString Deg(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+int TabIndex(TMainFormKrv& w, QWidget* page)
+{
+    return w.PageControl->indexOf(page);
+}
+
+} // namespace
+
+class StatePagesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void startupShowsAllZeroRecord()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        const QStringList measured = GuiRig::Cells(w.MeasuredValuesTable);
+        QCOMPARE(measured.mid(0, 4), (QStringList{"Measured Parameter", "Value", "Signal, V", "ADC count"}));
+        QCOMPARE(measured.mid(4, 4), (QStringList{"B+ Voltage, V", "0.00", "0.0000", "0"}));
+        QCOMPARE(measured.mid(12, 4), (QStringList{Deg("Battery Temperature, °C"), "0", "0.0000", "0"}));
+        QCOMPARE(measured.mid(20, 4), (QStringList{"Voltage across Battery Shunt, V", "0.0000", "0.0000", "0"}));
+        QCOMPARE(measured.mid(56, 4), (QStringList{"Reference Voltage, V", "0.000", "0.0000", "0"}));
+        QCOMPARE(measured.mid(60, 4), (QStringList{"Engine RPM, 1/min", "0", "0.0000", "0"}));
+        QCOMPARE(GuiRig::Cells(w.SystemStateTable),
+                 (QStringList{"System Parameter", "Value", "Detected System Voltage, V", "0", "Battery Voltage, V",
+                              "0.00", "Battery Current, A", "0", "Alternator Current, A", "0", "Load Current, A", "0",
+                              "FRS Value, %", "0", "Set System Field Limit, %", "0", "Set Slave Field Limit, %", "0",
+                              "Status Code", "0x00000000"}));
+        QCOMPARE(GuiRig::Cells(w.RegulatorStateTable),
+                 (QStringList{"Regulator Parameter", "Value", "Running Time", "0:0:0", "Status", "Monitoring",
+                              "Digital Field Output, %", "up to 0", "Regulation Target, V", "0.00",
+                              "Set Minimum Field, %", "0", "Set Maximum Field, %", "0", "Wiring Voltage Drop, V",
+                              "0.000"}));
+        QCOMPARE(GuiRig::Cells(w.PeerRegulatorStateTable)[6], QStringLiteral("Field Output, %"));
+        QCOMPARE(GuiRig::Cells(w.PeerRegulatorStateTable)[7], QStringLiteral("0"));
+        QCOMPARE(w.SystemMessagesMemo->toPlainText(), QStringLiteral("Regulator Name: "));
+        // Start-up leaves the peer's system state grid to the first poll.
+        QCOMPARE(w.PeerSystemStateTable->Cell(1, 0), QString());
+        QCOMPARE(w.windowTitle(), QString());
+        QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
+        QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.PeerStateTabSheet)));
+        QVERIFY(w.MessagePanel->isHidden());
+        QCOMPARE(w.MessagePanel->text(), QStringLiteral(" Message"));
+    }
+
+    void commaSeparator()
+    {
+        QLocale::setDefault(QLocale(QLocale::German));
+        GuiRig rig;
+        QCOMPARE(rig.W().MeasuredValuesTable->Cell(5, 1), QStringLiteral("0,0000"));
+        QCOMPARE(rig.W().MeasuredValuesTable->Cell(1, 1), QStringLiteral("0,00"));
+    }
+
+    void noRegulatorEveryTickSearches()
+    {
+        GuiRig rig;
+        rig.sim.Present = false;
+        TMainFormKrv& w = rig.W();
+        for (int i = 1; i <= 3; ++i) {
+            w.USBTimerTimer();
+            QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
+            QCOMPARE(rig.sim.SearchCount, 2 * i); // own and peer transfer each search once
+        }
+        // Both pages were redrawn from the unchanged records.
+        QCOMPARE(w.PeerSystemStateTable->Cell(9, 1), QStringLiteral("0x00000000"));
+        QCOMPARE(w.PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
+    }
+
+    void firstTickReadsOnlyThePeer()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.USBTimerTimer();
+        QCOMPARE(w.OwnState, SystemStateRecord());
+        QCOMPARE(w.PeerState, rig.sim.PeerState);
+        QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
+        w.USBTimerTimer();
+        QCOMPARE(w.OwnState, rig.sim.OwnState);
+        QCOMPARE(w.SystemMessagesMemo->toPlainText().section('\n', 0, 0),
+                 QStringLiteral("Regulator Name: ") + QString::fromLatin1(rig.sim.OwnState.RegulatorName()));
+    }
+
+    void pollingIsOffWithoutUsb()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.RemoteViaInternetToProvideSupportClick();
+        w.SetStatusText(QStringLiteral("untouched"));
+        w.USBTimerTimer();
+        QVERIFY(rig.sim.Requests.empty());
+        QCOMPARE(rig.sim.SearchCount, 0);
+        QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
+        w.ConnectionUSBClick();
+        QVERIFY(w.ConnectionUSB->isChecked());
+        QVERIFY(!w.RemoteViaInternetToProvideSupport->isChecked());
+    }
+
+    void craftedValues_data()
+    {
+        QTest::addColumn<int>("grid"); // 0 measured, 1 system, 2 regulator, 3 peer regulator
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nan value") << 0 << 1 << 1 << "-";
+        QTest::newRow("nan leaves signal") << 0 << 1 << 2 << "0.4000";
+        QTest::newRow("upper bound") << 0 << 11 << 1 << "1000000.00";
+        QTest::newRow("lower bound rounded") << 0 << 15 << 1 << "-1000000";
+        QTest::newRow("beyond") << 0 << 12 << 1 << "-";
+        QTest::newRow("infinite adc") << 0 << 13 << 3 << "-";
+        QTest::newRow("frs 65535") << 1 << 6 << 1 << "-655350";
+        QTest::newRow("truncated 1249") << 1 << 7 << 1 << "49";
+        QTest::newRow("truncated 24") << 1 << 8 << 1 << "0";
+        QTest::newRow("status code") << 1 << 9 << 1 << "0x40000001";
+        QTest::newRow("pwm at") << 2 << 3 << 1 << "PWM at 50";
+        QTest::newRow("peer ignores pwm mode") << 3 << 3 << 1 << "50";
+        QTest::newRow("running time") << 2 << 1 << 1 << "25:1:1";
+        QTest::newRow("min field") << 2 << 5 << 1 << "99";
+    }
+    void craftedValues()
+    {
+        QFETCH(int, grid);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        QFETCH(QString, text);
+        GuiRig rig;
+        SystemStateRecord r;
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        r.SetChannel(Channel::BPlusVoltage, {1.0f, 0.4f, float(nan)});
+        r.SetChannel(Channel::RegulatorVoltage, {0, 0, 1000000.0f});
+        r.SetChannel(Channel::EngineRpm, {0, 0, -1000000.0f});
+        r.SetChannel(Channel::RegulatorTemperature, {0, 0, 1000000.1f * 1.1f});
+        r.SetChannel(Channel::PowerSupplyVoltage, {std::numeric_limits<float>::infinity(), 0, 0});
+        r.SetFrsValue(65535);
+        r.SetSystemFieldLimit(1249);
+        r.SetSlaveFieldLimit(24);
+        r.SetStatusFlags(0x40000001);
+        r.SetDigitalFieldMode(1);
+        r.SetFieldOutput(1250);
+        r.SetRunningTime(90061);
+        r.SetMinimumField(2499);
+        rig.sim.OwnState = r;
+        rig.sim.PeerState = r;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        const StringGrid* grids[] = {w.MeasuredValuesTable, w.SystemStateTable, w.RegulatorStateTable,
+                                     w.PeerRegulatorStateTable};
+        QCOMPARE(grids[grid]->Cell(row, column), text);
+    }
+
+    void upToSystemFieldLimit()
+    {
+        GuiRig rig;
+        rig.sim.OwnState = SystemStateRecord();
+        rig.sim.OwnState.SetSystemFieldLimit(2500);
+        rig.sim.OwnState.SetFieldOutput(1250);
+        rig.Connect();
+        QCOMPARE(rig.W().RegulatorStateTable->Cell(3, 1), QStringLiteral("up to 100"));
+    }
+
+    void statusCodeWithoutTextKeepsPrevious()
+    {
+        GuiRig rig;
+        rig.sim.OwnState = SystemStateRecord();
+        rig.sim.OwnState.SetRegulatorStatus(3);
+        rig.sim.PeerState = rig.sim.OwnState;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        QCOMPARE(w.RegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
+        rig.sim.OwnState.SetRegulatorStatus(7);
+        rig.sim.PeerState.SetRegulatorStatus(200);
+        w.USBTimerTimer();
+        QCOMPARE(w.RegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
+        QCOMPARE(w.PeerRegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
+        rig.sim.OwnState.SetRegulatorStatus(4);
+        w.USBTimerTimer();
+        QCOMPARE(w.RegulatorStateTable->Cell(2, 1), QStringLiteral("Slave"));
+    }
+
+    void auxCaptionFollowsSetting_data()
+    {
+        QTest::addColumn<int>("usage");
+        QTest::addColumn<QString>("own");
+        QTest::newRow("battery") << 0 << Deg("Battery Temperature, °C");
+        QTest::newRow("alternator") << 1 << Deg("Aux Alternator Temperature, °C");
+        QTest::newRow("other") << 2 << Deg("Aux Temperature, °C");
+    }
+    void auxCaptionFollowsSetting()
+    {
+        QFETCH(int, usage);
+        QFETCH(QString, own);
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.Settings.SetAuxTempSensorUsage(uint8_t(usage));
+        w.USBTimerTimer();
+        QCOMPARE(w.MeasuredValuesTable->Cell(3, 0), own);
+        QCOMPARE(w.PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
+    }
+
+    void messageOrderOwnAndPeer()
+    {
+        GuiRig rig;
+        const uint32_t flags = (1u << 9) | (1u << 13) | (1u << 11) | (1u << 19) | (1u << 6) | (1u << 8) | (1u << 30);
+        rig.sim.OwnState.SetStatusFlags(flags);
+        rig.sim.OwnState.SetRegulatorName("Port");
+        rig.sim.PeerState.SetStatusFlags(flags);
+        rig.sim.PeerState.SetRegulatorName("Stbd");
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo),
+                 (QStringList{"Regulator Name: Port", "System Warning", "Battery Temperature Sensor is not connected",
+                              "Battery Temperature fault", "Alternator Temperature warning", "",
+                              "Regulator is overheating", "Allowed Voltage Drop in Wiring value exceeded"}));
+        QCOMPARE(GuiRig::MemoLines(w.PeerSystemMessagesMemo),
+                 (QStringList{"Regulator Name: Stbd", "System Warning", "Aux Temperature Sensor is not connected",
+                              "Aux Temperature warning", "Battery Temperature fault", "", "Regulator is overheating",
+                              "Too big losses in wiring"}));
+        w.Settings.SetAuxTempSensorUsage(2);
+        w.USBTimerTimer();
+        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo)[2],
+                 QStringLiteral("Aux Alternator Temperature Sensor is not connected"));
+    }
+
+    void ownMessagesAreHeld()
+    {
+        GuiRig rig;
+        rig.sim.OwnState.SetStatusFlags(0);
+        rig.sim.PeerState.SetStatusFlags(0);
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        auto ignitionShown = [&] { return w.SystemMessagesMemo->toPlainText().contains("Ignition Input active"); };
+        auto peerShown = [&] { return w.PeerSystemMessagesMemo->toPlainText().contains("Regulator is Slave"); };
+        QVERIFY(!ignitionShown());
+
+        rig.sim.OwnState.SetStatusFlags(1u);
+        rig.sim.PeerState.SetStatusFlags(1u << 4);
+        w.USBTimerTimer();
+        QVERIFY(ignitionShown());
+        QVERIFY(peerShown());
+        rig.sim.OwnState.SetStatusFlags(0);
+        rig.sim.PeerState.SetStatusFlags(0);
+        // Shown for the refresh that found it and the next nine.
+        for (int i = 0; i < 9; ++i) {
+            w.USBTimerTimer();
+            QVERIFY2(ignitionShown(), qPrintable(QString::number(i)));
+            QVERIFY(!peerShown()); // the peer memo shows the bits as they stand
+        }
+        w.USBTimerTimer();
+        QVERIFY(!ignitionShown());
+
+        // Set again while the hold runs: it starts over.
+        rig.sim.OwnState.SetStatusFlags(1u);
+        w.USBTimerTimer();
+        rig.sim.OwnState.SetStatusFlags(0);
+        for (int i = 0; i < 5; ++i)
+            w.USBTimerTimer();
+        rig.sim.OwnState.SetStatusFlags(1u);
+        w.USBTimerTimer();
+        rig.sim.OwnState.SetStatusFlags(0);
+        for (int i = 0; i < 9; ++i) {
+            w.USBTimerTimer();
+            QVERIFY(ignitionShown());
+        }
+        w.USBTimerTimer();
+        QVERIFY(!ignitionShown());
+    }
+
+    void windowUpdateTabsAndCaption()
+    {
+        GuiRig rig;
+        rig.sim.PeerState.SetRegulatorName("Stbd engine");
+        rig.sim.OwnState.SetCanPageEnable(1, 1);
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7 - USB connection"));
+        const int peer = TabIndex(w, w.PeerStateTabSheet);
+        QVERIFY(w.PageControl->isTabVisible(peer));
+        QCOMPARE(w.PageControl->tabText(peer), QStringLiteral("Peer System State [ Stbd engine ]"));
+        QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
+
+        rig.sim.PeerState.Data()[8] = 0; // empty name: no peer
+        rig.sim.OwnState.SetCanPageEnable(1, 0);
+        w.USBTimerTimer();
+        w.SystemStateTimerTimer();
+        QVERIFY(!w.PageControl->isTabVisible(peer));
+        QVERIFY(!w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
+
+        w.RemoteViaInternetToProvideSupportClick();
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7 - remote support connection via Internet"));
+    }
+
+    void captionWithLoggingAndNoConnection()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        QTemporaryDir dir;
+        w.LogFileName = dir.filePath("log.txt");
+        w.SetEnableDataLogging(true);
+        w.ConnectionUSB->setChecked(false);
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7, logging data to file"));
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7, logging data to file"));
+    }
+
+    void radioGroupExcludes()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.ShareDataWithSupport->trigger();
+        QVERIFY(w.ShareDataWithSupport->isChecked());
+        w.SetEnableDataLogging(true);
+        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        w.ShareDataWithSupport->trigger();
+        QVERIFY(w.ShareDataWithSupport->isChecked());
+        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+        w.ShareDataWithSupport->trigger();
+        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+    }
+
+    void messagePanelHidesAfterFiveSeconds()
+    {
+        GuiRig rig;
+        rig.clock.SetStepSeconds(0);
+        TMainFormKrv& w = rig.W();
+        w.show();
+        w.ShowMessagePanel(QStringLiteral(" Hello"));
+        QVERIFY(w.MessagePanel->isVisible());
+        rig.clock.AdvanceSeconds(5.0);
+        w.SystemStateTimerTimer();
+        QVERIFY(w.MessagePanel->isVisible());
+        rig.clock.AdvanceSeconds(0.01);
+        w.SystemStateTimerTimer();
+        QVERIFY(!w.MessagePanel->isVisible());
+    }
+
+    void escapeHidesPanelWhateverHasFocus()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.ShowMessagePanel(QStringLiteral(" Hello"));
+        w.SystemSettingsTable->setFocus();
+        QTest::keyClick(w.SystemSettingsTable, Qt::Key_Escape);
+        QVERIFY(!w.MessagePanel->isVisible());
+        w.ShowMessagePanel(QStringLiteral(" Again"));
+        QTest::keyClick(w.SystemMessagesMemo, Qt::Key_Escape);
+        QVERIFY(!w.MessagePanel->isVisible());
+    }
+
+    void quietTickRewritesNothing()
+    {
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        const int children = w.findChildren<QObject*>().size();
+        QSignalSpy measured(w.MeasuredValuesTable, &QTableWidget::itemChanged);
+        QSignalSpy peer(w.PeerSystemStateTable, &QTableWidget::itemChanged);
+        QSignalSpy memo(w.SystemMessagesMemo, &QPlainTextEdit::textChanged);
+        for (int i = 0; i < 50; ++i)
+            w.USBTimerTimer();
+        QCOMPARE(measured.count(), 0);
+        QCOMPARE(peer.count(), 0);
+        QCOMPARE(memo.count(), 0);
+        QCOMPARE(w.findChildren<QObject*>().size(), children);
+        // A moving value rewrites its own cell only.
+        rig.sim.OwnState.SetBatteryVoltage(12.5f);
+        w.USBTimerTimer();
+        QCOMPARE(w.SystemStateTable->Cell(2, 1), QStringLiteral("12.50"));
+        QCOMPARE(measured.count(), 0);
+    }
+
+    void liveValuesMove()
+    {
+        GuiRig rig(true);
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        const QStringList before = GuiRig::Cells(w.MeasuredValuesTable) + GuiRig::Cells(w.PeerSystemStateTable);
+        for (int i = 0; i < 20; ++i)
+            w.USBTimerTimer();
+        QVERIFY(GuiRig::Cells(w.MeasuredValuesTable) + GuiRig::Cells(w.PeerSystemStateTable) != before);
+    }
+
+    void exitClosesTheLink()
+    {
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        QVERIFY(w.Session.IsDeviceOpen());
+        w.show();
+        w.Exit1Click();
+        QVERIFY(!w.Session.IsDeviceOpen());
+        QCOMPARE(w.Session.LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
+        QVERIFY(!w.isVisible());
+    }
+
+    void twoWindowsAreIndependent()
+    {
+        GuiRig a;
+        GuiRig b;
+        b.sim.OwnState.SetRegulatorName("Other");
+        a.Connect();
+        b.Connect();
+        QVERIFY(a.W().OwnState != b.W().OwnState);
+        QVERIFY(a.W().SystemMessagesMemo->toPlainText() != b.W().SystemMessagesMemo->toPlainText());
+    }
+};
+
+QTEST_MAIN(StatePagesTest)
+#include "test_gui_state_pages.moc"
