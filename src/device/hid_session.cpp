@@ -25,6 +25,7 @@ bool HidSession::CloseDevice()
     const bool wasOpen = IsDeviceOpen();
     device_.reset();
     answerOverdue_ = false;
+    regulatorSilent_ = false;
     LinkStatusText = QStringLiteral("Connection to K-ROVA closed");
     return wasOpen;
 }
@@ -54,7 +55,7 @@ bool HidSession::ReadReport()
     if (!IsDeviceOpen())
         return false;
     uint8_t report[ReportSize] = {};
-    const int n = device_->Read(report, ReportSize, ReadTimeLimitMs);
+    const int n = device_->Read(report, ReportSize, regulatorSilent_ ? SilentReadTimeLimitMs : ReadTimeLimitMs);
     if (n > 0)
         LinkStatusText = QString::number(n) + QStringLiteral(" bytes received");
     else if (n == 0)
@@ -64,6 +65,8 @@ bool HidSession::ReadReport()
     if (n <= 0)
         std::memset(report, 0, sizeof report);
     answerOverdue_ = n == 0;
+    if (n >= 0)
+        regulatorSilent_ = n == 0;
     std::memcpy(ResponseBuffer.data(), report + 1, ResponseBuffer.size());
     return n > 0;
 }

@@ -16,6 +16,10 @@ public:
     // A regulator answers within a few milliseconds; one that does not answer
     // within this time is taken as silent, so the window never freezes.
     static constexpr int ReadTimeLimitMs = 250;
+    // Once a read went unanswered, the following reads wait only this long
+    // until the regulator answers again, so that a polling tick with a silent
+    // regulator (own, peer and CAN request) stays well under half a second.
+    static constexpr int SilentReadTimeLimitMs = 50;
 
     explicit HidSession(HidBackend& backend) : backend_(backend) {}
 
@@ -41,4 +45,5 @@ private:
     // Set when a read gave up waiting: the late answer may still arrive and
     // must not be taken for the answer to the next request.
     bool answerOverdue_ = false;
+    bool regulatorSilent_ = false;
 };

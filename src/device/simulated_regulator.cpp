@@ -2,6 +2,8 @@
 
 #include "records/demo_records.h"
 
+#include <QThread>
+
 #include <cmath>
 #include <cstring>
 
@@ -22,7 +24,7 @@ public:
     }
     ~SimulatedDevice() override { handle_->alive = false; }
     int Write(const uint8_t* report, int length) override { return sim_.Write(*handle_, report, length); }
-    int Read(uint8_t* report, int length, int) override { return sim_.Read(*handle_, report, length); }
+    int Read(uint8_t* report, int length, int timeoutMs) override { return sim_.Read(*handle_, report, length, timeoutMs); }
     QString LastError() const override { return handle_->lastError; }
     std::optional<QString> Manufacturer() override { return sim_.ManufacturerString; }
     std::optional<QString> Product() override { return sim_.ProductString; }
@@ -143,7 +145,7 @@ int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
     return length;
 }
 
-int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length)
+int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length, int timeoutMs)
 {
     if (FailReads || !Present || !handle.alive) {
         handle.lastError = QStringLiteral("Input/output error");
@@ -155,6 +157,8 @@ int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length)
             handle.answers.push_back(handle.lateAnswers.front());
             handle.lateAnswers.pop_front();
         }
+        if (WaitOnSilence && timeoutMs > 0)
+            QThread::msleep(unsigned(timeoutMs));
         return 0;
     }
     report[0] = 0;

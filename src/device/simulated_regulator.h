@@ -49,6 +49,9 @@ public:
     int UnplugAfterExchanges = -1; // unplug once this many more requests got through
     bool NoAnswer = false;        // requests are taken, answers never come
     bool AnswerLate = false;      // answers come only after the reader gave up
+    // When on, a read that finds no answer waits its whole time limit first,
+    // as the real link does.
+    bool WaitOnSilence = false;
     // Requests for which this returns true are taken but never answered.
     std::function<bool(const ReportBuffer&)> DropAnswerIf;
     bool FailReads = false;       // reads fail with an error
@@ -71,7 +74,7 @@ private:
     friend class SimulatedDevice;
     struct Handle;
     int Write(Handle& handle, const uint8_t* report, int length);
-    int Read(Handle& handle, uint8_t* report, int length);
+    int Read(Handle& handle, uint8_t* report, int length, int timeoutMs);
     void Answer(const ReportBuffer& request, ReportBuffer& answer);
     void AdvanceState();
     CanFrameRecord NextGeneratedFrame();

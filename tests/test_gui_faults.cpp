@@ -1,0 +1,192 @@
+// Faults of the regulator link seen from the window: a regulator unplugged
+// in the middle of any transfer, one that stops answering, and a data log
+// whose folder disappears. Nothing may crash, and no record may ever hold a
+// mix of two transfers.
+#include "support/gui_rig.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+SystemStateRecord Pattern(uint8_t seed)
+{
+    SystemStateRecord r;
+    for (std::size_t i = 0; i < r.Size; ++i)
+        r.Data()[i] = uint8_t(seed + i);
+    r.SetRegulatorName(QByteArray("R") + QByteArray::number(seed));
+    return r;
+}
+
+SettingsRecord SettingsPattern(uint8_t seed)
+{
+    SettingsRecord r;
+    for (std::size_t i = 0; i < r.Size; ++i)
+        r.Data()[i] = uint8_t(seed * 3 + i * 7);
+    return r;
+}
+
+} // namespace
+
+class FaultsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void unpluggedDuringStateTransfers_data()
+    {
+        QTest::addColumn<int>("blocksThrough");
+        for (int n = 0; n < 10; ++n)
+            QTest::addRow("after %d blocks", n) << n;
+    }
+    void unpluggedDuringStateTransfers()
+    {
+        QFETCH(int, blocksThrough);
+        GuiRig rig;
+        rig.sim.OwnState = Pattern(1);
+        rig.sim.PeerState = Pattern(50);
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        const SystemStateRecord oldOwn = w.OwnState;
+        const SystemStateRecord oldPeer = w.PeerState;
+        rig.sim.OwnState = Pattern(100);
+        rig.sim.PeerState = Pattern(150);
+        rig.sim.UnplugAfterExchanges = blocksThrough;
+        w.USBTimerTimer();
+        QVERIFY(w.OwnState == (blocksThrough >= 5 ? rig.sim.OwnState : oldOwn));
+        QCOMPARE(w.PeerState, oldPeer);
+        QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
+
+        rig.sim.PlugIn();
+        w.USBTimerTimer(); // finds it again: the own transfer's first request searches
+        w.USBTimerTimer();
+        QCOMPARE(w.OwnState, rig.sim.OwnState);
+        QCOMPARE(w.PeerState, rig.sim.PeerState);
+        QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
+    }
+
+    void unpluggedDuringSettingsRead_data()
+    {
+        QTest::addColumn<int>("blocksThrough");
+        for (int n = 0; n < 9; ++n)
+            QTest::addRow("after %d blocks", n) << n;
+    }
+    void unpluggedDuringSettingsRead()
+    {
+        QFETCH(int, blocksThrough);
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.Settings = SettingsPattern(1);
+        const SettingsRecord before = w.Settings;
+        rig.sim.SetSettings(SettingsPattern(2));
+        rig.sim.UnplugAfterExchanges = blocksThrough;
+        w.ReadAllSettingsFromSystemClick();
+        rig.StopTimers();
+        QCOMPARE(w.Settings, before);
+        QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
+        rig.sim.PlugIn();
+        w.ReadAllSettingsFromSystemClick(); // the search
+        w.ReadAllSettingsFromSystemClick();
+        rig.StopTimers();
+        QCOMPARE(w.Settings, rig.sim.Settings());
+    }
+
+    void unpluggedDuringSettingsWrite_data()
+    {
+        QTest::addColumn<int>("slicesThrough");
+        for (int n = 0; n < 10; ++n)
+            QTest::addRow("after %d slices", n) << n;
+    }
+    void unpluggedDuringSettingsWrite()
+    {
+        QFETCH(int, slicesThrough);
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.ReadAllSettingsFromSystemClick();
+        rig.StopTimers();
+        const auto before = rig.sim.SettingsImage;
+        w.Settings.SetU8(SettingsRecord::AlternatorPolesAt, 14);
+        w.UpdateSystemSettingsTable();
+        rig.sim.UnplugAfterExchanges = slicesThrough;
+        w.WriteAllSettingsToSystemClick();
+        rig.StopTimers();
+        // The regulator takes a write only when all nine slices and the end
+        // marker arrived: either all of the new settings or none.
+        QVERIFY(rig.sim.SettingsImage == before);
+        QCOMPARE(rig.sim.AppliedWrites, 0);
+        QCOMPARE(int(w.Settings.AlternatorPoles()), 14);
+
+        rig.sim.PlugIn();
+        w.WriteAllSettingsToSystemClick(); // the search
+        w.WriteAllSettingsToSystemClick();
+        rig.StopTimers();
+        QCOMPARE(rig.sim.AppliedWrites, 1);
+        QCOMPARE(int(rig.sim.Settings().AlternatorPoles()), 14);
+    }
+
+    void silentRegulatorKeepsTicksShort()
+    {
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.PageControl->setCurrentWidget(w.CanBusTabSheet); // the CAN fetch too
+        rig.sim.NoAnswer = true;
+        rig.sim.WaitOnSilence = true;
+        const SystemStateRecord own = w.OwnState;
+        int repaints = 0;
+        for (int tick = 0; tick < 4; ++tick) {
+            QElapsedTimer t;
+            t.start();
+            w.USBTimerTimer();
+            QVERIFY2(t.elapsed() < 2 * HidSession::ReadTimeLimitMs, qPrintable(QString::number(t.elapsed())));
+            QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA did not answer"));
+            bool handled = false;
+            QTimer::singleShot(0, [&] { handled = true; });
+            QCoreApplication::processEvents();
+            repaints += handled;
+        }
+        QCOMPARE(repaints, 4);
+        QCOMPARE(w.OwnState, own);
+        // Back from silence: the next tick reads whole records again.
+        rig.sim.NoAnswer = false;
+        rig.sim.OwnState = Pattern(9);
+        w.USBTimerTimer();
+        QCOMPARE(w.OwnState, rig.sim.OwnState);
+    }
+
+    void logFolderDisappears()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        auto dir = std::make_unique<QTemporaryDir>();
+        w.LogFileName = dir->filePath(QStringLiteral("log.txt"));
+        w.SetEnableDataLogging(true);
+        w.SystemStateTimerTimer();
+        QVERIFY(w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(QFileInfo(w.LogFileName).size() > 0);
+        dir.reset();
+        w.SystemStateTimerTimer();
+        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(w.windowTitle().endsWith(QStringLiteral(", logging data to file")));
+        w.SystemStateTimerTimer();
+        QVERIFY(!w.windowTitle().endsWith(QStringLiteral(", logging data to file")));
+    }
+
+    void logOnFullDisk()
+    {
+        if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+            QSKIP("no /dev/full here");
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.LogFileName = QStringLiteral("/dev/full");
+        w.SetEnableDataLogging(true);
+        w.SystemStateTimerTimer();
+        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
+    }
+};
+
+QTEST_MAIN(FaultsTest)
+#include "test_gui_faults.moc"
