@@ -1,0 +1,176 @@
+// Measures what the program costs while it runs and prints a Markdown table:
+//   krova-bench [--soak-minutes N]
+// All numbers are CPU time of this process (user + system) unless noted.
+#include "app/main_form.h"
+#include "device/simulated_regulator.h"
+#include "support/relay_codec.h"
+#include "views/string_grid_widget.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+namespace {
+
+double CpuSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+long ResidentKiB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+// CPU time per call, in microseconds, over enough calls to last ~1 s.
+double PerCallMicroseconds(const std::function<void()>& call)
+{
+    for (int i = 0; i < 20; ++i)
+        call();
+    int n = 0;
+    const double start = CpuSeconds();
+    double now = start;
+    while (now - start < 1.0) {
+        for (int i = 0; i < 50; ++i)
+            call();
+        n += 50;
+        now = CpuSeconds();
+    }
+    return (now - start) * 1e6 / n;
+}
+
+struct Rig {
+    SimulatedRegulator sim;
+    // Dialogs are never shown by the measured paths.
+    QtUserDialogs dialogs;
+    TMainFormKrv window{sim, dialogs};
+    Rig()
+    {
+        window.USBTimer->stop();
+        window.SystemStateTimer->stop();
+        window.INETTimer->stop();
+        window.show();
+        window.USBTimerTimer();
+        window.USBTimerTimer();
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Start-up is measured from before the application object exists.
+    QElapsedTimer startup;
+    startup.start();
+    const double startupCpu = CpuSeconds();
+    QApplication app(argc, argv);
+    int soakMinutes = 10;
+    const QStringList args = app.arguments();
+    if (const int at = args.indexOf(QStringLiteral("--soak-minutes")); at >= 0 && at + 1 < args.size())
+        soakMinutes = args[at + 1].toInt();
+
+    double startupWallMs = 0;
+    double startupCpuMs = 0;
+    {
+        SimulatedRegulator sim;
+        QtUserDialogs dialogs;
+        TMainFormKrv window(sim, dialogs);
+        window.show();
+        bool drawn = false;
+        QTimer::singleShot(0, [&] { drawn = true; });
+        while (!drawn)
+            QCoreApplication::processEvents();
+        window.repaint();
+        startupWallMs = double(startup.nsecsElapsed()) / 1e6;
+        startupCpuMs = (CpuSeconds() - startupCpu) * 1e3;
+    }
+
+    Rig rig;
+    const double tickUs = PerCallMicroseconds([&] { rig.window.USBTimerTimer(); });
+
+    QTemporaryDir dir;
+    rig.window.LogFileName = dir.filePath(QStringLiteral("bench-log.txt"));
+    rig.window.SetEnableDataLogging(true);
+    const double updateUs = PerCallMicroseconds([&] {
+        rig.window.SystemStateTimerTimer();
+        if (QFileInfo(rig.window.LogFileName).size() > 64 * 1024 * 1024)
+            QFile::remove(rig.window.LogFileName);
+    });
+
+    SupportExchangeState state;
+    for (int i = 0; i < 540; ++i)
+        state.ClientToSupportBuffer[std::size_t(i)] = uint8_t(i * 37);
+    state.SupportDomain = QStringLiteral("localhost:8080");
+    const double relayUs = PerCallMicroseconds([&] {
+        state.SupportRole = RoleClient;
+        state.OutgoingKind = 3;
+        state.OutgoingLength = 540;
+        const QString url = BuildRequestUrl(state, 4636350000);
+        const QByteArray body = "<body>\r\n" + url.section(QLatin1String("data="), 1).section(QLatin1Char('&'), 0, 0).toLatin1()
+                                + "</body>";
+        QString failure;
+        ParseClientMessage(state, body, &failure);
+    });
+
+    // Idle: the running program with its real timers for 10 s.
+    rig.window.SetEnableDataLogging(false);
+    rig.window.USBTimer->start();
+    rig.window.SystemStateTimer->start();
+    rig.window.INETTimer->start();
+    const double idleStart = CpuSeconds();
+    QElapsedTimer idleWall;
+    idleWall.start();
+    while (idleWall.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    const double idlePercent = (CpuSeconds() - idleStart) / (double(idleWall.elapsed()) / 1000.0) * 100.0;
+    rig.window.USBTimer->stop();
+    rig.window.SystemStateTimer->stop();
+    rig.window.INETTimer->stop();
+
+    // Accelerated soak: the ticks of soakMinutes of running time, CAN page
+    // shown (with traffic) and logging on, as fast as they go.
+    rig.sim.GenerateCanTraffic = true;
+    rig.sim.Animate = true;
+    rig.window.PageControl->setCurrentWidget(rig.window.CanBusTabSheet);
+    rig.window.SetEnableDataLogging(true);
+    const int usbTicks = soakMinutes * 60 * 5;
+    const long rssStart = ResidentKiB();
+    long rssMid = 0;
+    for (int i = 0; i < usbTicks; ++i) {
+        rig.window.USBTimerTimer();
+        if (i % 5 == 0)
+            rig.window.SystemStateTimerTimer();
+        if (i % 50 == 0)
+            QCoreApplication::processEvents();
+        if (i == usbTicks / 2)
+            rssMid = ResidentKiB();
+    }
+    const long rssEnd = ResidentKiB();
+
+    std::printf("| Measure | Result |\n|---|---|\n");
+    std::printf("| Polling tick (own + peer transfer, 8 views redrawn), CPU | %.0f us (%.3f %% of the 200 ms budget) |\n",
+                tickUs, tickUs / 200000.0 * 100.0);
+    std::printf("| Window update tick with logging on (one log line), CPU | %.0f us |\n", updateUs);
+    std::printf("| Build and parse a 540-value relay message, CPU | %.0f us |\n", relayUs);
+    std::printf("| Start-up to the first drawn window | %.0f ms wall, %.0f ms CPU |\n", startupWallMs, startupCpuMs);
+    std::printf("| Idle CPU, running with the simulated regulator (10 s) | %.2f %% of one core |\n", idlePercent);
+    std::printf("| Resident memory over a %d-minute accelerated soak (CAN page, logging) | %ld KiB start, %ld KiB half-way, %ld KiB end |\n",
+                soakMinutes, rssStart, rssMid, rssEnd);
+    return 0;
+}
