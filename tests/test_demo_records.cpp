@@ -196,7 +196,7 @@ void TestDemoRecords::settingsTexts()
     const SettingsRecord s = DemoSettings();
     QCOMPARE(s.DeviceName(), QByteArray("Port engine"));
     QCOMPARE(s.DeviceName(), DemoOwnState().RegulatorName());
-    QCOMPARE(s.SupportHostDomain(), QByteArray("localhost:8080"));
+    QCOMPARE(s.SupportHostDomain(), QByteArray("support.krova.example"));
     QVERIFY(!s.WifiSsid().isEmpty());
     QVERIFY(!s.WifiPassword().isEmpty());
     // Texts end with a zero byte inside their field and the rest is zero.

@@ -96,7 +96,12 @@ void TestGuiCanMonitor::ShowPage(PageChoice page)
 {
     TMainFormKrv& w = rig_->W();
     QWidget* pages[] = {w.StateTabSheet, w.SettingsTabSheet, w.CanBusTabSheet, w.PeerStateTabSheet};
-    w.PageControl->setCurrentWidget(pages[page]);
+    // Selected as the program does it, not as a user's page change (which
+    // would read the settings on the "Settings" page).
+    {
+        const QSignalBlocker block(w.PageControl);
+        w.PageControl->setCurrentWidget(pages[page]);
+    }
     QCOMPARE(w.PageControl->currentWidget(), pages[page]);
 }
 

@@ -61,14 +61,17 @@ bool TypeInto(StringGrid* grid, int row, const QString& text, bool enter)
         return false;
     editor->selectAll();
     QTest::keyClicks(editor, text);
-    if (enter)
+    if (enter) {
         QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate closes the editor through a queued call.
+        QCoreApplication::processEvents();
+    }
     return true;
 }
 
 bool EditorOpen(const StringGrid* grid)
 {
-    return grid->state() == QAbstractItemView::EditingState;
+    return grid->indexWidget(grid->currentIndex()) != nullptr;
 }
 
 // A text field's cell: the text and then zero characters up to the field size.
@@ -108,6 +111,8 @@ private slots:
     void tabChangeRebuildsSystemGrid();
     void readSelectsActiveProfileWithoutStoring_data();
     void readSelectsActiveProfileWithoutStoring();
+    void readDiscardsUntakenEdits_data();
+    void readDiscardsUntakenEdits();
     void activeProfileAboveSeven_data();
     void activeProfileAboveSeven();
 
@@ -446,6 +451,39 @@ void SettingsPageTest::readSelectsActiveProfileWithoutStoring()
 
     Write(rig);
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(image));
+}
+
+void SettingsPageTest::readDiscardsUntakenEdits_data()
+{
+    QTest::addColumn<bool>("profileGrid");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<bool>("enter");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("system grid, entered") << false << int(FaultAlternatorTemperatureRow) << true << "105";
+    QTest::newRow("system grid, editor still open") << false << int(FaultAlternatorTemperatureRow) << false << "105";
+    QTest::newRow("profile grid, entered") << true << int(WarmUpDurationRow) << true << "660";
+    QTest::newRow("profile grid, editor still open") << true << int(WarmUpDurationRow) << false << "660";
+}
+
+void SettingsPageTest::readDiscardsUntakenEdits()
+{
+    QFETCH(bool, profileGrid);
+    QFETCH(int, row);
+    QFETCH(bool, enter);
+    QFETCH(QString, shown);
+    GuiRig rig;
+    const Image original = realistic::Image();
+    ReadFrom(rig, original);
+    TMainFormKrv& w = rig.W();
+    StringGrid* grid = profileGrid ? w.ChargeProfilesTable : w.SystemSettingsTable;
+    QVERIFY(TypeInto(grid, row, QStringLiteral("99"), enter));
+
+    // "Read Settings" again: the regulator still holds the same values.
+    ReadFrom(rig, original);
+    QCOMPARE(grid->Cell(row, 1), shown);
+    QVERIFY(!EditorOpen(grid));
+    Write(rig);
+    QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(original));
 }
 
 void SettingsPageTest::activeProfileAboveSeven_data()

@@ -27,11 +27,7 @@ int main(int argc, char** argv)
                         : name == QLatin1String("can")    ? window.CanBusTabSheet
                         : name == QLatin1String("peer")   ? window.PeerStateTabSheet
                                                           : window.StateTabSheet;
-        QTimer::singleShot(1200, &window, [&window, page] {
-            const int index = window.PageControl->indexOf(page);
-            window.PageControl->setCurrentIndex(index);
-            window.PageControlChange(index);
-        });
+        QTimer::singleShot(1200, &window, [&window, page] { window.PageControl->setCurrentWidget(page); });
     }
     return app.exec();
 }

@@ -90,14 +90,9 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     PageControl->addTab(SettingsTabSheet, QStringLiteral("Settings"));
     PageControl->addTab(CanBusTabSheet, QStringLiteral("CAN bus"));
     PageControl->addTab(PeerStateTabSheet, QStringLiteral("Peer System State"));
-    // Only a page change made by the user counts: the program's own page
-    // selections go through setCurrentWidget with the bar's signals blocked.
-    connect(PageControl->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
-        if (index >= 0 && index != PageControl->currentIndex()) {
-            PageControl->setCurrentIndex(index);
-            PageControlChange(index);
-        }
-    });
+    // Only a page change made by the user counts (click or keyboard): the
+    // program's own page selections block the page control's signals.
+    connect(PageControl, &QTabWidget::currentChanged, this, &TMainFormKrv::PageControlChange);
 
     MessagePanel = new QLabel(QStringLiteral(" Message"), central);
     MessagePanel->setGeometry(0, PageHeight, ClientWidth, MessagePanelHeight);
@@ -588,6 +583,11 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
 
     const QSignalBlocker block(PageControl);
     Settings = load.record.Settings();
+    // The settings editors show voltages in the terms of the own regulator's
+    // system voltage, so the snapshot's own record has to be in place before
+    // they are drawn; otherwise a 24 V installation would show (and a later
+    // store would take back) its voltages at the previous regulator's scale.
+    OwnState = load.record.OwnState();
     PageControl->setCurrentWidget(SettingsTabSheet);
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
@@ -601,7 +601,6 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     UpdatePeerRegulatorStateTable();
     UpdatePeerSystemMessages();
 
-    OwnState = load.record.OwnState();
     PageControl->setCurrentWidget(StateTabSheet);
     UpdateMeasuredValuesTable();
     UpdateSystemStateTable();

@@ -220,7 +220,7 @@ SettingsRecord DemoSettings()
     const uint8_t ap[4] = {192, 168, 4, 1};
     for (int i = 0; i < 4; ++i)
         s.SetU8(S::WifiApAddressAt + std::size_t(i), ap[i]);
-    s.SetRawBytes(S::SupportHostDomainAt, S::SupportHostDomainSize, QByteArray("localhost:8080"));
+    s.SetRawBytes(S::SupportHostDomainAt, S::SupportHostDomainSize, QByteArray("support.krova.example"));
     s.SetU8(S::CanBusModeAt, 1); // NMEA 2000
     s.SetU8(S::Nmea2000AddressAt, 34);
     s.SetF32(S::PulleyRatioAt, float(PulleyRatio));

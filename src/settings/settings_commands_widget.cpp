@@ -5,8 +5,10 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
+#include "support/support_exchange.h"
 #include "views/string_grid_widget.h"
 
+#include <QAbstractItemDelegate>
 #include <QApplication>
 #include <QTabBar>
 #include <QTabWidget>
@@ -24,6 +26,16 @@ void SelectPage(QTabWidget* pages, QWidget* page)
     pages->setCurrentWidget(page);
 }
 
+// A rebuild replaces every cell text. An editor still open over a cell would
+// keep the user's typed text and put it back into the cell with the next
+// store, so the edit that the rebuild dropped would reach the regulator after
+// all. The editor is closed first without taking its text, as Escape does.
+void DropOpenEditor(StringGrid* grid)
+{
+    if (QWidget* editor = grid->indexWidget(grid->currentIndex()))
+        emit grid->itemDelegate()->closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
+}
+
 } // namespace
 
 void TMainFormKrv::SelectProfileTabFromRecord()
@@ -35,6 +47,7 @@ void TMainFormKrv::SelectProfileTabFromRecord()
 
 void TMainFormKrv::UpdateSystemSettingsTable()
 {
+    DropOpenEditor(SystemSettingsTable);
     SelectProfileTabFromRecord();
     const QStringList captions = SystemSettingsCaptions();
     const QStringList texts = SystemSettingsTexts(Settings, OwnState.DetectedSystemVoltage());
@@ -53,6 +66,7 @@ void TMainFormKrv::StoreSystemSettingsTable()
 
 void TMainFormKrv::UpdateChargeProfilesTable()
 {
+    DropOpenEditor(ChargeProfilesTable);
     const QStringList captions = ChargeProfileCaptions();
     const QStringList texts = ChargeProfileTexts(Settings.Profile(selectedProfileTab_), OwnState.DetectedSystemVoltage());
     for (int r = 0; r < ChargeProfileRowCount; ++r) {
@@ -106,13 +120,32 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
         SetStatusText(Session.LinkStatusText);
     }
     if (IsRemoteConnection()) {
-        Support.SupportRole = RoleSupport;
-        Support.OutgoingKind = 1;
-        Support.SupportToClientBuffer.fill(0);
-        BusyWaitSeconds(1, clock_);
-        RunSupportExchange();
-        BusyWaitSeconds(3, clock_);
-        SetStatusText(Support.SupportStatusText);
+        if (exchange_->IsExchangeInProgress()) {
+            // Called from inside the wait of a running relay exchange (the
+            // page was shown or the command chosen while a tick waited on the
+            // relay). That exchange only ends after this call returns, so the
+            // request would be refused now; the read runs again once the relay
+            // is free, as long as this side still plays the support role.
+            auto* retry = new QTimer(this);
+            retry->setInterval(50);
+            connect(retry, &QTimer::timeout, this, [this, retry] {
+                if (exchange_->IsExchangeInProgress())
+                    return;
+                retry->stop();
+                retry->deleteLater();
+                if (IsRemoteConnection())
+                    ReadAllSettingsFromSystemClick();
+            });
+            retry->start();
+        } else {
+            Support.SupportRole = RoleSupport;
+            Support.OutgoingKind = 1;
+            Support.SupportToClientBuffer.fill(0);
+            BusyWaitSeconds(1, clock_);
+            RunSupportExchange();
+            BusyWaitSeconds(3, clock_);
+            SetStatusText(Support.SupportStatusText);
+        }
     }
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
@@ -135,13 +168,30 @@ void TMainFormKrv::WriteAllSettingsToSystemClick()
         SetStatusText(Session.LinkStatusText);
     }
     if (IsRemoteConnection()) {
-        Support.OutgoingKind = 3;
-        Support.OutgoingLength = int32_t(SettingsRecord::Size);
-        std::copy(Settings.Bytes().begin(), Settings.Bytes().end(), Support.SupportToClientBuffer.begin());
-        BusyWaitSeconds(1, clock_);
-        RunSupportExchange();
-        BusyWaitSeconds(1, clock_);
-        SetStatusText(Support.SupportStatusText);
+        if (exchange_->IsExchangeInProgress()) {
+            // Chosen while a relay exchange waits (see the read above): the
+            // settings go out once the relay is free, taken from the editors
+            // as they are then, unless the support role has ended meanwhile.
+            auto* retry = new QTimer(this);
+            retry->setInterval(50);
+            connect(retry, &QTimer::timeout, this, [this, retry] {
+                if (exchange_->IsExchangeInProgress())
+                    return;
+                retry->stop();
+                retry->deleteLater();
+                if (IsRemoteConnection())
+                    WriteAllSettingsToSystemClick();
+            });
+            retry->start();
+        } else {
+            Support.OutgoingKind = 3;
+            Support.OutgoingLength = int32_t(SettingsRecord::Size);
+            std::copy(Settings.Bytes().begin(), Settings.Bytes().end(), Support.SupportToClientBuffer.begin());
+            BusyWaitSeconds(1, clock_);
+            RunSupportExchange();
+            BusyWaitSeconds(1, clock_);
+            SetStatusText(Support.SupportStatusText);
+        }
     }
     QApplication::restoreOverrideCursor();
     USBTimer->start();

@@ -23,6 +23,29 @@ void CopyRecord(const std::array<uint8_t, N>& record, SupportBuffer& buffer)
 
 const QString InternetConnection = QStringLiteral("Internet Connection: ");
 
+// How often a command that found the relay busy looks again.
+constexpr int RelayFreePollMs = 50;
+
+// Makes the chat line the outgoing message of the role that is on (one byte
+// per character) and sends it; the outcome only goes to the status bar.
+void SendChatText(TMainFormKrv& w, const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    SupportExchangeState& s = w.Support;
+    s.OutgoingKind = 4;
+    s.OutgoingLength = int32_t(bytes.size());
+    if (w.ShareDataWithSupport->isChecked()) {
+        s.SupportRole = RoleClient;
+        std::copy(bytes.begin(), bytes.end(), s.ClientToSupportBuffer.begin());
+    }
+    if (w.IsRemoteConnection()) {
+        s.SupportRole = RoleSupport;
+        std::copy(bytes.begin(), bytes.end(), s.SupportToClientBuffer.begin());
+    }
+    w.RunSupportExchange();
+    w.SetStatusText(s.SupportStatusText);
+}
+
 } // namespace
 
 bool TMainFormKrv::RunSupportExchange()
@@ -158,19 +181,30 @@ void TMainFormKrv::SendChatMessageClick()
                              .value_or(QString())
                              .left(255);
     if (!text.isEmpty()) {
-        const QByteArray bytes = text.toLatin1();
-        Support.OutgoingKind = 4;
-        Support.OutgoingLength = int32_t(bytes.size());
-        if (shareDataChecked_) {
-            Support.SupportRole = RoleClient;
-            std::copy(bytes.begin(), bytes.end(), Support.ClientToSupportBuffer.begin());
+        if (exchange_->IsExchangeInProgress()) {
+            // Chosen while a tick or a settings command waits on the relay:
+            // that exchange only ends after this call returns, so the line
+            // would be refused now. It goes out once the relay is free, as
+            // long as one of the roles is still on.
+            auto* retry = new QTimer(this);
+            retry->setInterval(RelayFreePollMs);
+            connect(retry, &QTimer::timeout, this, [this, retry, text] {
+                if (exchange_->IsExchangeInProgress())
+                    return;
+                retry->stop();
+                retry->deleteLater();
+                if (shareDataChecked_ || IsRemoteConnection()) {
+                    USBTimer->stop();
+                    INETTimer->stop();
+                    SendChatText(*this, text);
+                    USBTimer->start();
+                    INETTimer->start();
+                }
+            });
+            retry->start();
+        } else {
+            SendChatText(*this, text);
         }
-        if (IsRemoteConnection()) {
-            Support.SupportRole = RoleSupport;
-            std::copy(bytes.begin(), bytes.end(), Support.SupportToClientBuffer.begin());
-        }
-        RunSupportExchange();
-        SetStatusText(Support.SupportStatusText);
     }
     USBTimer->start();
     INETTimer->start();

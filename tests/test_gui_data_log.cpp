@@ -1,0 +1,443 @@
+// The data log as the main window drives it: the menu switch and its save
+// dialog, the radio pairing with "Share data with support", the line the
+// window update appends from the tables on screen, the caption, and logging
+// switching itself off when a write fails.
+#include "support/gui_rig.h"
+#include "support/hooked_dialogs.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString Title = QStringLiteral("Norvelle K-ROVA X Utility v7");
+const QString LoggingSuffix = QStringLiteral(", logging data to file");
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<cannot read>");
+    return f.readAll();
+}
+
+// Every row but the caption row of one column, in the table's order.
+QStringList ColumnBelowCaption(const StringGrid* grid, int column, const QString& prefix = {})
+{
+    QStringList texts;
+    for (int r = 1; r < grid->rowCount(); ++r)
+        texts << prefix + grid->Cell(r, column);
+    return texts;
+}
+
+// Splits one line of the file into its fields; fails unless the line ends
+// with TAB CR LF.
+QList<QByteArray> Fields(const QByteArray& line)
+{
+    if (!line.endsWith("\t\r\n"))
+        return {};
+    return line.chopped(3).split('\t');
+}
+
+// The file's lines, each with its CR LF.
+QList<QByteArray> FileLines(const QByteArray& content)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < content.size()) {
+        qsizetype end = content.indexOf("\r\n", start);
+        end = end < 0 ? content.size() : end + 2;
+        lines << content.mid(start, end - start);
+        start = end;
+    }
+    return lines;
+}
+
+QList<QByteArray> Latin1(const QStringList& texts)
+{
+    QList<QByteArray> bytes;
+    for (const QString& t : texts)
+        bytes << t.toLatin1();
+    return bytes;
+}
+
+} // namespace
+
+class TestGuiDataLog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void enableAsksForFile_data();
+    void enableAsksForFile();
+    void cancelChangesNothing_data();
+    void cancelChangesNothing();
+    void radioPairWithShareData();
+    void firstTickWritesHeaderAndLine();
+    void existingFileGetsNoHeader();
+    void emptyCellGivesEmptyField();
+    void captionWhileLogging_data();
+    void captionWhileLogging();
+    void failingWriteSwitchesLoggingOff_data();
+    void failingWriteSwitchesLoggingOff();
+    void pollingPausedWhileDialogOpen_data();
+    void pollingPausedWhileDialogOpen();
+
+private:
+    // Runs the menu command as the user picks it (or the handler itself) and
+    // stops the timers it starts again.
+    void Toggle(bool viaMenu = true);
+    void EnableWith(const QString& path);
+    QStringList ExpectedHeader() const;
+    QStringList ExpectedValues() const;
+    TMainFormKrv& W() { return rig_->W(); }
+
+    std::unique_ptr<GuiRig> rig_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestGuiDataLog::init()
+{
+    rig_ = std::make_unique<GuiRig>();
+    rig_->Connect();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestGuiDataLog::cleanup()
+{
+    QVERIFY(!rig_->dialogs.Unscripted);
+    QCOMPARE(rig_->dialogs.PendingAnswers(), 0);
+    rig_.reset();
+    dir_.reset();
+}
+
+void TestGuiDataLog::Toggle(bool viaMenu)
+{
+    if (viaMenu)
+        W().EnableDataLoggingToFile->trigger();
+    else
+        W().EnableDataLoggingToFileClick();
+    // The command starts the polling timer again at its end.
+    QVERIFY(W().USBTimer->isActive());
+    rig_->StopTimers();
+}
+
+void TestGuiDataLog::EnableWith(const QString& path)
+{
+    rig_->dialogs.AnswerFile(path);
+    Toggle();
+    QVERIFY(W().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().LogFileName, path);
+    rig_->dialogs.Shown.clear();
+}
+
+QStringList TestGuiDataLog::ExpectedHeader() const
+{
+    TMainFormKrv& w = rig_->W();
+    return ColumnBelowCaption(w.MeasuredValuesTable, 0) + ColumnBelowCaption(w.SystemStateTable, 0)
+        + ColumnBelowCaption(w.RegulatorStateTable, 0)
+        + ColumnBelowCaption(w.PeerRegulatorStateTable, 0, QStringLiteral("Peer:"));
+}
+
+QStringList TestGuiDataLog::ExpectedValues() const
+{
+    TMainFormKrv& w = rig_->W();
+    return ColumnBelowCaption(w.MeasuredValuesTable, 1) + ColumnBelowCaption(w.SystemStateTable, 1)
+        + ColumnBelowCaption(w.RegulatorStateTable, 1) + ColumnBelowCaption(w.PeerRegulatorStateTable, 1);
+}
+
+void TestGuiDataLog::enableAsksForFile_data()
+{
+    QTest::addColumn<bool>("viaMenu");
+    QTest::newRow("menu item") << true;
+    QTest::newRow("handler") << false;
+}
+
+void TestGuiDataLog::enableAsksForFile()
+{
+    QFETCH(bool, viaMenu);
+    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
+    QVERIFY(W().LogFileName.isEmpty());
+    const QString first = dir_->filePath(QStringLiteral("first.txt"));
+    const QString second = dir_->filePath(QStringLiteral("second.txt"));
+
+    rig_->dialogs.AnswerFile(first);
+    Toggle(viaMenu);
+    QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
+    const ShownDialog& box = rig_->dialogs.Shown[0];
+    QCOMPARE(int(box.kind), int(ShownDialog::SaveFile));
+    QCOMPARE(box.file.title, QStringLiteral("Log Data To File"));
+    QCOMPARE(box.file.filter, QStringLiteral("Text Files|*.txt"));
+    QCOMPARE(box.file.defaultSuffix, QStringLiteral("txt"));
+    QCOMPARE(box.file.initialName, QStringLiteral("Log.txt"));
+    QVERIFY(!box.file.mustExist);
+    QVERIFY(W().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().LogFileName, first);
+    // The command writes nothing itself; the window update does.
+    QVERIFY(!QFile::exists(first));
+
+    // Off again: no dialog, the name stays.
+    Toggle(viaMenu);
+    QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
+    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().LogFileName, first);
+    W().SystemStateTimerTimer();
+    QVERIFY(!QFile::exists(first));
+
+    // On again: the dialog proposes the name chosen last.
+    rig_->dialogs.AnswerFile(second);
+    Toggle(viaMenu);
+    QCOMPARE(int(rig_->dialogs.Shown.size()), 2);
+    QCOMPARE(rig_->dialogs.Shown[1].file.initialName, first);
+    QCOMPARE(W().LogFileName, second);
+    QVERIFY(W().EnableDataLoggingToFile->isChecked());
+}
+
+void TestGuiDataLog::cancelChangesNothing_data()
+{
+    QTest::addColumn<bool>("shareOn");
+    QTest::addColumn<bool>("namedBefore");
+    QTest::newRow("first time") << false << false;
+    QTest::newRow("sharing data") << true << false;
+    QTest::newRow("after an earlier log") << false << true;
+}
+
+void TestGuiDataLog::cancelChangesNothing()
+{
+    QFETCH(bool, shareOn);
+    QFETCH(bool, namedBefore);
+    const QString earlier = dir_->filePath(QStringLiteral("earlier.txt"));
+    if (namedBefore) {
+        EnableWith(earlier);
+        Toggle();
+    }
+    if (shareOn)
+        W().SetShareDataWithSupport(true);
+
+    rig_->dialogs.AnswerCancel();
+    Toggle();
+    QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
+    QCOMPARE(rig_->dialogs.Shown[0].file.initialName, namedBefore ? earlier : QStringLiteral("Log.txt"));
+    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().ShareDataWithSupport->isChecked(), shareOn);
+    QCOMPARE(W().LogFileName, namedBefore ? earlier : QString());
+    W().SystemStateTimerTimer();
+    QVERIFY(!W().windowTitle().endsWith(LoggingSuffix));
+    QVERIFY(QDir(dir_->path()).entryList(QDir::Files).isEmpty());
+}
+
+void TestGuiDataLog::radioPairWithShareData()
+{
+    const QString path = dir_->filePath(QStringLiteral("log.txt"));
+    W().SetShareDataWithSupport(true);
+    QVERIFY(W().ShareDataWithSupport->isChecked());
+
+    EnableWith(path);
+    QVERIFY(!W().ShareDataWithSupport->isChecked());
+    W().SystemStateTimerTimer();
+    const QByteArray written = ReadAll(path);
+    QCOMPARE(FileLines(written).size(), 2);
+
+    // Sharing data takes the place of logging: no more lines.
+    W().SetShareDataWithSupport(true);
+    QVERIFY(W().ShareDataWithSupport->isChecked());
+    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
+    W().SystemStateTimerTimer();
+    QCOMPARE(ReadAll(path), written);
+    QVERIFY(!W().windowTitle().endsWith(LoggingSuffix));
+}
+
+void TestGuiDataLog::firstTickWritesHeaderAndLine()
+{
+    const QString path = dir_->filePath(QStringLiteral("log.txt"));
+    EnableWith(path);
+    W().SystemStateTimerTimer();
+
+    const QByteArray content = ReadAll(path);
+    QList<QByteArray> lines = FileLines(content);
+    QCOMPARE(lines.size(), 2);
+    const QList<QByteArray> header = Fields(lines[0]);
+    const QList<QByteArray> values = Fields(lines[1]);
+    QCOMPARE(header.size(), 38);
+    QCOMPARE(values.size(), 38);
+
+    // The header is the tables' row captions, the values what they show.
+    QCOMPARE(header, Latin1(ExpectedHeader()));
+    QCOMPARE(values, Latin1(ExpectedValues()));
+    QCOMPARE(header[0], QByteArray("B+ Voltage, V"));
+    QCOMPARE(header[2], QByteArray("Battery Temperature, \xB0" "C"));
+    QCOMPARE(header[14], QByteArray("Engine RPM, 1/min"));
+    QVERIFY(header.contains(QByteArray("Alternator Temperature, \xB0" "C")));
+    QVERIFY(!content.contains('\xC2')); // the degree sign is one byte, not UTF-8
+    QCOMPARE(header[15], W().SystemStateTable->Cell(1, 0).toLatin1());
+    QCOMPARE(header[24], W().RegulatorStateTable->Cell(1, 0).toLatin1());
+    for (int i = 31; i < 38; ++i) {
+        QVERIFY2(header[i].startsWith("Peer:") && header[i].size() > 5, header[i].constData());
+        QVERIFY(header[i] != "Peer: " + header[i].mid(5)); // no blank after the colon
+    }
+    QCOMPARE(header[31], "Peer:" + W().PeerRegulatorStateTable->Cell(1, 0).toLatin1());
+    // The values are the live ones of the last poll, not blanks.
+    QCOMPARE(values[0], W().MeasuredValuesTable->Cell(1, 1).toLatin1());
+    QVERIFY(!values[0].isEmpty());
+    QVERIFY(values[0] != "-");
+    QCOMPARE(W().windowTitle(), Title + QStringLiteral(" - USB connection") + LoggingSuffix);
+
+    // Each further tick appends one value line from what the tables show then.
+    SystemStateRecord own = rig_->sim.OwnState;
+    MeasuredChannel bPlus = own.ChannelAt(Channel::BPlusVoltage);
+    bPlus.Value = 12.34f;
+    own.SetChannel(Channel::BPlusVoltage, bPlus);
+    rig_->sim.OwnState = own;
+    W().USBTimerTimer();
+    W().SystemStateTimerTimer();
+    lines = FileLines(ReadAll(path));
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(Fields(lines[2]), Latin1(ExpectedValues()));
+    QCOMPARE(Fields(lines[2])[0], QByteArray("12.34"));
+    QVERIFY(W().EnableDataLoggingToFile->isChecked());
+}
+
+void TestGuiDataLog::existingFileGetsNoHeader()
+{
+    const QString path = dir_->filePath(QStringLiteral("notes.txt"));
+    const QByteArray before("not a log at all\nno line end");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    EnableWith(path);
+    W().SystemStateTimerTimer();
+    W().SystemStateTimerTimer();
+
+    const QByteArray content = ReadAll(path);
+    QVERIFY(content.startsWith(before));
+    const QByteArray added = content.mid(before.size());
+    const QList<QByteArray> lines = FileLines(added);
+    QCOMPARE(lines.size(), 2);
+    QCOMPARE(Fields(lines[0]), Latin1(ExpectedValues()));
+    QCOMPARE(Fields(lines[1]), Latin1(ExpectedValues()));
+}
+
+void TestGuiDataLog::emptyCellGivesEmptyField()
+{
+    const QString path = dir_->filePath(QStringLiteral("log.txt"));
+    EnableWith(path);
+    // A cell shown empty gives an empty field (two TABs in a row).
+    W().PeerRegulatorStateTable->SetCell(3, 1, QString());
+    W().SystemStateTimerTimer();
+    const QList<QByteArray> lines = FileLines(ReadAll(path));
+    QCOMPARE(lines.size(), 2);
+    const QList<QByteArray> values = Fields(lines[1]);
+    QCOMPARE(values.size(), 38);
+    QCOMPARE(values[15 + 9 + 7 + 2], QByteArray());
+    QVERIFY(lines[1].contains("\t\t"));
+}
+
+void TestGuiDataLog::captionWhileLogging_data()
+{
+    QTest::addColumn<bool>("usb");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("USB") << true << Title + QStringLiteral(" - USB connection") + LoggingSuffix;
+    QTest::newRow("neither connection") << false << Title + LoggingSuffix;
+}
+
+void TestGuiDataLog::captionWhileLogging()
+{
+    QFETCH(bool, usb);
+    QFETCH(QString, caption);
+    W().ConnectionUSB->setChecked(usb);
+    EnableWith(dir_->filePath(QStringLiteral("log.txt")));
+    W().SystemStateTimerTimer();
+    QCOMPARE(W().windowTitle(), caption);
+    W().SystemStateTimerTimer();
+    QCOMPARE(W().windowTitle(), caption); // rebuilt, not appended again
+    Toggle();
+    W().SystemStateTimerTimer();
+    QCOMPARE(W().windowTitle(), caption.chopped(LoggingSuffix.size()));
+}
+
+void TestGuiDataLog::failingWriteSwitchesLoggingOff_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::newRow("a folder") << QStringLiteral("folder");
+    QTest::newRow("missing folder") << QStringLiteral("missing/log.txt");
+    QTest::newRow("full disk") << QStringLiteral("/dev/full");
+}
+
+void TestGuiDataLog::failingWriteSwitchesLoggingOff()
+{
+    QFETCH(QString, target);
+    QString path = target;
+    if (!target.startsWith(QLatin1Char('/')))
+        path = dir_->filePath(target);
+    if (target == QLatin1String("folder"))
+        QVERIFY(QDir(dir_->path()).mkdir(target));
+    if (target.startsWith(QLatin1String("/dev/")) && !QFile::exists(target))
+        QSKIP("no /dev/full on this system");
+
+    EnableWith(path);
+    W().SystemStateTimerTimer();
+    // Silently off; the caption still tells of logging on this very tick.
+    QVERIFY(rig_->dialogs.Shown.empty());
+    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().LogFileName, path);
+    QCOMPARE(W().windowTitle(), Title + QStringLiteral(" - USB connection") + LoggingSuffix);
+
+    W().SystemStateTimerTimer();
+    QCOMPARE(W().windowTitle(), Title + QStringLiteral(" - USB connection"));
+    // Nothing was created in place of the target (the device stays a device).
+    QCOMPARE(QFileInfo(path).isDir(), target == QLatin1String("folder"));
+    QVERIFY(!QFileInfo(path).isFile());
+}
+
+void TestGuiDataLog::pollingPausedWhileDialogOpen_data()
+{
+    QTest::addColumn<bool>("choose");
+    QTest::newRow("file chosen") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void TestGuiDataLog::pollingPausedWhileDialogOpen()
+{
+    QFETCH(bool, choose);
+    SimulatedRegulator sim;
+    sim.Animate = false;
+    HookedDialogs dialogs;
+    ManualClock clock;
+    TMainFormKrv w(sim, dialogs, clock);
+    w.SystemStateTimer->stop();
+    w.INETTimer->stop();
+    QVERIFY(w.USBTimer->isActive());
+
+    int boxes = 0;
+    bool pollingDuringBox = true;
+    dialogs.WhileOpen = [&](const QString&, const QString&) {
+        ++boxes;
+        pollingDuringBox = w.USBTimer->isActive();
+    };
+    if (choose)
+        dialogs.AnswerFile(dir_->filePath(QStringLiteral("log.txt")));
+    else
+        dialogs.AnswerCancel();
+    w.EnableDataLoggingToFileClick();
+
+    QCOMPARE(boxes, 1);
+    QVERIFY(!pollingDuringBox);
+    QVERIFY(w.USBTimer->isActive());
+    QCOMPARE(w.EnableDataLoggingToFile->isChecked(), choose);
+    QVERIFY(!dialogs.Unscripted);
+    w.USBTimer->stop();
+}
+
+QTEST_MAIN(TestGuiDataLog)
+#include "test_gui_data_log.moc"

@@ -1,0 +1,1063 @@
+// The remote support session as the main window runs it: a client window on
+// the simulated regulator and a support window without one, meeting at the
+// real relay script (php -S on loopback). A tiny TCP server stands in for the
+// relay only where the real one cannot misbehave (an answer that never comes).
+#include "settings/charge_profile_rows.h"
+#include "settings/system_settings_rows.h"
+#include "support/gui_rig.h"
+#include "support/php_relay.h"
+#include "support/realistic_settings.h"
+#include "support/support_exchange.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+const QString ErrorCaption = QStringLiteral("Error");
+const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+#define REQUIRE_RELAY(relay) QVERIFY2((relay).IsRunning(), qPrintable((relay).ErrorText()))
+
+// "<kind>$<byte>$<byte>..." as this program puts a message into the query.
+template <std::size_t N>
+QByteArray MessageText(int kind, const std::array<uint8_t, N>& bytes)
+{
+    QByteArray text = QByteArray::number(kind);
+    for (uint8_t b : bytes)
+        text += '$' + QByteArray::number(b);
+    return text;
+}
+
+QByteArray MessageText(int kind, const QByteArray& chars)
+{
+    QByteArray text = QByteArray::number(kind);
+    for (char c : chars)
+        text += '$' + QByteArray::number(uint8_t(c));
+    return text;
+}
+
+// The message the relay holds for the other side, read from its mailbox
+// without taking it. Empty when there is none.
+QByteArray PendingMessage(const PhpRelay& relay, const QString& side)
+{
+    QFile file(QDir(relay.MailboxDir()).filePath(side + QStringLiteral(".msg")));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray stored = file.readAll();
+    return stored.mid(stored.indexOf('\n') + 1);
+}
+
+bool HasPendingMessage(const PhpRelay& relay, const QString& side)
+{
+    return QFile::exists(QDir(relay.MailboxDir()).filePath(side + QStringLiteral(".msg")));
+}
+
+// One plain GET to the relay, as another copy of the program would make it.
+// Returns the HTTP status (0 when there was no answer).
+int RawGet(const PhpRelay& relay, const QString& query, QByteArray* body = nullptr)
+{
+    QNetworkAccessManager manager;
+    manager.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(relay.ScriptUrl() + query)));
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, reply, &QNetworkReply::abort);
+    if (!reply->isFinished())
+        loop.exec();
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    if (body)
+        *body = reply->readAll();
+    delete reply;
+    return status;
+}
+
+// Leaves a message in the support side's mailbox as if the technician's
+// program had sent it.
+bool InjectSupportMessage(const PhpRelay& relay, const QByteArray& data)
+{
+    return RawGet(relay, QStringLiteral("?user=support&data=") + QString::fromLatin1(data) +
+                             QStringLiteral("&time=1")) == 200;
+}
+
+// One tick of the 2 s timer. The tick (and the settings operations inside it)
+// start the timers again; they are stopped so that no real tick interferes.
+void Tick(GuiRig& rig)
+{
+    rig.W().INETTimerTimer();
+    rig.StopTimers();
+}
+
+quint16 ClosedLoopbackPort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort(); // closed again when probe goes
+}
+
+bool PanelShows(TMainFormKrv& w, const QString& text)
+{
+    return !w.MessagePanel->isHidden() && w.MessagePanel->text() == text;
+}
+
+QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command)
+{
+    QList<int> blocks;
+    for (std::size_t i = from; i < sim.Requests.size(); ++i)
+        if (sim.Requests[i][0] == command)
+            blocks << sim.Requests[i][1];
+    return blocks;
+}
+
+QList<QByteArray> LogLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// The end user's window (regulator on USB, sharing) and the technician's
+// (no regulator, remote), both pointed at one relay.
+struct RemotePair {
+    PhpRelay relay;
+    GuiRig client;
+    GuiRig support;
+
+    RemotePair()
+    {
+        client.sim.SettingsImage = realistic::Image();
+        client.Connect();
+        client.W().ShareDataWithSupportClick();
+        client.W().Support.SupportDomain = relay.Domain();
+        support.sim.Present = false;
+        support.W().RemoteViaInternetToProvideSupportClick();
+        support.W().Support.SupportDomain = relay.Domain();
+    }
+    TMainFormKrv& C() { return client.W(); }
+    TMainFormKrv& S() { return support.W(); }
+};
+
+// An HTTP server that takes requests and never answers them.
+class SilentServer : public QObject {
+public:
+    int connections = 0;
+    QByteArray received;
+
+    SilentServer()
+    {
+        server_.listen(QHostAddress::LocalHost, 0);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                ++connections;
+                socket->setParent(this);
+                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { received += socket->readAll(); });
+            }
+        });
+    }
+    bool IsListening() const { return server_.isListening(); }
+    QString Domain() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
+    int Requests() const { return int(received.count("GET /support_x.php?")); }
+
+private:
+    QTcpServer server_;
+};
+
+} // namespace
+
+class RemoteSupportTest : public QObject {
+    Q_OBJECT
+
+    // Brings the pair to the point where the support window holds the
+    // client's settings in its record and editors, after a remote read.
+    void ReadClientSettings(RemotePair& p)
+    {
+        Tick(p.client);
+        Tick(p.support);
+        p.S().ReadAllSettingsFromSystemClick();
+        p.support.StopTimers();
+        Tick(p.client);  // takes the request
+        Tick(p.client);  // acts on it: reads the regulator, sends kind 3
+        Tick(p.support); // stores what arrived
+    }
+
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void firstClientTickSendsStateAndSupportShowsIt()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        QVERIFY(p.C().OwnState.RegulatorName().size() > 0);
+        QCOMPARE(p.C().Support.IncomingKind, uint8_t(0));
+
+        Tick(p.client);
+        QCOMPARE(p.C().Support.SupportRole, RoleClient);
+        QCOMPARE(p.C().Support.OutgoingKind, uint8_t(2));
+        QCOMPARE(p.C().Support.OutgoingLength, int32_t(280));
+        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.C().OwnState.Bytes()));
+        QCOMPARE(p.C().StatusText(), QStringLiteral("Nothing received"));
+        QVERIFY(p.C().ShareDataWithSupport->isChecked());
+        QVERIFY(p.C().SendChatMessage->isEnabled());
+
+        // The support window has no regulator and never looks for one.
+        const SystemStateRecord peerBefore = p.S().PeerState;
+        Tick(p.support);
+        QCOMPARE(p.S().Support.SupportRole, RoleSupport);
+        QCOMPARE(p.S().Support.IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Support.IncomingLength, int32_t(280));
+        QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system state"));
+        QVERIFY(p.S().OwnState == p.C().OwnState);
+        QVERIFY(p.S().OwnState == p.client.sim.OwnState);
+        QVERIFY(p.S().PeerState == peerBefore);
+        QCOMPARE(GuiRig::Cells(p.S().MeasuredValuesTable), GuiRig::Cells(p.C().MeasuredValuesTable));
+        QCOMPARE(GuiRig::Cells(p.S().SystemStateTable), GuiRig::Cells(p.C().SystemStateTable));
+        QCOMPARE(p.S().RegulatorStateTable->Cell(1, 1), p.C().RegulatorStateTable->Cell(1, 1));
+        QCOMPARE(GuiRig::MemoLines(p.S().SystemMessagesMemo).first(),
+                 GuiRig::MemoLines(p.C().SystemMessagesMemo).first());
+        QVERIFY(p.support.sim.Requests.empty());
+        QCOMPARE(p.support.sim.SearchCount, 0);
+        QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("0"));
+        QVERIFY(!HasPendingMessage(p.relay, "client"));
+        QVERIFY(p.client.dialogs.Shown.empty());
+        QVERIFY(p.support.dialogs.Shown.empty());
+        QVERIFY(p.C().MessagePanel->isHidden());
+        QVERIFY(p.S().MessagePanel->isHidden());
+
+        // The client takes the state request and keeps sending fresh state.
+        p.client.sim.OwnState.SetBatteryVoltage(13.75f);
+        p.C().USBTimerTimer();
+        Tick(p.client);
+        QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system state"));
+        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.client.sim.OwnState.Bytes()));
+        Tick(p.support);
+        QVERIFY(p.S().OwnState == p.client.sim.OwnState);
+        QCOMPARE(GuiRig::Cells(p.S().SystemStateTable), GuiRig::Cells(p.C().SystemStateTable));
+    }
+
+    void supportTickWithoutNewStateKeepsShownState()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        Tick(p.client);
+        Tick(p.support);
+        const QStringList shown = GuiRig::Cells(p.S().MeasuredValuesTable);
+        p.S().OwnState.Clear(); // would be redrawn as zeros if the state were stored again
+        Tick(p.support);        // the client has not sent anything since
+        QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
+        QCOMPARE(p.S().Support.IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Support.IncomingLength, int32_t(0));
+        QVERIFY(p.S().OwnState == SystemStateRecord());
+        QCOMPARE(GuiRig::Cells(p.S().MeasuredValuesTable), shown);
+    }
+
+    void remoteReadBringsTheClientsSettings()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        Tick(p.client);
+        Tick(p.support);
+
+        const SettingsRecord supportBefore = p.S().Settings;
+        p.S().PageControl->setCurrentWidget(p.S().StateTabSheet);
+        p.S().ReadAllSettingsFromSystemClick();
+        p.support.StopTimers();
+        QCOMPARE(p.S().PageControl->currentWidget(), p.S().SettingsTabSheet);
+        QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("1"));
+        QCOMPARE(p.S().Support.OutgoingKind, uint8_t(1));
+        QCOMPARE(p.S().Support.OutgoingLength, int32_t(0));
+        QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
+        QVERIFY(p.S().Settings == supportBefore); // the settings come later
+        QVERIFY(p.support.sim.Requests.empty());
+
+        // The client recognises the request in one tick and answers it in the
+        // next, before that tick's exchange.
+        Tick(p.client);
+        QCOMPARE(p.C().Support.IncomingKind, uint8_t(1));
+        QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system settings"));
+        QVERIFY(p.C().MessagePanel->isHidden());
+        QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
+
+        const std::size_t before = p.client.sim.Requests.size();
+        Tick(p.client);
+        QVERIFY(PanelShows(p.C(), QStringLiteral(" Settings requested by SUPPORT")));
+        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+        QVERIFY(SettingsCommandsSeen(p.client.sim, before, 3).isEmpty());
+        QVERIFY(p.C().Settings == p.client.sim.Settings());
+        QCOMPARE(p.C().Support.OutgoingKind, uint8_t(3));
+        QCOMPARE(p.C().Support.OutgoingLength, int32_t(540));
+        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(3, p.client.sim.Settings().Bytes()));
+        QVERIFY(p.C().ShareDataWithSupport->isChecked());
+
+        Tick(p.support);
+        QVERIFY(PanelShows(p.S(), QStringLiteral(" CLIENT sent settings: received 540 bytes")));
+        QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system settings"));
+        QVERIFY(p.S().Settings == p.client.sim.Settings());
+        QVERIFY(p.S().Settings == realistic::Record());
+        QCOMPARE(GuiRig::Cells(p.S().SystemSettingsTable), GuiRig::Cells(p.C().SystemSettingsTable));
+        QCOMPARE(GuiRig::Cells(p.S().ChargeProfilesTable), GuiRig::Cells(p.C().ChargeProfilesTable));
+        QCOMPARE(p.S().ChargeProfileTabControl->currentIndex(), p.C().ChargeProfileTabControl->currentIndex());
+        QCOMPARE(p.S().SystemSettingsTable->Cell(DeviceNameRow, 1).left(11), QStringLiteral("Salty Dog 2"));
+        QVERIFY(p.support.sim.Requests.empty());
+        QCOMPARE(p.client.sim.AppliedWrites, 0);
+        QVERIFY(p.client.dialogs.Shown.empty());
+        QVERIFY(p.support.dialogs.Shown.empty());
+    }
+
+    void remoteWriteReachesTheClientsRegulator()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        ReadClientSettings(p);
+        QVERIFY(p.S().Settings == p.client.sim.Settings());
+
+        // The technician edits a system setting and a charge profile value.
+        p.S().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
+        p.S().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
+        p.S().WriteAllSettingsToSystemClick();
+        p.support.StopTimers();
+        const SettingsRecord sent = p.S().Settings;
+        QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
+        const int tab = p.S().ChargeProfileTabControl->currentIndex();
+        QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
+        QCOMPARE(p.S().Support.OutgoingKind, uint8_t(3));
+        QCOMPARE(p.S().Support.OutgoingLength, int32_t(540));
+        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, sent.Bytes()));
+        QVERIFY(p.support.sim.Requests.empty());
+
+        // Tick 1 receives the new settings (and, the settings request being
+        // sticky, sends the regulator's settings once more).
+        const int writesBefore = p.client.sim.AppliedWrites;
+        Tick(p.client);
+        QCOMPARE(p.C().Support.IncomingKind, uint8_t(3));
+        QCOMPARE(p.C().Support.IncomingLength, int32_t(540));
+        QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent new settings"));
+        QCOMPARE(p.client.sim.AppliedWrites, writesBefore);
+
+        // Tick 2 reads the regulator, stores what arrived and writes it.
+        const std::size_t before = p.client.sim.Requests.size();
+        Tick(p.client);
+        QVERIFY(PanelShows(p.C(), QStringLiteral(" SUPPORT sent new settings: received 540 bytes")));
+        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 3), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 255}));
+        QCOMPARE(p.client.sim.AppliedWrites, writesBefore + 1);
+        QVERIFY(p.client.sim.Settings() == sent);
+        QVERIFY(p.C().Settings == sent);
+        // The firmware's bookkeeping after the record went back as read.
+        QVERIFY(p.client.sim.SettingsImage == realistic::Image(sent));
+        QCOMPARE(p.C().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("51"));
+
+        // Nothing new arrived in tick 2: the notice comes again with the
+        // count of that parse, and nothing is written a second time.
+        Tick(p.client);
+        QVERIFY(PanelShows(p.C(), QStringLiteral(" SUPPORT sent new settings: received 0 bytes")));
+        QCOMPARE(p.client.sim.AppliedWrites, writesBefore + 1);
+        QVERIFY(p.client.sim.Settings() == sent);
+        QVERIFY(p.client.dialogs.Shown.empty());
+        QVERIFY(p.support.dialogs.Shown.empty());
+    }
+
+    void clientReactsToSupportMessages_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("kind");          // IncomingKind after the first tick
+        QTest::addColumn<int>("length");        // IncomingLength after the first tick
+        QTest::addColumn<QString>("panel");     // empty: panel stays hidden
+        QTest::addColumn<bool>("sharing");      // "Share data with support" after the second tick
+        QTest::addColumn<QByteArray>("sent");   // kind digit of the second tick's message
+        QTest::addColumn<int>("settingsReads"); // settings reads made by the second tick
+
+        QByteArray shortSettings("3");
+        for (int i = 0; i < 300; ++i)
+            shortSettings += "$" + QByteArray::number(i % 256);
+        QTest::newRow("state request") << QByteArray("0") << 0 << 0 << QString() << true << QByteArray("2") << 0;
+        QTest::newRow("settings request") << QByteArray("1") << 1 << 0
+                                          << QStringLiteral(" Settings requested by SUPPORT") << true
+                                          << QByteArray("3") << 1;
+        QTest::newRow("settings, 300 values") << shortSettings << 3 << 300
+                                              << QStringLiteral(" SUPPORT sent new settings: received 300 bytes")
+                                              << true << QByteArray("2") << 0;
+        QTest::newRow("chat") << QByteArray("4$72$105") << 4 << 2 << QStringLiteral(" Message from SUPPORT: Hi")
+                              << true << QByteArray("2") << 0;
+        QTest::newRow("one-character chat") << QByteArray("4$72") << 4 << 1 << QString() << true << QByteArray("2")
+                                            << 0;
+        QTest::newRow("support stops") << QByteArray("5") << 5 << 0 << QString() << false << QByteArray("2") << 0;
+        QTest::newRow("kind 2 is not for the client") << QByteArray("2$1$2") << 0 << 0 << QString() << true
+                                                      << QByteArray("2") << 0;
+        QTest::newRow("unknown kind 7") << QByteArray("7$1") << 0 << 0 << QString() << true << QByteArray("2") << 0;
+    }
+
+    void clientReactsToSupportMessages()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, kind);
+        QFETCH(int, length);
+        QFETCH(QString, panel);
+        QFETCH(bool, sharing);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, settingsReads);
+
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        QVERIFY(InjectSupportMessage(p.relay, message));
+        Tick(p.client);
+        QCOMPARE(int(p.C().Support.IncomingKind), kind);
+        QCOMPARE(int(p.C().Support.IncomingLength), length);
+        QVERIFY(p.C().MessagePanel->isHidden());
+
+        const std::size_t before = p.client.sim.Requests.size();
+        Tick(p.client);
+        if (panel.isEmpty())
+            QVERIFY(p.C().MessagePanel->isHidden());
+        else
+            QVERIFY2(PanelShows(p.C(), panel), qPrintable(p.C().MessagePanel->text()));
+        QCOMPARE(p.C().ShareDataWithSupport->isChecked(), sharing);
+        QCOMPARE(PendingMessage(p.relay, "client").left(1), sent);
+        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2).size(), 9 * settingsReads);
+        QCOMPARE(p.client.sim.AppliedWrites, 0);
+        QVERIFY(p.client.dialogs.Shown.empty());
+
+        // A client that stopped sharing makes no further exchange.
+        if (!sharing) {
+            const QByteArray pending = PendingMessage(p.relay, "client");
+            QFile::remove(QDir(p.relay.MailboxDir()).filePath(QStringLiteral("client.msg")));
+            p.C().SetStatusText(QStringLiteral("untouched"));
+            Tick(p.client);
+            QVERIFY(!pending.isEmpty());
+            QVERIFY(!HasPendingMessage(p.relay, "client"));
+            QCOMPARE(p.C().StatusText(), QStringLiteral("untouched"));
+            QVERIFY(!p.C().SendChatMessage->isEnabled());
+        }
+    }
+
+    void supportReactsToClientMessages_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("kind");      // IncomingKind after the tick
+        QTest::addColumn<int>("length");    // IncomingLength after the tick
+        QTest::addColumn<QString>("panel"); // empty: panel stays hidden
+        QTest::addColumn<bool>("stateStored");
+        QTest::addColumn<bool>("settingsStored");
+
+        std::array<uint8_t, 280> state{};
+        for (std::size_t i = 0; i < state.size(); ++i)
+            state[i] = uint8_t(i * 7 + 3);
+        const QByteArray fullState = MessageText(2, state);
+        const QByteArray shortState = fullState.left(fullState.lastIndexOf('$'));
+        const QByteArray fullSettings = MessageText(3, realistic::Record().Bytes());
+        QByteArray shortSettings("3");
+        for (int i = 0; i < 300; ++i)
+            shortSettings += "$" + QByteArray::number(i % 256);
+
+        QTest::newRow("state, 280 values") << fullState << 2 << 280 << QString() << true << false;
+        QTest::newRow("state, 279 values") << shortState << 2 << 279 << QString() << false << false;
+        QTest::newRow("settings, 540 values") << fullSettings << 3 << 540
+                                              << QStringLiteral(" CLIENT sent settings: received 540 bytes") << false
+                                              << true;
+        QTest::newRow("settings, 300 values") << shortSettings << 3 << 300
+                                              << QStringLiteral(" CLIENT sent settings: received 300 bytes") << false
+                                              << false;
+        QTest::newRow("chat") << QByteArray("4$79$75") << 4 << 2 << QStringLiteral(" Message from CLIENT: OK")
+                              << false << false;
+        QTest::newRow("one-character chat") << QByteArray("4$79") << 4 << 1 << QString() << false << false;
+        QTest::newRow("kind digit alone") << QByteArray("2") << 0 << 0 << QString() << false << false;
+        QTest::newRow("state request is not for the support") << QByteArray("0$1") << 0 << 0 << QString() << false
+                                                              << false;
+        QTest::newRow("stop is not for the support") << QByteArray("5$1") << 0 << 0 << QString() << false << false;
+    }
+
+    void supportReactsToClientMessages()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, kind);
+        QFETCH(int, length);
+        QFETCH(QString, panel);
+        QFETCH(bool, stateStored);
+        QFETCH(bool, settingsStored);
+
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        GuiRig rig;
+        rig.sim.Present = false;
+        TMainFormKrv& w = rig.W();
+        w.RemoteViaInternetToProvideSupportClick();
+        w.Support.SupportDomain = relay.Domain();
+        // Values the answer must not overwrite unless it carries them whole.
+        w.OwnState.SetBatteryVoltage(12.5f);
+        w.Settings = realistic::Record();
+        w.Settings.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
+        w.UpdateSystemSettingsTable();
+        const SystemStateRecord stateBefore = w.OwnState;
+        const SettingsRecord settingsBefore = w.Settings;
+        const QStringList editorsBefore = GuiRig::Cells(w.SystemSettingsTable);
+
+        QCOMPARE(RawGet(relay, QStringLiteral("?user=client&data=") + QString::fromLatin1(message) +
+                                   QStringLiteral("&time=1")),
+                 200);
+        Tick(rig);
+        QCOMPARE(int(w.Support.IncomingKind), kind);
+        QCOMPARE(int(w.Support.IncomingLength), length);
+        if (panel.isEmpty())
+            QVERIFY(w.MessagePanel->isHidden());
+        else
+            QVERIFY2(PanelShows(w, panel), qPrintable(w.MessagePanel->text()));
+        if (stateStored) {
+            QVERIFY(w.OwnState.Bytes() != stateBefore.Bytes());
+            for (int i = 0; i < 280; ++i)
+                QCOMPARE(w.OwnState.Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
+        } else {
+            QVERIFY(w.OwnState == stateBefore);
+        }
+        if (settingsStored) {
+            QVERIFY(w.Settings == realistic::Record());
+            QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
+        } else {
+            QVERIFY(w.Settings == settingsBefore);
+            QCOMPARE(GuiRig::Cells(w.SystemSettingsTable), editorsBefore);
+        }
+        QVERIFY(rig.sim.Requests.empty());
+        QVERIFY(rig.dialogs.Shown.empty());
+        QVERIFY(w.RemoteViaInternetToProvideSupport->isChecked());
+    }
+
+    void showingSettingsPageAsksTheClient()
+    {
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        GuiRig rig;
+        rig.sim.Present = false;
+        TMainFormKrv& w = rig.W();
+        w.RemoteViaInternetToProvideSupportClick();
+        w.Support.SupportDomain = relay.Domain();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QCOMPARE(w.PageControl->currentWidget(), w.StateTabSheet);
+        // The user clicks the "Settings" tab.
+        QTabBar* bar = w.PageControl->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(w.PageControl->indexOf(w.SettingsTabSheet)).center());
+        rig.StopTimers();
+        QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+        QCOMPARE(PendingMessage(relay, "support"), QByteArray("1"));
+        QCOMPARE(w.StatusText(), QStringLiteral("Nothing received"));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(rig.sim.Requests.empty());
+
+        // A remote write with the relay gone: the reason in the status bar,
+        // no box, and the timers and cursor back to normal.
+        relay.Stop();
+        w.WriteAllSettingsToSystemClick();
+        QVERIFY(w.USBTimer->isActive());
+        QVERIFY(w.INETTimer->isActive());
+        rig.StopTimers();
+        QVERIFY(QApplication::overrideCursor() == nullptr);
+        QVERIFY(!w.StatusText().isEmpty());
+        QCOMPARE(w.StatusText(), w.Support.SupportStatusText);
+        QVERIFY(w.StatusText() != QStringLiteral("Nothing received"));
+        QVERIFY(rig.dialogs.Shown.empty());
+        QVERIFY(w.RemoteViaInternetToProvideSupport->isChecked());
+    }
+
+    void chatBothWays()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        Tick(p.client);
+        Tick(p.support);
+
+        // Support to client: recognised in one client tick, shown in the next.
+        p.support.dialogs.AnswerText(QStringLiteral("Hi there"));
+        p.S().SendChatMessageClick();
+        QVERIFY(p.S().USBTimer->isActive());
+        QVERIFY(p.S().INETTimer->isActive());
+        p.support.StopTimers();
+        QCOMPARE(p.support.dialogs.Shown.size(), std::size_t(1));
+        const ShownDialog box = p.support.dialogs.Shown.front();
+        QCOMPARE(int(box.kind), int(ShownDialog::Input));
+        QCOMPARE(box.caption, QStringLiteral("Send a chat"));
+        QCOMPARE(box.text, QStringLiteral("Message"));
+        QCOMPARE(box.proposed, QString());
+        QCOMPARE(p.S().Support.SupportRole, RoleSupport);
+        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(4, QByteArray("Hi there")));
+        Tick(p.client);
+        QCOMPARE(p.C().Support.IncomingKind, uint8_t(4));
+        QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent chat"));
+        Tick(p.client);
+        QVERIFY2(PanelShows(p.C(), QStringLiteral(" Message from SUPPORT: Hi there")),
+                 qPrintable(p.C().MessagePanel->text()));
+
+        // Client to support: shown in the support's next tick.
+        p.client.dialogs.AnswerText(QStringLiteral("Engine won't charge"));
+        p.C().SendChatMessageClick();
+        p.client.StopTimers();
+        QCOMPARE(p.C().Support.SupportRole, RoleClient);
+        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(4, QByteArray("Engine won't charge")));
+        Tick(p.support);
+        QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent chat"));
+        QVERIFY2(PanelShows(p.S(), QStringLiteral(" Message from CLIENT: Engine won't charge")),
+                 qPrintable(p.S().MessagePanel->text()));
+
+        // One character goes out but neither side shows it.
+        p.S().MessagePanel->hide();
+        p.client.dialogs.AnswerText(QStringLiteral("x"));
+        p.C().SendChatMessageClick();
+        p.client.StopTimers();
+        QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$120"));
+        Tick(p.support);
+        QCOMPARE(p.S().Support.IncomingKind, uint8_t(4));
+        QCOMPARE(p.S().Support.IncomingLength, int32_t(1));
+        QVERIFY(p.S().MessagePanel->isHidden());
+
+        p.C().MessagePanel->hide();
+        p.support.dialogs.AnswerText(QStringLiteral("y"));
+        p.S().SendChatMessageClick();
+        p.support.StopTimers();
+        QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$121"));
+        Tick(p.client);
+        QCOMPARE(p.C().Support.IncomingLength, int32_t(1));
+        Tick(p.client);
+        QVERIFY(p.C().MessagePanel->isHidden());
+
+        // A cancelled or empty chat sends nothing, and the timers run again.
+        for (bool cancel : {true, false}) {
+            QFile::remove(QDir(p.relay.MailboxDir()).filePath(QStringLiteral("support.msg")));
+            if (cancel)
+                p.support.dialogs.AnswerCancel();
+            else
+                p.support.dialogs.AnswerText(QString());
+            p.S().SetStatusText(QStringLiteral("untouched"));
+            p.S().SendChatMessageClick();
+            QVERIFY(p.S().USBTimer->isActive());
+            QVERIFY(p.S().INETTimer->isActive());
+            p.support.StopTimers();
+            QVERIFY(!HasPendingMessage(p.relay, "support"));
+            QCOMPARE(p.S().StatusText(), QStringLiteral("untouched"));
+        }
+        QVERIFY(!p.client.dialogs.Unscripted);
+        QVERIFY(!p.support.dialogs.Unscripted);
+        QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());
+        QVERIFY(p.support.dialogs.ErrorTexts().isEmpty());
+    }
+
+    void roleSwitches_data()
+    {
+        QTest::addColumn<bool>("share");
+        QTest::addColumn<bool>("remote");
+        QTest::addColumn<bool>("chatEnabled");
+        QTest::addColumn<bool>("shareAfter");
+        QTest::addColumn<QByteArray>("clientMessage");  // empty: no client request
+        QTest::addColumn<QByteArray>("supportMessage"); // empty: no support request
+
+        QTest::newRow("neither") << false << false << false << false << QByteArray() << QByteArray();
+        QTest::newRow("client") << true << false << true << true << QByteArray("2") << QByteArray();
+        QTest::newRow("support") << false << true << true << false << QByteArray() << QByteArray("0");
+        QTest::newRow("both: support wins") << true << true << true << false << QByteArray() << QByteArray("0");
+    }
+
+    void roleSwitches()
+    {
+        QFETCH(bool, share);
+        QFETCH(bool, remote);
+        QFETCH(bool, chatEnabled);
+        QFETCH(bool, shareAfter);
+        QFETCH(QByteArray, clientMessage);
+        QFETCH(QByteArray, supportMessage);
+
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.Support.SupportDomain = relay.Domain();
+        QVERIFY(!w.SendChatMessage->isEnabled());
+        if (share)
+            w.ShareDataWithSupportClick();
+        if (remote)
+            w.RemoteViaInternetToProvideSupportClick();
+        QCOMPARE(w.ConnectionUSB->isChecked(), !remote);
+        w.SetStatusText(QStringLiteral("untouched"));
+        Tick(rig);
+        QCOMPARE(w.SendChatMessage->isEnabled(), chatEnabled);
+        QCOMPARE(w.ShareDataWithSupport->isChecked(), shareAfter);
+        QCOMPARE(PendingMessage(relay, "client").left(1), clientMessage);
+        QCOMPARE(PendingMessage(relay, "support").left(1), supportMessage);
+        QCOMPARE(w.StatusText() == QStringLiteral("untouched"), !share && !remote);
+        if (remote)
+            QCOMPARE(w.Support.SupportRole, RoleSupport);
+        QVERIFY(rig.dialogs.Shown.empty());
+
+        // Back to USB only: the next tick turns chat off and sends nothing.
+        w.ConnectionUSBClick();
+        if (w.ShareDataWithSupport->isChecked())
+            w.ShareDataWithSupportClick();
+        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QFile::remove(QDir(relay.MailboxDir()).filePath(QStringLiteral("client.msg")));
+        QFile::remove(QDir(relay.MailboxDir()).filePath(QStringLiteral("support.msg")));
+        Tick(rig);
+        QVERIFY(!w.SendChatMessage->isEnabled());
+        QVERIFY(!HasPendingMessage(relay, "client"));
+        QVERIFY(!HasPendingMessage(relay, "support"));
+    }
+
+    void loggingClearsSharing()
+    {
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        GuiRig rig;
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.Support.SupportDomain = relay.Domain();
+        w.ShareDataWithSupportClick();
+        QTemporaryDir dir;
+        rig.dialogs.AnswerFile(dir.filePath(QStringLiteral("log.txt")));
+        w.EnableDataLoggingToFile->trigger();
+        rig.StopTimers();
+        QVERIFY(w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        Tick(rig);
+        QVERIFY(!HasPendingMessage(relay, "client"));
+        QVERIFY(!w.SendChatMessage->isEnabled());
+    }
+
+    void failedExchangeEndsTheRole_data()
+    {
+        QTest::addColumn<bool>("supportRole");
+        QTest::addColumn<int>("fault"); // 0 relay stopped, 1 closed port, 2 empty domain
+        for (bool support : {false, true}) {
+            const char* role = support ? "support" : "client";
+            QTest::addRow("%s, relay stopped", role) << support << 0;
+            QTest::addRow("%s, closed port", role) << support << 1;
+            QTest::addRow("%s, empty domain", role) << support << 2;
+        }
+    }
+
+    void failedExchangeEndsTheRole()
+    {
+        QFETCH(bool, supportRole);
+        QFETCH(int, fault);
+
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        Tick(p.client);
+        Tick(p.support);
+        const SystemStateRecord clientState = p.C().OwnState;
+        QVERIFY(p.S().OwnState == clientState);
+
+        GuiRig& rig = supportRole ? p.support : p.client;
+        TMainFormKrv& w = rig.W();
+        if (fault == 0)
+            p.relay.Stop();
+        else if (fault == 1)
+            w.Support.SupportDomain = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort());
+        else
+            w.Support.SupportDomain.clear();
+        // A support window whose exchange fails still reacts once to the
+        // last recognised message: the client's state is put back.
+        if (supportRole)
+            p.S().OwnState.Clear();
+
+        Tick(rig);
+        const QString reason = w.StatusText();
+        QVERIFY(!reason.isEmpty());
+        QVERIFY(reason != QStringLiteral("Nothing received"));
+        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
+        QCOMPARE(int(rig.dialogs.Shown.front().kind), int(ShownDialog::Error));
+        QCOMPARE(rig.dialogs.Shown.front().caption, ErrorCaption);
+        QCOMPARE(rig.dialogs.Shown.front().text, InternetConnection + reason);
+        QCOMPARE(w.Support.SupportStatusText, reason);
+        if (supportRole) {
+            QVERIFY(w.ConnectionUSB->isChecked());
+            QVERIFY(!w.RemoteViaInternetToProvideSupport->isChecked());
+            QVERIFY(w.OwnState == clientState);
+        } else {
+            QVERIFY(!w.ShareDataWithSupport->isChecked());
+        }
+
+        // The role is over: the next tick makes no exchange and shows nothing.
+        w.SetStatusText(QStringLiteral("untouched"));
+        Tick(rig);
+        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
+        QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
+        QVERIFY(!w.SendChatMessage->isEnabled());
+    }
+
+    void supportDomainName()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        TMainFormKrv& w = p.C();
+        const QString domain = p.relay.Domain();
+
+        p.client.dialogs.AnswerCancel();
+        w.SupportDomainNameClick();
+        QCOMPARE(w.Support.SupportDomain, domain);
+        QCOMPARE(p.client.dialogs.Shown.size(), std::size_t(1));
+        const ShownDialog box = p.client.dialogs.Shown.back();
+        QCOMPARE(int(box.kind), int(ShownDialog::Input));
+        QCOMPARE(box.caption, QStringLiteral("Remote Support"));
+        QCOMPARE(box.text, QStringLiteral("Domain Name"));
+        QCOMPARE(box.proposed, domain);
+        Tick(p.client);
+        QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());
+        QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
+
+        // A field longer than 255 characters is cut to 255.
+        p.client.dialogs.AnswerText(QString(300, QLatin1Char('a')));
+        w.SupportDomainNameClick();
+        QCOMPARE(w.Support.SupportDomain, QString(255, QLatin1Char('a')));
+
+        // An empty field is taken as it is, and the next exchange fails.
+        p.client.dialogs.AnswerText(QString());
+        w.SupportDomainNameClick();
+        QCOMPARE(p.client.dialogs.Shown.back().proposed, QString(255, QLatin1Char('a')));
+        QVERIFY(w.Support.SupportDomain.isEmpty());
+        QFile::remove(QDir(p.relay.MailboxDir()).filePath(QStringLiteral("client.msg")));
+        Tick(p.client);
+        QCOMPARE(p.client.dialogs.ErrorTexts(), QStringList{InternetConnection + w.StatusText()});
+        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QVERIFY(!HasPendingMessage(p.relay, "client"));
+
+        // An empty domain fails the chat too, without a box.
+        w.ShareDataWithSupportClick();
+        p.client.dialogs.AnswerText(QStringLiteral("hello"));
+        w.SendChatMessageClick();
+        p.client.StopTimers();
+        QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
+        QVERIFY(!w.StatusText().isEmpty());
+        QVERIFY(!HasPendingMessage(p.relay, "client"));
+
+        // Confirming the relay's domain again brings the exchange back.
+        p.client.dialogs.AnswerText(domain);
+        w.SupportDomainNameClick();
+        QCOMPARE(w.Support.SupportDomain, domain);
+        Tick(p.client);
+        QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
+        QVERIFY(w.ShareDataWithSupport->isChecked());
+        QVERIFY(HasPendingMessage(p.relay, "client"));
+        QVERIFY(!p.client.dialogs.Unscripted);
+    }
+
+    void supportLogsReceivedStateInTheSameTick()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString log = dir.filePath(QStringLiteral("remote.txt"));
+        p.S().LogFileName = log;
+        p.S().SetEnableDataLogging(true);
+
+        Tick(p.client);
+        Tick(p.support);
+        QList<QByteArray> lines = LogLines(log);
+        QCOMPARE(lines.size(), 2); // header and one value line
+        QVERIFY(lines[0].startsWith("B+ Voltage, V\t"));
+        QVERIFY(lines[0].contains("\tPeer:"));
+        QVERIFY(lines[1].endsWith("\t\r"));
+        const QList<QByteArray> values = lines[1].chopped(1).split('\t');
+        QCOMPARE(QString::fromLatin1(values.first()), p.S().MeasuredValuesTable->Cell(1, 1));
+        QCOMPARE(QString::fromLatin1(values.first()), p.C().MeasuredValuesTable->Cell(1, 1));
+        QVERIFY(p.S().EnableDataLoggingToFile->isChecked());
+
+        // No state in this answer: no line.
+        Tick(p.support);
+        QCOMPARE(LogLines(log).size(), 2);
+
+        // Fresh state: one more line.
+        Tick(p.client);
+        Tick(p.support);
+        QCOMPARE(LogLines(log).size(), 3);
+
+        // A log that cannot be written switches logging off.
+        p.S().LogFileName = dir.filePath(QStringLiteral("missing/remote.txt"));
+        Tick(p.client);
+        Tick(p.support);
+        QVERIFY(!p.S().EnableDataLoggingToFile->isChecked());
+        QVERIFY(p.support.dialogs.Shown.empty());
+    }
+
+    void backgroundShowsRequestUnderWay()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        TMainFormKrv& w = p.C();
+        const QColor normal = w.palette().color(QPalette::Window);
+        const QColor shadow = QApplication::palette().color(QPalette::Dark);
+        QVERIFY(normal != shadow);
+
+        QColor during;
+        bool inProgress = false;
+        QTimer::singleShot(0, &w, [&] {
+            during = w.palette().color(QPalette::Window);
+            inProgress = w.Exchange()->IsExchangeInProgress();
+        });
+        Tick(p.client);
+        QVERIFY(inProgress);
+        QCOMPARE(during, shadow);
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+        QCOMPARE(w.StatusText(), QStringLiteral("Nothing received"));
+
+        // Restored after a failed exchange too.
+        p.relay.Stop();
+        Tick(p.client);
+        QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+    }
+
+    // Menu commands stay usable while a tick waits on the relay. One chosen
+    // in that wait cannot make its own exchange then; it makes it once the
+    // tick's exchange has ended, and is not lost.
+    void commandsChosenDuringATickAreSentAfterIt()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        Tick(p.client);
+
+        // The technician shows the "Settings" page while a support tick waits.
+        bool inProgress = false;
+        QTimer::singleShot(0, &p.S(), [&] {
+            inProgress = p.S().Exchange()->IsExchangeInProgress();
+            p.S().ReadAllSettingsFromSystemClick();
+        });
+        Tick(p.support);
+        QVERIFY(inProgress);
+        QCOMPARE(p.S().Support.IncomingKind, uint8_t(2)); // the tick's own exchange went through
+        QVERIFY(p.S().OwnState == p.C().OwnState);
+        QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support"), QByteArray("1"), 3000);
+        p.support.StopTimers();
+        QVERIFY(!p.S().Exchange()->IsExchangeInProgress());
+        Tick(p.client);
+        Tick(p.client);
+        QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("3$"));
+        Tick(p.support);
+        QVERIFY(p.S().Settings == p.client.sim.Settings());
+
+        // The end user sends a chat line while a client tick waits. First the
+        // client takes the support's state request, so that its next tick
+        // goes straight to the exchange instead of reading settings.
+        Tick(p.client);
+        QCOMPARE(p.C().Support.IncomingKind, uint8_t(0));
+        inProgress = false;
+        p.client.dialogs.AnswerText(QStringLiteral("ping"));
+        QTimer::singleShot(0, &p.C(), [&] {
+            inProgress = p.C().Exchange()->IsExchangeInProgress();
+            p.C().SendChatMessageClick();
+        });
+        Tick(p.client);
+        QVERIFY(inProgress);
+        QCOMPARE(p.client.dialogs.PendingAnswers(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "client"), MessageText(4, QByteArray("ping")), 3000);
+        p.client.StopTimers();
+        Tick(p.support);
+        QVERIFY(PanelShows(p.S(), QStringLiteral(" Message from CLIENT: ping")));
+
+        // The technician writes settings while a support tick waits.
+        inProgress = false;
+        QTimer::singleShot(0, &p.S(), [&] {
+            inProgress = p.S().Exchange()->IsExchangeInProgress();
+            p.S().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("50"));
+            p.S().WriteAllSettingsToSystemClick();
+        });
+        Tick(p.support);
+        QVERIFY(inProgress);
+        QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support").left(2), QByteArray("3$"), 3000);
+        p.support.StopTimers();
+        QCOMPARE(p.S().Settings.WarningBatteryTemperature(), 50.0f);
+        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, p.S().Settings.Bytes()));
+        Tick(p.client);
+        Tick(p.client);
+        QVERIFY(p.client.sim.Settings() == p.S().Settings);
+        QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());
+        QVERIFY(p.support.dialogs.ErrorTexts().isEmpty());
+    }
+
+    void noSecondExchangeWhileOneWaits_data()
+    {
+        QTest::addColumn<bool>("supportRole");
+        QTest::newRow("client") << false;
+        QTest::newRow("support") << true;
+    }
+
+    void noSecondExchangeWhileOneWaits()
+    {
+        QFETCH(bool, supportRole);
+        SilentServer server;
+        QVERIFY(server.IsListening());
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        if (supportRole) {
+            rig.sim.Present = false;
+            w.RemoteViaInternetToProvideSupportClick();
+        } else {
+            rig.Connect();
+            w.ShareDataWithSupportClick();
+        }
+        w.Support.SupportDomain = server.Domain();
+        w.Exchange()->SetTransferTimeLimitMs(1000);
+        const QColor normal = w.palette().color(QPalette::Window);
+
+        bool calledInside = false;
+        bool inProgress = false;
+        QColor during;
+        int requestsInside = -1;
+        rig.dialogs.AnswerText(QStringLiteral("are you there?"));
+        QTimer::singleShot(200, &w, [&] {
+            calledInside = true;
+            inProgress = w.Exchange()->IsExchangeInProgress();
+            during = w.palette().color(QPalette::Window);
+            requestsInside = server.Requests();
+            w.INETTimerTimer();
+            w.SendChatMessageClick();
+        });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        w.INETTimerTimer();
+        rig.StopTimers();
+        QVERIFY(elapsed.elapsed() >= 900);
+        QVERIFY(calledInside);
+        QVERIFY(inProgress);
+        QCOMPARE(requestsInside, 1);
+        QCOMPARE(during, QApplication::palette().color(QPalette::Dark));
+        QCOMPARE(rig.dialogs.PendingAnswers(), 0); // the chat box was asked inside the wait
+
+        // Give any second request time to arrive. The chat line is not sent
+        // afterwards either: the failed tick ended the role.
+        QTest::qWait(300);
+        QCOMPARE(server.Requests(), 1);
+        QCOMPARE(server.connections, 1);
+        QCOMPARE(rig.dialogs.ErrorTexts(),
+                 QStringList{InternetConnection + QStringLiteral("No answer from the relay within 1 s")});
+        QCOMPARE(w.StatusText(), QStringLiteral("No answer from the relay within 1 s"));
+        QVERIFY(!w.Exchange()->IsExchangeInProgress());
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+        if (supportRole)
+            QVERIFY(w.ConnectionUSB->isChecked());
+        else
+            QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QVERIFY(!rig.dialogs.Unscripted);
+    }
+};
+
+QTEST_MAIN(RemoteSupportTest)
+#include "test_gui_remote_support.moc"

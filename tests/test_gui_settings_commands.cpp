@@ -1,0 +1,652 @@
+// The settings commands of the "System" menu as the main window runs them:
+// save and load with their dialogs and failure boxes, the read on showing
+// the "Settings" page, reset, and how read, write and reset hold the timers.
+#include "settings/charge_profile_rows.h"
+#include "settings/field_rpm_chart_widget.h"
+#include "settings/system_settings_rows.h"
+#include "support/gui_rig.h"
+#include "support/realistic_settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+using S = SettingsRecord;
+using Image = std::array<uint8_t, 576>;
+using Request = QPair<int, int>; // command code, block or slice index
+
+const QString Filter = QStringLiteral("K-ROVA X Settings File|*.krv");
+
+QList<Request> RequestsSince(const SimulatedRegulator& sim, std::size_t from)
+{
+    QList<Request> list;
+    for (std::size_t i = from; i < sim.Requests.size(); ++i)
+        list << Request(sim.Requests[i][0], sim.Requests[i][1]);
+    return list;
+}
+
+QList<Request> ReadRequests()
+{
+    QList<Request> list;
+    for (int n = 0; n < 9; ++n)
+        list << Request(2, n);
+    return list;
+}
+
+QList<Request> WriteRequests()
+{
+    QList<Request> list;
+    for (int n = 0; n < 9; ++n)
+        list << Request(3, n);
+    list << Request(3, 255);
+    return list;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray("<cannot open>");
+    return f.readAll();
+}
+
+bool WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// The realistic record with another name and active profile, so a test can
+// tell a file's settings from the regulator's.
+SettingsRecord FileRecord()
+{
+    SettingsRecord r = realistic::Record();
+    r.SetRawBytes(S::DeviceNameAt, S::DeviceNameSize, QByteArray("From file"));
+    r.SetActiveChargeProfile(3);
+    r.SetU8(S::ProfileOffset(3) + 30, 0x5C); // a reserved byte of profile 3
+    return r;
+}
+
+// The regulator's factory settings for the reset tests.
+SettingsRecord FactoryRecord()
+{
+    SettingsRecord r = realistic::Record();
+    r.SetRawBytes(S::DeviceNameAt, S::DeviceNameSize, QByteArray("Factory"));
+    r.SetActiveChargeProfile(0);
+    r.SetF32(S::WarningBatteryTemperatureAt, 40.0f);
+    return r;
+}
+
+QString FieldText(const char* text, int size)
+{
+    QString s = QString::fromLatin1(text);
+    return s + QString(size - s.size(), QChar(0));
+}
+
+// Types into a cell and presses Return, as a user does.
+bool Enter(StringGrid* grid, int row, const QString& text)
+{
+    grid->setCurrentCell(row, 1);
+    grid->editItem(grid->item(row, 1));
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(grid->model()->index(row, 1)));
+    if (!editor)
+        return false;
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the delegate closes the editor through a queued call
+    return grid->Cell(row, 1) == text;
+}
+
+// What the window looked like at one request to the regulator.
+struct Moment {
+    int code;
+    int index;
+    bool usbTimer;
+    bool inetTimer;
+    bool hourglass;
+    QString status;
+    bool settingsPageShown;
+};
+
+// Everything the user sees of the settings, for checking that a failed
+// command changed nothing.
+struct SettingsView {
+    QStringList system;
+    QStringList profile;
+    CurvePoints curve;
+    int tab;
+    QWidget* page;
+
+    static SettingsView Of(TMainFormKrv& w)
+    {
+        return {GuiRig::Cells(w.SystemSettingsTable), GuiRig::Cells(w.ChargeProfilesTable),
+                w.FieldRpmChartView->Points(), w.ChargeProfileTabControl->currentIndex(),
+                w.PageControl->currentWidget()};
+    }
+};
+
+} // namespace
+
+class SettingsCommandsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void saveThenLoadGivesSameBytes();
+    void saveTakesEditorsFirst();
+    void saveCancelledTakesNothing();
+    void saveFailureShowsMessage();
+    void loadFile_data();
+    void loadFile();
+    void loadFailureChangesNothing_data();
+    void loadFailureChangesNothing();
+
+    void showingSettingsPageReads_data();
+    void showingSettingsPageReads();
+    void loadThenShowSettingsPage_data();
+    void loadThenShowSettingsPage();
+    void incompleteReadKeepsRecord();
+
+    void resetRefusedWhileTimerStopped();
+    void resetSendsOneRequestThenReads();
+    void resetShowsLinkStatusBeforeRead_data();
+    void resetShowsLinkStatusBeforeRead();
+
+    void readWriteHoldTheTimers_data();
+    void readWriteHoldTheTimers();
+
+private:
+    static void ReadFrom(GuiRig& rig, const Image& image);
+    // Logs the window's state at every request the regulator takes.
+    static void Observe(GuiRig& rig, std::vector<Moment>& log, bool dropResetAnswer = false);
+};
+
+void SettingsCommandsTest::ReadFrom(GuiRig& rig, const Image& image)
+{
+    rig.sim.SettingsImage = image;
+    if (!rig.W().Session.IsDeviceOpen())
+        rig.Connect();
+    rig.W().ReadAllSettingsFromSystemClick();
+    rig.StopTimers();
+}
+
+void SettingsCommandsTest::Observe(GuiRig& rig, std::vector<Moment>& log, bool dropResetAnswer)
+{
+    TMainFormKrv* w = rig.window.get();
+    rig.sim.DropAnswerIf = [w, &log, dropResetAnswer](const ReportBuffer& request) {
+        log.push_back({request[0], request[1], w->USBTimer->isActive(), w->INETTimer->isActive(),
+                       QApplication::overrideCursor() != nullptr, w->StatusText(),
+                       w->PageControl->currentWidget() == w->SettingsTabSheet});
+        return dropResetAnswer && request[0] == ResetSettingsToDefaults;
+    };
+}
+
+// --- Save and load ----------------------------------------------------------------
+
+void SettingsCommandsTest::saveThenLoadGivesSameBytes()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image(FileRecord()));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("boat.krv"));
+    const std::size_t beforeSave = rig.sim.Requests.size();
+
+    rig.dialogs.AnswerFile(path);
+    w.SaveSettingsToFileClick();
+    QCOMPARE(rig.sim.Requests.size(), beforeSave);
+    QCOMPARE(int(rig.dialogs.Shown.size()), 1);
+    const ShownDialog save = rig.dialogs.Shown[0];
+    QCOMPARE(save.kind, ShownDialog::SaveFile);
+    QCOMPARE(save.caption, QStringLiteral("Save Settings To File"));
+    QCOMPARE(save.file.filter, Filter);
+    QCOMPARE(save.file.defaultSuffix, QStringLiteral("krv"));
+    QVERIFY(!save.file.mustExist);
+    const QByteArray saved = ReadAll(path);
+    QCOMPARE(saved, FileRecord().ToByteArray());
+
+    // The regulator's settings replace the record; the file brings it back.
+    ReadFrom(rig, realistic::Image());
+    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+    w.PageControl->setCurrentWidget(w.StateTabSheet);
+    const std::size_t beforeLoad = rig.sim.Requests.size();
+    rig.dialogs.AnswerFile(path);
+    w.LoadSettingsFromFileClick();
+    QCOMPARE(int(rig.dialogs.Shown.size()), 2);
+    const ShownDialog open = rig.dialogs.Shown[1];
+    QCOMPARE(open.kind, ShownDialog::OpenFile);
+    QCOMPARE(open.caption, QStringLiteral("Load Settings From File"));
+    QCOMPARE(open.file.filter, Filter);
+    QCOMPARE(open.file.defaultSuffix, QStringLiteral("krv"));
+    QVERIFY(open.file.mustExist);
+    QCOMPARE(w.Settings.ToByteArray(), saved);
+    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
+    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
+    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 3);
+    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("690"));
+    // Neither command talks to the regulator; the load shows the page
+    // without the read that the user's page change runs.
+    QCOMPARE(rig.sim.Requests.size(), beforeLoad);
+    QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
+}
+
+void SettingsCommandsTest::saveTakesEditorsFirst()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    QVERIFY(Enter(w.SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
+    QVERIFY(Enter(w.ChargeProfilesTable, BulkMaximumFieldRow, QStringLiteral("300")));
+    CurvePoints curve = w.FieldRpmChartView->Points();
+    curve[7] = 55.7; // as a drag leaves it
+    w.FieldRpmChartView->SetPoints(curve);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("edited.krv"));
+    rig.dialogs.AnswerFile(path);
+    w.SaveSettingsToFileClick();
+
+    SettingsRecord expected = realistic::Record();
+    expected.SetF32(S::WarningBatteryTemperatureAt, 60.0f);
+    expected.SetU8(S::ProfileOffset(2) + ChargeProfile::BulkMaximumFieldAt, 44);
+    expected.SetU8(S::FieldRpmCurveAt + 7, 55);
+    QCOMPARE(ReadAll(path), expected.ToByteArray());
+    QCOMPARE(w.Settings.ToByteArray(), expected.ToByteArray());
+    // Saving does not rebuild the editors.
+    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("75"));
+}
+
+void SettingsCommandsTest::saveCancelledTakesNothing()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    QVERIFY(Enter(w.SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
+    QTemporaryDir dir;
+    const QString previousDir = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    rig.dialogs.AnswerCancel();
+    w.SaveSettingsToFileClick();
+    QDir::setCurrent(previousDir);
+    QCOMPARE(int(rig.dialogs.Shown.size()), 1);
+    QCOMPARE(rig.dialogs.PendingAnswers(), 0);
+    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+    QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
+}
+
+void SettingsCommandsTest::saveFailureShowsMessage()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("no such folder/boat.krv"));
+    rig.dialogs.AnswerFile(path);
+    w.SaveSettingsToFileClick();
+    QCOMPARE(int(rig.dialogs.Shown.size()), 2);
+    const ShownDialog box = rig.dialogs.Shown[1];
+    QCOMPARE(box.kind, ShownDialog::Error);
+    QCOMPARE(box.caption, QStringLiteral("Norvelle K-ROVA X Utility v7"));
+    const QString start = QStringLiteral("Cannot create file \"") + QDir::toNativeSeparators(path) + QStringLiteral("\". ");
+    QVERIFY2(box.text.startsWith(start), qPrintable(box.text));
+    QVERIFY(box.text.size() > start.size() + 1); // the system's reason follows
+    QVERIFY(box.text.endsWith(QLatin1Char('.')));
+    QVERIFY(!QFile::exists(path));
+}
+
+void SettingsCommandsTest::loadFile_data()
+{
+    QTest::addColumn<int>("extra"); // bytes after the 540
+    QTest::newRow("540 bytes") << 0;
+    QTest::newRow("541 bytes") << 1;
+    QTest::newRow("4096 bytes") << 4096 - 540;
+}
+
+void SettingsCommandsTest::loadFile()
+{
+    QFETCH(int, extra);
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("in.krv"));
+    QVERIFY(WriteFile(path, FileRecord().ToByteArray() + QByteArray(extra, '\x7F')));
+    rig.dialogs.AnswerFile(path);
+    w.LoadSettingsFromFileClick();
+    QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
+    QCOMPARE(w.Settings.ToByteArray(), FileRecord().ToByteArray());
+    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 3);
+    QCOMPARE(w.ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.25"));
+    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
+    QCOMPARE(w.FieldRpmChartView->Points()[11], 100.0);
+    QVERIFY(rig.sim.Requests.empty());
+}
+
+void SettingsCommandsTest::loadFailureChangesNothing_data()
+{
+    QTest::addColumn<int>("size"); // -1: no file at all
+    QTest::addColumn<QString>("message");
+    QTest::newRow("539 bytes") << 539 << "Stream read error.";
+    QTest::newRow("empty file") << 0 << "Stream read error.";
+    QTest::newRow("missing file") << -1 << "Cannot open file";
+}
+
+void SettingsCommandsTest::loadFailureChangesNothing()
+{
+    QFETCH(int, size);
+    QFETCH(QString, message);
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    w.PageControl->setCurrentWidget(w.StateTabSheet);
+    const SettingsView before = SettingsView::Of(w);
+    const std::size_t requests = rig.sim.Requests.size();
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("short.krv"));
+    if (size >= 0)
+        QVERIFY(WriteFile(path, FileRecord().ToByteArray().left(size)));
+    rig.dialogs.AnswerFile(path);
+    w.LoadSettingsFromFileClick();
+
+    QCOMPARE(int(rig.dialogs.Shown.size()), 2);
+    const ShownDialog box = rig.dialogs.Shown[1];
+    QCOMPARE(box.kind, ShownDialog::Error);
+    QCOMPARE(box.caption, QStringLiteral("Norvelle K-ROVA X Utility v7"));
+    if (size >= 0) {
+        QCOMPARE(box.text, message);
+    } else {
+        const QString start = QStringLiteral("Cannot open file \"") + QDir::toNativeSeparators(path) + QStringLiteral("\". ");
+        QVERIFY2(box.text.startsWith(start), qPrintable(box.text));
+        QVERIFY(box.text.size() > start.size() + 1);
+    }
+    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    const SettingsView after = SettingsView::Of(w);
+    QCOMPARE(after.page, w.StateTabSheet);
+    QCOMPARE(after.system, before.system);
+    QCOMPARE(after.profile, before.profile);
+    QCOMPARE(after.curve, before.curve);
+    QCOMPARE(after.tab, before.tab);
+    QCOMPARE(rig.sim.Requests.size(), requests);
+}
+
+// --- The read on showing the "Settings" page ------------------------------------
+
+void SettingsCommandsTest::showingSettingsPageReads_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<bool>("click"); // by the page's tab, else the handler directly
+    QTest::addColumn<bool>("reads");
+    QTest::newRow("Settings") << 1 << false << true;
+    QTest::newRow("Settings, clicked") << 1 << true << true;
+    QTest::newRow("System State") << 0 << false << false;
+    QTest::newRow("CAN bus") << 2 << false << false;
+    QTest::newRow("Peer System State") << 3 << false << false;
+    QTest::newRow("Peer System State, clicked") << 3 << true << false;
+}
+
+void SettingsCommandsTest::showingSettingsPageReads()
+{
+    QFETCH(int, page);
+    QFETCH(bool, click);
+    QFETCH(bool, reads);
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    rig.sim.SettingsImage = realistic::Image();
+    rig.Connect();
+    const std::size_t before = rig.sim.Requests.size();
+    if (click) {
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTabBar* bar = w.PageControl->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(page).center());
+        QCOMPARE(w.PageControl->currentIndex(), page);
+    } else {
+        {
+            const QSignalBlocker block(w.PageControl);
+            w.PageControl->setCurrentIndex(page);
+        }
+        w.PageControlChange(page);
+    }
+    rig.StopTimers();
+    // One read, and no second one from the read's own page selection.
+    QCOMPARE(RequestsSince(rig.sim, before), reads ? ReadRequests() : QList<Request>());
+    if (reads) {
+        QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+        QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
+    } else {
+        QCOMPARE(w.Settings.ToByteArray(), SettingsRecord().ToByteArray());
+    }
+}
+
+void SettingsCommandsTest::loadThenShowSettingsPage_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::newRow("no regulator") << false;
+    QTest::newRow("regulator attached") << true;
+}
+
+void SettingsCommandsTest::loadThenShowSettingsPage()
+{
+    QFETCH(bool, present);
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    rig.sim.Present = present;
+    rig.sim.SettingsImage = realistic::Image();
+    if (present)
+        rig.Connect();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("boat.krv"));
+    QVERIFY(WriteFile(path, FileRecord().ToByteArray()));
+    rig.dialogs.AnswerFile(path);
+    w.LoadSettingsFromFileClick();
+    QCOMPARE(w.Settings.ToByteArray(), FileRecord().ToByteArray());
+
+    // The user leaves the page and comes back.
+    w.PageControl->setCurrentWidget(w.StateTabSheet);
+    const int settingsPage = w.PageControl->indexOf(w.SettingsTabSheet);
+    w.PageControl->setCurrentIndex(settingsPage);
+    w.PageControlChange(settingsPage);
+    QVERIFY(w.USBTimer->isActive());
+    QVERIFY(w.INETTimer->isActive());
+    rig.StopTimers();
+    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    if (present) {
+        QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+        QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 2);
+        QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
+    } else {
+        QCOMPARE(w.Settings.ToByteArray(), FileRecord().ToByteArray());
+        QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
+        QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 3);
+        QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
+        QVERIFY(rig.sim.Requests.empty());
+    }
+    QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
+}
+
+void SettingsCommandsTest::incompleteReadKeepsRecord()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    const Image next = realistic::Image(FactoryRecord());
+    rig.sim.UnplugAfterExchanges = 4; // blocks 0 to 3 arrive, then the regulator is gone
+    ReadFrom(rig, next);
+    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+    QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
+    // The blocks that came are in the transfer buffer all the same.
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Protocol.SettingsTransferBuffer.data()), 256),
+             QByteArray(reinterpret_cast<const char*>(next.data()), 256));
+}
+
+// --- Reset ------------------------------------------------------------------------
+
+void SettingsCommandsTest::resetRefusedWhileTimerStopped()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    rig.Connect();
+    rig.StopTimers();
+    w.INETTimer->start();
+    const std::size_t before = rig.sim.Requests.size();
+    const QString status = w.StatusText();
+    w.ResetControlBoxSettingsToDefaultValuesClick();
+    QCOMPARE(RequestsSince(rig.sim, before), QList<Request>());
+    QCOMPARE(rig.sim.ResetCount, 0);
+    QCOMPARE(w.PageControl->currentWidget(), w.StateTabSheet);
+    QCOMPARE(w.StatusText(), status);
+    QVERIFY(!w.USBTimer->isActive());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+}
+
+void SettingsCommandsTest::resetSendsOneRequestThenReads()
+{
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    rig.sim.SettingsImage = realistic::Image();
+    rig.sim.DefaultsImage = realistic::Image(FactoryRecord());
+    rig.Connect();
+    std::vector<Moment> log;
+    Observe(rig, log);
+    w.USBTimer->start();
+    w.INETTimer->start();
+    w.ResetControlBoxSettingsToDefaultValuesClick();
+
+    QCOMPARE(int(log.size()), 10);
+    QCOMPARE(Request(log[0].code, log[0].index), Request(4, 0));
+    for (int n = 0; n < 9; ++n)
+        QCOMPARE(Request(log[std::size_t(n + 1)].code, log[std::size_t(n + 1)].index), Request(2, n));
+    QCOMPARE(rig.sim.ResetCount, 1);
+    // The reset holds only the polling; the page is in front from the start.
+    QVERIFY(!log[0].usbTimer);
+    QVERIFY(log[0].inetTimer);
+    QVERIFY(log[0].hourglass);
+    QVERIFY(log[0].settingsPageShown);
+    for (std::size_t i = 1; i < log.size(); ++i) {
+        QVERIFY(!log[i].usbTimer);
+        QVERIFY(!log[i].inetTimer);
+        QVERIFY(log[i].hourglass);
+    }
+    // The reset's own link status is shown before the read runs.
+    QCOMPARE(log[1].status, QStringLiteral("65 bytes received"));
+
+    QCOMPARE(w.Settings.ToByteArray(), FactoryRecord().ToByteArray());
+    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Factory", 16));
+    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("40"));
+    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("0 - FLA"));
+    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 0);
+    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("600"));
+    QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
+    QVERIFY(w.USBTimer->isActive());
+    QVERIFY(w.INETTimer->isActive());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    rig.StopTimers();
+}
+
+void SettingsCommandsTest::resetShowsLinkStatusBeforeRead_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addColumn<QString>("resetStatus");
+    QTest::addColumn<QString>("finalStatus");
+    QTest::newRow("reset unanswered") << true << "K-ROVA did not answer" << "65 bytes received";
+    QTest::newRow("no regulator") << false << "K-ROVA not found" << "K-ROVA not found";
+}
+
+void SettingsCommandsTest::resetShowsLinkStatusBeforeRead()
+{
+    QFETCH(bool, present);
+    QFETCH(QString, resetStatus);
+    QFETCH(QString, finalStatus);
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    rig.sim.SettingsImage = realistic::Image();
+    rig.sim.DefaultsImage = realistic::Image(FactoryRecord());
+    rig.Connect();
+    ReadFrom(rig, realistic::Image());
+    rig.sim.Present = present;
+    std::vector<Moment> log;
+    Observe(rig, log, true);
+    w.USBTimer->start();
+    w.ResetControlBoxSettingsToDefaultValuesClick();
+    QVERIFY(w.USBTimer->isActive());
+    QVERIFY(w.INETTimer->isActive());
+    rig.StopTimers();
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.StatusText(), finalStatus);
+    if (present) {
+        // Unanswered, but the regulator did reset; the read runs anyway.
+        QCOMPARE(int(log.size()), 10);
+        QCOMPARE(log[0].code, 4);
+        QCOMPARE(log[1].status, resetStatus);
+        QCOMPARE(w.Settings.ToByteArray(), FactoryRecord().ToByteArray());
+    } else {
+        QVERIFY(log.empty());
+        QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    }
+}
+
+// --- Timers -------------------------------------------------------------------------
+
+void SettingsCommandsTest::readWriteHoldTheTimers_data()
+{
+    QTest::addColumn<bool>("write");
+    QTest::addColumn<bool>("running");
+    QTest::newRow("read, timers running") << false << true;
+    QTest::newRow("read, timers stopped") << false << false;
+    QTest::newRow("write, timers running") << true << true;
+    QTest::newRow("write, timers stopped") << true << false;
+}
+
+void SettingsCommandsTest::readWriteHoldTheTimers()
+{
+    QFETCH(bool, write);
+    QFETCH(bool, running);
+    GuiRig rig;
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    std::vector<Moment> log;
+    Observe(rig, log);
+    if (running) {
+        // Due at once: any chance to poll in the middle would be taken.
+        w.USBTimer->setInterval(0);
+        w.USBTimer->start();
+        w.INETTimer->start();
+    }
+    if (write)
+        w.WriteAllSettingsToSystemClick();
+    else
+        w.ReadAllSettingsFromSystemClick();
+    QVERIFY(w.USBTimer->isActive());
+    QVERIFY(w.INETTimer->isActive());
+    rig.StopTimers();
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    QList<Request> seen;
+    for (const Moment& m : log) {
+        seen << Request(m.code, m.index);
+        QVERIFY(!m.usbTimer);
+        QVERIFY(!m.inetTimer);
+        QVERIFY(m.hourglass);
+    }
+    QCOMPARE(seen, write ? WriteRequests() : ReadRequests());
+    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+}
+
+QTEST_MAIN(SettingsCommandsTest)
+#include "test_gui_settings_commands.moc"

@@ -1,0 +1,510 @@
+// Snapshot files dropped onto the main window: which drops are taken, the
+// error for a short file, the connection items and pages after an import,
+// the views showing the imported records, and a real drop event.
+#include "records/demo_records.h"
+#include "settings/charge_profile_rows.h"
+#include "settings/field_rpm_chart_widget.h"
+#include "settings/field_rpm_curve.h"
+#include "settings/system_settings_rows.h"
+#include "support/gui_rig.h"
+#include "support/test_support.h"
+#include "views/state_views.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+enum PageChoice { StatePage, SettingsPage, CanPage, PeerPage };
+enum Outcome { Imported, ErrorBox, Ignored };
+
+// Records that differ from what the simulated regulator sends, so an import
+// shows in every view.
+SystemStateRecord SnapOwn()
+{
+    SystemStateRecord r = DemoOwnState();
+    r.SetRegulatorName("Snap own");
+    MeasuredChannel m = r.ChannelAt(Channel::BPlusVoltage);
+    m.Value = 13.57f;
+    r.SetChannel(Channel::BPlusVoltage, m);
+    r.SetRunningTime(7 * 3600 + 8 * 60 + 9);
+    return r;
+}
+
+SystemStateRecord SnapPeer()
+{
+    SystemStateRecord r = DemoPeerState();
+    r.SetRegulatorName("Snap peer");
+    MeasuredChannel m = r.ChannelAt(Channel::BPlusVoltage);
+    m.Value = 12.68f;
+    r.SetChannel(Channel::BPlusVoltage, m);
+    return r;
+}
+
+SettingsRecord SnapSettings()
+{
+    SettingsRecord s = DemoSettings();
+    s.SetPowerSupplyVoltageComp(1.0234f);
+    s.SetActiveChargeProfile(3);
+    return s;
+}
+
+QByteArray SnapshotBytes(const QByteArray& leading = QByteArray(4, '\0'))
+{
+    SnapshotRecord snap;
+    snap.SetOwnState(SnapOwn());
+    snap.SetPeerState(SnapPeer());
+    snap.SetSettings(SnapSettings());
+    QByteArray bytes = snap.ToByteArray();
+    bytes.replace(0, 4, leading);
+    return bytes;
+}
+
+// A file of the given size: the snapshot first, then filler.
+QString WriteFile(const QTemporaryDir& dir, const QString& name, int size, const QByteArray& leading = QByteArray(4, '\0'))
+{
+    QByteArray bytes = SnapshotBytes(leading);
+    if (size < bytes.size())
+        bytes.truncate(size);
+    while (bytes.size() < size)
+        bytes.append(char(0x5A));
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        return QString();
+    return path;
+}
+
+// Settings that the editors give back byte for byte (the text rows store
+// characters such as ':' as zero bytes, so the demo's "localhost:8080" would
+// not survive a store).
+SettingsRecord EditorSettings()
+{
+    SettingsRecord s = DemoSettings();
+    s.SetRawBytes(SettingsRecord::SupportHostDomainAt, SettingsRecord::SupportHostDomainSize, QByteArray("localhost"));
+    return s;
+}
+
+QString ErrorTextFor(const QString& path)
+{
+    return QStringLiteral("File \"") + QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath())
+        + QStringLiteral("\" does not contain valid K-ROVA data");
+}
+
+} // namespace
+
+class TestGuiSnapshotDrop : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void handleDroppedFile_data();
+    void handleDroppedFile();
+    void leadingBytesIgnored_data();
+    void leadingBytesIgnored();
+    void importSwitchesConnectionsOff_data();
+    void importSwitchesConnectionsOff();
+    void importShowsValues();
+    void dropEvent_data();
+    void dropEvent();
+    void demoSnapshotFillsEveryPage();
+    void settingsShownForSnapshotSystemVoltage_data();
+    void settingsShownForSnapshotSystemVoltage();
+
+private:
+    void ShowPage(PageChoice page);
+    void Drop(const QList<QUrl>& urls);
+    void VerifyImported();
+    void VerifyUntouched();
+    TMainFormKrv& W() { return rig_->W(); }
+
+    std::unique_ptr<GuiRig> rig_;
+    std::unique_ptr<QTemporaryDir> dir_;
+};
+
+void TestGuiSnapshotDrop::init()
+{
+    rig_ = std::make_unique<GuiRig>();
+    rig_->Connect();
+    W().ReadAllSettingsFromSystemClick();
+    rig_->StopTimers();
+    ShowPage(StatePage);
+    rig_->sim.Requests.clear();
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+}
+
+void TestGuiSnapshotDrop::cleanup()
+{
+    QVERIFY(!rig_->dialogs.Unscripted);
+    rig_.reset();
+    dir_.reset();
+}
+
+void TestGuiSnapshotDrop::ShowPage(PageChoice page)
+{
+    QWidget* pages[] = {W().StateTabSheet, W().SettingsTabSheet, W().CanBusTabSheet, W().PeerStateTabSheet};
+    // Selected as the program does it, not as a user's page change (which
+    // would read the settings on the "Settings" page).
+    {
+        const QSignalBlocker block(W().PageControl);
+        W().PageControl->setCurrentWidget(pages[page]);
+    }
+    QCOMPARE(W().PageControl->currentWidget(), pages[page]);
+}
+
+void TestGuiSnapshotDrop::Drop(const QList<QUrl>& urls)
+{
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    const QPointF at(W().width() / 2.0, W().height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&W(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&W(), &drop);
+    delete mime;
+}
+
+void TestGuiSnapshotDrop::VerifyImported()
+{
+    QVERIFY(W().OwnState == SnapOwn());
+    QVERIFY(W().PeerState == SnapPeer());
+    QVERIFY(W().Settings == SnapSettings());
+    QVERIFY(!W().ConnectionUSB->isChecked());
+    QVERIFY(!W().RemoteViaInternetToProvideSupport->isChecked());
+    QCOMPARE(W().PageControl->currentWidget(), W().StateTabSheet);
+    QVERIFY(W().PageControl->isTabVisible(W().PageControl->indexOf(W().PeerStateTabSheet)));
+    QCOMPARE(W().MeasuredValuesTable->Cell(1, 1), QStringLiteral("13.57"));
+    QCOMPARE(W().PeerMeasuredValuesTable->Cell(1, 1), QStringLiteral("12.68"));
+    QCOMPARE(W().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.023400"));
+}
+
+void TestGuiSnapshotDrop::VerifyUntouched()
+{
+    QVERIFY(W().OwnState == rig_->sim.OwnState);
+    QVERIFY(W().PeerState == rig_->sim.PeerState);
+    QVERIFY(W().Settings == rig_->sim.Settings());
+    QVERIFY(W().ConnectionUSB->isChecked());
+    QVERIFY(W().MeasuredValuesTable->Cell(1, 1) != QStringLiteral("13.57"));
+    QVERIFY(W().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1) != QStringLiteral("1.023400"));
+}
+
+void TestGuiSnapshotDrop::handleDroppedFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("outcome");
+
+    QTest::newRow("1104 bytes .TXT") << "snap.TXT" << 1104 << int(StatePage) << int(Imported);
+    QTest::newRow("1104 bytes .txt, Settings page") << "snap.txt" << 1104 << int(SettingsPage) << int(Imported);
+    QTest::newRow("1104 bytes .TxT") << "snap.TxT" << 1104 << int(StatePage) << int(Imported);
+    QTest::newRow("5000 bytes") << "big.txt" << 5000 << int(StatePage) << int(Imported);
+    QTest::newRow("1103 bytes") << "short.TXT" << 1103 << int(StatePage) << int(ErrorBox);
+    QTest::newRow("1103 bytes, Settings page") << "short.txt" << 1103 << int(SettingsPage) << int(ErrorBox);
+    QTest::newRow("empty file") << "empty.txt" << 0 << int(StatePage) << int(ErrorBox);
+    QTest::newRow("settings file .krv") << "settings.krv" << 1104 << int(StatePage) << int(Ignored);
+    QTest::newRow("no extension") << "snap" << 1104 << int(StatePage) << int(Ignored);
+    QTest::newRow(".txt inside the name") << "snap.txt.bak" << 1104 << int(StatePage) << int(Ignored);
+    QTest::newRow(".text") << "snap.text" << 1104 << int(StatePage) << int(Ignored);
+    QTest::newRow("short .krv") << "short.krv" << 1103 << int(StatePage) << int(Ignored);
+    QTest::newRow("CAN bus page") << "snap.txt" << 1104 << int(CanPage) << int(Ignored);
+    QTest::newRow("Peer page") << "snap.txt" << 1104 << int(PeerPage) << int(Ignored);
+    QTest::newRow("short, CAN bus page") << "short.txt" << 1103 << int(CanPage) << int(Ignored);
+    QTest::newRow("short, Peer page") << "short.txt" << 1103 << int(PeerPage) << int(Ignored);
+    QTest::newRow("missing file") << "" << 1104 << int(StatePage) << int(Ignored);
+    QTest::newRow("folder named .txt") << "" << 0 << int(StatePage) << int(Ignored);
+}
+
+void TestGuiSnapshotDrop::handleDroppedFile()
+{
+    QFETCH(QString, name);
+    QFETCH(int, size);
+    QFETCH(int, page);
+    QFETCH(int, outcome);
+
+    QString path;
+    if (!name.isEmpty()) {
+        path = WriteFile(*dir_, name, size);
+        QVERIFY(!path.isEmpty());
+    } else if (size > 0) {
+        path = dir_->filePath(QStringLiteral("missing.txt"));
+    } else {
+        path = dir_->filePath(QStringLiteral("folder.txt"));
+        QVERIFY(QDir().mkdir(path));
+    }
+    ShowPage(PageChoice(page));
+    QWidget* pageBefore = W().PageControl->currentWidget();
+
+    W().HandleDroppedFile(path);
+
+    switch (Outcome(outcome)) {
+    case Imported:
+        QVERIFY(rig_->dialogs.Shown.empty());
+        VerifyImported();
+        break;
+    case ErrorBox:
+        QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
+        QCOMPARE(int(rig_->dialogs.Shown[0].kind), int(ShownDialog::Error));
+        QCOMPARE(rig_->dialogs.Shown[0].text, ErrorTextFor(path));
+        VerifyUntouched();
+        QCOMPARE(W().PageControl->currentWidget(), pageBefore);
+        break;
+    case Ignored:
+        QVERIFY(rig_->dialogs.Shown.empty());
+        VerifyUntouched();
+        QCOMPARE(W().PageControl->currentWidget(), pageBefore);
+        break;
+    }
+    // Imported data stays: the polling cycle no longer runs.
+    W().USBTimerTimer();
+    QCOMPARE(rig_->sim.Requests.empty(), outcome == Imported);
+    if (outcome == Imported)
+        QVERIFY(W().OwnState == SnapOwn());
+}
+
+void TestGuiSnapshotDrop::leadingBytesIgnored_data()
+{
+    QTest::addColumn<QByteArray>("leading");
+    QTest::newRow("zero") << QByteArray(4, '\0');
+    QTest::newRow("all ones") << QByteArray(4, '\xFF');
+    QTest::newRow("text") << QByteArray("KRV1");
+}
+
+void TestGuiSnapshotDrop::leadingBytesIgnored()
+{
+    QFETCH(QByteArray, leading);
+    const QString path = WriteFile(*dir_, QStringLiteral("snap.txt"), 1104, leading);
+    W().HandleDroppedFile(path);
+    QVERIFY(rig_->dialogs.Shown.empty());
+    VerifyImported();
+}
+
+void TestGuiSnapshotDrop::importSwitchesConnectionsOff_data()
+{
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<bool>("share");
+    QTest::newRow("USB") << false << false;
+    QTest::newRow("USB, sharing data") << false << true;
+    QTest::newRow("remote via Internet") << true << false;
+}
+
+void TestGuiSnapshotDrop::importSwitchesConnectionsOff()
+{
+    QFETCH(bool, remote);
+    QFETCH(bool, share);
+    if (remote) {
+        W().ConnectionUSB->setChecked(false);
+        W().RemoteViaInternetToProvideSupport->setChecked(true);
+    }
+    if (share)
+        W().SetShareDataWithSupport(true);
+    // The peer tab hidden before: the import shows it again.
+    W().PageControl->setTabVisible(W().PageControl->indexOf(W().PeerStateTabSheet), false);
+
+    W().HandleDroppedFile(WriteFile(*dir_, QStringLiteral("snap.txt"), 1104));
+
+    VerifyImported();
+    // "Share data with support" is not touched.
+    QCOMPARE(W().ShareDataWithSupport->isChecked(), share);
+    W().SystemStateTimerTimer();
+    QCOMPARE(W().windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7"));
+}
+
+void TestGuiSnapshotDrop::importShowsValues()
+{
+    W().HandleDroppedFile(WriteFile(*dir_, QStringLiteral("snap.txt"), 1104));
+    VerifyImported();
+    const SystemStateRecord own = SnapOwn();
+    const SystemStateRecord peer = SnapPeer();
+    const SettingsRecord settings = SnapSettings();
+
+    QCOMPARE(GuiRig::Cells(W().MeasuredValuesTable),
+             MeasuredValuesCells(own, Side::Own, settings.AuxTempSensorUsage()));
+    QCOMPARE(GuiRig::Cells(W().SystemStateTable), SystemStateCells(own));
+    QCOMPARE(W().RegulatorStateTable->Cell(1, 1), QStringLiteral("7:8:9"));
+    QCOMPARE(GuiRig::Cells(W().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
+    QCOMPARE(GuiRig::Cells(W().PeerSystemStateTable), SystemStateCells(peer));
+    QCOMPARE(GuiRig::MemoLines(W().PeerSystemMessagesMemo), PeerSystemMessageLines(peer));
+    // Settings: the grid, the active profile's tab and grid, the chart.
+    QCOMPARE(W().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
+    QCOMPARE(W().ChargeProfileTabControl->currentIndex(), 3);
+    QCOMPARE(W().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(3), own.DetectedSystemVoltage()));
+    QVERIFY(W().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
+
+    // The window update names the peer page after the imported peer.
+    W().SystemStateTimerTimer();
+    const int peerIndex = W().PageControl->indexOf(W().PeerStateTabSheet);
+    QCOMPARE(W().PageControl->tabText(peerIndex), QStringLiteral("Peer System State [ Snap peer ]"));
+    QVERIFY(W().PageControl->isTabVisible(peerIndex));
+}
+
+void TestGuiSnapshotDrop::dropEvent_data()
+{
+    QTest::addColumn<QStringList>("files"); // name:size, in drop order
+    QTest::addColumn<int>("outcome");
+    QTest::addColumn<int>("errorFor"); // index of the file the error names
+
+    QTest::newRow("one good file") << QStringList{"snap.txt:1104"} << int(Imported) << -1;
+    QTest::newRow("good file first") << QStringList{"snap.txt:1104", "other.krv:1104"} << int(Imported) << -1;
+    QTest::newRow("good file second") << QStringList{"other.krv:1104", "snap.txt:1104"} << int(Ignored) << -1;
+    QTest::newRow("short file first") << QStringList{"short.txt:1103", "snap.txt:1104"} << int(ErrorBox) << 0;
+    QTest::newRow("short file second") << QStringList{"snap.txt:1104", "short.txt:1103"} << int(Imported) << -1;
+}
+
+void TestGuiSnapshotDrop::dropEvent()
+{
+    QFETCH(QStringList, files);
+    QFETCH(int, outcome);
+    QFETCH(int, errorFor);
+
+    QList<QUrl> urls;
+    QStringList paths;
+    for (const QString& f : files) {
+        const QString path = WriteFile(*dir_, f.section(QLatin1Char(':'), 0, 0), f.section(QLatin1Char(':'), 1).toInt());
+        QVERIFY(!path.isEmpty());
+        paths << path;
+        urls << QUrl::fromLocalFile(path);
+    }
+    Drop(urls);
+
+    switch (Outcome(outcome)) {
+    case Imported:
+        QVERIFY(rig_->dialogs.Shown.empty());
+        VerifyImported();
+        break;
+    case ErrorBox:
+        QCOMPARE(rig_->dialogs.ErrorTexts(), QStringList{ErrorTextFor(paths[errorFor])});
+        VerifyUntouched();
+        break;
+    case Ignored:
+        QVERIFY(rig_->dialogs.Shown.empty());
+        VerifyUntouched();
+        break;
+    }
+}
+
+void TestGuiSnapshotDrop::demoSnapshotFillsEveryPage()
+{
+    // A window that has shown nothing yet: all records zero.
+    rig_ = std::make_unique<GuiRig>();
+    const QString path = SourceDir() + QStringLiteral("/examples/demo_snapshot.txt");
+    QVERIFY2(QFileInfo(path).size() == 1104, qPrintable(path));
+    const QStringList emptyOwn = GuiRig::Cells(W().MeasuredValuesTable);
+    const QStringList emptySettings = W().SystemSettingsTable->Column(1);
+
+    Drop({QUrl::fromLocalFile(path)});
+    QVERIFY(rig_->dialogs.Shown.empty());
+
+    const SystemStateRecord own = DemoOwnState();
+    const SystemStateRecord peer = DemoPeerState();
+    const SettingsRecord settings = DemoSettings();
+    QVERIFY(W().OwnState == own);
+    QVERIFY(W().PeerState == peer);
+    QVERIFY(W().Settings == settings);
+    QCOMPARE(W().PageControl->currentWidget(), W().StateTabSheet);
+
+    // System State page.
+    QVERIFY(GuiRig::Cells(W().MeasuredValuesTable) != emptyOwn);
+    QCOMPARE(GuiRig::Cells(W().MeasuredValuesTable),
+             MeasuredValuesCells(own, Side::Own, settings.AuxTempSensorUsage()));
+    QCOMPARE(GuiRig::Cells(W().SystemStateTable), SystemStateCells(own));
+    QCOMPARE(W().RegulatorStateTable->Cell(1, 1), QStringLiteral("1:23:45"));
+    QCOMPARE(GuiRig::Cells(W().RegulatorStateTable), RegulatorStateCells(own, Side::Own, QString()));
+    QVERIFY(W().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Ignition Input active")));
+    QVERIFY(W().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Wi-Fi connected")));
+
+    // Peer System State page.
+    QVERIFY(W().PageControl->isTabVisible(W().PageControl->indexOf(W().PeerStateTabSheet)));
+    QCOMPARE(GuiRig::Cells(W().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
+    QCOMPARE(GuiRig::Cells(W().PeerSystemStateTable), SystemStateCells(peer));
+    QCOMPARE(GuiRig::Cells(W().PeerRegulatorStateTable), RegulatorStateCells(peer, Side::Peer, QString()));
+    QVERIFY(W().PeerSystemMessagesMemo->toPlainText().contains(QStringLiteral("Regulator is Slave")));
+
+    // Settings page.
+    QVERIFY(W().SystemSettingsTable->Column(1) != emptySettings);
+    QCOMPARE(W().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
+    // The name cell holds the whole 16-byte field, zero bytes included.
+    QCOMPARE(W().SystemSettingsTable->Cell(DeviceNameRow, 1), QStringLiteral("Port engine") + QString(5, QChar(0)));
+    const int tab = ProfileTabForActiveIndex(settings.ActiveChargeProfile());
+    QCOMPARE(W().ChargeProfileTabControl->currentIndex(), tab);
+    QCOMPARE(W().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), own.DetectedSystemVoltage()));
+    QVERIFY(W().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
+
+    W().SystemStateTimerTimer();
+    QCOMPARE(W().PageControl->tabText(W().PageControl->indexOf(W().PeerStateTabSheet)),
+             QStringLiteral("Peer System State [ Stbd engine ]"));
+}
+
+void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage_data()
+{
+    QTest::addColumn<int>("shownVoltage");    // own regulator shown before the drop
+    QTest::addColumn<int>("snapshotVoltage"); // own regulator in the snapshot
+    QTest::newRow("12 V over 12 V") << 12 << 12;
+    QTest::newRow("24 V snapshot over 12 V") << 12 << 24;
+    QTest::newRow("12 V snapshot over 24 V") << 24 << 12;
+    QTest::newRow("24 V snapshot over a fresh window") << 0 << 24;
+}
+
+void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
+{
+    QFETCH(int, shownVoltage);
+    QFETCH(int, snapshotVoltage);
+    if (shownVoltage == 0) {
+        rig_ = std::make_unique<GuiRig>();
+    } else {
+        SystemStateRecord shown = rig_->sim.OwnState;
+        shown.SetDetectedSystemVoltage(uint16_t(shownVoltage));
+        rig_->sim.OwnState = shown;
+        W().USBTimerTimer();
+        QCOMPARE(int(W().OwnState.DetectedSystemVoltage()), shownVoltage);
+    }
+    SnapshotRecord snap;
+    SystemStateRecord own = SnapOwn();
+    own.SetDetectedSystemVoltage(uint16_t(snapshotVoltage));
+    snap.SetOwnState(own);
+    snap.SetPeerState(SnapPeer());
+    snap.SetSettings(EditorSettings());
+    const QString path = dir_->filePath(QStringLiteral("snap.txt"));
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(snap.ToByteArray());
+    }
+    W().HandleDroppedFile(path);
+    QVERIFY(W().OwnState == own);
+
+    // The settings read as they would from that installation: voltage rows
+    // in the terms of the snapshot's own regulator.
+    const SettingsRecord settings = EditorSettings();
+    const int tab = ProfileTabForActiveIndex(settings.ActiveChargeProfile());
+    QCOMPARE(W().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, uint16_t(snapshotVoltage)));
+    QCOMPARE(W().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), uint16_t(snapshotVoltage)));
+
+    // So saving them right away gives back the snapshot's settings unchanged.
+    const QString saved = dir_->filePath(QStringLiteral("saved.krv"));
+    rig_->dialogs.AnswerFile(saved);
+    W().SaveSettingsToFileClick();
+    QVERIFY(rig_->dialogs.ErrorTexts().isEmpty());
+    QFile f(saved);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), settings.ToByteArray());
+}
+
+QTEST_MAIN(TestGuiSnapshotDrop)
+#include "test_gui_snapshot_drop.moc"
