@@ -65,6 +65,7 @@ struct Rig {
     TMainFormKrv window{sim, dialogs};
     Rig()
     {
+        sim.RecordRequests = false;
         window.USBTimer->stop();
         window.SystemStateTimer->stop();
         window.INETTimer->stop();

@@ -14,6 +14,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(ApplicationTitle);
     SimulatedRegulator regulator;
     regulator.GenerateCanTraffic = true;
+    regulator.RecordRequests = false;
     QtUserDialogs dialogs;
     TMainFormKrv window(regulator, dialogs);
     dialogs.SetParent(&window);

@@ -55,6 +55,7 @@ QPlainTextEdit* Memo(QWidget* parent)
     memo->setReadOnly(true);
     memo->setFrameShape(QFrame::NoFrame);
     memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    memo->setUndoRedoEnabled(false);
     QPalette p = memo->palette();
     p.setColor(QPalette::Base, p.color(QPalette::Button));
     memo->setPalette(p);
@@ -302,6 +303,8 @@ QWidget* TMainFormKrv::BuildCanPage()
     CanMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     CanMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     CanMemo->setMaximumBlockCount(MaxCanMemoLines);
+    // Appended lines must not pile up in an undo history nobody can use.
+    CanMemo->setUndoRedoEnabled(false);
     CanMemo->setContextMenuPolicy(Qt::CustomContextMenu);
     // The kind texts are followed by as many tabs as line the columns up on
     // stops eight characters apart.

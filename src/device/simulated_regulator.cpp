@@ -136,7 +136,8 @@ int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
         --UnplugAfterExchanges;
     ReportBuffer request;
     std::memcpy(request.data(), report + 1, request.size());
-    Requests.push_back(request);
+    if (RecordRequests)
+        Requests.push_back(request);
     ReportBuffer answer{};
     Answer(request, answer);
     if (NoAnswer || (DropAnswerIf && DropAnswerIf(request)))

@@ -65,6 +65,8 @@ public:
 
     // --- What it saw --------------------------------------------------------
     std::vector<ReportBuffer> Requests;
+    // The request log grows with every request; a long-running demo turns it off.
+    bool RecordRequests = true;
     int SearchCount = 0;         // enumerations, one per device search
     int AppliedWrites = 0;       // complete settings writes taken over
     int DiscardedWrites = 0;     // end markers that found an incomplete write
