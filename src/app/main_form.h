@@ -15,6 +15,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class FieldRpmChart;
 class QAction;
 class QCheckBox;
@@ -159,6 +161,9 @@ public:
     void SendChatMessageClick();
     void SupportDomainNameClick();
     bool RunSupportExchange();
+    // Runs `command` later, once the relay exchange under way has ended;
+    // false (and nothing scheduled) when no exchange is under way.
+    bool DeferWhileRelayBusy(std::function<void()> command);
 
     // --- Data log and dropped files -----------------------------------------
     bool WriteLogLine();

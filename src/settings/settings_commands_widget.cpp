@@ -5,7 +5,6 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
-#include "support/support_exchange.h"
 #include "views/string_grid_widget.h"
 
 #include <QAbstractItemDelegate>
@@ -120,24 +119,11 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
         SetStatusText(Session.LinkStatusText);
     }
     if (IsRemoteConnection()) {
-        if (exchange_->IsExchangeInProgress()) {
-            // Called from inside the wait of a running relay exchange (the
-            // page was shown or the command chosen while a tick waited on the
-            // relay). That exchange only ends after this call returns, so the
-            // request would be refused now; the read runs again once the relay
-            // is free, as long as this side still plays the support role.
-            auto* retry = new QTimer(this);
-            retry->setInterval(50);
-            connect(retry, &QTimer::timeout, this, [this, retry] {
-                if (exchange_->IsExchangeInProgress())
-                    return;
-                retry->stop();
-                retry->deleteLater();
-                if (IsRemoteConnection())
-                    ReadAllSettingsFromSystemClick();
-            });
-            retry->start();
-        } else {
+        const bool deferred = DeferWhileRelayBusy([this] {
+            if (IsRemoteConnection())
+                ReadAllSettingsFromSystemClick();
+        });
+        if (!deferred) {
             Support.SupportRole = RoleSupport;
             Support.OutgoingKind = 1;
             Support.SupportToClientBuffer.fill(0);
@@ -168,22 +154,11 @@ void TMainFormKrv::WriteAllSettingsToSystemClick()
         SetStatusText(Session.LinkStatusText);
     }
     if (IsRemoteConnection()) {
-        if (exchange_->IsExchangeInProgress()) {
-            // Chosen while a relay exchange waits (see the read above): the
-            // settings go out once the relay is free, taken from the editors
-            // as they are then, unless the support role has ended meanwhile.
-            auto* retry = new QTimer(this);
-            retry->setInterval(50);
-            connect(retry, &QTimer::timeout, this, [this, retry] {
-                if (exchange_->IsExchangeInProgress())
-                    return;
-                retry->stop();
-                retry->deleteLater();
-                if (IsRemoteConnection())
-                    WriteAllSettingsToSystemClick();
-            });
-            retry->start();
-        } else {
+        const bool deferred = DeferWhileRelayBusy([this] {
+            if (IsRemoteConnection())
+                WriteAllSettingsToSystemClick();
+        });
+        if (!deferred) {
             Support.OutgoingKind = 3;
             Support.OutgoingLength = int32_t(SettingsRecord::Size);
             std::copy(Settings.Bytes().begin(), Settings.Bytes().end(), Support.SupportToClientBuffer.begin());

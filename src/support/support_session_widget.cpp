@@ -53,6 +53,27 @@ bool TMainFormKrv::RunSupportExchange()
     return exchange_->RunSupportExchange(Support, clock_);
 }
 
+bool TMainFormKrv::DeferWhileRelayBusy(std::function<void()> command)
+{
+    // A command chosen while a tick or another command waits on the relay
+    // runs inside that wait: the running exchange only ends after the
+    // command returns, so its own request would be refused. It runs again
+    // once the relay is free instead.
+    if (!exchange_->IsExchangeInProgress())
+        return false;
+    auto* retry = new QTimer(this);
+    retry->setInterval(RelayFreePollMs);
+    connect(retry, &QTimer::timeout, this, [this, retry, command = std::move(command)] {
+        if (exchange_->IsExchangeInProgress())
+            return;
+        retry->stop();
+        retry->deleteLater();
+        command();
+    });
+    retry->start();
+    return true;
+}
+
 void TMainFormKrv::INETTimerTimer()
 {
     // A tick that comes while an exchange still waits for the relay (settings
@@ -181,30 +202,17 @@ void TMainFormKrv::SendChatMessageClick()
                              .value_or(QString())
                              .left(255);
     if (!text.isEmpty()) {
-        if (exchange_->IsExchangeInProgress()) {
-            // Chosen while a tick or a settings command waits on the relay:
-            // that exchange only ends after this call returns, so the line
-            // would be refused now. It goes out once the relay is free, as
-            // long as one of the roles is still on.
-            auto* retry = new QTimer(this);
-            retry->setInterval(RelayFreePollMs);
-            connect(retry, &QTimer::timeout, this, [this, retry, text] {
-                if (exchange_->IsExchangeInProgress())
-                    return;
-                retry->stop();
-                retry->deleteLater();
-                if (shareDataChecked_ || IsRemoteConnection()) {
-                    USBTimer->stop();
-                    INETTimer->stop();
-                    SendChatText(*this, text);
-                    USBTimer->start();
-                    INETTimer->start();
-                }
-            });
-            retry->start();
-        } else {
+        const bool deferred = DeferWhileRelayBusy([this, text] {
+            if (!shareDataChecked_ && !IsRemoteConnection())
+                return;
+            USBTimer->stop();
+            INETTimer->stop();
             SendChatText(*this, text);
-        }
+            USBTimer->start();
+            INETTimer->start();
+        });
+        if (!deferred)
+            SendChatText(*this, text);
     }
     USBTimer->start();
     INETTimer->start();
