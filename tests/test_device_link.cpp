@@ -152,6 +152,17 @@ private slots:
         QCOMPARE(rig.sim.SearchCount, 0);
     }
 
+    void systemErrorTextIsTrimmed()
+    {
+        Rig rig;
+        rig.Connect();
+        rig.sim.Unplug();
+        // The platform words it "No such device.\n": trailing full stops,
+        // blanks and control characters go.
+        QVERIFY(!rig.session.WriteReport());
+        QCOMPARE(rig.session.LinkStatusText, QStringLiteral("No such device"));
+    }
+
     void unpluggedWriteSearchesAgain()
     {
         Rig rig;

@@ -480,14 +480,6 @@ void TMainFormKrv::ShowFailure(const QString& message)
     dialogs_.Error(ApplicationTitle, text);
 }
 
-void TMainFormKrv::WithHourglass(bool on)
-{
-    if (on)
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    else
-        QApplication::restoreOverrideCursor();
-}
-
 void TMainFormKrv::SetRequestUnderWay(bool busy)
 {
     // The button-shadow colour tells the user that a relay request is under way.

@@ -170,8 +170,6 @@ public:
     void EnableDataLoggingToFileClick();
     void HandleDroppedFile(const QString& path);
 
-    const Clock& TimeSource() const { return clock_; }
-    UserDialogs& Dialogs() const { return dialogs_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -184,7 +182,6 @@ private:
     QWidget* BuildSettingsPage();
     QWidget* BuildCanPage();
     void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
-    void WithHourglass(bool on);
     void SetRequestUnderWay(bool busy);
     void ClientStep();
     void SupportStep();
@@ -193,8 +190,6 @@ private:
     UserDialogs& dialogs_;
     const Clock& clock_;
     SupportExchange* exchange_ = nullptr;
-    QString shownOwnStatus_;
-    QString shownPeerStatus_;
     int selectedProfileTab_ = 0;
     bool shareDataChecked_ = false;
     bool loggingChecked_ = false;
