@@ -1,5 +1,6 @@
 // The relay script under `php -S` on loopback, and SupportExchange against it
 // and against a scripted HTTP server for the faults the relay cannot show.
+#include "support/fake_relay.h"
 #include "support/php_relay.h"
 #include "support/support_exchange.h"
 #include "views/clock.h"
@@ -71,61 +72,6 @@ void ClearMailboxes(const QString& dir)
         QFile::remove(QDir(dir).filePath(name));
 }
 
-quint16 ClosedLoopbackPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();  // closed again when probe goes
-}
-
-// An HTTP server that records each raw request head and answers with canned
-// bytes, optionally late or never.
-class ScriptedHttpServer : public QObject {
-public:
-    QByteArray response;       // sent as is, then the connection is closed
-    int delayMs = 0;           // wait this long before answering
-    bool silent = false;       // never answer
-    QList<QByteArray> requests;
-
-    ScriptedHttpServer()
-    {
-        server_.listen(QHostAddress::LocalHost, 0);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                socket->setParent(this);
-                connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
-            }
-        });
-    }
-    QString Domain() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
-    bool IsListening() const { return server_.isListening(); }
-
-private:
-    void Read(QTcpSocket* socket)
-    {
-        QByteArray& pending = buffers_[socket];
-        pending += socket->readAll();
-        const qsizetype end = pending.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        requests.append(pending.left(end + 4));
-        pending.remove(0, end + 4);
-        if (silent)
-            return;
-        const QPointer<QTcpSocket> target(socket);
-        QTimer::singleShot(delayMs, this, [this, target] {
-            if (!target)
-                return;
-            target->write(response);
-            target->disconnectFromHost();
-        });
-    }
-
-    QTcpServer server_;
-    std::map<QTcpSocket*, QByteArray> buffers_;
-};
-
 QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
 {
     const QList<QByteArray> lines = request.split('\n');
@@ -136,12 +82,6 @@ QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
             return line.mid(colon + 1).trimmed();
     }
     return {};
-}
-
-QByteArray Canned(const QByteArray& statusLine, const QByteArray& body, const QByteArray& extraHeaders = {})
-{
-    return statusLine + "\r\nContent-Type: text/html\r\nContent-Length: " + QByteArray::number(body.size())
-         + "\r\n" + extraHeaders + "Connection: close\r\n\r\n" + body;
 }
 
 // One GET on its own connection, sent exactly once; status and body are

@@ -18,7 +18,7 @@ class QNetworkReply;
 class SupportExchange : public QObject {
     Q_OBJECT
 public:
-    // A relay that sends nothing for this long ends the exchange as failed.
+    // An exchange whose answer is not complete within this time fails.
     static constexpr int DefaultTransferTimeLimitMs = 10000;
     // Largest answer body taken in; a relay answer is a few KB at most.
     static constexpr qint64 MaxBodyBytes = 4 * 1024 * 1024;

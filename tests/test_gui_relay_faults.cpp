@@ -1,0 +1,442 @@
+// The two remote-support roles of the main window against a relay that
+// misbehaves: error statuses, empty, huge, oversized and garbage answers, a bad
+// value, an answer that never comes and a refused connection. A scripted HTTP
+// server on loopback gives one canned answer per request.
+#include "support/fake_relay.h"
+#include "support/gui_rig.h"
+#include "support/support_exchange.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QtTest>
+
+#include <algorithm>
+
+namespace {
+
+const QString ErrorCaption = QStringLiteral("Error");
+const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+// How each test's relay behaves.
+enum RelayMode { CannedAnswer, NeverAnswers, Refuses };
+
+// State left by earlier exchanges, so that "unchanged" can be told from
+// "cleared". Neither kind makes its role do anything before or after the
+// exchange: the client ignores a kind 2, the support side a kind 5.
+constexpr uint8_t ClientKindBefore = 2;
+constexpr uint8_t SupportKindBefore = 5;
+constexpr int32_t LengthBefore = 77;
+constexpr uint8_t JunkByte = 0xA5;
+
+constexpr int ShortTransferLimitMs = 300;
+
+QByteArray Message(const QByteArray& text)
+{
+    return QByteArrayLiteral("<body>\r\n") + text + QByteArrayLiteral("</body>");
+}
+
+QByteArray Ok(const QByteArray& body)
+{
+    return Canned("HTTP/1.1 200 OK", body);
+}
+
+// The kind digit followed by "$<value>" for each byte of `values`.
+QByteArray ValueList(char kind, const QByteArray& values)
+{
+    QByteArray text(1, kind);
+    text.reserve(1 + 4 * values.size());
+    for (char v : values) {
+        text += '$';
+        text += QByteArray::number(uint8_t(v));
+    }
+    return text;
+}
+
+// `count` repeatable pseudo-random bytes from `low` to `high`.
+QByteArray RandomBytes(int count, quint32 seed, int low = 0, int high = 255)
+{
+    QRandomGenerator generator(seed);
+    QByteArray bytes(count, '\0');
+    for (char& b : bytes)
+        b = char(generator.bounded(low, high + 1));
+    return bytes;
+}
+
+// Text repeated until it is at least one megabyte long.
+QByteArray Megabyte(const QByteArray& start, const QByteArray& piece)
+{
+    QByteArray text = start;
+    text.reserve(1024 * 1024 + piece.size());
+    while (text.size() < 1024 * 1024)
+        text += piece;
+    return text;
+}
+
+QRegularExpression Exactly(const QString& text)
+{
+    return QRegularExpression(QRegularExpression::anchoredPattern(QRegularExpression::escape(text)));
+}
+
+// Puts the window into the role: the client shares the state of a connected
+// regulator, the support side has none and is switched to the Internet.
+void StartRole(GuiRig& rig, bool supportRole, const QString& domain)
+{
+    TMainFormKrv& w = rig.W();
+    if (supportRole) {
+        rig.sim.Present = false;
+        w.RemoteViaInternetToProvideSupportClick();
+    } else {
+        rig.Connect();
+        w.ShareDataWithSupportClick();
+    }
+    w.Support.SupportDomain = domain;
+    w.Support.IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
+    w.Support.IncomingLength = LengthBefore;
+    w.Support.ClientToSupportBuffer.fill(JunkByte);
+    w.Support.SupportToClientBuffer.fill(JunkByte);
+}
+
+bool RoleIsOn(TMainFormKrv& w, bool supportRole)
+{
+    if (supportRole)
+        return w.RemoteViaInternetToProvideSupport->isChecked() && !w.ConnectionUSB->isChecked();
+    return w.ShareDataWithSupport->isChecked();
+}
+
+bool RoleIsOff(TMainFormKrv& w, bool supportRole)
+{
+    if (supportRole)
+        return !w.RemoteViaInternetToProvideSupport->isChecked() && w.ConnectionUSB->isChecked();
+    return !w.ShareDataWithSupport->isChecked();
+}
+
+// The buffer the role receives into.
+const SupportBuffer& Incoming(TMainFormKrv& w, bool supportRole)
+{
+    return supportRole ? w.Support.ClientToSupportBuffer : w.Support.SupportToClientBuffer;
+}
+
+// True when the buffer starts with `values` and holds `rest` everywhere after.
+bool BufferHolds(const SupportBuffer& buffer, const QByteArray& values, uint8_t rest)
+{
+    if (values.size() > SupportBufferSize)
+        return false;
+    if (!std::equal(values.begin(), values.end(), buffer.begin(),
+                    [](char v, uint8_t b) { return uint8_t(v) == b; }))
+        return false;
+    return std::all_of(buffer.begin() + values.size(), buffer.end(), [rest](uint8_t b) { return b == rest; });
+}
+
+// What the window showed while the tick's exchange waited. Posted before the
+// tick, so it runs at the first chance the waiting exchange gives the event
+// loop, ahead of anything the network delivers later.
+struct DuringExchange {
+    bool ran = false;
+    bool inProgress = false;
+    QColor background;
+
+    void Arm(TMainFormKrv& w)
+    {
+        QMetaObject::invokeMethod(
+            &w,
+            [this, &w] {
+                if (ran)
+                    return;
+                ran = true;
+                inProgress = w.Exchange()->IsExchangeInProgress();
+                background = w.palette().color(QPalette::Window);
+            },
+            Qt::QueuedConnection);
+    }
+};
+
+void Tick(GuiRig& rig)
+{
+    rig.W().INETTimerTimer();
+    rig.StopTimers(); // the tick starts INETTimer again
+}
+
+} // namespace
+
+class RelayFaultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void failedExchangeEndsTheRole_data()
+    {
+        QTest::addColumn<bool>("supportRole");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QRegularExpression>("status");
+        QTest::addColumn<int>("expectedKind");     // -1: as before
+        QTest::addColumn<int>("expectedLength");   // -1: as before, buffer untouched
+        QTest::addColumn<QString>("expectedPanel"); // empty: panel hidden
+
+        for (bool support : {false, true}) {
+            const char* role = support ? "support" : "client";
+            // A message the role would recognise, in the body of an error
+            // answer: it must not be parsed.
+            const QByteArray recognisable = Message(support ? "2$1$2$3" : "3$1$2$3");
+            QTest::addRow("%s, 500", role)
+                << support << int(CannedAnswer) << Canned("HTTP/1.1 500 Internal Server Error", recognisable)
+                << Exactly(QStringLiteral("HTTP/1.1 500 Internal Server Error")) << -1 << -1 << QString();
+            QTest::addRow("%s, 204", role)
+                << support << int(CannedAnswer) << QByteArray("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n")
+                << Exactly(QStringLiteral("HTTP/1.1 204 No Content")) << -1 << -1 << QString();
+            // The support side still reacts to the kind it just recognised.
+            QTest::addRow("%s, bad value", role)
+                << support << int(CannedAnswer) << Ok(Message("3$1$x$2"))
+                << Exactly(QStringLiteral("'x' is not a valid integer value")) << 3 << 1
+                << (support ? QStringLiteral(" CLIENT sent settings: received 1 bytes") : QString());
+            QTest::addRow("%s, never answers", role)
+                << support << int(NeverAnswers) << QByteArray()
+                << Exactly(QStringLiteral("No answer from the relay within 0.3 s")) << -1 << -1 << QString();
+            QTest::addRow("%s, refused", role)
+                << support << int(Refuses) << QByteArray()
+                << QRegularExpression(QStringLiteral("refused"), QRegularExpression::CaseInsensitiveOption) << -1
+                << -1 << QString();
+        }
+    }
+
+    void failedExchangeEndsTheRole()
+    {
+        QFETCH(bool, supportRole);
+        QFETCH(int, mode);
+        QFETCH(QByteArray, response);
+        QFETCH(QRegularExpression, status);
+        QFETCH(int, expectedKind);
+        QFETCH(int, expectedLength);
+        QFETCH(QString, expectedPanel);
+
+        ScriptedHttpServer server;
+        QVERIFY(server.IsListening());
+        server.response = response;
+        server.silent = mode == NeverAnswers;
+        QString domain = server.Domain();
+        if (mode == Refuses) {
+            const quint16 closed = ClosedLoopbackPort();
+            QVERIFY(closed != 0);
+            domain = QStringLiteral("127.0.0.1:%1").arg(closed);
+        }
+
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        StartRole(rig, supportRole, domain);
+        w.Exchange()->SetTransferTimeLimitMs(mode == NeverAnswers ? ShortTransferLimitMs : 5000);
+        const SystemStateRecord ownBefore = w.OwnState;
+        const SettingsRecord settingsBefore = w.Settings;
+        const QColor normal = w.palette().color(QPalette::Window);
+        const QColor shadow = QApplication::palette().color(QPalette::Dark);
+        QVERIFY(normal != shadow);
+
+        DuringExchange during;
+        during.Arm(w);
+        // The window keeps handling events while the relay keeps quiet.
+        QElapsedTimer elapsed;
+        bool lateTimerFired = false;
+        bool lateTimerInExchange = false;
+        qint64 lateTimerAt = -1;
+        QTimer lateTimer;
+        lateTimer.setSingleShot(true);
+        connect(&lateTimer, &QTimer::timeout, &w, [&] {
+            lateTimerFired = true;
+            lateTimerInExchange = w.Exchange()->IsExchangeInProgress();
+            lateTimerAt = elapsed.elapsed();
+        });
+        if (mode == NeverAnswers)
+            lateTimer.start(50);
+
+        elapsed.start();
+        Tick(rig);
+        const qint64 tickMs = elapsed.elapsed();
+        lateTimer.stop();
+
+        const QString reason = w.Support.SupportStatusText;
+        QVERIFY2(status.match(reason).hasMatch(), qPrintable(reason));
+        QCOMPARE(w.StatusText(), reason);
+        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
+        QCOMPARE(int(rig.dialogs.Shown.front().kind), int(ShownDialog::Error));
+        QCOMPARE(rig.dialogs.Shown.front().caption, ErrorCaption);
+        QCOMPARE(rig.dialogs.Shown.front().text, InternetConnection + reason);
+        QVERIFY(RoleIsOff(w, supportRole));
+        QCOMPARE(server.requests.size(), mode == Refuses ? 0 : 1);
+
+        const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
+        QCOMPARE(int(w.Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        if (expectedLength < 0) {
+            QCOMPARE(w.Support.IncomingLength, LengthBefore);
+            QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray(), JunkByte));
+        } else {
+            QCOMPARE(w.Support.IncomingLength, int32_t(expectedLength));
+            QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray("\x01"), 0));
+        }
+        QVERIFY(w.OwnState == ownBefore);
+        QVERIFY(w.Settings == settingsBefore);
+
+        QVERIFY(during.ran);
+        QVERIFY(during.inProgress);
+        QCOMPARE(during.background, shadow);
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+        QVERIFY(!w.Exchange()->IsExchangeInProgress());
+
+        if (mode == NeverAnswers) {
+            QVERIFY(lateTimerFired);
+            QVERIFY(lateTimerInExchange);
+            QVERIFY2(lateTimerAt < ShortTransferLimitMs, qPrintable(QString::number(lateTimerAt)));
+            QVERIFY2(tickMs >= ShortTransferLimitMs - 30, qPrintable(QString::number(tickMs)));
+            QVERIFY2(tickMs < ShortTransferLimitMs + 1000, qPrintable(QString::number(tickMs)));
+        }
+
+        // The role is over: the next tick sends nothing and shows nothing.
+        w.SetStatusText(QStringLiteral("untouched"));
+        Tick(rig);
+        QCOMPARE(server.requests.size(), mode == Refuses ? 0 : 1);
+        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
+        QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
+        QVERIFY(RoleIsOff(w, supportRole));
+        QVERIFY(!w.SendChatMessage->isEnabled());
+        if (expectedPanel.isEmpty()) {
+            QVERIFY2(w.MessagePanel->isHidden(), qPrintable(w.MessagePanel->text()));
+        } else {
+            QVERIFY(!w.MessagePanel->isHidden());
+            QCOMPARE(w.MessagePanel->text(), expectedPanel);
+        }
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+        QVERIFY(!rig.dialogs.Unscripted);
+    }
+
+    void answeredExchangeKeepsTheRole_data()
+    {
+        QTest::addColumn<bool>("supportRole");
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QString>("expectedStatus");
+        QTest::addColumn<int>("expectedKind");         // -1: as before
+        QTest::addColumn<QByteArray>("expectedValues"); // start of the incoming buffer; zero after it
+        QTest::addColumn<QString>("expectedPanel");     // after the next tick; empty: hidden
+        QTest::addColumn<QByteArray>("expectedOwnState"); // empty: unchanged
+
+        const QString nothing = QStringLiteral("Nothing received");
+        const QByteArray chat = RandomBytes(20000, 11, 'A', 'Z');
+        const QByteArray state = RandomBytes(20000, 12);
+        const QByteArray settings = RandomBytes(20000, 13);
+        const QByteArray megaChat(SupportBufferSize, 'A');
+        const QByteArray megaState(SupportBufferSize, char(200));
+        QByteArray garbage = RandomBytes(64 * 1024, 14);
+        garbage.replace('<', '>'); // no marker can form
+
+        for (bool support : {false, true}) {
+            const char* role = support ? "support" : "client";
+            QTest::addRow("%s, empty body", role)
+                << support << Ok(QByteArray()) << nothing << -1 << QByteArray() << QString() << QByteArray();
+            QTest::addRow("%s, 1 MB without markers", role)
+                << support << Ok(Megabyte(support ? "2" : "4", "$65")) << nothing << -1 << QByteArray() << QString()
+                << QByteArray();
+            QTest::addRow("%s, garbage bytes", role)
+                << support << Ok(garbage) << nothing << -1 << QByteArray() << QString() << QByteArray();
+            QTest::addRow("%s, 20000 chat values", role)
+                << support << Ok(Message(ValueList('4', chat)))
+                << (support ? QStringLiteral("Client sent chat") : QStringLiteral("Support sent chat")) << 4
+                << chat.left(SupportBufferSize)
+                << (support ? QStringLiteral(" Message from CLIENT: ") : QStringLiteral(" Message from SUPPORT: "))
+                       + QString::fromLatin1(chat.left(SupportBufferSize))
+                << QByteArray();
+        }
+        QTest::newRow("client, 1 MB of values between markers")
+            << false << Ok(Message(Megabyte("4", "$65"))) << QStringLiteral("Support sent chat") << 4 << megaChat
+            << QStringLiteral(" Message from SUPPORT: ") + QString::fromLatin1(megaChat) << QByteArray();
+        QTest::newRow("client, 20000 settings values")
+            << false << Ok(Message(ValueList('3', settings))) << QStringLiteral("Support sent new settings") << 3
+            << settings.left(SupportBufferSize) << QStringLiteral(" SUPPORT sent new settings: received 8192 bytes")
+            << QByteArray();
+        QTest::newRow("support, 1 MB of values between markers")
+            << true << Ok(Message(Megabyte("2", "$200"))) << QStringLiteral("Client sent system state") << 2
+            << megaState << QString() << megaState.left(SystemStateRecord::Size);
+        QTest::newRow("support, 20000 state values")
+            << true << Ok(Message(ValueList('2', state))) << QStringLiteral("Client sent system state") << 2
+            << state.left(SupportBufferSize) << QString() << state.left(SystemStateRecord::Size);
+    }
+
+    void answeredExchangeKeepsTheRole()
+    {
+        QFETCH(bool, supportRole);
+        QFETCH(QByteArray, response);
+        QFETCH(QString, expectedStatus);
+        QFETCH(int, expectedKind);
+        QFETCH(QByteArray, expectedValues);
+        QFETCH(QString, expectedPanel);
+        QFETCH(QByteArray, expectedOwnState);
+
+        ScriptedHttpServer server;
+        QVERIFY(server.IsListening());
+        server.response = response;
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        StartRole(rig, supportRole, server.Domain());
+        const SystemStateRecord ownBefore = w.OwnState;
+        const QColor normal = w.palette().color(QPalette::Window);
+        const QColor shadow = QApplication::palette().color(QPalette::Dark);
+        QVERIFY(normal != shadow);
+
+        DuringExchange during;
+        during.Arm(w);
+        Tick(rig);
+
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
+        QVERIFY(RoleIsOn(w, supportRole));
+        QCOMPARE(w.Support.SupportStatusText, expectedStatus);
+        QCOMPARE(w.StatusText(), expectedStatus);
+        const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
+        QCOMPARE(int(w.Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QVERIFY(w.Support.IncomingLength <= SupportBufferSize);
+        QCOMPARE(w.Support.IncomingLength, int32_t(expectedValues.size()));
+        QVERIFY(BufferHolds(Incoming(w, supportRole), expectedValues, 0));
+        QCOMPARE(w.Support.SupportDomain, server.Domain());
+        if (expectedOwnState.isEmpty()) {
+            QVERIFY(w.OwnState == ownBefore);
+        } else {
+            const auto& own = w.OwnState.Bytes();
+            QCOMPARE(QByteArray(reinterpret_cast<const char*>(own.data()), int(own.size())), expectedOwnState);
+        }
+        QVERIFY(during.ran);
+        QVERIFY(during.inProgress);
+        QCOMPARE(during.background, shadow);
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+
+        // The role goes on: the next tick acts on what arrived (the client
+        // before its exchange, the support side after it) and asks again.
+        const std::size_t deviceRequestsBefore = rig.sim.Requests.size();
+        Tick(rig);
+        QCOMPARE(server.requests.size(), 2);
+        QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
+        QVERIFY(RoleIsOn(w, supportRole));
+        QCOMPARE(w.StatusText(), expectedStatus);
+        QCOMPARE(w.Support.IncomingLength, int32_t(expectedValues.size()));
+        if (expectedPanel.isEmpty()) {
+            QVERIFY2(w.MessagePanel->isHidden(), qPrintable(w.MessagePanel->text().left(80)));
+        } else {
+            QVERIFY(!w.MessagePanel->isHidden());
+            QCOMPARE(w.MessagePanel->text(), expectedPanel);
+        }
+        // New settings of at least 540 values go to the client's regulator;
+        // nothing else touches a device.
+        const bool settingsWritten =
+            std::any_of(rig.sim.Requests.begin() + std::ptrdiff_t(deviceRequestsBefore), rig.sim.Requests.end(),
+                        [](const auto& request) { return request[0] == 3; });
+        QCOMPARE(settingsWritten, !supportRole && expectedKind == 3);
+        if (supportRole)
+            QVERIFY(rig.sim.Requests.empty());
+        QCOMPARE(w.palette().color(QPalette::Window), normal);
+        QVERIFY(!rig.dialogs.Unscripted);
+    }
+};
+
+QTEST_MAIN(RelayFaultsTest)
+#include "test_gui_relay_faults.moc"
