@@ -5,6 +5,7 @@
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
 #include "support/gui_rig.h"
+#include "support/request_log.h"
 #include "support/realistic_settings.h"
 
 #include <QLineEdit>
@@ -19,24 +20,8 @@ namespace {
 
 using S = SettingsRecord;
 using Image = std::array<uint8_t, 576>;
-using Request = QPair<int, int>; // command code, block or slice index
 
-QList<Request> RequestsSince(const SimulatedRegulator& sim, std::size_t from)
-{
-    QList<Request> list;
-    for (std::size_t i = from; i < sim.Requests.size(); ++i)
-        list << Request(sim.Requests[i][0], sim.Requests[i][1]);
-    return list;
-}
 
-QList<Request> WriteRequests()
-{
-    QList<Request> list;
-    for (int n = 0; n < 9; ++n)
-        list << Request(3, n);
-    list << Request(3, 255);
-    return list;
-}
 
 QByteArray Bytes(const Image& image)
 {

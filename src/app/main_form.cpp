@@ -109,9 +109,9 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     MessagePanel->hide();
     setCentralWidget(central);
 
-    auto* statusLabel = new QLabel(this);
-    statusLabel->setObjectName(QStringLiteral("StatusText"));
-    statusBar()->addWidget(statusLabel, 1);
+    statusText_ = new QLabel(this);
+    statusText_->setObjectName(QStringLiteral("StatusText"));
+    statusBar()->addWidget(statusText_, 1);
     statusBar()->setSizeGripEnabled(false);
 
     BuildMenus();
@@ -455,14 +455,13 @@ void TMainFormKrv::SetEnableDataLogging(bool on)
 
 QString TMainFormKrv::StatusText() const
 {
-    return statusBar()->findChild<QLabel*>(QStringLiteral("StatusText"))->text();
+    return statusText_->text();
 }
 
 void TMainFormKrv::SetStatusText(const QString& text)
 {
-    auto* label = statusBar()->findChild<QLabel*>(QStringLiteral("StatusText"));
-    if (label->text() != text)
-        label->setText(text);
+    if (statusText_->text() != text)
+        statusText_->setText(text);
 }
 
 void TMainFormKrv::ShowMessagePanel(const QString& text)

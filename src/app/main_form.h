@@ -190,6 +190,7 @@ private:
     UserDialogs& dialogs_;
     const Clock& clock_;
     SupportExchange* exchange_ = nullptr;
+    QLabel* statusText_ = nullptr;
     int selectedProfileTab_ = 0;
     bool shareDataChecked_ = false;
     bool loggingChecked_ = false;
