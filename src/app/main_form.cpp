@@ -76,6 +76,7 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     : QMainWindow(parent), Session(backend), Protocol(Session), dialogs_(dialogs), clock_(clock)
 {
     setWindowTitle(QString());
+    setAutoFillBackground(true); // the background shows when a relay request is under way
     exchange_ = new SupportExchange(this);
     exchange_->SetRequestUnderWayCallback([this](bool busy) { SetRequestUnderWay(busy); });
 
@@ -485,7 +486,6 @@ void TMainFormKrv::SetRequestUnderWay(bool busy)
     QPalette p = palette();
     p.setColor(QPalette::Window, QApplication::palette().color(busy ? QPalette::Dark : QPalette::Button));
     setPalette(p);
-    setAutoFillBackground(true);
     repaint();
 }
 
@@ -561,8 +561,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     QWidget* page = PageControl->currentWidget();
     if (page != StateTabSheet && page != SettingsTabSheet)
         return;
-    if (!IsSnapshotFileName(path))
-        return;
+    // Names other than *.txt (any case) come back as ignored.
     const SnapshotLoad load = LoadSnapshotFile(path);
     if (load.status == SnapshotLoad::Invalid) {
         dialogs_.Error(ApplicationTitle, load.errorText);
