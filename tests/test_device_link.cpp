@@ -7,7 +7,8 @@
 namespace {
 
 struct Rig {
-    SimulatedRegulator sim;
+    SkippingLinkClock clock;
+    SimulatedRegulator sim{clock};
     HidSession session{sim};
     CommandProtocol protocol{session};
 
@@ -122,19 +123,97 @@ private slots:
         QCOMPARE(rig.session.ResponseBuffer, ReportBuffer{});
     }
 
-    void lateAnswerIsNotTakenForTheNextOne()
+    // The regulator's answers come late, twice or not at all. Whatever the
+    // fault, a record, a settings read and a written slice are built only
+    // from answers to their own requests.
+    void answersNeverTakenForAnotherRequest_data()
     {
+        QTest::addColumn<int>("delayMs");     // every answer
+        // The first three requests for this own state block are answered
+        // lateMs later still (-1: none)...
+        QTest::addColumn<int>("lateBlock");
+        QTest::addColumn<int>("lateMs");
+        // ...or those for own block 3 and settings block 4 never answered.
+        QTest::addColumn<bool>("drop");
+        QTest::addColumn<bool>("duplicate");  // every answer comes twice
+        QTest::addColumn<int>("commitMs");    // end marker and reset answered this late
+        QTest::addColumn<bool>("written");    // the settings write gets through
+        QTest::newRow("every answer 300 ms late") << 300 << -1 << 0 << false << false << 0 << false;
+        QTest::newRow("one block 400 ms late") << 0 << 2 << 400 << false << false << 0 << true;
+        QTest::newRow("one block twice the limit late") << 0 << 0 << 500 << false << false << 0 << true;
+        QTest::newRow("late after 100 ms and one block later") << 100 << 4 << 550 << false << false << 0 << true;
+        QTest::newRow("dropped answers") << 0 << -1 << 0 << true << false << 0 << true;
+        QTest::newRow("every answer twice") << 0 << -1 << 0 << false << true << 0 << true;
+        QTest::newRow("twice and late") << 0 << 1 << 450 << false << true << 0 << true;
+        QTest::newRow("slow end marker") << 0 << -1 << 0 << false << false << 900 << true;
+        QTest::newRow("end marker too slow") << 0 << -1 << 0 << false << false << 1600 << true;
+    }
+    void answersNeverTakenForAnotherRequest()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(int, lateBlock);
+        QFETCH(int, lateMs);
+        QFETCH(bool, drop);
+        QFETCH(bool, duplicate);
+        QFETCH(int, commitMs);
+        QFETCH(bool, written);
         Rig rig;
         rig.Connect();
         rig.sim.OwnState = Patterned(1);
         rig.sim.PeerState = Patterned(100);
-        // The answer to own block 0 arrives after the read gave up on it.
-        rig.sim.AnswerLate = true;
-        SystemStateRecord own;
-        QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
-        rig.sim.AnswerLate = false;
-        // The next transfer must hold nothing but peer bytes.
-        SystemStateRecord peer;
+        for (std::size_t i = 0; i < rig.sim.SettingsImage.size(); ++i)
+            rig.sim.SettingsImage[i] = uint8_t(i * 13 + 5);
+        const auto image = rig.sim.SettingsImage;
+        rig.sim.AnswerDelayMs = delayMs;
+        rig.sim.CommitDelayMs = commitMs;
+        int lateCount = 0;
+        rig.sim.ExtraDelayFor = [lateBlock, lateMs, &lateCount](const ReportBuffer& r) {
+            return r[0] == ReadOwnStateBlock && r[1] == lateBlock && lateCount++ < 3 ? lateMs : 0;
+        };
+        int dropCount[2] = {};
+        if (drop)
+            rig.sim.DropAnswerIf = [&dropCount](const ReportBuffer& r) {
+                if (r[0] == ReadOwnStateBlock && r[1] == 3)
+                    return dropCount[0]++ < 3;
+                return r[0] == ReadSettingsBlock && r[1] == 4 && dropCount[1]++ < 3;
+            };
+        if (duplicate)
+            rig.sim.DuplicateAnswerIf = [](const ReportBuffer&) { return true; };
+
+        // Polling ticks, 200 ms apart; each transfer ends whole or not at all.
+        SystemStateRecord own, peer;
+        int complete = 0;
+        for (int tick = 0; tick < 15; ++tick) {
+            complete += rig.protocol.ReadStateRecord(ReadOwnStateBlock, own);
+            QVERIFY(own == SystemStateRecord() || own == rig.sim.OwnState);
+            complete += rig.protocol.ReadStateRecord(ReadPeerStateBlock, peer);
+            QVERIFY(peer == SystemStateRecord() || peer == rig.sim.PeerState);
+            rig.clock.SleepMs(200);
+        }
+        QCOMPARE(complete > 0, delayMs < HidSession::ReadTimeLimitMs);
+
+        // A settings read, right after the polls, then a write of a changed record.
+        SettingsRecord settings;
+        const bool read = rig.protocol.ReadSettingsRecord(settings);
+        QCOMPARE(read, delayMs < HidSession::ReadTimeLimitMs && !drop);
+        QCOMPARE(settings, read ? rig.sim.Settings() : SettingsRecord());
+        while (drop && dropCount[1] < 3) // the drops run out; the read is tried again
+            QVERIFY(!rig.protocol.ReadSettingsRecord(settings));
+        QCOMPARE(rig.protocol.ReadSettingsRecord(settings), delayMs < HidSession::ReadTimeLimitMs);
+        settings.SetU8(248, 14);
+        rig.protocol.WriteSettingsRecord(settings);
+        rig.sim.AnswerDelayMs = 0;
+        rig.sim.CommitDelayMs = 0;
+        QCOMPARE(rig.sim.AppliedWrites, written ? 1 : 0);
+        auto expected = image;
+        if (written)
+            std::copy(settings.Data(), settings.Data() + SettingsRecord::Size, expected.begin());
+        // The regulator's own bytes after the record come back unchanged: the
+        // tail of slice 8 is what the regulator sent in block 8.
+        QVERIFY(rig.sim.SettingsImage == expected);
+
+        // Whatever was still on its way, the next transfer is whole.
+        rig.clock.SleepMs(5000);
         QVERIFY(rig.protocol.ReadStateRecord(ReadPeerStateBlock, peer));
         QCOMPARE(peer, rig.sim.PeerState);
     }

@@ -126,14 +126,73 @@ private slots:
         QCOMPARE(int(rig.sim.Settings().AlternatorPoles()), 14);
     }
 
+    // Late, doubled and lost answers on the way through the window: polls,
+    // the settings read when the page is shown, and a write.
+    void lateAnswersThroughTheWindow_data()
+    {
+        QTest::addColumn<int>("lateMs");   // the first three answers to own block 1
+        QTest::addColumn<bool>("twice");   // every answer comes twice
+        QTest::addColumn<bool>("dropped"); // the first answer to settings block 6 never comes
+        QTest::newRow("late 400 ms") << 400 << false << false;
+        QTest::newRow("late 500 ms and twice") << 500 << true << false;
+        QTest::newRow("settings block lost") << 0 << false << true;
+    }
+    void lateAnswersThroughTheWindow()
+    {
+        QFETCH(int, lateMs);
+        QFETCH(bool, twice);
+        QFETCH(bool, dropped);
+        GuiRig rig;
+        rig.sim.OwnState = Pattern(1);
+        rig.sim.PeerState = Pattern(50);
+        rig.sim.SetSettings(SettingsPattern(7));
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        int late = 0;
+        rig.sim.ExtraDelayFor = [&late, lateMs](const ReportBuffer& r) {
+            return r[0] == ReadOwnStateBlock && r[1] == 1 && late++ < 3 ? lateMs : 0;
+        };
+        rig.sim.DuplicateAnswerIf = [twice](const ReportBuffer&) { return twice; };
+        bool lost = false;
+        rig.sim.DropAnswerIf = [&lost, dropped](const ReportBuffer& r) {
+            return dropped && r[0] == ReadSettingsBlock && r[1] == 6 && !std::exchange(lost, true);
+        };
+        rig.sim.OwnState = Pattern(100);
+        rig.sim.PeerState = Pattern(150);
+        for (int tick = 0; tick < 10; ++tick) {
+            w.USBTimerTimer();
+            QVERIFY(w.OwnState == Pattern(1) || w.OwnState == rig.sim.OwnState);
+            QVERIFY(w.PeerState == Pattern(50) || w.PeerState == rig.sim.PeerState);
+            rig.linkClock.SleepMs(200);
+        }
+        QCOMPARE(w.OwnState, rig.sim.OwnState);
+
+        w.PageControl->setCurrentWidget(w.SettingsTabSheet); // reads the settings
+        rig.StopTimers();
+        QCOMPARE(w.Settings, dropped ? SettingsRecord() : SettingsPattern(7));
+        if (dropped) {
+            w.ReadAllSettingsFromSystemClick();
+            rig.StopTimers();
+            QCOMPARE(w.Settings, SettingsPattern(7));
+        }
+        const auto image = rig.sim.SettingsImage;
+        w.WriteAllSettingsToSystemClick();
+        rig.StopTimers();
+        QCOMPARE(rig.sim.AppliedWrites, 1);
+        // What was written is what the editors show; the regulator's own
+        // bytes after the record come back as it sent them.
+        QVERIFY(std::equal(image.begin() + SettingsRecord::Size, image.begin() + 558,
+                           rig.sim.SettingsImage.begin() + SettingsRecord::Size));
+        QCOMPARE(rig.sim.Settings(), w.Settings);
+    }
+
     void silentRegulatorKeepsTicksShort()
     {
-        GuiRig rig;
+        GuiRig rig(false, &LinkClock::Steady()); // reads wait in real time
         rig.Connect();
         TMainFormKrv& w = rig.W();
         w.PageControl->setCurrentWidget(w.CanBusTabSheet); // the CAN fetch too
         rig.sim.NoAnswer = true;
-        rig.sim.WaitOnSilence = true;
         const SystemStateRecord own = w.OwnState;
         int repaints = 0;
         for (int tick = 0; tick < 4; ++tick) {
@@ -149,9 +208,11 @@ private slots:
         }
         QCOMPARE(repaints, 4);
         QCOMPARE(w.OwnState, own);
-        // Back from silence: the next tick reads whole records again.
+        // Back from silence: once the last unanswered request can no longer
+        // be answered, a tick reads whole records again.
         rig.sim.NoAnswer = false;
         rig.sim.OwnState = Pattern(9);
+        QTest::qWait(HidSession::LateAnswerFactor * HidSession::ReadTimeLimitMs);
         w.USBTimerTimer();
         QCOMPARE(w.OwnState, rig.sim.OwnState);
     }

@@ -19,6 +19,7 @@ bool CommandProtocol::ReadStateRecord(uint8_t code, SystemStateRecord& target)
 
 bool CommandProtocol::ReadSettingsRecord(SettingsRecord& record)
 {
+    session_.AwaitQuietLink();
     ReportBuffer& command = session_.CommandBuffer;
     command.fill(0);
     command[0] = ReadSettingsBlock;
@@ -37,6 +38,7 @@ bool CommandProtocol::WriteSettingsRecord(const SettingsRecord& record)
     // Bytes 540..557 of the transfer buffer, as the last read left them, go
     // out in the tail of slice 8: the regulator expects them back.
     std::memcpy(SettingsTransferBuffer.data(), record.Data(), SettingsRecord::Size);
+    session_.AwaitQuietLink();
     ReportBuffer& command = session_.CommandBuffer;
     bool complete = true;
     for (int n = 0; n < SettingsSliceCount; ++n) {
@@ -51,10 +53,13 @@ bool CommandProtocol::WriteSettingsRecord(const SettingsRecord& record)
             break;
         }
     }
+    // The end marker goes out even after a slice went unanswered, so it must
+    // not be refused for that slice's overdue answer.
+    session_.AwaitQuietLink();
     command.fill(0);
     command[0] = WriteSettingsBlock;
     command[1] = SettingsWriteEnd;
-    session_.ExchangeReports();
+    session_.ExchangeReports(HidSession::CommitReadTimeLimitMs);
     return complete;
 }
 
@@ -63,7 +68,8 @@ bool CommandProtocol::ResetSettings()
     ReportBuffer& command = session_.CommandBuffer;
     command.fill(0);
     command[0] = ResetSettingsToDefaults;
-    return session_.ExchangeReports();
+    session_.AwaitQuietLink();
+    return session_.ExchangeReports(HidSession::CommitReadTimeLimitMs);
 }
 
 bool CommandProtocol::FetchCanFrames(CanFrameRecord& first, CanFrameRecord& second)

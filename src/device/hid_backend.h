@@ -2,6 +2,8 @@
 // The platform side of the USB link: finding HID interfaces and moving
 // 65-byte reports. One implementation talks to hidapi, another simulates a
 // regulator for the demo and the tests.
+#include "device/link_clock.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -39,6 +41,8 @@ public:
     virtual std::vector<HidInterfaceInfo> Enumerate() = 0;
     // Opens one interface for reading and writing; null when that fails.
     virtual std::unique_ptr<HidDevice> Open(const QString& path) = 0;
+    // The time base on which the devices' reads wait.
+    virtual LinkClock& LinkTime() { return LinkClock::Steady(); }
 };
 
 // hidapi (hidraw on Linux).

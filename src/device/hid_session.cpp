@@ -24,8 +24,9 @@ bool HidSession::CloseDevice()
 {
     const bool wasOpen = IsDeviceOpen();
     device_.reset();
-    answerOverdue_ = false;
     regulatorSilent_ = false;
+    // An overdue answer stays overdue: a handle opened again on the same
+    // regulator would still receive it.
     LinkStatusText = QStringLiteral("Connection to K-ROVA closed");
     return wasOpen;
 }
@@ -41,6 +42,7 @@ bool HidSession::WriteReport()
         return false;
     uint8_t report[ReportSize] = {};
     std::memcpy(report + 1, CommandBuffer.data(), CommandBuffer.size());
+    lastWriteAtMs_ = clock_.NowMs();
     const int n = device_->Write(report, ReportSize);
     if (n < 0) {
         SetSystemErrorText();
@@ -50,25 +52,36 @@ bool HidSession::WriteReport()
     return true;
 }
 
-bool HidSession::ReadReport()
+bool HidSession::ReadReport(int timeLimitMs)
 {
     if (!IsDeviceOpen())
         return false;
     uint8_t report[ReportSize] = {};
-    const int n = device_->Read(report, ReportSize, regulatorSilent_ ? SilentReadTimeLimitMs : ReadTimeLimitMs);
-    if (n > 0)
+    const int wait = regulatorSilent_ && timeLimitMs == ReadTimeLimitMs ? SilentReadTimeLimitMs : timeLimitMs;
+    const int n = device_->Read(report, ReportSize, wait);
+    if (n > 0) {
         LinkStatusText = QString::number(n) + QStringLiteral(" bytes received");
-    else if (n == 0)
-        LinkStatusText = QStringLiteral("K-ROVA did not answer");
-    else
-        SetSystemErrorText();
-    if (n <= 0)
+        regulatorSilent_ = false;
+    } else {
+        if (n == 0) {
+            LinkStatusText = QStringLiteral("K-ROVA did not answer");
+            regulatorSilent_ = true;
+        } else {
+            SetSystemErrorText();
+        }
+        // The request went out; its answer may still be on its way.
+        MarkUnanswered(timeLimitMs);
         std::memset(report, 0, sizeof report);
-    answerOverdue_ = n == 0;
-    if (n >= 0)
-        regulatorSilent_ = n == 0;
+    }
     std::memcpy(ResponseBuffer.data(), report + 1, ResponseBuffer.size());
     return n > 0;
+}
+
+void HidSession::MarkUnanswered(int timeLimitMs)
+{
+    const int64_t quietAt = lastWriteAtMs_ + int64_t(LateAnswerFactor) * timeLimitMs;
+    if (!quietAtMs_ || *quietAtMs_ < quietAt)
+        quietAtMs_ = quietAt;
 }
 
 bool HidSession::FindAndOpenDevice()
@@ -92,21 +105,52 @@ bool HidSession::FindAndOpenDevice()
     return false;
 }
 
-void HidSession::DropOverdueAnswers()
+bool HidSession::DropStrayAnswers()
 {
-    if (!answerOverdue_ || !IsDeviceOpen())
-        return;
+    // The time is taken before the reads: everything that arrived up to this
+    // moment is read below, so a deadline passed by then leaves nothing behind.
+    const int64_t now = clock_.NowMs();
+    // A report that comes without a request (an answer given twice, a late
+    // one) is dropped here rather than taken for the next answer.
+    constexpr int MaxStrayReports = 64;
     uint8_t report[ReportSize];
-    for (int i = 0; i < 16 && device_->Read(report, ReportSize, 0) > 0; ++i) {
+    int dropped = 0;
+    while (dropped < MaxStrayReports && device_->Read(report, ReportSize, 0) > 0) {
+        ++dropped;
+        regulatorSilent_ = false;
     }
-    answerOverdue_ = false;
+    if (dropped == MaxStrayReports)
+        return false; // still streaming in: not in step yet
+    if (quietAtMs_ && now >= *quietAtMs_)
+        quietAtMs_.reset();
+    return !quietAtMs_;
 }
 
-bool HidSession::ExchangeReports()
+void HidSession::AwaitQuietLink()
 {
-    DropOverdueAnswers();
+    while (IsDeviceOpen() && quietAtMs_) {
+        const int64_t now = clock_.NowMs();
+        if (now >= *quietAtMs_) {
+            DropStrayAnswers();
+            return;
+        }
+        uint8_t report[ReportSize];
+        const int n = device_->Read(report, ReportSize, int(*quietAtMs_ - now));
+        if (n < 0)
+            return; // the link is failing; the next exchange finds out
+        if (n > 0)
+            regulatorSilent_ = false;
+    }
+}
+
+bool HidSession::ExchangeReports(int readTimeLimitMs)
+{
+    if (IsDeviceOpen() && !DropStrayAnswers()) {
+        LinkStatusText = QStringLiteral("K-ROVA did not answer");
+        return false;
+    }
     if (WriteReport())
-        return ReadReport();
+        return ReadReport(readTimeLimitMs);
     FindAndOpenDevice();
     return false;
 }

@@ -2,18 +2,28 @@
 
 #include "records/demo_records.h"
 
-#include <QThread>
-
 #include <cmath>
 #include <cstring>
 
 const QString SimulatedRegulator::DevicePath = QStringLiteral("sim:/regulator/0");
 
 struct SimulatedRegulator::Handle {
+    struct Pending {
+        int64_t dueMs;
+        ReportBuffer data;
+    };
     bool alive = true;
-    std::deque<ReportBuffer> answers;
-    std::deque<ReportBuffer> lateAnswers;
+    // Ordered by the time each answer arrives.
+    std::deque<Pending> answers;
     QString lastError;
+
+    void Queue(int64_t dueMs, const ReportBuffer& data)
+    {
+        auto at = answers.end();
+        while (at != answers.begin() && std::prev(at)->dueMs > dueMs)
+            --at;
+        answers.insert(at, Pending{dueMs, data});
+    }
 };
 
 class SimulatedDevice : public HidDevice {
@@ -75,7 +85,7 @@ void DriftState(SystemStateRecord& r, uint32_t tick, float phase)
 
 } // namespace
 
-SimulatedRegulator::SimulatedRegulator()
+SimulatedRegulator::SimulatedRegulator(LinkClock& clock) : clock_(clock)
 {
     OwnState = DemoOwnState();
     PeerState = DemoPeerState();
@@ -115,9 +125,18 @@ std::unique_ptr<HidDevice> SimulatedRegulator::Open(const QString& path)
 {
     if (path != DevicePath || !Present || OpenRefused)
         return nullptr;
-    if (current_)
+    auto handle = std::make_shared<Handle>();
+    if (current_) {
+        // What reached the old handle is gone with it; answers still on
+        // their way arrive at whichever handle is open when they come.
+        const int64_t now = clock_.NowMs();
+        for (const Handle::Pending& a : current_->answers)
+            if (a.dueMs > now)
+                handle->Queue(a.dueMs, a.data);
+        current_->answers.clear();
         current_->alive = false;
-    current_ = std::make_shared<Handle>();
+    }
+    current_ = handle;
     return std::make_unique<SimulatedDevice>(*this, current_);
 }
 
@@ -142,7 +161,12 @@ int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
     Answer(request, answer);
     if (NoAnswer || (DropAnswerIf && DropAnswerIf(request)))
         return length;
-    (AnswerLate ? handle.lateAnswers : handle.answers).push_back(answer);
+    const bool commit = (request[0] == 3 && request[1] == 255) || request[0] == 4;
+    const int64_t due = clock_.NowMs() + AnswerDelayMs + (ExtraDelayFor ? ExtraDelayFor(request) : 0)
+                        + (commit ? CommitDelayMs : 0);
+    handle.Queue(due, answer);
+    if (DuplicateAnswerIf && DuplicateAnswerIf(request))
+        handle.Queue(due, answer);
     return length;
 }
 
@@ -152,19 +176,17 @@ int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length, int ti
         handle.lastError = QStringLiteral("Input/output error");
         return -1;
     }
-    if (handle.answers.empty()) {
-        // Whatever was late turns up just after the reader stopped waiting.
-        while (!handle.lateAnswers.empty()) {
-            handle.answers.push_back(handle.lateAnswers.front());
-            handle.lateAnswers.pop_front();
-        }
-        if (WaitOnSilence && timeoutMs > 0)
-            QThread::msleep(unsigned(timeoutMs));
+    const int64_t now = clock_.NowMs();
+    const int64_t waitUntil = now + std::max(timeoutMs, 0);
+    if (handle.answers.empty() || handle.answers.front().dueMs > waitUntil) {
+        clock_.SleepMs(waitUntil - now);
         return 0;
     }
-    report[0] = 0;
-    std::memcpy(report + 1, handle.answers.front().data(), std::size_t(std::min(length - 1, ReportPayloadSize)));
+    const Handle::Pending answer = handle.answers.front();
     handle.answers.pop_front();
+    clock_.SleepMs(answer.dueMs - now);
+    report[0] = 0;
+    std::memcpy(report + 1, answer.data.data(), std::size_t(std::min(length - 1, ReportPayloadSize)));
     return length;
 }
 

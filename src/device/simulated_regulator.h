@@ -4,6 +4,11 @@
 // a peer state whose values drift over time, a settings image read in blocks
 // and written in slices, a defaults image, and a queue of CAN frames. Faults
 // can be switched on to exercise the link's error paths.
+//
+// Answers travel with the timing of the real link: each one arrives when its
+// delay has passed on the link clock, whether or not anybody is reading, and
+// waits in the handle's queue until read; a read that finds nothing waits its
+// whole time limit on that clock.
 #include "canbus/can_frame_record.h"
 #include "device/hid_backend.h"
 #include "device/hid_session.h"
@@ -19,12 +24,13 @@ class SimulatedRegulator : public HidBackend {
 public:
     static const QString DevicePath;
 
-    SimulatedRegulator();
+    explicit SimulatedRegulator(LinkClock& clock = LinkClock::Steady());
     ~SimulatedRegulator() override;
 
     // HidBackend
     std::vector<HidInterfaceInfo> Enumerate() override;
     std::unique_ptr<HidDevice> Open(const QString& path) override;
+    LinkClock& LinkTime() override { return clock_; }
 
     // --- The regulator's own data -------------------------------------------
     SystemStateRecord OwnState;
@@ -48,12 +54,17 @@ public:
     bool OpenRefused = false;     // listed but cannot be opened
     int UnplugAfterExchanges = -1; // unplug once this many more requests got through
     bool NoAnswer = false;        // requests are taken, answers never come
-    bool AnswerLate = false;      // answers come only after the reader gave up
-    // When on, a read that finds no answer waits its whole time limit first,
-    // as the real link does.
-    bool WaitOnSilence = false;
     // Requests for which this returns true are taken but never answered.
     std::function<bool(const ReportBuffer&)> DropAnswerIf;
+    // Every answer arrives this long after its request...
+    int AnswerDelayMs = 0;
+    // ...plus, when set, this long for the given request...
+    std::function<int(const ReportBuffer&)> ExtraDelayFor;
+    // ...plus this long for the end marker of a settings write and the reset,
+    // which make the regulator store its settings first.
+    int CommitDelayMs = 0;
+    // Requests for which this returns true are answered twice.
+    std::function<bool(const ReportBuffer&)> DuplicateAnswerIf;
     bool FailReads = false;       // reads fail with an error
     std::optional<QString> ManufacturerString = QStringLiteral("Norvelle");
     std::optional<QString> ProductString = QStringLiteral("K-ROVA X");
@@ -81,6 +92,7 @@ private:
     void AdvanceState();
     CanFrameRecord NextGeneratedFrame();
 
+    LinkClock& clock_;
     std::shared_ptr<Handle> current_;
     std::array<uint8_t, 576> pendingWrite_{};
     uint16_t slicesReceived_ = 0;

@@ -3,7 +3,7 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
-GuiRig::GuiRig(bool animate)
+GuiRig::GuiRig(bool animate, LinkClock* regulatorClock) : sim(regulatorClock ? *regulatorClock : linkClock)
 {
     sim.Animate = animate;
     window = std::make_unique<TMainFormKrv>(sim, dialogs, clock);

@@ -10,20 +10,26 @@
 #include <memory>
 
 struct GuiRig {
-    SimulatedRegulator sim;
+    // The link's waits for answers pass at once (real time still runs).
+    SkippingLinkClock linkClock;
+    SimulatedRegulator sim{linkClock};
     ScriptedDialogs dialogs;
     // Every reading moves the clock on by 0.3 s, so waits end after a few
     // readings instead of real seconds.
     ManualClock clock{46363.5, 0.3 * OneSecond};
     std::unique_ptr<TMainFormKrv> window;
 
-    explicit GuiRig(bool animate = false);
+    // Pass LinkClock::Steady() for a regulator that takes real time to answer.
+    explicit GuiRig(bool animate = false, LinkClock* regulatorClock = nullptr);
     ~GuiRig();
 
     TMainFormKrv& W() { return *window; }
     // Polls until the link is open and both records were read once.
     void Connect();
     void StopTimers();
+    // Lets the time pass in which an overdue answer could still arrive, so
+    // that the next request goes out.
+    void LetLinkSettle() { linkClock.SleepMs(3 * HidSession::CommitReadTimeLimitMs); }
     // Cell texts of a grid, row by row.
     static QStringList Cells(const StringGrid* grid);
     static QStringList MemoLines(const QPlainTextEdit* memo);
