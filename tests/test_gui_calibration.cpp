@@ -658,14 +658,18 @@ void TestGuiCalibration::nothingWhilePollingStopped()
 void TestGuiCalibration::measurementsOfLastPollBeforeAnswer_data()
 {
     QTest::addColumn<int>("procedure");
-    QTest::newRow("power supply: k from before the input box") << int(PowerSupply);
-    QTest::newRow("voltage: signals from when the user confirms") << int(Voltage);
-    QTest::newRow("current: signals from when the user confirms") << int(Current);
+    QTest::addColumn<QString>("typed");
+    QTest::newRow("power supply: k from before the input box") << int(PowerSupply) << "12.6";
+    QTest::newRow("voltage: signals from when the user confirms") << int(Voltage) << "13.2";
+    // Text that is not a number: the regulator voltage polled while the box was open.
+    QTest::newRow("voltage: fallback from the last poll before the answer") << int(Voltage) << "abc";
+    QTest::newRow("current: signals from when the user confirms") << int(Current) << "";
 }
 
 void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
 {
     QFETCH(int, procedure);
+    QFETCH(QString, typed);
     // A window whose boxes let a polling tick run while they are open, as a
     // real modal box does (the settings read has started the timer again).
     SimulatedRegulator sim;
@@ -704,7 +708,7 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         } else if (caption == QLatin1String("Measured Power Supply Voltage")) {
             set(Channel::PowerSupplyVoltage, 3.0f, 15.0f);
         } else if (caption == QLatin1String("Regulator Voltage")) {
-            set(Channel::RegulatorVoltage, 0.2f, 6.5f);
+            set(Channel::RegulatorVoltage, 0.2f, 13.5f);
             set(Channel::BPlusVoltage, 0.3f, 0);
         } else {
             return; // the success box: nothing changes any more
@@ -715,10 +719,8 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
 
     if (procedure != PowerSupply)
         dialogs.AnswerOk();
-    if (procedure == PowerSupply)
-        dialogs.AnswerText(QStringLiteral("12.6"));
-    if (procedure == Voltage)
-        dialogs.AnswerText(QStringLiteral("13.2"));
+    if (procedure != Current)
+        dialogs.AnswerText(typed);
     dialogs.AnswerCancel(); // at the success box
     switch (Procedure(procedure)) {
     case PowerSupply:
@@ -746,15 +748,17 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         QCOMPARE(dialogs.Shown[0].proposed, QStringLiteral("12.0000"));
         QCOMPARE(Bits(w.Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
         break;
-    case Voltage:
+    case Voltage: {
         // The poll during the confirmation counts; the one during the input
         // box does not.
         QCOMPARE(polledDuring, (QStringList{QStringLiteral("Information"), QStringLiteral("Regulator Voltage")}));
         QCOMPARE(dialogs.Shown[1].proposed, QStringLiteral("13.0000"));
-        QCOMPARE(Bits(w.Settings.RegulatorVoltageComp()), Bits(float(13.2 / (32.0 * double(0.4f)))));
+        const double measured = typed == QLatin1String("abc") ? double(13.5f) : 13.2;
+        QCOMPARE(Bits(w.Settings.RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
         QCOMPARE(Bits(w.Settings.BatteryPlusVoltageComp()),
-                 Bits(float(13.2 / ((double(0.5f) - double(0.1f)) * 34.0))));
+                 Bits(float(measured / ((double(0.5f) - double(0.1f)) * 34.0))));
         break;
+    }
     case Current:
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Information")});
         QCOMPARE(Bits(w.Settings.AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));

@@ -2,6 +2,8 @@
 // page: point hit test, dragging, limits and the pixel-to-value conversion.
 #include "settings/field_rpm_chart_widget.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QSignalSpy>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -186,16 +188,29 @@ void TestFieldRpmChart::pressOnPointStartsDrag()
 void TestFieldRpmChart::anyButtonStartsDrag_data()
 {
     QTest::addColumn<Qt::MouseButton>("button");
-    QTest::newRow("left") << Qt::LeftButton;
-    QTest::newRow("right") << Qt::RightButton;
-    QTest::newRow("middle") << Qt::MiddleButton;
+    QTest::addColumn<bool>("secondOfDoubleClick");
+    QTest::newRow("left") << Qt::LeftButton << false;
+    QTest::newRow("right") << Qt::RightButton << false;
+    QTest::newRow("middle") << Qt::MiddleButton << false;
+    // Qt delivers the second press of a double click as a double-click event.
+    QTest::newRow("left, second press of a double click") << Qt::LeftButton << true;
+    QTest::newRow("right, second press of a double click") << Qt::RightButton << true;
 }
 
 void TestFieldRpmChart::anyButtonStartsDrag()
 {
     QFETCH(Qt::MouseButton, button);
+    QFETCH(bool, secondOfDoubleClick);
     const QPoint pos = Pixel(PixelOf(*view_, CurvePointRpm(6), StartPoints[6]));
-    Press(pos, button);
+    if (secondOfDoubleClick) {
+        Press(pos, button);
+        Release(pos, button);
+        QMouseEvent second(QEvent::MouseButtonDblClick, pos, view_->viewport()->mapToGlobal(pos), button, button,
+                           Qt::NoModifier);
+        QApplication::sendEvent(view_->viewport(), &second);
+    } else {
+        Press(pos, button);
+    }
     QVERIFY(view_->CurveDragActive());
     QCOMPARE(view_->CurveDragIndex(), 6);
     Release(pos, button);

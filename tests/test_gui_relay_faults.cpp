@@ -4,11 +4,15 @@
 // server on loopback gives one canned answer per request.
 #include "support/fake_relay.h"
 #include "support/gui_rig.h"
+#include "support/hooked_dialogs.h"
+#include "records/snapshot_record.h"
 #include "support/support_exchange.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -435,6 +439,98 @@ private slots:
             QVERIFY(rig.sim.Requests.empty());
         QCOMPARE(w.palette().color(QPalette::Window), normal);
         QVERIFY(!rig.dialogs.Unscripted);
+    }
+
+    // A snapshot dropped while the support side waits on the relay ends the
+    // role; what the relay then delivers is not shown over the snapshot, and
+    // a failed answer neither opens a box nor switches back to USB.
+    void snapshotDroppedDuringExchangeStays_data()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::newRow("client state") << Ok(Message(ValueList('2', RandomBytes(280, 5))));
+        QTest::newRow("client settings") << Ok(Message(ValueList('3', RandomBytes(540, 6))));
+        QTest::newRow("relay fails") << Canned("HTTP/1.1 500 Internal Server Error", QByteArray());
+    }
+    void snapshotDroppedDuringExchangeStays()
+    {
+        QFETCH(QByteArray, response);
+        ScriptedHttpServer server;
+        QVERIFY(server.IsListening());
+        server.response = response;
+        server.delayMs = 200;
+        SnapshotRecord snapshot;
+        const QByteArray pattern = RandomBytes(1104, 7);
+        std::copy(pattern.begin(), pattern.end(), snapshot.Data());
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("boat.txt"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(snapshot.ToByteArray()) == 1104);
+        file.close();
+
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        StartRole(rig, true, server.Domain());
+        QMetaObject::invokeMethod(&w, [&w, path] { w.HandleDroppedFile(path); }, Qt::QueuedConnection);
+        Tick(rig);
+        QCOMPARE(server.requests.size(), 1);
+        QCOMPARE(w.OwnState, snapshot.OwnState());
+        QCOMPARE(w.Settings, snapshot.Settings());
+        QVERIFY(!w.ConnectionUSB->isChecked());
+        QVERIFY(!w.RemoteViaInternetToProvideSupport->isChecked());
+        QVERIFY(rig.dialogs.Shown.empty());
+    }
+
+    // A chat chosen while the tick waits runs once the relay is free, but not
+    // while the failure box of that tick is open, and not at all once the
+    // failure ended the role.
+    void noDeferredCommandWhileTheFailureBoxIsOpen_data()
+    {
+        QTest::addColumn<bool>("supportRole");
+        QTest::newRow("client") << false;
+        QTest::newRow("support") << true;
+    }
+    void noDeferredCommandWhileTheFailureBoxIsOpen()
+    {
+        QFETCH(bool, supportRole);
+        ScriptedHttpServer server;
+        QVERIFY(server.IsListening());
+        server.response = Canned("HTTP/1.1 500 Internal Server Error", QByteArray());
+        server.delayMs = 100;
+        SkippingLinkClock linkClock;
+        SimulatedRegulator sim(linkClock);
+        HookedDialogs dialogs;
+        ManualClock clock(46363.5, 0.3 * OneSecond);
+        TMainFormKrv w(sim, dialogs, clock);
+        w.USBTimer->stop();
+        w.SystemStateTimer->stop();
+        w.INETTimer->stop();
+        if (supportRole) {
+            w.RemoteViaInternetToProvideSupportClick();
+        } else {
+            w.USBTimerTimer();
+            w.ShareDataWithSupportClick();
+        }
+        w.Support.SupportDomain = server.Domain();
+
+        int requestsWhileOpen = -1;
+        bool roleOnWhileOpen = true;
+        dialogs.WhileOpen = [&](const QString&, const QString&) {
+            QTest::qWait(300); // the deferred command polls every 50 ms
+            requestsWhileOpen = int(server.requests.size());
+            roleOnWhileOpen = supportRole ? w.RemoteViaInternetToProvideSupport->isChecked()
+                                          : w.ShareDataWithSupport->isChecked();
+        };
+        dialogs.AnswerText(QStringLiteral("ping"));
+        QMetaObject::invokeMethod(&w, [&w] { w.SendChatMessageClick(); }, Qt::QueuedConnection);
+        w.INETTimerTimer();
+        w.USBTimer->stop();
+        w.INETTimer->stop();
+        QCOMPARE(dialogs.ErrorTexts().size(), 1);
+        QCOMPARE(requestsWhileOpen, 1);
+        QVERIFY(!roleOnWhileOpen);
+        QTest::qWait(200);
+        QCOMPARE(server.requests.size(), 1);
+        QVERIFY(!dialogs.Unscripted);
     }
 };
 

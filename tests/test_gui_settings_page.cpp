@@ -394,16 +394,18 @@ void SettingsPageTest::tabChangeRebuildsSystemGrid()
     TMainFormKrv& w = rig.W();
     QVERIFY(TypeInto(w.SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("33"), enter));
     SelectTab(w, 5);
-    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
+    // The rebuild shows what the user typed: it went into the record first.
+    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("33"));
     QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("5 - Custom #1"));
-    QCOMPARE(w.Settings.WarningBatteryTemperature(), 48.0f);
+    QCOMPARE(w.Settings.WarningBatteryTemperature(), 33.0f);
     QVERIFY(!EditorOpen(w.SystemSettingsTable));
 
-    // The lost edit does not come back with the next write.
     Write(rig);
-    QCOMPARE(rig.sim.Settings().WarningBatteryTemperature(), 48.0f);
+    QCOMPARE(rig.sim.Settings().WarningBatteryTemperature(), 33.0f);
     Image expected = original;
     expected[S::ActiveChargeProfileAt] = 5;
+    const uint8_t typed[4] = {0x00, 0x00, 0x04, 0x42}; // 33.0 as a little-endian single
+    std::copy(typed, typed + 4, expected.begin() + S::WarningBatteryTemperatureAt);
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(expected));
 }
 

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
@@ -56,7 +57,13 @@ private slots:
         QCOMPARE(w.SystemMessagesMemo->toPlainText(), QStringLiteral("Regulator Name: "));
         // Start-up leaves the peer's system state grid to the first poll.
         QCOMPARE(w.PeerSystemStateTable->Cell(1, 0), QString());
-        QCOMPARE(w.windowTitle(), QString());
+        // Blank, not empty: for an empty title the window system would show
+        // the application's name.
+        QCOMPARE(w.windowTitle(), QStringLiteral(" "));
+        // Centred on its screen.
+        const QPoint centre = w.screen()->availableGeometry().center();
+        QVERIFY2((w.geometry().center() - centre).manhattanLength() <= 2,
+                 qPrintable(QStringLiteral("%1,%2").arg(w.geometry().center().x()).arg(w.geometry().center().y())));
         QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
         QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.PeerStateTabSheet)));
         QVERIFY(w.MessagePanel->isHidden());
@@ -309,6 +316,44 @@ private slots:
         w.RemoteViaInternetToProvideSupportClick();
         w.SystemStateTimerTimer();
         QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7 - remote support connection via Internet"));
+    }
+
+    // Hiding the page in front brings "System State" forward, never
+    // "Settings" without its read.
+    void hiddenFrontPageGivesSystemState_data()
+    {
+        QTest::addColumn<int>("front");
+        QTest::newRow("CAN bus in front") << 2;
+        QTest::newRow("peer in front") << 3;
+    }
+    void hiddenFrontPageGivesSystemState()
+    {
+        QFETCH(int, front);
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.PageControl->setCurrentIndex(front);
+        rig.sim.Present = false; // no names, no CAN switches: both tabs go
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.PageControl->currentWidget(), w.StateTabSheet);
+        QVERIFY(!w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
+        QVERIFY(!w.PageControl->isTabVisible(TabIndex(w, w.PeerStateTabSheet)));
+        QCOMPARE(rig.sim.SearchCount, 0); // no settings read was started
+    }
+
+    // Names are 8-bit text of the Windows code page: 0x80 to 0x9F are the
+    // euro sign, curly quotes and the like.
+    void regulatorNamesInTheWindowsCodePage()
+    {
+        GuiRig rig;
+        rig.sim.OwnState.SetRegulatorName("Port \x80\x96 1");
+        rig.sim.PeerState.SetRegulatorName("\x93Stbd\x94 \xE9");
+        rig.Connect();
+        TMainFormKrv& w = rig.W();
+        w.SystemStateTimerTimer();
+        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: Port \u20AC\u2013 1"));
+        QCOMPARE(GuiRig::MemoLines(w.PeerSystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: \u201CStbd\u201D \u00E9"));
+        QCOMPARE(w.PageControl->tabText(TabIndex(w, w.PeerStateTabSheet)),
+                 QString::fromUtf8("Peer System State [ \u201CStbd\u201D \u00E9 ]"));
     }
 
     void captionWithLoggingAndNoConnection()

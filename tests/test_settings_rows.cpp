@@ -518,6 +518,11 @@ void TestSettingsRows::storeSystemRow_data()
     add("climb unlimited", ClimbCoefficientRow, 7, "-1000000", -1000000);
     add("collapse abc", CollapseCoefficientRow, 7, "abc", 200);
     add("collapse unlimited", CollapseCoefficientRow, 7, "1e9", 1e9);
+    // Beyond a 4-byte real: not a number for that row, never infinity.
+    add("collapse 1e39", CollapseCoefficientRow, 7, "1e39", 200);
+    add("gain 1e39 keeps present", AlternatorShuntGain1Row, 14.5, "1e39", 14.5);
+    add("bias -1e39 keeps present", BatteryShuntBiasRow, 0.25, "-1e39", 0.25);
+    add("shunt 1e39 limited", BatteryShuntResistanceRow, 0.5, "1e39", 1);
     add("band abc", RegulationBandRow, 7, "abc", double(0.05f));
 
     add("comparator abc", ComparatorVoltageCompRow, 1.2, "abc", 1);

@@ -4,6 +4,8 @@
 
 #include <QtTest>
 
+#include <ctime>
+
 #include <cmath>
 #include <limits>
 
@@ -120,6 +122,21 @@ private slots:
         QVERIFY(handled);
         // Readings at 0, .25, .5, .75, 1.0 (not more than 1 s), 1.25: done.
         QVERIFY(clock.Now() - 46000.0 > 1.0 * OneSecond);
+    }
+
+    // The remote settings waits handle no events, yet leave the processor
+    // free: half a second of real waiting costs a small part of that in CPU.
+    void busyWaitDoesNotSpin()
+    {
+        bool handled = false;
+        QTimer::singleShot(0, [&] { handled = true; });
+        const std::clock_t cpuBefore = std::clock();
+        QElapsedTimer wall;
+        wall.start();
+        BusyWaitSeconds(0.5);
+        QVERIFY(wall.elapsed() >= 500);
+        QVERIFY(!handled);
+        QVERIFY2(double(std::clock() - cpuBefore) / CLOCKS_PER_SEC < 0.1, "the wait kept a core busy");
     }
 };
 

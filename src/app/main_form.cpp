@@ -1,6 +1,7 @@
 #include "app/main_form.h"
 
 #include "canbus/can_line_buffer.h"
+#include "records/ansi_text.h"
 #include "records/snapshot_file.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
@@ -20,6 +21,8 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QStyle>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -75,7 +78,9 @@ void SetCheck(QAction* action, bool on)
 TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Clock& clock, QWidget* parent)
     : QMainWindow(parent), Session(backend), Protocol(Session), dialogs_(dialogs), clock_(clock)
 {
-    setWindowTitle(QString());
+    // The caption stays blank until the first window update fills it. (An
+    // empty title would make the window system show the application's name.)
+    setWindowTitle(QStringLiteral(" "));
     setAutoFillBackground(true); // the background shows when a relay request is under way
     exchange_ = new SupportExchange(this);
     exchange_->SetRequestUnderWayCallback([this](bool busy) { SetRequestUnderWay(busy); });
@@ -130,6 +135,10 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     connect(INETTimer, &QTimer::timeout, this, &TMainFormKrv::INETTimerTimer);
 
     FormCreate();
+
+    // Centred on the screen the window opens on.
+    if (QScreen* s = screen())
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, sizeHint(), s->availableGeometry()));
 
     USBTimer->start();
     SystemStateTimer->start();
@@ -399,17 +408,29 @@ void TMainFormKrv::SystemStateTimerTimer()
     const QByteArray peerName = PeerState.RegulatorName();
     const QSignalBlocker block(PageControl);
     if (!peerName.isEmpty()) {
-        const QString text = QStringLiteral("Peer System State [ ") + QString::fromLatin1(peerName) + QStringLiteral(" ]");
+        const QString text = QStringLiteral("Peer System State [ ") + FromAnsi(peerName) + QStringLiteral(" ]");
         if (PageControl->tabText(peerIndex) != text)
             PageControl->setTabText(peerIndex, text);
     }
-    PageControl->setTabVisible(peerIndex, !peerName.isEmpty());
-    PageControl->setTabVisible(PageControl->indexOf(CanBusTabSheet),
-                               OwnState.CanPageEnable1() != 0 && OwnState.CanPageEnable2() != 0);
+    ShowPageTab(PeerStateTabSheet, !peerName.isEmpty());
+    ShowPageTab(CanBusTabSheet, OwnState.CanPageEnable1() != 0 && OwnState.CanPageEnable2() != 0);
+}
+
+void TMainFormKrv::ShowPageTab(QWidget* page, bool visible)
+{
+    // Hiding the page in front would bring the next one forward, which could
+    // be "Settings" without the read that showing it must run: the user gets
+    // "System State" instead.
+    if (!visible && PageControl->currentWidget() == page) {
+        const QSignalBlocker block(PageControl);
+        PageControl->setCurrentWidget(StateTabSheet);
+    }
+    PageControl->setTabVisible(PageControl->indexOf(page), visible);
 }
 
 void TMainFormKrv::ConnectionUSBClick()
 {
+    ++connectionChanges_;
     SetCheck(ConnectionUSB, true);
     SetCheck(RemoteViaInternetToProvideSupport, false);
 }
@@ -570,6 +591,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     if (load.status != SnapshotLoad::Loaded)
         return;
     // Neither the polling nor the support step may overwrite what is shown.
+    ++connectionChanges_;
     SetCheck(ConnectionUSB, false);
     SetCheck(RemoteViaInternetToProvideSupport, false);
     QCoreApplication::processEvents();

@@ -3,6 +3,7 @@
 // and the three timers that drive the program. It owns the program's live
 // state (records, link, relay state), so two windows in one process are fully
 // independent of each other.
+#include "app/tracked_dialogs.h"
 #include "app/user_dialogs.h"
 #include "canbus/can_frame_record.h"
 #include "device/command_protocol.h"
@@ -182,16 +183,20 @@ private:
     QWidget* BuildSettingsPage();
     QWidget* BuildCanPage();
     void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
+    void ShowPageTab(QWidget* page, bool visible);
     void SetRequestUnderWay(bool busy);
     void ClientStep();
     void SupportStep();
     void RunCalibration(int which);
 
-    UserDialogs& dialogs_;
+    TrackedDialogs dialogs_;
     const Clock& clock_;
     SupportExchange* exchange_ = nullptr;
     QLabel* statusText_ = nullptr;
     int selectedProfileTab_ = 0;
+    // Counts the changes of the connection mode, so that a step that waited
+    // on the relay can tell whether its role was ended meanwhile.
+    int connectionChanges_ = 0;
     bool shareDataChecked_ = false;
     bool loggingChecked_ = false;
 };

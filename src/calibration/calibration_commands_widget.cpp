@@ -6,14 +6,19 @@
 
 #include <QTimer>
 
+#include <functional>
+
 namespace {
 
-// The input box's text as a number; Cancel means the proposed text.
+// The input box's text as a number; Cancel means the proposed text. Text
+// that is not a number takes the fallback, asked for once the user answered:
+// the polls go on while the box is open.
 double AskNumber(UserDialogs& dialogs, const QString& caption, const QString& prompt, const QString& proposed,
-                 double fallback)
+                 const std::function<double()>& fallback)
 {
     const QString text = dialogs.InputBox(caption, prompt, proposed, 255).value_or(proposed);
-    return ParseReal(text).value_or(fallback);
+    const std::optional<double> typed = ParseReal(text);
+    return typed ? *typed : fallback();
 }
 
 } // namespace
@@ -46,7 +51,7 @@ void TMainFormKrv::RunCalibration(int which)
         const float signal = OwnState.ChannelAt(Channel::PowerSupplyVoltage).Signal;
         const double measured = AskNumber(dialogs_, PowerSupplyInputCaption(), PowerSupplyInputPrompt(),
                                           FormatFixed(4, OwnState.ChannelAt(Channel::PowerSupplyVoltage).Value),
-                                          Settings.PowerSupplyVoltageComp());
+                                          [this] { return double(Settings.PowerSupplyVoltageComp()); });
         outcome = PowerSupplyCalibration(signal, measured);
         break;
     }
@@ -56,9 +61,10 @@ void TMainFormKrv::RunCalibration(int which)
         const float regulatorSignal = OwnState.ChannelAt(Channel::RegulatorVoltage).Signal;
         const float bPlus = OwnState.ChannelAt(Channel::BPlusVoltage).Signal;
         const float bMinus = OwnState.ChannelAt(Channel::BMinusVoltage).Signal;
-        const float regulatorValue = OwnState.ChannelAt(Channel::RegulatorVoltage).Value;
-        const double measured = AskNumber(dialogs_, VoltageInputCaption(), VoltageInputPrompt(),
-                                          FormatFixed(4, regulatorValue), regulatorValue);
+        const double measured =
+            AskNumber(dialogs_, VoltageInputCaption(), VoltageInputPrompt(),
+                      FormatFixed(4, OwnState.ChannelAt(Channel::RegulatorVoltage).Value),
+                      [this] { return double(OwnState.ChannelAt(Channel::RegulatorVoltage).Value); });
         outcome = VoltageCalibration(regulatorSignal, bPlus, bMinus, measured);
         break;
     }

@@ -1,5 +1,7 @@
 #include "logging/data_log.h"
 
+#include "records/ansi_text.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -23,7 +25,12 @@ bool CreateWithHeader(const QString& fileName, const QStringList& headerFields)
     // content is not overwritten.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return false;
-    return WriteAllAndClose(file, LogLineBytes(headerFields));
+    if (WriteAllAndClose(file, LogLineBytes(headerFields)))
+        return true;
+    // A header cut short (a full disk) would have the next value line glued
+    // to it: the file this call created goes again.
+    file.remove();
+    return false;
 }
 
 } // namespace
@@ -32,7 +39,7 @@ QByteArray LogLineBytes(const QStringList& fields)
 {
     QByteArray line;
     for (const QString& field : fields) {
-        line += field.toLatin1();
+        line += ToAnsi(field);
         line += '\t';
     }
     line += "\r\n";

@@ -11,8 +11,8 @@ constexpr qint64 LogSizeLimitBlocks = 2097151;
 constexpr qint64 LogBlockSize = 128;
 
 // One line as written to the file: every field followed by a TAB, then CR LF,
-// in Latin-1 (the degree sign is the single byte 0xB0; characters outside
-// Latin-1 become '?').
+// in the 8-bit code page of records/ansi_text.h (the degree sign is the single
+// byte 0xB0; characters the code page lacks become '?').
 QByteArray LogLineBytes(const QStringList& fields);
 
 // Appends one value line to the log. A file that does not exist yet is first

@@ -185,6 +185,15 @@ void FieldRpmChart::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
+// The second press of a double click comes as a double-click event, not as a
+// press; it starts a drag all the same.
+void FieldRpmChart::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    FieldRpmChartMouseDown(event->position().toPoint());
+    QChartView::mouseDoubleClickEvent(event);
+    event->accept();
+}
+
 void FieldRpmChart::mouseMoveEvent(QMouseEvent* event)
 {
     FieldRpmChartMouseMove(event->position().toPoint());

@@ -94,6 +94,9 @@ void TMainFormKrv::StoreFieldRpmChart()
 
 void TMainFormKrv::ChargeProfileTabControlChanging()
 {
+    // The tab change rebuilds both grids from the record: what the user typed
+    // into either of them and did not write yet goes into the record first.
+    StoreSystemSettingsTable();
     StoreChargeProfilesTable();
 }
 

@@ -5,9 +5,20 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
 #include <cstddef>
 
 namespace {
+
+// A double as a 4-byte real; beyond the largest one it becomes infinity
+// (a plain conversion would be undefined there).
+float ToSingle(double value)
+{
+    if (std::fabs(value) > double(std::numeric_limits<float>::max()))
+        return std::copysign(std::numeric_limits<float>::infinity(), float(value > 0 ? 1 : -1));
+    return float(value);
+}
+
 
 enum class Kind {
     IntegerLow8,    // u8, no limits: the low 8 bits of the typed integer
@@ -242,7 +253,11 @@ void StoreAddress(const RowDef& row, const QString& text, SettingsRecord& record
 
 void StoreReal(const RowDef& row, const QString& text, SettingsRecord& record)
 {
-    const std::optional<double> typed = ParseReal(text);
+    std::optional<double> typed = ParseReal(text);
+    // A number too large for the 4-byte field would be stored as infinity
+    // and reach the regulator so; it counts as not a number.
+    if (typed && !row.limited && !std::isfinite(ToSingle(*typed)))
+        typed.reset();
     if (!typed && row.defaultIsPresent && !row.limited) {
         // Keeping the field's bytes is the same as writing the present value
         // back, without a trip through double that could alter a NaN's bits.
@@ -356,7 +371,7 @@ float VoltageToDisplay(float stored, uint16_t detectedSystemVoltage)
 float VoltageFromText(const QString& text, float present, uint16_t detectedSystemVoltage)
 {
     const std::optional<double> typed = ParseReal(text);
-    float value = typed ? float(*typed) : present;
+    float value = typed ? ToSingle(*typed) : present;
     if (detectedSystemVoltage == 24 && value > 18.0f)
         value = 0.5f * value;
     return float(Limit(double(value), 0.0, 18.0));

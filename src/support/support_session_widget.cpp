@@ -1,6 +1,7 @@
 // The remote support session of the main window: the 2 s tick in the client
 // and the support role, chat, the relay domain and the role switches.
 #include "app/main_form.h"
+#include "records/ansi_text.h"
 #include "support/support_exchange.h"
 
 #include <QAction>
@@ -12,7 +13,7 @@ namespace {
 QString BufferText(const SupportBuffer& buffer, int32_t length)
 {
     const int n = int(std::clamp<int32_t>(length, 0, SupportBufferSize));
-    return QString::fromLatin1(reinterpret_cast<const char*>(buffer.data()), n);
+    return FromAnsi(QByteArray(reinterpret_cast<const char*>(buffer.data()), n));
 }
 
 template <std::size_t N>
@@ -30,7 +31,7 @@ constexpr int RelayFreePollMs = 50;
 // per character) and sends it; the outcome only goes to the status bar.
 void SendChatText(TMainFormKrv& w, const QString& text)
 {
-    const QByteArray bytes = text.toLatin1();
+    const QByteArray bytes = ToAnsi(text);
     SupportExchangeState& s = w.Support;
     s.OutgoingKind = 4;
     s.OutgoingLength = int32_t(bytes.size());
@@ -61,10 +62,12 @@ bool TMainFormKrv::DeferWhileRelayBusy(std::function<void()> command)
     // once the relay is free instead.
     if (!exchange_->IsExchangeInProgress())
         return false;
+    // Nor does it run while a box is open: the user answers that first (the
+    // box may well say that the relay is gone).
     auto* retry = new QTimer(this);
     retry->setInterval(RelayFreePollMs);
     connect(retry, &QTimer::timeout, this, [this, retry, command = std::move(command)] {
-        if (exchange_->IsExchangeInProgress())
+        if (exchange_->IsExchangeInProgress() || dialogs_.IsBoxOpen())
             return;
         retry->stop();
         retry->deleteLater();
@@ -130,8 +133,10 @@ void TMainFormKrv::ClientStep()
         break;
     }
     if (!RunSupportExchange()) {
-        dialogs_.Error(QStringLiteral("Error"), InternetConnection + Support.SupportStatusText);
+        // The role ends before the box opens, so that nothing that runs while
+        // it is open sends to the relay again.
         SetShareDataWithSupport(false);
+        dialogs_.Error(QStringLiteral("Error"), InternetConnection + Support.SupportStatusText);
     }
     SetStatusText(Support.SupportStatusText);
 }
@@ -143,9 +148,21 @@ void TMainFormKrv::SupportStep()
     Support.SupportRole = RoleSupport;
     Support.OutgoingKind = 0;
     Support.SupportToClientBuffer.fill(0);
-    if (!RunSupportExchange()) {
-        dialogs_.Error(QStringLiteral("Error"), InternetConnection + Support.SupportStatusText);
-        ConnectionUSBClick();
+    int changes = connectionChanges_;
+    const bool answered = RunSupportExchange();
+    if (answered || connectionChanges_ == changes) {
+        if (!answered) {
+            ConnectionUSBClick(); // the role ends before the box opens
+            changes = connectionChanges_;
+            dialogs_.Error(QStringLiteral("Error"), InternetConnection + Support.SupportStatusText);
+        }
+    }
+    // A snapshot dropped, or another connection chosen, while the relay was
+    // answering (or the box was open) ended the role: what arrived is not
+    // shown over what the user chose.
+    if (connectionChanges_ != changes) {
+        SetStatusText(Support.SupportStatusText);
+        return;
     }
     switch (Support.IncomingKind) {
     case 2:
@@ -187,6 +204,7 @@ void TMainFormKrv::ShareDataWithSupportClick()
 
 void TMainFormKrv::RemoteViaInternetToProvideSupportClick()
 {
+    ++connectionChanges_;
     const QSignalBlocker blockUsb(ConnectionUSB);
     const QSignalBlocker blockRemote(RemoteViaInternetToProvideSupport);
     ConnectionUSB->setChecked(false);

@@ -1,5 +1,6 @@
 #include "views/state_views.h"
 
+#include "records/ansi_text.h"
 #include "views/value_format.h"
 
 namespace {
@@ -123,7 +124,7 @@ const MessageRow peerMessages[32] = {
 
 QString NameLine(const SystemStateRecord& record)
 {
-    return QStringLiteral("Regulator Name: ") + QString::fromLatin1(record.RegulatorName());
+    return QStringLiteral("Regulator Name: ") + FromAnsi(record.RegulatorName());
 }
 
 } // namespace

@@ -11,6 +11,11 @@ public:
     // the title for a file dialog).
     std::function<void(const QString& caption, const QString& text)> WhileOpen;
 
+    void Error(const QString& caption, const QString& text) override
+    {
+        Hook(caption, text);
+        ScriptedDialogs::Error(caption, text);
+    }
     bool ConfirmOkCancel(const QString& caption, const QString& text) override
     {
         Hook(caption, text);
