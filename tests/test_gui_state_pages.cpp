@@ -124,7 +124,7 @@ private slots:
 
     void craftedValues_data()
     {
-        QTest::addColumn<int>("grid"); // 0 measured, 1 system, 2 regulator, 3 peer regulator
+        QTest::addColumn<int>("grid"); // 0 measured, 1 system, 2 regulator, 3 peer regulator, 4 peer system
         QTest::addColumn<int>("row");
         QTest::addColumn<int>("column");
         QTest::addColumn<QString>("text");
@@ -138,6 +138,7 @@ private slots:
         QTest::newRow("truncated 1249") << 1 << 7 << 1 << "49";
         QTest::newRow("truncated 24") << 1 << 8 << 1 << "0";
         QTest::newRow("status code") << 1 << 9 << 1 << "0x40000001";
+        QTest::newRow("status code, bit 31") << 4 << 9 << 1 << "0x80000000";
         QTest::newRow("pwm at") << 2 << 3 << 1 << "PWM at 50";
         QTest::newRow("peer ignores pwm mode") << 3 << 3 << 1 << "50";
         QTest::newRow("running time") << 2 << 1 << 1 << "25:1:1";
@@ -167,11 +168,114 @@ private slots:
         r.SetMinimumField(2499);
         rig.sim.OwnState = r;
         rig.sim.PeerState = r;
+        rig.sim.PeerState.SetStatusFlags(0x80000000u);
         rig.Connect();
         TMainFormKrv& w = rig.W();
         const StringGrid* grids[] = {w.MeasuredValuesTable, w.SystemStateTable, w.RegulatorStateTable,
-                                     w.PeerRegulatorStateTable};
+                                     w.PeerRegulatorStateTable, w.PeerSystemStateTable};
         QCOMPARE(grids[grid]->Cell(row, column), text);
+    }
+
+    // Each measured row shows its own channel, at its literal record offset,
+    // with its number of decimals; every other row stays at zero.
+    void measuredValueRows_data()
+    {
+        QTest::addColumn<bool>("peer");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<int>("offset"); // of the channel in the record
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("value"); // of 12.3456 (4 decimals, 3, 2, or rounded)
+        struct Row {
+            int row, offset;
+            const char* caption;
+            const char* value;
+        };
+        const Row rows[] = {
+            {1, 36, "B+ Voltage, V", "12.35"},
+            {2, 48, "B- Voltage, V", "12.35"},
+            {3, 24, "Battery Temperature, \u00B0C", "12"},
+            {4, 60, "Voltage at Battery Shunt, V", "12.3456"},
+            {5, 72, "Voltage across Battery Shunt, V", "12.3456"},
+            {6, 144, "Field #1 Voltage, V", "12.35"},
+            {7, 156, "Field #2 Voltage, V", "12.35"},
+            {8, 108, "Voltage at Alternator Shunt, V", "12.35"},
+            {9, 96, "Voltage across Alternator Shunt, V", "12.3456"},
+            {10, 84, "Alternator Temperature, \u00B0C", "12"},
+            {11, 120, "Regulator Voltage, V", "12.35"},
+            {12, 132, "Regulator Temperature, \u00B0C", "12"},
+            {13, 168, "Power Supply Voltage, V", "12.35"},
+            {14, 180, "Reference Voltage, V", "12.346"},
+            {15, 192, "Engine RPM, 1/min", "12"},
+        };
+        for (bool peer : {false, true})
+            for (const Row& r : rows) {
+                const char* caption = peer && r.row == 3 ? "Aux Temperature, \u00B0C" : r.caption;
+                QTest::addRow("%s row %d", peer ? "peer" : "own", r.row)
+                    << peer << r.row << r.offset << QString::fromUtf8(caption) << QString::fromLatin1(r.value);
+            }
+    }
+    void measuredValueRows()
+    {
+        QFETCH(bool, peer);
+        QFETCH(int, row);
+        QFETCH(int, offset);
+        QFETCH(QString, caption);
+        QFETCH(QString, value);
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        SystemStateRecord r;
+        // Count 1023.6, signal 0.75, value 12.3456, as little-endian singles.
+        const uint8_t channel[12] = {0x66, 0xE6, 0x7F, 0x44, 0x00, 0x00, 0x40, 0x3F, 0x94, 0x87, 0x45, 0x41};
+        std::copy(channel, channel + 12, r.Data() + offset);
+        (peer ? w.PeerState : w.OwnState) = r;
+        peer ? w.UpdatePeerMeasuredValuesTable() : w.UpdateMeasuredValuesTable();
+        const StringGrid* grid = peer ? w.PeerMeasuredValuesTable : w.MeasuredValuesTable;
+        QCOMPARE(grid->Cell(row, 0), caption);
+        QCOMPARE(grid->Cell(row, 1), value);
+        QCOMPARE(grid->Cell(row, 2), QStringLiteral("0.7500"));
+        QCOMPARE(grid->Cell(row, 3), QStringLiteral("1024"));
+        for (int other = 1; other <= 15; ++other)
+            if (other != row)
+                QVERIFY2(grid->Cell(other, 1).startsWith(QLatin1Char('0')) && grid->Cell(other, 3) == QLatin1String("0"),
+                         qPrintable(grid->Cell(other, 0)));
+    }
+
+    // Every status bit set: every message of each side, in its order.
+    void allMessagesInOrder()
+    {
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        w.OwnState.SetStatusFlags(0xFFFFFFFFu);
+        w.PeerState.SetStatusFlags(0xFFFFFFFFu);
+        w.UpdateSystemMessages();
+        w.UpdatePeerSystemMessages();
+        w.UpdateSystemStateTable();
+        QCOMPARE(w.SystemStateTable->Cell(9, 1), QStringLiteral("0xFFFFFFFF"));
+        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo),
+                 (QStringList{"Regulator Name: ", "System Warning", "System Fault", "Ignition Input active",
+                              "Regulator is Slave", "Field Reduction Switch active",
+                              "Battery Temperature Sensor is not connected",
+                              "Alternator Temperature Sensor is not connected",
+                              "Battery Voltage Sensor is not connected", "Alternator Current Shunt is not connected",
+                              "Battery Current Shunt is not connected", "Battery Temperature warning",
+                              "Battery Temperature fault", "Alternator Temperature warning",
+                              "Alternator Temperature fault", "Battery Voltage warning", "Battery Voltage fault", "",
+                              "", "Regulator is overheating", "Regulator internal failure",
+                              "Allowed Voltage Drop in Wiring value exceeded", "CAN bus voltage detected",
+                              "CAN bus active", "Wi-Fi connected", "Alternator output reduced due to low engine RPM",
+                              "Alternator output reduced according to Field/RPM curve", "", "", "", "", "", ""}));
+        QCOMPARE(GuiRig::MemoLines(w.PeerSystemMessagesMemo),
+                 (QStringList{"Regulator Name: ", "System Warning", "System Fault", "Ignition Input active",
+                              "Regulator is Slave", "Field Reduction Switch active",
+                              "Aux Temperature Sensor is not connected", "Aux Temperature warning",
+                              "Aux Temperature fault", "Alternator Temperature Sensor is not connected",
+                              "Battery Voltage Sensor is not connected", "Alternator Current Shunt is not connected",
+                              "Battery Current Shunt is not connected", "Battery Temperature warning",
+                              "Battery Temperature fault", "Battery Voltage warning", "Battery Voltage fault", "", "",
+                              "Regulator is overheating", "Regulator internal failure", "Too big losses in wiring",
+                              "CAN bus voltage detected", "CAN bus active", "Wi-Fi connected",
+                              "Alternator output reduced due to low engine RPM",
+                              "Alternator output reduced according to Field/RPM curve", "", "", "", "", "", ""}));
     }
 
     void upToSystemFieldLimit()

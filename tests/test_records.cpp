@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+#include <vector>
+
 namespace {
 SettingsRecord Patterned()
 {
@@ -26,26 +29,171 @@ void WriteAll(const QString& path, const QByteArray& bytes)
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), qint64(bytes.size()));
 }
+
+// Every byte different from its neighbours, so that a field read one byte
+// off, or with the wrong width, gives another value.
+template <typename Record>
+Record Filled()
+{
+    Record r;
+    for (std::size_t i = 0; i < r.Size; ++i)
+        r.Data()[i] = uint8_t(i * 37 + 11);
+    return r;
+}
+
+enum FieldType { U8, U16, U32, F32 };
+
+// The field's value as the literal layout says: little-endian, `type` wide,
+// at `offset` of the record's bytes. Reals compare by their bits.
+uint64_t AtOffset(const uint8_t* bytes, std::size_t offset, FieldType type)
+{
+    const int width = type == U8 ? 1 : type == U16 ? 2 : 4;
+    uint64_t v = 0;
+    for (int i = width - 1; i >= 0; --i)
+        v = (v << 8) | bytes[offset + std::size_t(i)];
+    return v;
+}
+
+uint64_t Bits(float f)
+{
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+struct Field {
+    const char* name;
+    std::size_t offset;
+    FieldType type;
+    uint64_t value; // what the accessor gave
+};
 } // namespace
 
 class RecordsTest : public QObject {
     Q_OBJECT
 private slots:
+    // Every named field of the state record against its literal place.
     void stateFieldsAtTheirOffsets()
     {
-        SystemStateRecord r;
-        r.Data()[4] = 0x01;
-        r.Data()[7] = 0x40;
-        QCOMPARE(r.StatusFlags(), 0x40000001u);
-        r.Data()[222] = 0xFF;
-        r.Data()[223] = 0xFF;
-        QCOMPARE(r.FrsValue(), uint16_t(65535));
-        r.SetF32(192 + 8, 1850.0f);
-        QCOMPARE(r.ChannelAt(Channel::EngineRpm).Value, 1850.0f);
-        r.SetF32(36 + 4, 0.4f);
-        QCOMPARE(r.ChannelAt(Channel::BPlusVoltage).Signal, 0.4f);
-        r.Data()[252] = 7;
-        QCOMPARE(r.RegulatorStatus(), uint8_t(7));
+        const SystemStateRecord r = Filled<SystemStateRecord>();
+        std::vector<Field> fields{
+            {"StatusFlags", 4, U32, r.StatusFlags()},
+            {"CanPageEnable1", 205, U8, r.CanPageEnable1()},
+            {"CanPageEnable2", 206, U8, r.CanPageEnable2()},
+            {"DigitalFieldMode", 213, U8, r.DigitalFieldMode()},
+            {"DetectedSystemVoltage", 220, U16, r.DetectedSystemVoltage()},
+            {"FrsValue", 222, U16, r.FrsValue()},
+            {"SlaveFieldLimit", 226, U16, r.SlaveFieldLimit()},
+            {"SystemFieldLimit", 228, U16, r.SystemFieldLimit()},
+            {"LoadCurrent", 232, F32, Bits(r.LoadCurrent())},
+            {"BatteryVoltage", 236, F32, Bits(r.BatteryVoltage())},
+            {"BatteryCurrent", 240, F32, Bits(r.BatteryCurrent())},
+            {"AlternatorCurrent", 244, F32, Bits(r.AlternatorCurrent())},
+            {"RunningTime", 248, U32, r.RunningTime()},
+            {"RegulatorStatus", 252, U8, r.RegulatorStatus()},
+            {"WiringVoltageDrop", 256, F32, Bits(r.WiringVoltageDrop())},
+            {"RegulationTarget", 264, F32, Bits(r.RegulationTarget())},
+            {"FieldOutput", 268, U16, r.FieldOutput()},
+            {"MinimumField", 270, U16, r.MinimumField()},
+            {"MaximumField", 272, U16, r.MaximumField()},
+        };
+        // The fifteen channels in record order, each three singles.
+        const std::pair<Channel, std::size_t> channels[] = {
+            {Channel::AuxTemperature, 24}, {Channel::BPlusVoltage, 36}, {Channel::BMinusVoltage, 48},
+            {Channel::BatteryShuntVoltage, 60}, {Channel::BatteryShuntDrop, 72},
+            {Channel::AlternatorTemperature, 84}, {Channel::AlternatorShuntDrop, 96},
+            {Channel::AlternatorShuntVoltage, 108}, {Channel::RegulatorVoltage, 120},
+            {Channel::RegulatorTemperature, 132}, {Channel::Field1Voltage, 144}, {Channel::Field2Voltage, 156},
+            {Channel::PowerSupplyVoltage, 168}, {Channel::ReferenceVoltage, 180}, {Channel::EngineRpm, 192},
+        };
+        for (const auto& [channel, offset] : channels) {
+            const MeasuredChannel m = r.ChannelAt(channel);
+            fields.push_back({"AdcCount", offset, F32, Bits(m.AdcCount)});
+            fields.push_back({"Signal", offset + 4, F32, Bits(m.Signal)});
+            fields.push_back({"Value", offset + 8, F32, Bits(m.Value)});
+        }
+        for (const Field& f : fields)
+            QVERIFY2(f.value == AtOffset(r.Data(), f.offset, f.type),
+                     qPrintable(QStringLiteral("%1 at %2").arg(f.name).arg(f.offset)));
+        QCOMPARE(r.RegulatorName(), r.ToByteArray().mid(8, 16)); // no zero byte in it here
+    }
+
+    // Every named field of the settings record, the charge profiles and the
+    // curve against its literal place.
+    void settingsFieldsAtTheirOffsets()
+    {
+        const SettingsRecord r = Filled<SettingsRecord>();
+        std::vector<Field> fields{
+            {"Device Version", 1, U8, r.DeviceVersion()},
+            {"Warning Battery Temperature", 20, F32, Bits(r.WarningBatteryTemperature())},
+            {"Fault Battery Temperature", 24, F32, Bits(r.FaultBatteryTemperature())},
+            {"Warning Battery Voltage", 28, F32, Bits(r.WarningBatteryVoltage())},
+            {"Fault Battery Voltage", 32, F32, Bits(r.FaultBatteryVoltage())},
+            {"Warning Alternator Temperature", 36, F32, Bits(r.WarningAlternatorTemperature())},
+            {"Fault Alternator Temperature", 40, F32, Bits(r.FaultAlternatorTemperature())},
+            {"Allowed Voltage Drop in Wiring", 44, F32, Bits(r.AllowedVoltageDrop())},
+            {"Field/RPM", 48, F32, Bits(r.FieldRpmMode())},
+            {"Battery Shunt Resistance", 52, F32, Bits(r.BatteryShuntResistance())},
+            {"Alternator Shunt Resistance", 56, F32, Bits(r.AlternatorShuntResistance())},
+            {"Battery Plus Voltage Comp", 60, F32, Bits(r.BatteryPlusVoltageComp())},
+            {"Battery Minus Voltage Comp", 64, F32, Bits(r.BatteryMinusVoltageComp())},
+            {"Comparator Voltage Comp", 68, F32, Bits(r.ComparatorVoltageComp())},
+            {"Regulator Voltage Comp", 76, F32, Bits(r.RegulatorVoltageComp())},
+            {"Power Supply Voltage Comp", 80, F32, Bits(r.PowerSupplyVoltageComp())},
+            {"Alternator Shunt Voltage Gain #1", 84, F32, Bits(r.AlternatorShuntGain1())},
+            {"Alternator Shunt Voltage Gain #2", 88, F32, Bits(r.AlternatorShuntGain2())},
+            {"cleared word", 92, U32, r.ClearedWord()},
+            {"Battery Shunt Bias", 100, F32, Bits(r.BatteryShuntBias())},
+            {"Wi-Fi Mode", 108, U8, r.WifiMode()},
+            {"Wi-Fi AP IP address 1", 173, U8, r.WifiApAddressByte(0)},
+            {"Wi-Fi AP IP address 4", 176, U8, r.WifiApAddressByte(3)},
+            {"CAN Bus Mode", 241, U8, r.CanBusMode()},
+            {"Claimed NMEA-2000 Address", 242, U8, r.Nmea2000Address()},
+            {"Crank-To-Alternator Pulley Ratio", 244, F32, Bits(r.PulleyRatio())},
+            {"Alternator Poles", 248, U8, r.AlternatorPoles()},
+            {"Active Charge Profile Number", 249, U8, r.ActiveChargeProfile()},
+            {"Regulation Climb Coefficient", 508, F32, Bits(r.ClimbCoefficient())},
+            {"Regulation Collapse Coefficient", 512, F32, Bits(r.CollapseCoefficient())},
+            {"Regulation Band", 516, F32, Bits(r.RegulationBand())},
+            {"Regulation Refresh Rate", 520, U16, r.RegulationRefreshRate()},
+            {"Alternator Type", 522, U8, r.AlternatorType()},
+            {"Aux Temp Sensor Usage", 536, U8, r.AuxTempSensorUsage()},
+        };
+        for (int k = 0; k < 8; ++k) {
+            const ChargeProfile p = r.Profile(k);
+            const std::size_t at = 252 + 32 * std::size_t(k);
+            fields.insert(fields.end(), {
+                {"Warm-up Duration", at, U16, p.WarmUpDuration()},
+                {"Warm-up Target Voltage", at + 4, F32, Bits(p.WarmUpTargetVoltage())},
+                {"Bulk Target Voltage", at + 8, F32, Bits(p.BulkTargetVoltage())},
+                {"Bulk Limit Voltage", at + 12, F32, Bits(p.BulkLimitVoltage())},
+                {"Float Target Voltage", at + 16, F32, Bits(p.FloatTargetVoltage())},
+                {"Float Leave Voltage", at + 20, F32, Bits(p.FloatLeaveVoltage())},
+                {"Warm-up Minimum Field", at + 24, U8, p.WarmUpMinimumField()},
+                {"Warm-up Maximum Field", at + 25, U8, p.WarmUpMaximumField()},
+                {"Bulk Minimum Field", at + 26, U8, p.BulkMinimumField()},
+                {"Bulk Maximum Field", at + 27, U8, p.BulkMaximumField()},
+                {"Float Minimum Field", at + 28, U8, p.FloatMinimumField()},
+                {"Float Maximum Field", at + 29, U8, p.FloatMaximumField()},
+            });
+        }
+        const FieldRpmCurve curve = r.Curve();
+        for (int i = 0; i < 12; ++i)
+            fields.push_back({"curve point", 523 + std::size_t(i), U8, curve[std::size_t(i)]});
+        for (const Field& f : fields)
+            QVERIFY2(f.value == AtOffset(r.Data(), f.offset, f.type),
+                     qPrintable(QStringLiteral("%1 at %2").arg(f.name).arg(f.offset)));
+
+        // Text fields: the bytes at their place up to the first zero byte.
+        SettingsRecord t;
+        const std::pair<std::size_t, std::size_t> texts[] = {{2, 16}, {109, 32}, {141, 32}, {177, 64}};
+        for (const auto& [at, size] : texts)
+            for (std::size_t i = 0; i < size; ++i)
+                t.Data()[at + i] = uint8_t('a' + (at + i) % 26);
+        QCOMPARE(t.DeviceName(), t.ToByteArray().mid(2, 16));
+        QCOMPARE(t.WifiSsid(), t.ToByteArray().mid(109, 32));
+        QCOMPARE(t.WifiPassword(), t.ToByteArray().mid(141, 32));
+        QCOMPARE(t.SupportHostDomain(), t.ToByteArray().mid(177, 64));
     }
 
     void regulatorName()
