@@ -4,26 +4,60 @@
 // Two copies of the utility meet here, the end user's (user=client) and the
 // technician's (user=support). Each request
 //
-//     support_x.php?user=client|support&data=<kind digit>[$<integer>...]&time=<digits>
+//     <session path>/support_x.php?user=client|support&data=<kind digit>[$<0..255>...]&time=<digits>
 //
-// leaves the sender's message (the data value) in the sender's mailbox and is
-// answered with status 200 and the other side's pending message, if any:
+// leaves the sender's message (the data value) for the other side and is
+// answered with status 200 and at most one message of the other side:
 //
 //     <body>CR LF<message></body>
 //
-// Each mailbox holds one message, the sender's latest. A message is handed
-// over once (it leaves the mailbox when delivered) and is dropped unread once
-// it is older than the age limit. All mailbox work happens under an exclusive
-// lock, so simultaneous requests never deliver a message twice. A request that
-// is not well-formed gets status 400 and changes nothing. The time value only
+// Sessions. The path in front of support_x.php names the session: the plain
+// script (http://host/support_x.php) is one shared session for a trial; each
+// code (http://host/s/7Q4K-2X9F/support_x.php) is a private pair of queues.
+// A code is 8 to 32 characters of Crockford's base 32 (digits and capitals
+// without I, L, O and U), read case-blind with dashes ignored and O, I, L
+// taken as 0, 1, 1, so a code read out over the phone still finds its session.
+// Unknown paths get 404. Sessions unused for a day are removed.
+//
+// Delivery. Each side has a queue of messages waiting for the other side.
+// One-shot messages (settings request 1, settings 3, chat 4, stop 5) are never
+// replaced or dropped by a later message; periodic ones (the support side's
+// state request 0, the client's state 2) only matter in their latest form, so a
+// new one replaces the sender's undelivered older one. Each request gets one
+// message of the other side, each message is delivered exactly once, and the
+// one-shots arrive in the order they were sent. When one-shots and a periodic
+// message wait together, the oldest one-shot goes first: it is what somebody
+// waits for (the answer to a settings request, new settings, a chat line),
+// while the periodic message only says how things are now, loses nothing by
+// waiting a poll and is replaced by a fresher one meanwhile anyway; sent
+// first, it would hold every one-shot back by one poll. A queue keeps at most MAX_QUEUED
+// messages and MAX_QUEUED_BYTES bytes; past that the oldest periodic message
+// goes, and a one-shot that still does not fit is refused with 503, which the
+// sender's program shows as a failed exchange, instead of being lost. Messages
+// older than the age limit are dropped unread. All work on a session happens
+// under that session's exclusive lock, so simultaneous requests never deliver
+// a message twice.
+//
+// Checks. A request that is not well-formed (a value outside 0..255, a kind
+// its sender never sends) gets status 400 and changes nothing. The mailbox
+// directory must belong to the user the relay runs as, have mode 0700 and not
+// be a symbolic link; otherwise every request gets 500 and nothing is touched.
+// Files are created exclusively, never through a link. The time value only
 // makes every request URL unique, so that no cache on the way answers it.
 //
-// Install: copy this file to any PHP web server. No other files needed.
-// Environment (optional):
-//   KROVA_RELAY_DIR      mailbox directory (default: <system temp>/krova-relay)
-//   KROVA_RELAY_MAX_AGE  age limit of a message in seconds (default: 60)
+// Install: see the README (php -S with router.php; Apache or nginx with a
+// rewrite rule). Environment (optional):
+//   KROVA_RELAY_DIR          mailbox directory (default: <system temp>/krova-relay)
+//   KROVA_RELAY_MAX_AGE      age limit of a message in seconds (default: 60)
+//   KROVA_RELAY_SESSION_TTL  seconds after which an unused session goes (default: 86400)
+
+umask(0077);
 
 const MAX_QUERY_LENGTH = 16384;
+const MAX_QUEUED = 64;
+const MAX_QUEUED_BYTES = 262144;
+const SWEEP_INTERVAL = 600;
+const CODE_ALPHABET = '0123456789ABCDEFGHJKMNPQRSTVWXYZ';
 
 function answer(int $status, string $text): void
 {
@@ -42,10 +76,149 @@ function reject(string $what): void
     answer(400, "Bad request: $what\r\n");
 }
 
+function unavailable(): void
+{
+    answer(500, "Relay storage unavailable\r\n");
+}
+
+// The session a request path names: 'trial' for the plain script,
+// 's-<CODE>' for a code; null for anything else.
+function relay_session(string $path, string $base): ?string
+{
+    if ($base !== '' && strncmp($path, $base . '/', strlen($base) + 1) !== 0) {
+        return null;
+    }
+    $rest = substr($path, strlen($base));
+    if ($rest === '/support_x.php') {
+        return 'trial';
+    }
+    if (preg_match('#^/s/([0-9A-Za-z-]{8,40})/support_x\.php$#D', $rest, $m) !== 1) {
+        return null;
+    }
+    $code = strtr(strtoupper(str_replace('-', '', $m[1])), 'OIL', '011');
+    if (strlen($code) < 8 || strlen($code) > 32 || strspn($code, CODE_ALPHABET) !== strlen($code)) {
+        return null;
+    }
+    return "s-$code";
+}
+
+// Whether a message of this sender and kind only matters in its latest form.
+function is_periodic(string $user, string $kind): bool
+{
+    return ($user === 'support' && $kind === '0') || ($user === 'client' && $kind === '2');
+}
+
+// The directory exists as a real directory of ours, mode 0700.
+function is_private_dir(string $dir): bool
+{
+    clearstatcache(true, $dir);
+    if (is_link($dir) || !is_dir($dir)) {
+        return false;
+    }
+    $st = @lstat($dir);
+    return $st !== false && ($st['mode'] & 0777) === 0700
+        && (!function_exists('posix_geteuid') || $st['uid'] === posix_geteuid());
+}
+
+function make_private_dir(string $dir): bool
+{
+    if (!file_exists($dir) && !is_link($dir)) {
+        $old = umask(0077);
+        @mkdir($dir, 0700);
+        umask($old);
+    }
+    return is_private_dir($dir);
+}
+
+// Opens a session's lock file, creating it exclusively when it is new.
+function open_lock(string $path)
+{
+    $handle = @fopen($path, 'x');
+    if ($handle === false && !is_link($path) && is_file($path)) {
+        $handle = @fopen($path, 'r');
+    }
+    return $handle;
+}
+
+// Replaces a file's content all at once: a new file created exclusively
+// next to it, then renamed over it (rename replaces a link, never follows it).
+function replace_file(string $path, string $content): bool
+{
+    $temp = $path . '.' . bin2hex(random_bytes(8));
+    $handle = @fopen($temp, 'x');
+    if ($handle === false) {
+        return false;
+    }
+    $ok = fwrite($handle, $content) === strlen($content);
+    $ok = fclose($handle) && $ok;
+    if (!$ok || !rename($temp, $path)) {
+        @unlink($temp);
+        return false;
+    }
+    return true;
+}
+
+function remove_session(string $sessionDir): void
+{
+    foreach (['state', 'lock'] as $name) {
+        @unlink("$sessionDir/$name");
+    }
+    @rmdir($sessionDir);
+}
+
+// Removes sessions nobody used for the time to live, at most every
+// SWEEP_INTERVAL seconds. A session in use right now is left alone.
+function sweep(string $sessions, float $now, float $ttl): void
+{
+    $marker = "$sessions/.swept";
+    clearstatcache(true, $marker);
+    $last = is_file($marker) && !is_link($marker) ? filemtime($marker) : 0;
+    if ($last !== false && $now - $last < SWEEP_INTERVAL) {
+        return;
+    }
+    if (!is_file($marker)) {
+        $h = @fopen($marker, 'x');
+        if ($h !== false) {
+            fclose($h);
+        }
+    } elseif (!is_link($marker)) {
+        @touch($marker);
+    }
+    foreach (scandir($sessions) ?: [] as $entry) {
+        if ($entry === '.' || $entry === '..' || $entry[0] === '.') {
+            continue;
+        }
+        $dir = "$sessions/$entry";
+        if (is_link($dir) || !is_dir($dir)) {
+            continue;
+        }
+        $used = @filemtime(is_file("$dir/state") ? "$dir/state" : $dir);
+        if ($used === false || $now - $used < $ttl) {
+            continue;
+        }
+        $lock = open_lock("$dir/lock");
+        if ($lock !== false && flock($lock, LOCK_EX | LOCK_NB)) {
+            remove_session($dir);
+            flock($lock, LOCK_UN);
+        }
+        if ($lock !== false) {
+            fclose($lock);
+        }
+    }
+}
+
 // --- Check the request before touching any mailbox. ---
 if (($_SERVER['REQUEST_METHOD'] ?? '') !== 'GET') {
     header('Allow: GET');
     answer(405, "Only GET is supported\r\n");
+}
+$path = rawurldecode(parse_url($_SERVER['REQUEST_URI'] ?? '/', PHP_URL_PATH) ?: '/');
+$base = defined('KROVA_RELAY_BASE')
+    ? KROVA_RELAY_BASE
+    : rtrim(str_replace('\\', '/', dirname($_SERVER['SCRIPT_NAME'] ?? '/support_x.php')), '/');
+$session = relay_session($path, $base);
+if ($session === null) {
+    answer(404, "No such session\r\n");
 }
 if (strlen($_SERVER['QUERY_STRING'] ?? '') > MAX_QUERY_LENGTH) {
     reject('query too long');
@@ -56,46 +229,124 @@ $time = $_GET['time'] ?? null;
 if ($user !== 'client' && $user !== 'support') {
     reject('user');
 }
-// A kind digit, then any number of "$" + integer (a plus sign arrives as %2B).
-if (!is_string($data) || preg_match('/^[0-9](?:\$[+-]?[0-9]+)*$/D', $data) !== 1) {
+// A kind digit, then any number of "$" + a value of 0 to 255 (a plus sign
+// arrives as %2B).
+if (!is_string($data) || preg_match('/^[0-9](?:\$\+?0*(?:25[0-5]|2[0-4][0-9]|1?[0-9]?[0-9]))*$/D', $data) !== 1) {
     reject('data');
+}
+// Kinds each side sends: the client its state, settings and chat; the
+// support side its requests, settings, chat and stop.
+if (strpos($user === 'client' ? '234' : '01345', $data[0]) === false) {
+    reject('kind');
 }
 if (!is_string($time) || preg_match('/^[0-9]+$/D', $time) !== 1) {
     reject('time');
 }
 
-// --- Mailboxes. ---
+// --- Storage. ---
 $dir = getenv('KROVA_RELAY_DIR') ?: sys_get_temp_dir() . '/krova-relay';
 $maxAge = getenv('KROVA_RELAY_MAX_AGE');
 $maxAge = is_numeric($maxAge) && (float)$maxAge >= 0 ? (float)$maxAge : 60.0;
+$ttl = getenv('KROVA_RELAY_SESSION_TTL');
+$ttl = is_numeric($ttl) && (float)$ttl >= 0 ? (float)$ttl : 86400.0;
 
-if (!is_dir($dir) && !@mkdir($dir, 0700, true) && !is_dir($dir)) {
-    answer(500, "Relay storage unavailable\r\n");
+if (!make_private_dir($dir)) {
+    unavailable();
 }
-$lock = @fopen("$dir/relay.lock", 'c');
-if ($lock === false || !flock($lock, LOCK_EX)) {
-    answer(500, "Relay storage unavailable\r\n");
+$sessions = "$dir/sessions";
+if (!make_private_dir($sessions)) {
+    unavailable();
 }
-
-// Leave the sender's message, replacing an undelivered older one. Written to a
-// side file and renamed, so a mailbox never holds half a message.
 $now = microtime(true);
-$own = "$dir/$user.msg";
-if (file_put_contents("$own.tmp", sprintf("%.6F\n%s", $now, $data)) === false || !rename("$own.tmp", $own)) {
-    answer(500, "Relay storage unavailable\r\n");
-}
+sweep($sessions, $now, $ttl);
 
-// Take the other side's message, unless it has waited too long.
-$other = $dir . '/' . ($user === 'client' ? 'support' : 'client') . '.msg';
-$message = '';
-$stored = is_file($other) ? file_get_contents($other) : false;
-if ($stored !== false) {
-    unlink($other);
-    [$storedAt, $text] = explode("\n", $stored, 2) + [1 => ''];
-    if ($now - (float)$storedAt <= $maxAge) {
-        $message = $text;
+$sessionDir = "$sessions/$session";
+if (!make_private_dir($sessionDir)) {
+    unavailable();
+}
+$lock = open_lock("$sessionDir/lock");
+if ($lock === false || !flock($lock, LOCK_EX)) {
+    unavailable();
+}
+// The sweep of another request may have removed the session between the
+// directory check and the lock: start it again.
+if (!is_dir($sessionDir) || !is_file("$sessionDir/lock")) {
+    if (!make_private_dir($sessionDir)) {
+        unavailable();
+    }
+    $lock = open_lock("$sessionDir/lock");
+    if ($lock === false || !flock($lock, LOCK_EX)) {
+        unavailable();
     }
 }
 
+$stateFile = "$sessionDir/state";
+$queues = ['client' => [], 'support' => []];
+if (is_file($stateFile) && !is_link($stateFile)) {
+    $stored = json_decode((string)file_get_contents($stateFile), true);
+    if (is_array($stored)) {
+        foreach (['client', 'support'] as $side) {
+            if (isset($stored[$side]) && is_array($stored[$side])) {
+                $queues[$side] = $stored[$side];
+            }
+        }
+    }
+}
+// Messages that waited too long go unread.
+foreach ($queues as $side => $queue) {
+    $queues[$side] = array_values(array_filter($queue, function ($m) use ($now, $maxAge) {
+        return is_array($m) && isset($m['at'], $m['data']) && $now - (float)$m['at'] <= $maxAge;
+    }));
+}
+
+// Leave the sender's message.
+$other = $user === 'client' ? 'support' : 'client';
+$periodic = is_periodic($user, $data[0]);
+$queue = $queues[$user];
+if ($periodic) {
+    $queue = array_values(array_filter($queue, function ($m) use ($user) {
+        return !is_periodic($user, $m['data'][0]);
+    }));
+}
+$queue[] = ['at' => $now, 'data' => $data];
+$bytes = function (array $q): int {
+    return array_sum(array_map(function ($m) {
+        return strlen($m['data']);
+    }, $q));
+};
+while (count($queue) > MAX_QUEUED || $bytes($queue) > MAX_QUEUED_BYTES) {
+    $oldestPeriodic = null;
+    foreach ($queue as $i => $m) {
+        if (is_periodic($user, $m['data'][0])) {
+            $oldestPeriodic = $i;
+            break;
+        }
+    }
+    if ($oldestPeriodic === null) {
+        // Only one-shots wait, the new one among them: it is refused.
+        flock($lock, LOCK_UN);
+        answer(503, "Relay queue full\r\n");
+    }
+    array_splice($queue, $oldestPeriodic, 1);
+}
+$queues[$user] = $queue;
+
+// Take the other side's oldest one-shot, or else its periodic message.
+$message = '';
+if ($queues[$other] !== []) {
+    $take = 0;
+    foreach ($queues[$other] as $i => $m) {
+        if (!is_periodic($other, $m['data'][0])) {
+            $take = $i;
+            break;
+        }
+    }
+    $message = array_splice($queues[$other], $take, 1)[0]['data'];
+}
+
+if (!replace_file($stateFile, json_encode($queues))) {
+    flock($lock, LOCK_UN);
+    unavailable();
+}
 flock($lock, LOCK_UN);
 answer(200, "<body>\r\n$message</body>");

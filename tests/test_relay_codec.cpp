@@ -48,6 +48,8 @@ private slots:
     void buildRequestUrl_data();
     void buildRequestUrl();
     void buildRequestUrlNeverReadsBeyondBuffer();
+    void supportDomainFromText_data();
+    void supportDomainFromText();
     void extractMessageText_data();
     void extractMessageText();
     void parse_data();
@@ -115,6 +117,9 @@ void TestRelayCodec::buildRequestUrl_data()
     QTest::newRow("client kind 2 with no bytes")
         << 0 << 2 << 0 << Bytes{7} << "relay.example" << qint64(1)
         << base + "?user=client&data=2&time=1" << 0;
+    QTest::newRow("session code in the domain")
+        << 1 << 0 << 0 << Bytes{} << "relay.example/s/7Q4K-2X9F" << qint64(1)
+        << "http://relay.example/s/7Q4K-2X9F/support_x.php?user=support&data=0&time=1" << 0;
     QTest::newRow("support settings")
         << 1 << 3 << 3 << Bytes{1, 2, 3} << "relay.example" << qint64(4636350000)
         << base + "?user=support&data=3$1$2$3&time=4636350000" << 3;
@@ -186,6 +191,27 @@ void TestRelayCodec::buildRequestUrlNeverReadsBeyondBuffer()
     QCOMPARE(url.count(QLatin1Char('$')), SupportBufferSize);
     QVERIFY(url.endsWith(QStringLiteral("$254$255&time=5")));
     QVERIFY(url.startsWith(QStringLiteral("http://h/support_x.php?user=client&data=2$0$1$2$")));
+}
+
+void TestRelayCodec::supportDomainFromText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("domain");
+    QTest::newRow("host") << "relay.example.org" << "relay.example.org";
+    QTest::newRow("host, port and code") << "host:8080/s/7Q4K-2X9F" << "host:8080/s/7Q4K-2X9F";
+    QTest::newRow("pasted URL") << "http://host:8080/s/7Q4K-2X9F/" << "host:8080/s/7Q4K-2X9F";
+    QTest::newRow("pasted script URL") << "HTTP://host:8080/s/7Q4K-2X9F/support_x.php" << "host:8080/s/7Q4K-2X9F";
+    QTest::newRow("pasted request URL") << "http://relay.example.org/support_x.php?user=client&data=2&time=1"
+                                        << "relay.example.org";
+    QTest::newRow("https and blanks") << "  https://relay.example.org/  " << "relay.example.org";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestRelayCodec::supportDomainFromText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, domain);
+    QCOMPARE(SupportDomainFromText(text), domain);
 }
 
 void TestRelayCodec::extractMessageText_data()

@@ -15,8 +15,11 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+
+#include <unistd.h>
 
 #include <map>
 #include <memory>
@@ -52,24 +55,9 @@ QByteArray Message(const QByteArray& text)
     return QByteArrayLiteral("<body>\r\n") + text + QByteArrayLiteral("</body>");
 }
 
-// Mailbox files and their contents, to show that a request changed nothing.
-std::map<QString, QByteArray> MailboxSnapshot(const QString& dir)
-{
-    std::map<QString, QByteArray> files;
-    const QStringList names = QDir(dir).entryList({QStringLiteral("*.msg*")}, QDir::Files);
-    for (const QString& name : names) {
-        QFile file(QDir(dir).filePath(name));
-        if (file.open(QIODevice::ReadOnly))
-            files[name] = file.readAll();
-    }
-    return files;
-}
-
 void ClearMailboxes(const QString& dir)
 {
-    const QStringList names = QDir(dir).entryList({QStringLiteral("*.msg*")}, QDir::Files);
-    for (const QString& name : names)
-        QFile::remove(QDir(dir).filePath(name));
+    QDir(dir + QStringLiteral("/sessions")).removeRecursively();
 }
 
 QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
@@ -141,7 +129,14 @@ private slots:
 
     // The relay script itself.
     void messageIsHandedOverOnce();
-    void latestMessageReplacesPendingOne();
+    void oneShotsAreNeverReplaced_data();
+    void oneShotsAreNeverReplaced();
+    void fullQueueRefusesOneShots();
+    void sessionsArePrivate_data();
+    void sessionsArePrivate();
+    void unsafeStorageIsRefused_data();
+    void unsafeStorageIsRefused();
+    void unusedSessionsAreRemoved();
     void wellFormedDataIsRelayedVerbatim_data();
     void wellFormedDataIsRelayedVerbatim();
     void malformedRequestIsRejectedAndChangesNothing_data();
@@ -211,12 +206,144 @@ void TestRelayPhp::messageIsHandedOverOnce()
     QCOMPARE(r.body, Message("2$3"));
 }
 
-void TestRelayPhp::latestMessageReplacesPendingOne()
+// A periodic message replaces the sender's older undelivered one; a one-shot
+// (settings request, settings, chat, stop) waits, the one-shots arrive in the
+// order sent and before a periodic message, one message per request.
+void TestRelayPhp::oneShotsAreNeverReplaced_data()
+{
+    QTest::addColumn<QString>("sender");
+    QTest::addColumn<QStringList>("sent");
+    QTest::addColumn<QStringList>("delivered");
+    QTest::newRow("support chat, then state requests")
+        << "support" << QStringList{"4$72$105", "0", "0", "0"} << QStringList{"4$72$105", "0", ""};
+    QTest::newRow("support settings request, settings and stop between requests")
+        << "support" << QStringList{"0", "1", "0", "3$1$2", "0", "5", "0"} << QStringList{"1", "3$1$2", "5", "0", ""};
+    QTest::newRow("client settings and chat between states")
+        << "client" << QStringList{"2$1", "3$7", "2$2", "4$65", "2$3"} << QStringList{"3$7", "4$65", "2$3", ""};
+    QTest::newRow("a one-shot goes before a waiting state request")
+        << "support" << QStringList{"0", "4$1"} << QStringList{"4$1", "0", ""};
+    QTest::newRow("the same chat twice") << "client" << QStringList{"4$65", "4$65"} << QStringList{"4$65", "4$65", ""};
+}
+
+void TestRelayPhp::oneShotsAreNeverReplaced()
+{
+    QFETCH(QString, sender);
+    QFETCH(QStringList, sent);
+    QFETCH(QStringList, delivered);
+    const QString url = relay_->ScriptUrl();
+    const QString receiver = sender == QLatin1String("client") ? QStringLiteral("support") : QStringLiteral("client");
+    const QString receiverKind = receiver == QLatin1String("client") ? QStringLiteral("2") : QStringLiteral("0");
+    for (const QString& data : sent)
+        QCOMPARE(Get(manager_, url + "?user=" + sender + "&data=" + data + "&time=1").status, 200);
+    for (const QString& expected : delivered)
+        QCOMPARE(Get(manager_, url + "?user=" + receiver + "&data=" + receiverKind + "&time=2").body,
+                 Message(expected.toLatin1()));
+}
+
+void TestRelayPhp::fullQueueRefusesOneShots()
 {
     const QString url = relay_->ScriptUrl();
-    QCOMPARE(Get(manager_, url + "?user=support&data=1&time=1").status, 200);
-    QCOMPARE(Get(manager_, url + "?user=support&data=4$72$105&time=2").body, Message(""));
-    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=3").body, Message("4$72$105"));
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=1").status, 200);
+    for (int i = 0; i < 63; ++i)
+        QCOMPARE(Get(manager_, url + QStringLiteral("?user=support&data=4$%1&time=1").arg(i)).status, 200);
+    // 64 waiting: the next one-shot pushes out the periodic message...
+    QCOMPARE(Get(manager_, url + "?user=support&data=4$63&time=1").status, 200);
+    // ...and the one after that cannot be kept: refused, not lost.
+    const auto before = relay_->StoredFiles();
+    const HttpResult refused = Get(manager_, url + "?user=support&data=4$64&time=1");
+    QCOMPARE(refused.status, 503);
+    QVERIFY(relay_->StoredFiles() == before);
+    // A periodic message is taken (and dropped at once for lack of room).
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=1").status, 200);
+    for (int i = 0; i < 64; ++i)
+        QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body,
+                 Message("4$" + QByteArray::number(i)));
+    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, Message(""));
+}
+
+// The path in front of the script names the session: each code is a pair of
+// queues of its own, read case-blind and with dashes ignored.
+void TestRelayPhp::sessionsArePrivate_data()
+{
+    QTest::addColumn<QString>("senderPath");
+    QTest::addColumn<QString>("receiverPath");
+    QTest::addColumn<bool>("delivered");
+    QTest::newRow("same code") << "/s/7Q4K-2X9F" << "/s/7Q4K-2X9F" << true;
+    QTest::newRow("code read case-blind, without dashes") << "/s/7Q4K-2X9F" << "/s/7q4k2x9f" << true;
+    QTest::newRow("O and I read as 0 and 1") << "/s/10A0-B1C9" << "/s/IOAO-BIC9" << true;
+    QTest::newRow("other code") << "/s/7Q4K-2X9F" << "/s/7Q4K-2X9G" << false;
+    QTest::newRow("code and trial") << "/s/7Q4K-2X9F" << "" << false;
+    QTest::newRow("trial and code") << "" << "/s/7Q4K-2X9F" << false;
+}
+
+void TestRelayPhp::sessionsArePrivate()
+{
+    QFETCH(QString, senderPath);
+    QFETCH(QString, receiverPath);
+    QFETCH(bool, delivered);
+    const QString base = QStringLiteral("http://") + relay_->Domain();
+    QCOMPARE(Get(manager_, base + senderPath + "/support_x.php?user=client&data=2$9&time=1").status, 200);
+    QCOMPARE(Get(manager_, base + receiverPath + "/support_x.php?user=support&data=0&time=2").body,
+             Message(delivered ? "2$9" : ""));
+}
+
+// Storage another local user could reach or redirect is not used at all.
+void TestRelayPhp::unsafeStorageIsRefused_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("readable by others") << "mode 0755";
+    QTest::newRow("a symbolic link") << "link";
+    QTest::newRow("another user's") << "owner";
+    QTest::newRow("session folder a link") << "session link";
+}
+
+void TestRelayPhp::unsafeStorageIsRefused()
+{
+    QFETCH(QString, fault);
+    QTemporaryDir parent;
+    const QString real = parent.filePath(QStringLiteral("real"));
+    QVERIFY(QDir().mkdir(real));
+    QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QString dir = real;
+    if (fault == QLatin1String("mode 0755")) {
+        QVERIFY(QFile::setPermissions(real, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                                | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    } else if (fault == QLatin1String("link")) {
+        dir = parent.filePath(QStringLiteral("link"));
+        QVERIFY(QFile::link(real, dir));
+    } else if (fault == QLatin1String("owner")) {
+        if (::geteuid() != 0)
+            QSKIP("only root can give the folder to another user");
+        QVERIFY(::chown(QFile::encodeName(real).constData(), 65534, 65534) == 0);
+    } else {
+        QVERIFY(QDir().mkdir(real + QStringLiteral("/sessions")));
+        QVERIFY(QFile::setPermissions(real + QStringLiteral("/sessions"),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), real + QStringLiteral("/sessions/trial")));
+    }
+    PhpRelay relay({{QStringLiteral("KROVA_RELAY_DIR"), dir}});
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    const HttpResult r = Get(manager_, relay.ScriptUrl() + "?user=client&data=2$9&time=1");
+    QCOMPARE(r.status, 500);
+    QCOMPARE(QDir(real).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             fault == QLatin1String("session link") ? QStringList{"sessions"} : QStringList{});
+}
+
+void TestRelayPhp::unusedSessionsAreRemoved()
+{
+    PhpRelay relay({{QStringLiteral("KROVA_RELAY_SESSION_TTL"), QStringLiteral("1")}});
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    const QString base = QStringLiteral("http://") + relay.Domain();
+    QCOMPARE(Get(manager_, base + "/s/AAAA-BBBB/support_x.php?user=client&data=2$1&time=1").status, 200);
+    const QString sessions = relay.MailboxDir() + QStringLiteral("/sessions");
+    QVERIFY(QFileInfo::exists(sessions + QStringLiteral("/s-AAAABBBB/state")));
+    QTest::qWait(1200);
+    // The sweep runs at most every ten minutes; its marker going makes it due.
+    QVERIFY(QFile::remove(sessions + QStringLiteral("/.swept")));
+    QCOMPARE(Get(manager_, base + "/s/CCCC-DDDD/support_x.php?user=client&data=2$1&time=2").status, 200);
+    QVERIFY(!QFileInfo::exists(sessions + QStringLiteral("/s-AAAABBBB")));
+    QVERIFY(QFileInfo::exists(sessions + QStringLiteral("/s-CCCCDDDD/state")));
 }
 
 void TestRelayPhp::wellFormedDataIsRelayedVerbatim_data()
@@ -224,12 +351,10 @@ void TestRelayPhp::wellFormedDataIsRelayedVerbatim_data()
     QTest::addColumn<QString>("data");  // as written in the query
     QTest::addColumn<QByteArray>("delivered");
 
-    QTest::newRow("kind alone") << "0" << QByteArray("0");
-    QTest::newRow("kind 9") << "9" << QByteArray("9");
-    QTest::newRow("negative value") << "2$-5$0" << QByteArray("2$-5$0");
+    QTest::newRow("kind alone") << "2" << QByteArray("2");
     QTest::newRow("encoded plus sign") << "2$%2B5" << QByteArray("2$+5");
     QTest::newRow("encoded separators") << "4%2472%24105" << QByteArray("4$72$105");
-    QTest::newRow("big values") << "3$255$256$99999" << QByteArray("3$255$256$99999");
+    QTest::newRow("whole byte range") << "3$255$0$007" << QByteArray("3$255$0$007");
 }
 
 void TestRelayPhp::wellFormedDataIsRelayedVerbatim()
@@ -267,6 +392,13 @@ void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing_data()
     QTest::newRow("time not digits") << "user=support&data=0&time=12a";
     QTest::newRow("negative time") << "user=support&data=0&time=-5";
     QTest::newRow("no query") << "";
+    QTest::newRow("value 256") << "user=support&data=3$255$256&time=1";
+    QTest::newRow("negative value") << "user=support&data=3$-1&time=1";
+    QTest::newRow("kind 9") << "user=support&data=9&time=1";
+    QTest::newRow("client sends a state request") << "user=client&data=0&time=1";
+    QTest::newRow("client sends a settings request") << "user=client&data=1&time=1";
+    QTest::newRow("client sends stop") << "user=client&data=5&time=1";
+    QTest::newRow("support sends a state") << "user=support&data=2$1&time=1";
     QString tooLong = QStringLiteral("user=support&data=3");
     while (tooLong.size() <= 16384)
         tooLong += QStringLiteral("$1");
@@ -279,13 +411,13 @@ void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing()
     const QString url = relay_->ScriptUrl();
     // A pending client message that a support request would take.
     QCOMPARE(Get(manager_, url + "?user=client&data=2$9&time=1").status, 200);
-    const auto before = MailboxSnapshot(relay_->MailboxDir());
-    QCOMPARE(before.size(), size_t(1));
+    const auto before = relay_->StoredFiles();
+    QCOMPARE(relay_->Waiting(QStringLiteral("client")), QList<QByteArray>{"2$9"});
 
     const HttpResult r = Get(manager_, url + "?" + query);
     QCOMPARE(r.status, 400);
     QVERIFY(!r.body.contains("<body>"));
-    QVERIFY(MailboxSnapshot(relay_->MailboxDir()) == before);
+    QVERIFY(relay_->StoredFiles() == before);
 
     // The pending message is still there for a proper request.
     QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message("2$9"));
@@ -312,7 +444,7 @@ void TestRelayPhp::onlyGetIsServed()
     loop.exec();
     QCOMPARE(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 405);
     reply->deleteLater();
-    QVERIFY(MailboxSnapshot(relay_->MailboxDir()).empty());
+    QVERIFY(relay_->StoredFiles().isEmpty());
 }
 
 void TestRelayPhp::expiredMessageIsDropped()
@@ -324,8 +456,8 @@ void TestRelayPhp::expiredMessageIsDropped()
     QCOMPARE(Get(manager_, url + "?user=client&data=2$1&time=1").body, Message(""));
     QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message(""));
     // The expired message is gone for good, not kept for a later request.
-    QCOMPARE(MailboxSnapshot(relay.MailboxDir()).count(QStringLiteral("client.msg")), size_t(0));
-    QCOMPARE(MailboxSnapshot(relay.MailboxDir()).count(QStringLiteral("support.msg")), size_t(1));
+    QVERIFY(relay.Waiting(QStringLiteral("client")).isEmpty());
+    QCOMPARE(relay.Waiting(QStringLiteral("support")), QList<QByteArray>{"0"});
 }
 
 void TestRelayPhp::messageOlderThanAgeLimitIsDropped()

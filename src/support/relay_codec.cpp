@@ -146,6 +146,23 @@ QString BuildRequestUrl(SupportExchangeState& state, int64_t timeStamp)
          + QString::fromLatin1(query);
 }
 
+QString SupportDomainFromText(const QString& text)
+{
+    QString domain = text.trimmed();
+    for (const QLatin1String scheme : {QLatin1String("http://"), QLatin1String("https://")})
+        if (domain.startsWith(scheme, Qt::CaseInsensitive))
+            domain.remove(0, scheme.size());
+    const qsizetype query = domain.indexOf(QLatin1Char('?'));
+    if (query >= 0)
+        domain.truncate(query);
+    const QLatin1String script("/support_x.php");
+    if (domain.endsWith(script, Qt::CaseInsensitive))
+        domain.chop(script.size());
+    while (domain.endsWith(QLatin1Char('/')))
+        domain.chop(1);
+    return domain;
+}
+
 QByteArray ExtractMessageText(const QByteArray& body)
 {
     const qsizetype start = body.indexOf(BodyStartMarker);

@@ -31,6 +31,13 @@ struct SupportExchangeState {
 // (one unit is 0.864 s). Non-finite input gives 0.
 int64_t RelayTimeStamp(double dayCount);
 
+// The support domain that a text typed or pasted into "Support Domain Name..."
+// names: a host with an optional port and session path ("relay.example.org",
+// "host:8080/s/7Q4K-2X9F"), also when pasted as the relay's URL, with
+// "http://", a trailing "/" or "/support_x.php" and a query. Blanks around it
+// go; empty stays empty.
+QString SupportDomainFromText(const QString& text);
+
 // "http://" + domain + "/support_x.php?user=...&data=<kind>[$byte...]&time=<stamp>".
 // The support role sends data bytes only with kinds 3 and 4 and otherwise sets
 // OutgoingLength to 0. At most SupportBufferSize bytes are ever read.

@@ -240,5 +240,5 @@ void TMainFormKrv::SupportDomainNameClick()
 {
     if (const std::optional<QString> domain =
             dialogs_.InputBox(QStringLiteral("Remote Support"), QStringLiteral("Domain Name"), Support.SupportDomain, 255))
-        Support.SupportDomain = *domain;
+        Support.SupportDomain = SupportDomainFromText(*domain);
 }

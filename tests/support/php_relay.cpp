@@ -2,8 +2,12 @@
 
 #include "support/test_support.h"
 
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QHostAddress>
 #include <QProcessEnvironment>
 #include <QTcpServer>
@@ -78,6 +82,59 @@ QString PhpRelay::MailboxDir() const
     return mailboxDir_.path();
 }
 
+namespace {
+
+QString StateFile(const QString& dir, const QString& session)
+{
+    return dir + QStringLiteral("/sessions/") + session + QStringLiteral("/state");
+}
+
+QJsonObject ReadState(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(file.readAll()).object();
+}
+
+} // namespace
+
+QList<QByteArray> PhpRelay::Waiting(const QString& side, const QString& session) const
+{
+    QList<QByteArray> messages;
+    const QJsonArray queue = ReadState(StateFile(MailboxDir(), session)).value(side).toArray();
+    for (const QJsonValue& m : queue)
+        messages << m.toObject().value(QStringLiteral("data")).toString().toLatin1();
+    return messages;
+}
+
+void PhpRelay::Discard(const QString& side, const QString& session)
+{
+    const QString path = StateFile(MailboxDir(), session);
+    QJsonObject state = ReadState(path);
+    if (state.isEmpty())
+        return;
+    state.insert(side, QJsonArray());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(QJsonDocument(state).toJson(QJsonDocument::Compact));
+}
+
+QMap<QString, QByteArray> PhpRelay::StoredFiles() const
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(MailboxDir(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (path.endsWith(QStringLiteral("php-server.log")))
+            continue;
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            files.insert(path.mid(MailboxDir().size()), file.readAll());
+    }
+    return files;
+}
+
 bool PhpRelay::StartOnce(const QMap<QString, QString>& environment)
 {
     port_ = FreeLoopbackPort();
@@ -102,7 +159,8 @@ bool PhpRelay::StartOnce(const QMap<QString, QString>& environment)
     process_.setChildProcessModifier([] { ::setpgid(0, 0); });
 #endif
     process_.start(PhpProgram(), {QStringLiteral("-S"), QStringLiteral("127.0.0.1:%1").arg(port_),
-                                  QStringLiteral("-t"), SourceDir() + QStringLiteral("/relay")});
+                                  QStringLiteral("-t"), SourceDir() + QStringLiteral("/relay"),
+                                  SourceDir() + QStringLiteral("/relay/router.php")});
     if (!process_.waitForStarted(StartTimeLimitMs)) {
         error_ = QStringLiteral("cannot start %1: %2").arg(PhpProgram(), process_.errorString());
         return false;

@@ -26,6 +26,14 @@ public:
     // Base URL of the script: "http://127.0.0.1:<port>/support_x.php".
     QString ScriptUrl() const;
     QString MailboxDir() const;
+    // The messages that one side left and the other has not taken yet,
+    // oldest first, as the relay stores them for a session ("trial" is the
+    // plain script, "s-<CODE>" a session code).
+    QList<QByteArray> Waiting(const QString& side, const QString& session = QStringLiteral("trial")) const;
+    // Takes away every message that side left, as if they had expired.
+    void Discard(const QString& side, const QString& session = QStringLiteral("trial"));
+    // Every file below the mailbox directory with its content.
+    QMap<QString, QByteArray> StoredFiles() const;
     // Ends the server and every process it started (workers included).
     void Stop();
 
