@@ -20,6 +20,7 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTcpServer>
@@ -137,24 +138,32 @@ QList<QByteArray> LogLines(const QString& path)
 }
 
 // The end user's window (regulator on USB, sharing) and the technician's
-// (no regulator, remote), both pointed at one relay.
-struct RemotePair {
-    PhpRelay relay;
+// (no regulator, remote), both pointed at one support domain.
+struct SessionPair {
     GuiRig client;
     GuiRig support;
 
-    RemotePair()
+    explicit SessionPair(const QString& domain)
     {
         client.sim.SettingsImage = realistic::Image();
         client.Connect();
         client.W().ShareDataWithSupportClick();
-        client.W().Support.SupportDomain = relay.Domain();
+        client.W().Support.SupportDomain = domain;
         support.sim.Present = false;
         support.W().RemoteViaInternetToProvideSupportClick();
-        support.W().Support.SupportDomain = relay.Domain();
+        support.W().Support.SupportDomain = domain;
     }
     TMainFormKrv& C() { return client.W(); }
     TMainFormKrv& S() { return support.W(); }
+};
+
+struct RelayHolder {
+    PhpRelay relay;
+};
+
+// A pair on a relay of its own, in the relay's trial session.
+struct RemotePair : RelayHolder, SessionPair {
+    RemotePair() : SessionPair(relay.Domain()) {}
 };
 
 // An HTTP server that takes requests and never answers them.
@@ -812,6 +821,75 @@ private slots:
         QVERIFY(!w.SendChatMessage->isEnabled());
     }
 
+    // A technician calibrates the client's regulator from afar: the new
+    // factor goes out as settings and the client writes them to its regulator.
+    void remoteCalibrationChangesTheClientsRegulator()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        MeasuredChannel supply = p.client.sim.OwnState.ChannelAt(Channel::PowerSupplyVoltage);
+        supply.Signal = 2.4f;
+        supply.Value = 12.0f;
+        p.client.sim.OwnState.SetChannel(Channel::PowerSupplyVoltage, supply);
+        p.C().USBTimerTimer();
+        ReadClientSettings(p);
+        const SettingsRecord before = p.client.sim.Settings();
+
+        p.S().USBTimer->start(); // a calibration needs the polling timer running
+        p.support.dialogs.AnswerText(QStringLiteral("12.3"));
+        p.support.dialogs.AnswerYes();
+        p.S().CalibrateInternalPowerSupplyClick();
+        p.support.StopTimers();
+        QCOMPARE(p.support.dialogs.Shown.size(), std::size_t(2));
+        QCOMPARE(p.support.dialogs.Shown.back().text,
+                 QStringLiteral("Calibration was successful\rDo you want to update the settings now?"));
+        // The settings request of the calibration's read, then the new settings.
+        QCOMPARE(PendingMessage(p.relay, "support").left(2), QByteArray("3$"));
+
+        // The support side keeps asking for state before the client polls.
+        for (int i = 0; i < 4; ++i) {
+            Tick(p.support);
+            Tick(p.client);
+        }
+        QCOMPARE(p.client.sim.Settings().PowerSupplyVoltageComp(), 1.025f);
+        QCOMPARE(p.client.sim.Settings().DeviceName(), before.DeviceName());
+        QVERIFY(p.client.dialogs.Shown.empty());
+    }
+
+    // Two sessions with their own codes on one relay, all four windows on
+    // their real timers: each technician sees only his own customer.
+    void sessionsWithOwnCodesStayApart()
+    {
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        SessionPair a(relay.Domain() + QStringLiteral("/s/AAAA-2222"));
+        SessionPair b(relay.Domain() + QStringLiteral("/s/BBBB-3333"));
+        a.client.sim.OwnState.SetRegulatorName("Boat A");
+        b.client.sim.OwnState.SetRegulatorName("Boat B");
+        QSet<QByteArray> seenByA;
+        QSet<QByteArray> seenByB;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            seenByA.insert(a.S().OwnState.RegulatorName());
+            seenByB.insert(b.S().OwnState.RegulatorName());
+        });
+        watch.start(50);
+        for (SessionPair* pair : {&a, &b}) {
+            pair->C().USBTimer->start();
+            pair->C().INETTimer->start();
+            pair->S().INETTimer->start();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(seenByA.contains("Boat A") && seenByB.contains("Boat B"), 9000);
+        watch.stop();
+        for (SessionPair* pair : {&a, &b}) {
+            pair->client.StopTimers();
+            pair->support.StopTimers();
+        }
+        QVERIFY(!seenByA.contains("Boat B"));
+        QVERIFY(!seenByB.contains("Boat A"));
+        QVERIFY(a.client.dialogs.Shown.empty() && b.support.dialogs.Shown.empty());
+    }
+
     void supportDomainName()
     {
         RemotePair p;
@@ -857,8 +935,9 @@ private slots:
         QVERIFY(!w.StatusText().isEmpty());
         QVERIFY(!HasPendingMessage(p.relay, "client"));
 
-        // Confirming the relay's domain again brings the exchange back.
-        p.client.dialogs.AnswerText(domain);
+        // Confirming the relay's domain again brings the exchange back; a
+        // pasted URL of the relay names the same domain.
+        p.client.dialogs.AnswerText(QStringLiteral("http://") + domain + QStringLiteral("/support_x.php"));
         w.SupportDomainNameClick();
         QCOMPARE(w.Support.SupportDomain, domain);
         Tick(p.client);
