@@ -81,6 +81,17 @@ function unavailable(): void
     answer(500, "Relay storage unavailable\r\n");
 }
 
+// A setting from the process environment, or from the web server's
+// configuration (Apache's SetEnv, nginx's fastcgi_param).
+function relay_setting(string $name)
+{
+    $value = getenv($name);
+    if ($value === false && isset($_SERVER[$name]) && is_string($_SERVER[$name])) {
+        $value = $_SERVER[$name];
+    }
+    return $value;
+}
+
 // The session a request path names: 'trial' for the plain script,
 // 's-<CODE>' for a code; null for anything else.
 function relay_session(string $path, string $base): ?string
@@ -244,10 +255,10 @@ if (!is_string($time) || preg_match('/^[0-9]+$/D', $time) !== 1) {
 }
 
 // --- Storage. ---
-$dir = getenv('KROVA_RELAY_DIR') ?: sys_get_temp_dir() . '/krova-relay';
-$maxAge = getenv('KROVA_RELAY_MAX_AGE');
+$dir = relay_setting('KROVA_RELAY_DIR') ?: sys_get_temp_dir() . '/krova-relay';
+$maxAge = relay_setting('KROVA_RELAY_MAX_AGE');
 $maxAge = is_numeric($maxAge) && (float)$maxAge >= 0 ? (float)$maxAge : 60.0;
-$ttl = getenv('KROVA_RELAY_SESSION_TTL');
+$ttl = relay_setting('KROVA_RELAY_SESSION_TTL');
 $ttl = is_numeric($ttl) && (float)$ttl >= 0 ? (float)$ttl : 86400.0;
 
 if (!make_private_dir($dir)) {
