@@ -66,9 +66,9 @@ struct Rig {
     Rig()
     {
         sim.RecordRequests = false;
-        window.USBTimer->stop();
-        window.SystemStateTimer->stop();
-        window.INETTimer->stop();
+        window.Ui().USBTimer->stop();
+        window.Ui().SystemStateTimer->stop();
+        window.Ui().INETTimer->stop();
         window.show();
         window.USBTimerTimer();
         window.USBTimerTimer();
@@ -109,12 +109,12 @@ int main(int argc, char** argv)
     const double tickUs = PerCallMicroseconds([&] { rig.window.USBTimerTimer(); });
 
     QTemporaryDir dir;
-    rig.window.LogFileName = dir.filePath(QStringLiteral("bench-log.txt"));
+    rig.window.Core().LogFileName = dir.filePath(QStringLiteral("bench-log.txt"));
     rig.window.SetEnableDataLogging(true);
     const double updateUs = PerCallMicroseconds([&] {
         rig.window.SystemStateTimerTimer();
-        if (QFileInfo(rig.window.LogFileName).size() > 64 * 1024 * 1024)
-            QFile::remove(rig.window.LogFileName);
+        if (QFileInfo(rig.window.Core().LogFileName).size() > 64 * 1024 * 1024)
+            QFile::remove(rig.window.Core().LogFileName);
     });
 
     SupportExchangeState state;
@@ -134,9 +134,9 @@ int main(int argc, char** argv)
 
     // Idle: the running program with its real timers for 10 s.
     rig.window.SetEnableDataLogging(false);
-    rig.window.USBTimer->start();
-    rig.window.SystemStateTimer->start();
-    rig.window.INETTimer->start();
+    rig.window.Ui().USBTimer->start();
+    rig.window.Ui().SystemStateTimer->start();
+    rig.window.Ui().INETTimer->start();
     const double idleStart = CpuSeconds();
     QElapsedTimer idleWall;
     idleWall.start();
@@ -144,19 +144,19 @@ int main(int argc, char** argv)
     QTimer::singleShot(10000, &idle, &QEventLoop::quit);
     idle.exec();
     const double idlePercent = (CpuSeconds() - idleStart) / (double(idleWall.elapsed()) / 1000.0) * 100.0;
-    rig.window.USBTimer->stop();
-    rig.window.SystemStateTimer->stop();
-    rig.window.INETTimer->stop();
+    rig.window.Ui().USBTimer->stop();
+    rig.window.Ui().SystemStateTimer->stop();
+    rig.window.Ui().INETTimer->stop();
 
     // Accelerated soak: the ticks of soakMinutes of running time, CAN page
     // shown (with traffic) and logging on, as fast as they go.
     rig.sim.GenerateCanTraffic = true;
     rig.sim.Animate = true;
-    rig.window.PageControl->setCurrentWidget(rig.window.CanBusTabSheet);
+    rig.window.Ui().PageControl->setCurrentWidget(rig.window.Ui().CanBusTabSheet);
     rig.window.SetEnableDataLogging(true);
     // The CAN memo keeps its newest 10000 lines; fill it first so that the
     // soak measures the steady state rather than the memo's designed growth.
-    while (rig.window.CanMemo->blockCount() < MaxCanMemoLines)
+    while (rig.window.Ui().CanMemo->blockCount() < MaxCanMemoLines)
         rig.window.USBTimerTimer();
     const int usbTicks = soakMinutes * 60 * 5;
     const long rssStart = ResidentKiB();

@@ -2,7 +2,7 @@
 // reader (numbers, text rule, address rule, threshold rule) must cope, and
 // the record must then show again without trouble.
 #include "settings/charge_profile_rows.h"
-#include "settings/number_text.h"
+#include "views/number_text.h"
 #include "settings/system_settings_rows.h"
 
 #include <cmath>

@@ -89,7 +89,7 @@ void TestCalibration::powerSupply()
     QFETCH(double, factor);
     const CalibrationOutcome o = PowerSupplyCalibration(signal, measured);
     QCOMPARE(o.kind, kind);
-    QCOMPARE(o.procedure, CalibrationOutcome::PowerSupply);
+    QCOMPARE(o.procedure, Procedure::PowerSupply);
     QVERIFY2(Close(o.powerSupplyFactor, factor), qPrintable(QString::number(o.powerSupplyFactor, 'g', 17)));
 }
 
@@ -135,7 +135,7 @@ void TestCalibration::voltage()
     QFETCH(double, batteryFactor);
     const CalibrationOutcome o = VoltageCalibration(regulatorSignal, bPlus, bMinus, measured);
     QCOMPARE(o.kind, kind);
-    QCOMPARE(o.procedure, CalibrationOutcome::Voltage);
+    QCOMPARE(o.procedure, Procedure::Voltage);
     auto same = [](double a, double b) {
         return (std::isnan(a) && std::isnan(b)) || a == b || Close(a, b);
     };
@@ -196,7 +196,7 @@ void TestCalibration::current()
     QFETCH(double, bias);
     const CalibrationOutcome o = CurrentCalibration(at, across, regulatorValue, batteryShuntDrop);
     QCOMPARE(o.kind, kind);
-    QCOMPARE(o.procedure, CalibrationOutcome::Current);
+    QCOMPARE(o.procedure, Procedure::Current);
     // 4.2 / 0.21 in singles is 20 only to about 1e-7 relative.
     auto same = [](double a, double b) {
         return (std::isnan(a) && std::isnan(b)) || a == b || Close(a, b, 1e-5);

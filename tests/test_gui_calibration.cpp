@@ -16,7 +16,6 @@
 
 namespace {
 
-enum Procedure { PowerSupply, Voltage, Current };
 
 const QString SuccessText = QStringLiteral("Calibration was successful\rDo you want to update the settings now?");
 const QString FailureText = QStringLiteral("It looks like the calibration was not successful");
@@ -153,7 +152,7 @@ void TestGuiCalibration::SetChannel(Channel c, float signal, float value)
 void TestGuiCalibration::Poll()
 {
     W().USBTimerTimer();
-    QCOMPARE(W().OwnState, rig_->sim.OwnState);
+    QCOMPARE(W().Core().OwnState, rig_->sim.OwnState);
     rig_->sim.Requests.clear();
 }
 
@@ -161,16 +160,16 @@ void TestGuiCalibration::Run(Procedure p, bool viaMenu)
 {
     // The commands take a running polling timer as the sign that no other
     // device operation is under way.
-    W().USBTimer->start();
+    W().Ui().USBTimer->start();
     switch (p) {
-    case PowerSupply:
-        viaMenu ? W().CalibrateInternalPowerSupply->trigger() : W().CalibrateInternalPowerSupplyClick();
+    case Procedure::PowerSupply:
+        viaMenu ? W().Ui().CalibrateInternalPowerSupply->trigger() : W().CalibrateInternalPowerSupplyClick();
         break;
-    case Voltage:
-        viaMenu ? W().CalibrateVoltageMeasurements->trigger() : W().CalibrateVoltageMeasurementsClick();
+    case Procedure::Voltage:
+        viaMenu ? W().Ui().CalibrateVoltageMeasurements->trigger() : W().CalibrateVoltageMeasurementsClick();
         break;
-    case Current:
-        viaMenu ? W().CalibrateCurrentMeasurements->trigger() : W().CalibrateCurrentMeasurementsClick();
+    case Procedure::Current:
+        viaMenu ? W().Ui().CalibrateCurrentMeasurements->trigger() : W().CalibrateCurrentMeasurementsClick();
         break;
     }
     // The settings read and write start the timers again at their end.
@@ -191,12 +190,12 @@ void TestGuiCalibration::dialogsOfEachCalibration_data()
                                      QStringLiteral("Voltage at the back of the alternator"), QStringLiteral("13.9876")),
                            SuccessLine};
     const QStringList cur{CurrentConfirmLine, SuccessLine};
-    QTest::newRow("power supply") << int(PowerSupply) << false << ps;
-    QTest::newRow("power supply, menu") << int(PowerSupply) << true << ps;
-    QTest::newRow("voltage") << int(Voltage) << false << volt;
-    QTest::newRow("voltage, menu") << int(Voltage) << true << volt;
-    QTest::newRow("current") << int(Current) << false << cur;
-    QTest::newRow("current, menu") << int(Current) << true << cur;
+    QTest::newRow("power supply") << int(Procedure::PowerSupply) << false << ps;
+    QTest::newRow("power supply, menu") << int(Procedure::PowerSupply) << true << ps;
+    QTest::newRow("voltage") << int(Procedure::Voltage) << false << volt;
+    QTest::newRow("voltage, menu") << int(Procedure::Voltage) << true << volt;
+    QTest::newRow("current") << int(Procedure::Current) << false << cur;
+    QTest::newRow("current, menu") << int(Procedure::Current) << true << cur;
 }
 
 void TestGuiCalibration::dialogsOfEachCalibration()
@@ -213,12 +212,12 @@ void TestGuiCalibration::dialogsOfEachCalibration()
     SetChannel(Channel::AlternatorShuntDrop, 0.01f, 0.001f);
     Poll();
     // The measured voltage in the input box gives a factor of 1 either way.
-    if (procedure == Voltage)
+    if (procedure == int(Procedure::Voltage))
         rig_->dialogs.AnswerOk();
-    if (procedure == Current)
+    if (procedure == int(Procedure::Current))
         rig_->dialogs.AnswerOk();
-    if (procedure != Current)
-        rig_->dialogs.AnswerText(procedure == PowerSupply ? QStringLiteral("12.0") : QStringLiteral("14"));
+    if (procedure != int(Procedure::Current))
+        rig_->dialogs.AnswerText(procedure == int(Procedure::PowerSupply) ? QStringLiteral("12.0") : QStringLiteral("14"));
     rig_->dialogs.AnswerCancel();
 
     Run(Procedure(procedure), viaMenu);
@@ -227,7 +226,7 @@ void TestGuiCalibration::dialogsOfEachCalibration()
     // The settings were read first and the "Settings" page shows them.
     QCOMPARE(CountRequests(rig_->sim, ReadSettingsBlock), SettingsBlockCount);
     QCOMPARE(rig_->sim.Requests.front()[0], uint8_t(ReadSettingsBlock));
-    QCOMPARE(W().PageControl->currentWidget(), W().SettingsTabSheet);
+    QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().SettingsTabSheet);
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
 }
 
@@ -241,10 +240,10 @@ void TestGuiCalibration::cancelInInputBoxUsesProposedText_data()
     // so using the value instead of the text would show in the factors.
     for (bool cancel : {true, false}) {
         const char* how = cancel ? "cancel" : "ok";
-        QTest::addRow("power supply in band, %s", how) << int(PowerSupply) << cancel << true;
-        QTest::addRow("power supply out of band, %s", how) << int(PowerSupply) << cancel << false;
-        QTest::addRow("voltage in band, %s", how) << int(Voltage) << cancel << true;
-        QTest::addRow("voltage out of band, %s", how) << int(Voltage) << cancel << false;
+        QTest::addRow("power supply in band, %s", how) << int(Procedure::PowerSupply) << cancel << true;
+        QTest::addRow("power supply out of band, %s", how) << int(Procedure::PowerSupply) << cancel << false;
+        QTest::addRow("voltage in band, %s", how) << int(Procedure::Voltage) << cancel << true;
+        QTest::addRow("voltage out of band, %s", how) << int(Procedure::Voltage) << cancel << false;
     }
 }
 
@@ -255,7 +254,7 @@ void TestGuiCalibration::cancelInInputBoxUsesProposedText()
     QFETCH(bool, succeeds);
 
     QString proposed;
-    if (procedure == PowerSupply) {
+    if (procedure == int(Procedure::PowerSupply)) {
         // k = 12; 12.34564 is shown as 12.3456, 13.8765 is out of band.
         SetChannel(Channel::PowerSupplyVoltage, 2.4f, succeeds ? 12.34564f : 13.87654f);
         proposed = succeeds ? QStringLiteral("12.3456") : QStringLiteral("13.8765");
@@ -269,7 +268,7 @@ void TestGuiCalibration::cancelInInputBoxUsesProposedText()
     Poll();
     const SettingsRecord before = StartSettings();
 
-    if (procedure == Voltage)
+    if (procedure == int(Procedure::Voltage))
         rig_->dialogs.AnswerOk();
     if (cancel)
         rig_->dialogs.AnswerCancel();
@@ -286,18 +285,18 @@ void TestGuiCalibration::cancelInInputBoxUsesProposedText()
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
 
     SettingsRecord expected = before;
-    if (succeeds && procedure == PowerSupply)
+    if (succeeds && procedure == int(Procedure::PowerSupply))
         expected.SetPowerSupplyVoltageComp(float(12.3456 / (5.0 * double(2.4f))));
-    if (succeeds && procedure == Voltage) {
+    if (succeeds && procedure == int(Procedure::Voltage)) {
         expected.SetRegulatorVoltageComp(float(13.2 / (32.0 * double(0.4f))));
         const float battery = float(13.2 / ((double(0.45f) - double(0.05f)) * 34.0));
         expected.SetBatteryPlusVoltageComp(battery);
         expected.SetBatteryMinusVoltageComp(battery);
     }
-    QCOMPARE(Bits(W().Settings.PowerSupplyVoltageComp()), Bits(expected.PowerSupplyVoltageComp()));
-    QCOMPARE(Bits(W().Settings.RegulatorVoltageComp()), Bits(expected.RegulatorVoltageComp()));
-    QCOMPARE(Bits(W().Settings.BatteryPlusVoltageComp()), Bits(expected.BatteryPlusVoltageComp()));
-    QVERIFY(W().Settings == expected);
+    QCOMPARE(Bits(W().Core().Settings.PowerSupplyVoltageComp()), Bits(expected.PowerSupplyVoltageComp()));
+    QCOMPARE(Bits(W().Core().Settings.RegulatorVoltageComp()), Bits(expected.RegulatorVoltageComp()));
+    QCOMPARE(Bits(W().Core().Settings.BatteryPlusVoltageComp()), Bits(expected.BatteryPlusVoltageComp()));
+    QVERIFY(W().Core().Settings == expected);
 }
 
 void TestGuiCalibration::textThatIsNotANumber_data()
@@ -309,12 +308,12 @@ void TestGuiCalibration::textThatIsNotANumber_data()
 
     // Power supply: the present comp (1.05) stands in for the measured
     // voltage, so only k close to it passes.
-    QTest::newRow("power supply, k = 1") << int(PowerSupply) << 0.2f << true << float(double(1.05f) / (5.0 * double(0.2f)));
-    QTest::newRow("power supply, k = 12") << int(PowerSupply) << 2.4f << false << 0.0f;
+    QTest::newRow("power supply, k = 1") << int(Procedure::PowerSupply) << 0.2f << true << float(double(1.05f) / (5.0 * double(0.2f)));
+    QTest::newRow("power supply, k = 12") << int(Procedure::PowerSupply) << 2.4f << false << 0.0f;
     // Voltage: the unrounded regulator voltage value stands in.
-    QTest::newRow("voltage, value 13.20004") << int(Voltage) << 0.4f << true
+    QTest::newRow("voltage, value 13.20004") << int(Procedure::Voltage) << 0.4f << true
                                              << float(double(13.20004f) / (32.0 * double(0.4f)));
-    QTest::newRow("voltage, value far off") << int(Voltage) << 0.2f << false << 0.0f;
+    QTest::newRow("voltage, value far off") << int(Procedure::Voltage) << 0.2f << false << 0.0f;
 }
 
 void TestGuiCalibration::textThatIsNotANumber()
@@ -324,7 +323,7 @@ void TestGuiCalibration::textThatIsNotANumber()
     QFETCH(bool, succeeds);
     QFETCH(float, factor);
 
-    if (procedure == PowerSupply) {
+    if (procedure == int(Procedure::PowerSupply)) {
         SetChannel(Channel::PowerSupplyVoltage, signal, 12.5f);
     } else {
         SetChannel(Channel::RegulatorVoltage, signal, 13.20004f);
@@ -332,7 +331,7 @@ void TestGuiCalibration::textThatIsNotANumber()
         SetChannel(Channel::BMinusVoltage, 0.05f, 0);
     }
     Poll();
-    if (procedure == Voltage)
+    if (procedure == int(Procedure::Voltage))
         rig_->dialogs.AnswerOk();
     rig_->dialogs.AnswerText(QStringLiteral("about twelve"));
     if (succeeds)
@@ -340,12 +339,12 @@ void TestGuiCalibration::textThatIsNotANumber()
     Run(Procedure(procedure));
 
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), succeeds ? SuccessLine : FailureLine);
-    const float stored = procedure == PowerSupply ? W().Settings.PowerSupplyVoltageComp()
-                                                  : W().Settings.RegulatorVoltageComp();
+    const float stored = procedure == int(Procedure::PowerSupply) ? W().Core().Settings.PowerSupplyVoltageComp()
+                                                  : W().Core().Settings.RegulatorVoltageComp();
     if (succeeds)
         QCOMPARE(Bits(stored), Bits(factor));
     else
-        QVERIFY(W().Settings == StartSettings());
+        QVERIFY(W().Core().Settings == StartSettings());
 }
 
 void TestGuiCalibration::regionalDecimalSeparator()
@@ -356,12 +355,12 @@ void TestGuiCalibration::regionalDecimalSeparator()
     Poll();
     rig_->dialogs.AnswerText(QStringLiteral("12,6"));
     rig_->dialogs.AnswerCancel();
-    Run(PowerSupply);
+    Run(Procedure::PowerSupply);
 
     QCOMPARE(rig_->dialogs.Shown.front().proposed, QStringLiteral("12,3456"));
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), SuccessLine);
-    QCOMPARE(Bits(W().Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
-    QCOMPARE(W().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1,050000"));
+    QCOMPARE(Bits(W().Core().Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1,050000"));
 }
 
 void TestGuiCalibration::voltageFactorWrittenLimited_data()
@@ -387,7 +386,7 @@ void TestGuiCalibration::voltageFactorWrittenLimited()
         rig_->dialogs.AnswerYes();
     else
         rig_->dialogs.AnswerCancel();
-    Run(Voltage);
+    Run(Procedure::Voltage);
 
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), SuccessLine);
     const SettingsRecord regulator = rig_->sim.Settings();
@@ -400,18 +399,18 @@ void TestGuiCalibration::voltageFactorWrittenLimited()
         QCOMPARE(Bits(regulator.BatteryPlusVoltageComp()), Bits(0.9f));
         // Untouched factors go back as they were read.
         QCOMPARE(regulator.PowerSupplyVoltageComp(), 1.05f);
-        QCOMPARE(W().Settings.RegulatorVoltageComp(), 0.9f);
+        QCOMPARE(W().Core().Settings.RegulatorVoltageComp(), 0.9f);
     } else {
         // The new values stay in the record and the table; nothing is sent.
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         QCOMPARE(rig_->sim.AppliedWrites, 0);
         QVERIFY(regulator == StartSettings());
-        QCOMPARE(Bits(W().Settings.RegulatorVoltageComp()), Bits(float(14.32 / 16.0)));
-        QCOMPARE(Bits(W().Settings.BatteryPlusVoltageComp()), Bits(float(14.32 / kBat)));
-        QCOMPARE(Bits(W().Settings.BatteryMinusVoltageComp()), Bits(float(14.32 / kBat)));
-        QCOMPARE(W().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.895000"));
-        QCOMPARE(W().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.895000"));
-        QCOMPARE(W().SystemSettingsTable->Cell(BatteryMinusVoltageCompRow, 1), QStringLiteral("0.895000"));
+        QCOMPARE(Bits(W().Core().Settings.RegulatorVoltageComp()), Bits(float(14.32 / 16.0)));
+        QCOMPARE(Bits(W().Core().Settings.BatteryPlusVoltageComp()), Bits(float(14.32 / kBat)));
+        QCOMPARE(Bits(W().Core().Settings.BatteryMinusVoltageComp()), Bits(float(14.32 / kBat)));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.895000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.895000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryMinusVoltageCompRow, 1), QStringLiteral("0.895000"));
     }
 }
 
@@ -424,16 +423,16 @@ void TestGuiCalibration::outOfBandStoresNothing_data()
     QTest::addColumn<bool>("succeeds");
 
     // kReg = 12.8 and kBat = 13.6 unless stated.
-    QTest::newRow("voltage both in") << int(Voltage) << 0.4f << 0.4f << "13.2" << true;
-    QTest::newRow("voltage regulator factor high") << int(Voltage) << 0.4f << 0.42f << "14.3" << false;
-    QTest::newRow("voltage battery factor low") << int(Voltage) << 0.4f << 0.45f << "13.0" << false;
-    QTest::newRow("voltage regulator factor low") << int(Voltage) << 0.4f << 0.36f << "11.3" << false;
-    QTest::newRow("voltage battery factor high") << int(Voltage) << 0.4f << 0.36f << "13.7" << false;
+    QTest::newRow("voltage both in") << int(Procedure::Voltage) << 0.4f << 0.4f << "13.2" << true;
+    QTest::newRow("voltage regulator factor high") << int(Procedure::Voltage) << 0.4f << 0.42f << "14.3" << false;
+    QTest::newRow("voltage battery factor low") << int(Procedure::Voltage) << 0.4f << 0.45f << "13.0" << false;
+    QTest::newRow("voltage regulator factor low") << int(Procedure::Voltage) << 0.4f << 0.36f << "11.3" << false;
+    QTest::newRow("voltage battery factor high") << int(Procedure::Voltage) << 0.4f << 0.36f << "13.7" << false;
     // Power supply, k = 12: band 0.9 to 1.1.
-    QTest::newRow("power supply 1.09") << int(PowerSupply) << 0.0f << 0.0f << "13.08" << true;
-    QTest::newRow("power supply 0.91") << int(PowerSupply) << 0.0f << 0.0f << "10.92" << true;
-    QTest::newRow("power supply 1.11") << int(PowerSupply) << 0.0f << 0.0f << "13.32" << false;
-    QTest::newRow("power supply 0.89") << int(PowerSupply) << 0.0f << 0.0f << "10.68" << false;
+    QTest::newRow("power supply 1.09") << int(Procedure::PowerSupply) << 0.0f << 0.0f << "13.08" << true;
+    QTest::newRow("power supply 0.91") << int(Procedure::PowerSupply) << 0.0f << 0.0f << "10.92" << true;
+    QTest::newRow("power supply 1.11") << int(Procedure::PowerSupply) << 0.0f << 0.0f << "13.32" << false;
+    QTest::newRow("power supply 0.89") << int(Procedure::PowerSupply) << 0.0f << 0.0f << "10.68" << false;
 }
 
 void TestGuiCalibration::outOfBandStoresNothing()
@@ -449,7 +448,7 @@ void TestGuiCalibration::outOfBandStoresNothing()
     SetChannel(Channel::BPlusVoltage, 0.1f + batteryDiff, 0);
     SetChannel(Channel::BMinusVoltage, 0.1f, 0);
     Poll();
-    if (procedure == Voltage)
+    if (procedure == int(Procedure::Voltage))
         rig_->dialogs.AnswerOk();
     rig_->dialogs.AnswerText(measured);
     if (succeeds)
@@ -459,13 +458,13 @@ void TestGuiCalibration::outOfBandStoresNothing()
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), succeeds ? SuccessLine : FailureLine);
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
     if (succeeds) {
-        QVERIFY(W().Settings != StartSettings());
+        QVERIFY(W().Core().Settings != StartSettings());
     } else {
         // Neither factor was stored, not even the one inside the band.
-        QVERIFY(W().Settings == StartSettings());
-        QCOMPARE(W().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.950000"));
-        QCOMPARE(W().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.960000"));
-        QCOMPARE(W().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.050000"));
+        QVERIFY(W().Core().Settings == StartSettings());
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.950000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.960000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.050000"));
     }
 }
 
@@ -499,13 +498,13 @@ void TestGuiCalibration::currentCalibrationWritesGains()
         rig_->dialogs.AnswerYes();
     if (answer == 2)
         rig_->dialogs.AnswerCancel();
-    Run(Current);
+    Run(Procedure::Current);
 
     const SettingsRecord regulator = rig_->sim.Settings();
     if (answer == 0) {
         QCOMPARE(Describe(rig_->dialogs.Shown), (QStringList{CurrentConfirmLine, FailureLine}));
-        QVERIFY(W().Settings == StartSettings());
-        QCOMPARE(W().Settings.ClearedWord(), 0xDEADBEEFu);
+        QVERIFY(W().Core().Settings == StartSettings());
+        QCOMPARE(W().Core().Settings.ClearedWord(), 0xDEADBEEFu);
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         return;
     }
@@ -524,17 +523,17 @@ void TestGuiCalibration::currentCalibrationWritesGains()
     } else {
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         QVERIFY(regulator == StartSettings());
-        QCOMPARE(Bits(W().Settings.AlternatorShuntGain1()), Bits(float(gain)));
-        QCOMPARE(Bits(W().Settings.AlternatorShuntGain2()), Bits(float(gain2)));
-        QCOMPARE(Bits(W().Settings.BatteryShuntBias()), Bits(-0.0123f));
+        QCOMPARE(Bits(W().Core().Settings.AlternatorShuntGain1()), Bits(float(gain)));
+        QCOMPARE(Bits(W().Core().Settings.AlternatorShuntGain2()), Bits(float(gain2)));
+        QCOMPARE(Bits(W().Core().Settings.BatteryShuntBias()), Bits(-0.0123f));
         // The calibration itself clears the word at offset 92.
-        QCOMPARE(W().Settings.ClearedWord(), 0u);
-        QCOMPARE(W().SystemSettingsTable->Cell(AlternatorShuntGain1Row, 1), QStringLiteral("20.000000"));
+        QCOMPARE(W().Core().Settings.ClearedWord(), 0u);
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain1Row, 1), QStringLiteral("20.000000"));
         // 4.2 and 0.21 as singles make gain #2 a hair under 14.
-        QCOMPARE(W().SystemSettingsTable->Cell(AlternatorShuntGain2Row, 1), QStringLiteral("13.999999"));
-        QCOMPARE(W().SystemSettingsTable->Cell(BatteryShuntBiasRow, 1), QStringLiteral("-0.012300"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain2Row, 1), QStringLiteral("13.999999"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryShuntBiasRow, 1), QStringLiteral("-0.012300"));
         // Everything else is as read.
-        SettingsRecord rest = W().Settings;
+        SettingsRecord rest = W().Core().Settings;
         const SettingsRecord start = StartSettings();
         rest.SetAlternatorShuntGain1(start.AlternatorShuntGain1());
         rest.SetAlternatorShuntGain2(start.AlternatorShuntGain2());
@@ -553,13 +552,13 @@ void TestGuiCalibration::zeroDivisor_data()
     QTest::addColumn<float>("across");
     QTest::addColumn<QStringList>("kindsBeforeError");
 
-    QTest::newRow("power supply signal 0") << int(PowerSupply) << 0.0f << 0.4f << 0.05f << 0.09f
+    QTest::newRow("power supply signal 0") << int(Procedure::PowerSupply) << 0.0f << 0.4f << 0.05f << 0.09f
                                            << QStringList{QStringLiteral("Input")};
-    QTest::newRow("regulator signal 0") << int(Voltage) << 2.4f << 0.0f << 0.05f << 0.09f
+    QTest::newRow("regulator signal 0") << int(Procedure::Voltage) << 2.4f << 0.0f << 0.05f << 0.09f
                                         << QStringList{QStringLiteral("OkCancel"), QStringLiteral("Input")};
-    QTest::newRow("B+ equals B-") << int(Voltage) << 2.4f << 0.4f << 0.45f << 0.09f
+    QTest::newRow("B+ equals B-") << int(Procedure::Voltage) << 2.4f << 0.4f << 0.45f << 0.09f
                                   << QStringList{QStringLiteral("OkCancel"), QStringLiteral("Input")};
-    QTest::newRow("shunt signals cancel out") << int(Current) << 2.4f << 0.4f << 0.05f << -0.5f
+    QTest::newRow("shunt signals cancel out") << int(Procedure::Current) << 2.4f << 0.4f << 0.05f << -0.5f
                                               << QStringList{QStringLiteral("OkCancel")};
 }
 
@@ -579,9 +578,9 @@ void TestGuiCalibration::zeroDivisor()
     SetChannel(Channel::AlternatorShuntVoltage, 0.5f, 14.0f);
     SetChannel(Channel::AlternatorShuntDrop, across, 0);
     Poll();
-    if (procedure != PowerSupply)
+    if (procedure != int(Procedure::PowerSupply))
         rig_->dialogs.AnswerOk();
-    if (procedure != Current)
+    if (procedure != int(Procedure::Current))
         rig_->dialogs.AnswerText(QStringLiteral("12.5"));
     Run(Procedure(procedure));
 
@@ -594,7 +593,7 @@ void TestGuiCalibration::zeroDivisor()
     // An error about the division, neither the success nor the failure box.
     QVERIFY(shown.back().text != FailureText);
     QVERIFY(!shown.back().text.isEmpty());
-    QVERIFY(W().Settings == StartSettings());
+    QVERIFY(W().Core().Settings == StartSettings());
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
 }
 
@@ -602,8 +601,8 @@ void TestGuiCalibration::confirmationCancelEndsSilently_data()
 {
     QTest::addColumn<int>("procedure");
     QTest::addColumn<QString>("confirmLine");
-    QTest::newRow("voltage") << int(Voltage) << VoltageConfirmLine;
-    QTest::newRow("current") << int(Current) << CurrentConfirmLine;
+    QTest::newRow("voltage") << int(Procedure::Voltage) << VoltageConfirmLine;
+    QTest::newRow("current") << int(Procedure::Current) << CurrentConfirmLine;
 }
 
 void TestGuiCalibration::confirmationCancelEndsSilently()
@@ -620,50 +619,50 @@ void TestGuiCalibration::confirmationCancelEndsSilently()
     // The settings read has happened; nothing else.
     QCOMPARE(CountRequests(rig_->sim, ReadSettingsBlock), SettingsBlockCount);
     QCOMPARE(int(rig_->sim.Requests.size()), SettingsBlockCount);
-    QVERIFY(W().Settings == StartSettings());
+    QVERIFY(W().Core().Settings == StartSettings());
 }
 
 void TestGuiCalibration::nothingWhilePollingStopped_data()
 {
     QTest::addColumn<int>("procedure");
-    QTest::newRow("power supply") << int(PowerSupply);
-    QTest::newRow("voltage") << int(Voltage);
-    QTest::newRow("current") << int(Current);
+    QTest::newRow("power supply") << int(Procedure::PowerSupply);
+    QTest::newRow("voltage") << int(Procedure::Voltage);
+    QTest::newRow("current") << int(Procedure::Current);
 }
 
 void TestGuiCalibration::nothingWhilePollingStopped()
 {
     QFETCH(int, procedure);
-    W().Settings.SetPowerSupplyVoltageComp(1.0f); // differs from the regulator's
-    const SettingsRecord shown = W().Settings;
-    QVERIFY(!W().USBTimer->isActive());
+    W().Core().Settings.SetPowerSupplyVoltageComp(1.0f); // differs from the regulator's
+    const SettingsRecord shown = W().Core().Settings;
+    QVERIFY(!W().Ui().USBTimer->isActive());
     switch (Procedure(procedure)) {
-    case PowerSupply:
+    case Procedure::PowerSupply:
         W().CalibrateInternalPowerSupplyClick();
         break;
-    case Voltage:
+    case Procedure::Voltage:
         W().CalibrateVoltageMeasurementsClick();
         break;
-    case Current:
+    case Procedure::Current:
         W().CalibrateCurrentMeasurementsClick();
         break;
     }
     QVERIFY(rig_->dialogs.Shown.empty());
     QVERIFY(rig_->sim.Requests.empty());
-    QVERIFY(W().Settings == shown);
-    QCOMPARE(W().PageControl->currentWidget(), W().StateTabSheet);
-    QVERIFY(!W().USBTimer->isActive());
+    QVERIFY(W().Core().Settings == shown);
+    QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().StateTabSheet);
+    QVERIFY(!W().Ui().USBTimer->isActive());
 }
 
 void TestGuiCalibration::measurementsOfLastPollBeforeAnswer_data()
 {
     QTest::addColumn<int>("procedure");
     QTest::addColumn<QString>("typed");
-    QTest::newRow("power supply: k from before the input box") << int(PowerSupply) << "12.6";
-    QTest::newRow("voltage: signals from when the user confirms") << int(Voltage) << "13.2";
+    QTest::newRow("power supply: k from before the input box") << int(Procedure::PowerSupply) << "12.6";
+    QTest::newRow("voltage: signals from when the user confirms") << int(Procedure::Voltage) << "13.2";
     // Text that is not a number: the regulator voltage polled while the box was open.
-    QTest::newRow("voltage: fallback from the last poll before the answer") << int(Voltage) << "abc";
-    QTest::newRow("current: signals from when the user confirms") << int(Current) << "";
+    QTest::newRow("voltage: fallback from the last poll before the answer") << int(Procedure::Voltage) << "abc";
+    QTest::newRow("current: signals from when the user confirms") << int(Procedure::Current) << "";
 }
 
 void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
@@ -678,8 +677,8 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
     HookedDialogs dialogs;
     ManualClock clock(46363.5, 0.3 * OneSecond);
     TMainFormKrv w(sim, dialogs, clock);
-    w.SystemStateTimer->stop();
-    w.INETTimer->stop();
+    w.Ui().SystemStateTimer->stop();
+    w.Ui().INETTimer->stop();
     auto set = [&sim](Channel c, float signal, float value) {
         MeasuredChannel m = sim.OwnState.ChannelAt(c);
         m.Signal = signal;
@@ -694,8 +693,8 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
     set(Channel::AlternatorShuntDrop, 0.0f, 0);
     w.USBTimerTimer();
     w.USBTimerTimer();
-    QVERIFY(w.OwnState == sim.OwnState);
-    QVERIFY(w.USBTimer->isActive());
+    QVERIFY(w.Core().OwnState == sim.OwnState);
+    QVERIFY(w.Ui().USBTimer->isActive());
 
     QStringList polledDuring;
     dialogs.WhileOpen = [&](const QString& caption, const QString& text) {
@@ -717,51 +716,51 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         w.USBTimerTimer();
     };
 
-    if (procedure != PowerSupply)
+    if (procedure != int(Procedure::PowerSupply))
         dialogs.AnswerOk();
-    if (procedure != Current)
+    if (procedure != int(Procedure::Current))
         dialogs.AnswerText(typed);
     dialogs.AnswerCancel(); // at the success box
     switch (Procedure(procedure)) {
-    case PowerSupply:
+    case Procedure::PowerSupply:
         w.CalibrateInternalPowerSupplyClick();
         break;
-    case Voltage:
+    case Procedure::Voltage:
         w.CalibrateVoltageMeasurementsClick();
         break;
-    case Current:
+    case Procedure::Current:
         w.CalibrateCurrentMeasurementsClick();
         break;
     }
-    w.USBTimer->stop();
-    w.SystemStateTimer->stop();
-    w.INETTimer->stop();
+    w.Ui().USBTimer->stop();
+    w.Ui().SystemStateTimer->stop();
+    w.Ui().INETTimer->stop();
 
     QVERIFY(!dialogs.Unscripted);
     QCOMPARE(dialogs.PendingAnswers(), 0);
     QCOMPARE(Describe(dialogs.Shown).last(), SuccessLine);
     switch (Procedure(procedure)) {
-    case PowerSupply:
+    case Procedure::PowerSupply:
         // The poll during the input box came too late for k and for the
         // proposed text.
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Measured Power Supply Voltage")});
         QCOMPARE(dialogs.Shown[0].proposed, QStringLiteral("12.0000"));
-        QCOMPARE(Bits(w.Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
+        QCOMPARE(Bits(w.Core().Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
         break;
-    case Voltage: {
+    case Procedure::Voltage: {
         // The poll during the confirmation counts; the one during the input
         // box does not.
         QCOMPARE(polledDuring, (QStringList{QStringLiteral("Information"), QStringLiteral("Regulator Voltage")}));
         QCOMPARE(dialogs.Shown[1].proposed, QStringLiteral("13.0000"));
         const double measured = typed == QLatin1String("abc") ? double(13.5f) : 13.2;
-        QCOMPARE(Bits(w.Settings.RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
-        QCOMPARE(Bits(w.Settings.BatteryPlusVoltageComp()),
+        QCOMPARE(Bits(w.Core().Settings.RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
+        QCOMPARE(Bits(w.Core().Settings.BatteryPlusVoltageComp()),
                  Bits(float(measured / ((double(0.5f) - double(0.1f)) * 34.0))));
         break;
     }
-    case Current:
+    case Procedure::Current:
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Information")});
-        QCOMPARE(Bits(w.Settings.AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));
+        QCOMPARE(Bits(w.Core().Settings.AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));
         break;
     }
 }

@@ -95,14 +95,14 @@ void TestGuiCanMonitor::cleanup()
 void TestGuiCanMonitor::ShowPage(PageChoice page)
 {
     TMainFormKrv& w = rig_->W();
-    QWidget* pages[] = {w.StateTabSheet, w.SettingsTabSheet, w.CanBusTabSheet, w.PeerStateTabSheet};
+    QWidget* pages[] = {w.Ui().StateTabSheet, w.Ui().SettingsTabSheet, w.Ui().CanBusTabSheet, w.Ui().PeerStateTabSheet};
     // Selected as the program does it, not as a user's page change (which
     // would read the settings on the "Settings" page).
     {
-        const QSignalBlocker block(w.PageControl);
-        w.PageControl->setCurrentWidget(pages[page]);
+        const QSignalBlocker block(w.Ui().PageControl);
+        w.Ui().PageControl->setCurrentWidget(pages[page]);
     }
-    QCOMPARE(w.PageControl->currentWidget(), pages[page]);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), pages[page]);
 }
 
 void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused_data()
@@ -128,7 +128,7 @@ void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused()
     ShowPage(PageChoice(page));
     if (paused)
         w.PauseCanWatchClick();
-    QCOMPARE(w.PauseCanWatch->isChecked(), paused);
+    QCOMPARE(w.Ui().PauseCanWatch->isChecked(), paused);
 
     // The own and peer records keep following the regulator either way.
     SystemStateRecord own = rig_->sim.OwnState;
@@ -145,15 +145,15 @@ void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused()
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), fetches ? 2 : 0);
     QCOMPARE(CountRequests(rig_->sim, ReadOwnStateBlock), 2 * StateBlockCount);
     QCOMPARE(CountRequests(rig_->sim, ReadPeerStateBlock), 2 * StateBlockCount);
-    QCOMPARE(w.OwnState.RegulatorName(), QByteArray("Renamed own"));
-    QCOMPARE(w.PeerState.RegulatorName(), QByteArray("Renamed peer"));
+    QCOMPARE(w.Core().OwnState.RegulatorName(), QByteArray("Renamed own"));
+    QCOMPARE(w.Core().PeerState.RegulatorName(), QByteArray("Renamed peer"));
     // The CAN request comes last in a tick, after the peer record.
     if (fetches) {
         QCOMPARE(rig_->sim.Requests.back()[0], uint8_t(ReadCanFrames));
-        QCOMPARE(Lines(w.CanMemo), QStringList{HexLineA});
+        QCOMPARE(Lines(w.Ui().CanMemo), QStringList{HexLineA});
         QCOMPARE(int(rig_->sim.CanQueue.size()), 0);
     } else {
-        QCOMPARE(Lines(w.CanMemo), QStringList());
+        QCOMPARE(Lines(w.Ui().CanMemo), QStringList());
         QCOMPARE(int(rig_->sim.CanQueue.size()), 1); // never fetched
     }
 }
@@ -162,25 +162,25 @@ void TestGuiCanMonitor::pauseMenuItemToggles()
 {
     TMainFormKrv& w = rig_->W();
     ShowPage(CanPage);
-    QVERIFY(!w.PauseCanWatch->isChecked());
-    QVERIFY(w.PauseCanWatch->isCheckable());
+    QVERIFY(!w.Ui().PauseCanWatch->isChecked());
+    QVERIFY(w.Ui().PauseCanWatch->isCheckable());
 
     // Through the popup menu item, as the user picks it.
-    w.PauseCanWatch->trigger();
-    QVERIFY(w.PauseCanWatch->isChecked());
+    w.Ui().PauseCanWatch->trigger();
+    QVERIFY(w.Ui().PauseCanWatch->isChecked());
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 0);
 
-    w.PauseCanWatch->trigger();
-    QVERIFY(!w.PauseCanWatch->isChecked());
+    w.Ui().PauseCanWatch->trigger();
+    QVERIFY(!w.Ui().PauseCanWatch->isChecked());
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 1);
 
     // The handler itself toggles as well.
     w.PauseCanWatchClick();
-    QVERIFY(w.PauseCanWatch->isChecked());
+    QVERIFY(w.Ui().PauseCanWatch->isChecked());
     w.PauseCanWatchClick();
-    QVERIFY(!w.PauseCanWatch->isChecked());
+    QVERIFY(!w.Ui().PauseCanWatch->isChecked());
 }
 
 void TestGuiCanMonitor::linesPerFetch_data()
@@ -209,12 +209,12 @@ void TestGuiCanMonitor::linesPerFetch()
     rig_->sim.CanQueue.push_back(Frame(secondLength ? 6 : 5, 0x19F21283, uint8_t(secondLength), {0xFF}));
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 1);
-    QCOMPARE(Lines(w.CanMemo), expected);
+    QCOMPARE(Lines(w.Ui().CanMemo), expected);
 
     // The next fetch appends below the lines already there.
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     w.USBTimerTimer();
-    QCOMPARE(Lines(w.CanMemo), expected + QStringList{HexLineA});
+    QCOMPARE(Lines(w.Ui().CanMemo), expected + QStringList{HexLineA});
 }
 
 void TestGuiCanMonitor::failedFetchAddsNothing()
@@ -223,7 +223,7 @@ void TestGuiCanMonitor::failedFetchAddsNothing()
     ShowPage(CanPage);
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     w.USBTimerTimer();
-    QCOMPARE(Lines(w.CanMemo), QStringList{HexLineA});
+    QCOMPARE(Lines(w.Ui().CanMemo), QStringList{HexLineA});
 
     // The CAN request is taken but never answered: no line, not even a
     // repeat of the frame still held in the slots.
@@ -231,28 +231,28 @@ void TestGuiCanMonitor::failedFetchAddsNothing()
     rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 2);
-    QCOMPARE(Lines(w.CanMemo), QStringList{HexLineA});
-    QCOMPARE(w.CanFrames[0].FrameIdentifier(), 0x123u);
+    QCOMPARE(Lines(w.Ui().CanMemo), QStringList{HexLineA});
+    QCOMPARE(w.Core().CanFrames[0].FrameIdentifier(), 0x123u);
 }
 
 void TestGuiCanMonitor::hexSwitchAffectsOnlyNewLines()
 {
     TMainFormKrv& w = rig_->W();
     ShowPage(CanPage);
-    QVERIFY(w.CanViewHexCheckBox->isChecked());
+    QVERIFY(w.Ui().CanViewHexCheckBox->isChecked());
 
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     w.USBTimerTimer();
-    w.CanViewHexCheckBox->setChecked(false);
+    w.Ui().CanViewHexCheckBox->setChecked(false);
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
     w.USBTimerTimer();
-    QCOMPARE(Lines(w.CanMemo), (QStringList{HexLineA, DecLineA, DecLineB}));
+    QCOMPARE(Lines(w.Ui().CanMemo), (QStringList{HexLineA, DecLineA, DecLineB}));
 
-    w.CanViewHexCheckBox->setChecked(true);
+    w.Ui().CanViewHexCheckBox->setChecked(true);
     rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
     w.USBTimerTimer();
-    QCOMPARE(Lines(w.CanMemo), (QStringList{HexLineA, DecLineA, DecLineB, HexLineB}));
+    QCOMPARE(Lines(w.Ui().CanMemo), (QStringList{HexLineA, DecLineA, DecLineB, HexLineB}));
 }
 
 void TestGuiCanMonitor::clearRemovesAllLines_data()
@@ -272,18 +272,18 @@ void TestGuiCanMonitor::clearRemovesAllLines()
         rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
         w.USBTimerTimer();
     }
-    QCOMPARE(Lines(w.CanMemo).size(), 6);
+    QCOMPARE(Lines(w.Ui().CanMemo).size(), 6);
 
     if (viaMenu)
-        w.ClearAllLines->trigger();
+        w.Ui().ClearAllLines->trigger();
     else
         w.ClearAllLinesClick();
-    QCOMPARE(w.CanMemo->toPlainText(), QString());
+    QCOMPARE(w.Ui().CanMemo->toPlainText(), QString());
 
     // The list starts again at the top, without a blank first line.
     rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
     w.USBTimerTimer();
-    QCOMPARE(w.CanMemo->toPlainText(), HexLineB);
+    QCOMPARE(w.Ui().CanMemo->toPlainText(), HexLineB);
 }
 
 void TestGuiCanMonitor::copyToClipboard_data()
@@ -308,33 +308,33 @@ void TestGuiCanMonitor::copyToClipboard()
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
     w.USBTimerTimer();
-    w.CanViewHexCheckBox->setChecked(false);
+    w.Ui().CanViewHexCheckBox->setChecked(false);
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     w.USBTimerTimer();
 
-    QTextCursor cursor = w.CanMemo->textCursor();
+    QTextCursor cursor = w.Ui().CanMemo->textCursor();
     if (selectFrom < 0) {
         cursor.movePosition(QTextCursor::End);
     } else {
         cursor.setPosition(selectFrom);
         cursor.setPosition(selectTo, QTextCursor::KeepAnchor);
     }
-    w.CanMemo->setTextCursor(cursor);
+    w.Ui().CanMemo->setTextCursor(cursor);
     QGuiApplication::clipboard()->setText(QStringLiteral("something else"));
 
     if (viaMenu)
-        w.CopyToClipboard->trigger();
+        w.Ui().CopyToClipboard->trigger();
     else
         w.CopyToClipboardClick();
 
     const QString clip = QGuiApplication::clipboard()->text();
-    QCOMPARE(clip, w.CanMemo->toPlainText());
+    QCOMPARE(clip, w.Ui().CanMemo->toPlainText());
     QCOMPARE(clip.split(QLatin1Char('\n')), (QStringList{HexLineA, HexLineB, DecLineA}));
-    QVERIFY(!w.CanMemo->textCursor().hasSelection());
-    QCOMPARE(w.CanMemo->textCursor().position(), 0);
-    QCOMPARE(w.CanMemo->textCursor().anchor(), 0);
+    QVERIFY(!w.Ui().CanMemo->textCursor().hasSelection());
+    QCOMPARE(w.Ui().CanMemo->textCursor().position(), 0);
+    QCOMPARE(w.Ui().CanMemo->textCursor().anchor(), 0);
     // Copying leaves the lines alone.
-    QCOMPARE(Lines(w.CanMemo).size(), 3);
+    QCOMPARE(Lines(w.Ui().CanMemo).size(), 3);
 }
 
 void TestGuiCanMonitor::memoKeepsNewestLines()
@@ -351,7 +351,7 @@ void TestGuiCanMonitor::memoKeepsNewestLines()
         w.CanOutputStep();
     QCOMPARE(int(rig_->sim.CanQueue.size()), 0);
 
-    const QStringList lines = Lines(w.CanMemo);
+    const QStringList lines = Lines(w.Ui().CanMemo);
     QCOMPARE(lines.size(), MaxCanMemoLines);
     auto lineFor = [](int i) {
         const QString id = QString::number(uint(i), 16).toUpper().rightJustified(8, QLatin1Char('0'));
@@ -367,7 +367,7 @@ void TestGuiCanMonitor::memoKeepsNewestLines()
     // One more fetch still adds at the bottom and drops at the top.
     rig_->sim.CanQueue.push_back(Frame(4, 0xABCDEF, 1, {0x5A}));
     w.CanOutputStep();
-    const QStringList after = Lines(w.CanMemo);
+    const QStringList after = Lines(w.Ui().CanMemo);
     QCOMPARE(after.size(), MaxCanMemoLines);
     QCOMPARE(after.first(), lineFor(7));
     QCOMPARE(after.last(), QStringLiteral("Extended data frame\t\t1 bytes\tID=0x00ABCDEF\tb0=0x5A\t"));

@@ -122,11 +122,11 @@ void TestGuiDataLog::cleanup()
 void TestGuiDataLog::Toggle(bool viaMenu)
 {
     if (viaMenu)
-        W().EnableDataLoggingToFile->trigger();
+        W().Ui().EnableDataLoggingToFile->trigger();
     else
         W().EnableDataLoggingToFileClick();
     // The command starts the polling timer again at its end.
-    QVERIFY(W().USBTimer->isActive());
+    QVERIFY(W().Ui().USBTimer->isActive());
     rig_->StopTimers();
 }
 
@@ -134,16 +134,16 @@ void TestGuiDataLog::EnableWith(const QString& path)
 {
     rig_->dialogs.AnswerFile(path);
     Toggle();
-    QVERIFY(W().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().LogFileName, path);
+    QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().Core().LogFileName, path);
     rig_->dialogs.Shown.clear();
 }
 
 QStringList TestGuiDataLog::ExpectedValues() const
 {
     TMainFormKrv& w = rig_->W();
-    return ColumnBelowCaption(w.MeasuredValuesTable, 1) + ColumnBelowCaption(w.SystemStateTable, 1)
-        + ColumnBelowCaption(w.RegulatorStateTable, 1) + ColumnBelowCaption(w.PeerRegulatorStateTable, 1);
+    return ColumnBelowCaption(w.Ui().MeasuredValuesTable, 1) + ColumnBelowCaption(w.Ui().SystemStateTable, 1)
+        + ColumnBelowCaption(w.Ui().RegulatorStateTable, 1) + ColumnBelowCaption(w.Ui().PeerRegulatorStateTable, 1);
 }
 
 void TestGuiDataLog::enableAsksForFile_data()
@@ -156,8 +156,8 @@ void TestGuiDataLog::enableAsksForFile_data()
 void TestGuiDataLog::enableAsksForFile()
 {
     QFETCH(bool, viaMenu);
-    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
-    QVERIFY(W().LogFileName.isEmpty());
+    QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
+    QVERIFY(W().Core().LogFileName.isEmpty());
     const QString first = dir_->filePath(QStringLiteral("first.txt"));
     const QString second = dir_->filePath(QStringLiteral("second.txt"));
 
@@ -171,16 +171,16 @@ void TestGuiDataLog::enableAsksForFile()
     QCOMPARE(box.file.defaultSuffix, QStringLiteral("txt"));
     QCOMPARE(box.file.initialName, QStringLiteral("Log.txt"));
     QVERIFY(!box.file.mustExist);
-    QVERIFY(W().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().LogFileName, first);
+    QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().Core().LogFileName, first);
     // The command writes nothing itself; the window update does.
     QVERIFY(!QFile::exists(first));
 
     // Off again: no dialog, the name stays.
     Toggle(viaMenu);
     QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
-    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().LogFileName, first);
+    QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().Core().LogFileName, first);
     W().SystemStateTimerTimer();
     QVERIFY(!QFile::exists(first));
 
@@ -189,8 +189,8 @@ void TestGuiDataLog::enableAsksForFile()
     Toggle(viaMenu);
     QCOMPARE(int(rig_->dialogs.Shown.size()), 2);
     QCOMPARE(rig_->dialogs.Shown[1].file.initialName, first);
-    QCOMPARE(W().LogFileName, second);
-    QVERIFY(W().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().Core().LogFileName, second);
+    QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
 }
 
 void TestGuiDataLog::cancelChangesNothing_data()
@@ -218,9 +218,9 @@ void TestGuiDataLog::cancelChangesNothing()
     Toggle();
     QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
     QCOMPARE(rig_->dialogs.Shown[0].file.initialName, namedBefore ? earlier : QStringLiteral("Log.txt"));
-    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().ShareDataWithSupport->isChecked(), shareOn);
-    QCOMPARE(W().LogFileName, namedBefore ? earlier : QString());
+    QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().Ui().ShareDataWithSupport->isChecked(), shareOn);
+    QCOMPARE(W().Core().LogFileName, namedBefore ? earlier : QString());
     W().SystemStateTimerTimer();
     QVERIFY(!W().windowTitle().endsWith(LoggingSuffix));
     QVERIFY(QDir(dir_->path()).entryList(QDir::Files).isEmpty());
@@ -230,18 +230,18 @@ void TestGuiDataLog::radioPairWithShareData()
 {
     const QString path = dir_->filePath(QStringLiteral("log.txt"));
     W().SetShareDataWithSupport(true);
-    QVERIFY(W().ShareDataWithSupport->isChecked());
+    QVERIFY(W().Ui().ShareDataWithSupport->isChecked());
 
     EnableWith(path);
-    QVERIFY(!W().ShareDataWithSupport->isChecked());
+    QVERIFY(!W().Ui().ShareDataWithSupport->isChecked());
     W().SystemStateTimerTimer();
     const QByteArray written = ReadAll(path);
     QCOMPARE(FileLines(written).size(), 2);
 
     // Sharing data takes the place of logging: no more lines.
     W().SetShareDataWithSupport(true);
-    QVERIFY(W().ShareDataWithSupport->isChecked());
-    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
+    QVERIFY(W().Ui().ShareDataWithSupport->isChecked());
+    QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
     W().SystemStateTimerTimer();
     QCOMPARE(ReadAll(path), written);
     QVERIFY(!W().windowTitle().endsWith(LoggingSuffix));
@@ -278,7 +278,7 @@ void TestGuiDataLog::firstTickWritesHeaderAndLine()
                                   "Peer:Set Minimum Field, %\tPeer:Set Maximum Field, %\tPeer:Wiring Voltage Drop, V\t\r\n"));
     QCOMPARE(values, Latin1(ExpectedValues()));
     // The values are the live ones of the last poll, not blanks.
-    QCOMPARE(values[0], W().MeasuredValuesTable->Cell(1, 1).toLatin1());
+    QCOMPARE(values[0], W().Ui().MeasuredValuesTable->Cell(1, 1).toLatin1());
     QVERIFY(!values[0].isEmpty());
     QVERIFY(values[0] != "-");
     QCOMPARE(W().windowTitle(), Title + QStringLiteral(" - USB connection") + LoggingSuffix);
@@ -295,7 +295,7 @@ void TestGuiDataLog::firstTickWritesHeaderAndLine()
     QCOMPARE(lines.size(), 3);
     QCOMPARE(Fields(lines[2]), Latin1(ExpectedValues()));
     QCOMPARE(Fields(lines[2])[0], QByteArray("12.34"));
-    QVERIFY(W().EnableDataLoggingToFile->isChecked());
+    QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
 }
 
 void TestGuiDataLog::existingFileGetsNoHeader()
@@ -325,7 +325,7 @@ void TestGuiDataLog::emptyCellGivesEmptyField()
     const QString path = dir_->filePath(QStringLiteral("log.txt"));
     EnableWith(path);
     // A cell shown empty gives an empty field (two TABs in a row).
-    W().PeerRegulatorStateTable->SetCell(3, 1, QString());
+    W().Ui().PeerRegulatorStateTable->SetCell(3, 1, QString());
     W().SystemStateTimerTimer();
     const QList<QByteArray> lines = FileLines(ReadAll(path));
     QCOMPARE(lines.size(), 2);
@@ -347,7 +347,7 @@ void TestGuiDataLog::captionWhileLogging()
 {
     QFETCH(bool, usb);
     QFETCH(QString, caption);
-    W().ConnectionUSB->setChecked(usb);
+    W().Core().SetConnection(usb ? Connection::Usb : Connection::None);
     EnableWith(dir_->filePath(QStringLiteral("log.txt")));
     W().SystemStateTimerTimer();
     QCOMPARE(W().windowTitle(), caption);
@@ -381,8 +381,8 @@ void TestGuiDataLog::failingWriteSwitchesLoggingOff()
     W().SystemStateTimerTimer();
     // Silently off; the caption still tells of logging on this very tick.
     QVERIFY(rig_->dialogs.Shown.empty());
-    QVERIFY(!W().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().LogFileName, path);
+    QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
+    QCOMPARE(W().Core().LogFileName, path);
     QCOMPARE(W().windowTitle(), Title + QStringLiteral(" - USB connection") + LoggingSuffix);
 
     W().SystemStateTimerTimer();
@@ -407,15 +407,15 @@ void TestGuiDataLog::pollingPausedWhileDialogOpen()
     HookedDialogs dialogs;
     ManualClock clock;
     TMainFormKrv w(sim, dialogs, clock);
-    w.SystemStateTimer->stop();
-    w.INETTimer->stop();
-    QVERIFY(w.USBTimer->isActive());
+    w.Ui().SystemStateTimer->stop();
+    w.Ui().INETTimer->stop();
+    QVERIFY(w.Ui().USBTimer->isActive());
 
     int boxes = 0;
     bool pollingDuringBox = true;
     dialogs.WhileOpen = [&](const QString&, const QString&) {
         ++boxes;
-        pollingDuringBox = w.USBTimer->isActive();
+        pollingDuringBox = w.Ui().USBTimer->isActive();
     };
     if (choose)
         dialogs.AnswerFile(dir_->filePath(QStringLiteral("log.txt")));
@@ -425,10 +425,10 @@ void TestGuiDataLog::pollingPausedWhileDialogOpen()
 
     QCOMPARE(boxes, 1);
     QVERIFY(!pollingDuringBox);
-    QVERIFY(w.USBTimer->isActive());
-    QCOMPARE(w.EnableDataLoggingToFile->isChecked(), choose);
+    QVERIFY(w.Ui().USBTimer->isActive());
+    QCOMPARE(w.Ui().EnableDataLoggingToFile->isChecked(), choose);
     QVERIFY(!dialogs.Unscripted);
-    w.USBTimer->stop();
+    w.Ui().USBTimer->stop();
 }
 
 QTEST_MAIN(TestGuiDataLog)

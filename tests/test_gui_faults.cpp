@@ -47,21 +47,21 @@ private slots:
         rig.sim.PeerState = Pattern(50);
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        const SystemStateRecord oldOwn = w.OwnState;
-        const SystemStateRecord oldPeer = w.PeerState;
+        const SystemStateRecord oldOwn = w.Core().OwnState;
+        const SystemStateRecord oldPeer = w.Core().PeerState;
         rig.sim.OwnState = Pattern(100);
         rig.sim.PeerState = Pattern(150);
         rig.sim.UnplugAfterExchanges = blocksThrough;
         w.USBTimerTimer();
-        QVERIFY(w.OwnState == (blocksThrough >= 5 ? rig.sim.OwnState : oldOwn));
-        QCOMPARE(w.PeerState, oldPeer);
+        QVERIFY(w.Core().OwnState == (blocksThrough >= 5 ? rig.sim.OwnState : oldOwn));
+        QCOMPARE(w.Core().PeerState, oldPeer);
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
 
         rig.sim.PlugIn();
         w.USBTimerTimer(); // finds it again: the own transfer's first request searches
         w.USBTimerTimer();
-        QCOMPARE(w.OwnState, rig.sim.OwnState);
-        QCOMPARE(w.PeerState, rig.sim.PeerState);
+        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Core().PeerState, rig.sim.PeerState);
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
     }
 
@@ -77,19 +77,19 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Settings = SettingsPattern(1);
-        const SettingsRecord before = w.Settings;
+        w.Core().Settings = SettingsPattern(1);
+        const SettingsRecord before = w.Core().Settings;
         rig.sim.SetSettings(SettingsPattern(2));
         rig.sim.UnplugAfterExchanges = blocksThrough;
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
-        QCOMPARE(w.Settings, before);
+        QCOMPARE(w.Core().Settings, before);
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
         rig.sim.PlugIn();
         w.ReadAllSettingsFromSystemClick(); // the search
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
-        QCOMPARE(w.Settings, rig.sim.Settings());
+        QCOMPARE(w.Core().Settings, rig.sim.Settings());
     }
 
     void unpluggedDuringSettingsWrite_data()
@@ -107,7 +107,7 @@ private slots:
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
         const auto before = rig.sim.SettingsImage;
-        w.Settings.SetU8(SettingsRecord::AlternatorPolesAt, 14);
+        w.Core().Settings.SetU8(SettingsRecord::AlternatorPolesAt, 14);
         w.UpdateSystemSettingsTable();
         rig.sim.UnplugAfterExchanges = slicesThrough;
         w.WriteAllSettingsToSystemClick();
@@ -116,7 +116,7 @@ private slots:
         // marker arrived: either all of the new settings or none.
         QVERIFY(rig.sim.SettingsImage == before);
         QCOMPARE(rig.sim.AppliedWrites, 0);
-        QCOMPARE(int(w.Settings.AlternatorPoles()), 14);
+        QCOMPARE(int(w.Core().Settings.AlternatorPoles()), 14);
 
         rig.sim.PlugIn();
         w.WriteAllSettingsToSystemClick(); // the search
@@ -161,19 +161,19 @@ private slots:
         rig.sim.PeerState = Pattern(150);
         for (int tick = 0; tick < 10; ++tick) {
             w.USBTimerTimer();
-            QVERIFY(w.OwnState == Pattern(1) || w.OwnState == rig.sim.OwnState);
-            QVERIFY(w.PeerState == Pattern(50) || w.PeerState == rig.sim.PeerState);
+            QVERIFY(w.Core().OwnState == Pattern(1) || w.Core().OwnState == rig.sim.OwnState);
+            QVERIFY(w.Core().PeerState == Pattern(50) || w.Core().PeerState == rig.sim.PeerState);
             rig.linkClock.SleepMs(200);
         }
-        QCOMPARE(w.OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
 
-        w.PageControl->setCurrentWidget(w.SettingsTabSheet); // reads the settings
+        w.Ui().PageControl->setCurrentWidget(w.Ui().SettingsTabSheet); // reads the settings
         rig.StopTimers();
-        QCOMPARE(w.Settings, dropped ? SettingsRecord() : SettingsPattern(7));
+        QCOMPARE(w.Core().Settings, dropped ? SettingsRecord() : SettingsPattern(7));
         if (dropped) {
             w.ReadAllSettingsFromSystemClick();
             rig.StopTimers();
-            QCOMPARE(w.Settings, SettingsPattern(7));
+            QCOMPARE(w.Core().Settings, SettingsPattern(7));
         }
         const auto image = rig.sim.SettingsImage;
         w.WriteAllSettingsToSystemClick();
@@ -183,7 +183,7 @@ private slots:
         // bytes after the record come back as it sent them.
         QVERIFY(std::equal(image.begin() + SettingsRecord::Size, image.begin() + 558,
                            rig.sim.SettingsImage.begin() + SettingsRecord::Size));
-        QCOMPARE(rig.sim.Settings(), w.Settings);
+        QCOMPARE(rig.sim.Settings(), w.Core().Settings);
     }
 
     void silentRegulatorKeepsTicksShort()
@@ -191,9 +191,9 @@ private slots:
         GuiRig rig(false, &LinkClock::Steady()); // reads wait in real time
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.PageControl->setCurrentWidget(w.CanBusTabSheet); // the CAN fetch too
+        w.Ui().PageControl->setCurrentWidget(w.Ui().CanBusTabSheet); // the CAN fetch too
         rig.sim.NoAnswer = true;
-        const SystemStateRecord own = w.OwnState;
+        const SystemStateRecord own = w.Core().OwnState;
         int repaints = 0;
         for (int tick = 0; tick < 4; ++tick) {
             QElapsedTimer t;
@@ -207,14 +207,14 @@ private slots:
             repaints += handled;
         }
         QCOMPARE(repaints, 4);
-        QCOMPARE(w.OwnState, own);
+        QCOMPARE(w.Core().OwnState, own);
         // Back from silence: once the last unanswered request can no longer
         // be answered, a tick reads whole records again.
         rig.sim.NoAnswer = false;
         rig.sim.OwnState = Pattern(9);
         QTest::qWait(HidSession::LateAnswerFactor * HidSession::ReadTimeLimitMs);
         w.USBTimerTimer();
-        QCOMPARE(w.OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
     }
 
     void logFolderDisappears()
@@ -222,14 +222,14 @@ private slots:
         GuiRig rig;
         TMainFormKrv& w = rig.W();
         auto dir = std::make_unique<QTemporaryDir>();
-        w.LogFileName = dir->filePath(QStringLiteral("log.txt"));
+        w.Core().LogFileName = dir->filePath(QStringLiteral("log.txt"));
         w.SetEnableDataLogging(true);
         w.SystemStateTimerTimer();
-        QVERIFY(w.EnableDataLoggingToFile->isChecked());
-        QVERIFY(QFileInfo(w.LogFileName).size() > 0);
+        QVERIFY(w.Ui().EnableDataLoggingToFile->isChecked());
+        QVERIFY(QFileInfo(w.Core().LogFileName).size() > 0);
         dir.reset();
         w.SystemStateTimerTimer();
-        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());
         QVERIFY(w.windowTitle().endsWith(QStringLiteral(", logging data to file")));
         w.SystemStateTimerTimer();
         QVERIFY(!w.windowTitle().endsWith(QStringLiteral(", logging data to file")));
@@ -241,10 +241,10 @@ private slots:
             QSKIP("no /dev/full here");
         GuiRig rig;
         TMainFormKrv& w = rig.W();
-        w.LogFileName = QStringLiteral("/dev/full");
+        w.Core().LogFileName = QStringLiteral("/dev/full");
         w.SetEnableDataLogging(true);
         w.SystemStateTimerTimer();
-        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());
         QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());
     }
 };

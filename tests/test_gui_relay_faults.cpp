@@ -98,31 +98,31 @@ void StartRole(GuiRig& rig, bool supportRole, const QString& domain)
         rig.Connect();
         w.ShareDataWithSupportClick();
     }
-    w.Support.SupportDomain = domain;
-    w.Support.IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
-    w.Support.IncomingLength = LengthBefore;
-    w.Support.ClientToSupportBuffer.fill(JunkByte);
-    w.Support.SupportToClientBuffer.fill(JunkByte);
+    w.Core().Support.SupportDomain = domain;
+    w.Core().Support.IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
+    w.Core().Support.IncomingLength = LengthBefore;
+    w.Core().Support.ClientToSupportBuffer.fill(JunkByte);
+    w.Core().Support.SupportToClientBuffer.fill(JunkByte);
 }
 
 bool RoleIsOn(TMainFormKrv& w, bool supportRole)
 {
     if (supportRole)
-        return w.RemoteViaInternetToProvideSupport->isChecked() && !w.ConnectionUSB->isChecked();
-    return w.ShareDataWithSupport->isChecked();
+        return w.Ui().RemoteViaInternetToProvideSupport->isChecked() && !w.Ui().ConnectionUSB->isChecked();
+    return w.Ui().ShareDataWithSupport->isChecked();
 }
 
 bool RoleIsOff(TMainFormKrv& w, bool supportRole)
 {
     if (supportRole)
-        return !w.RemoteViaInternetToProvideSupport->isChecked() && w.ConnectionUSB->isChecked();
-    return !w.ShareDataWithSupport->isChecked();
+        return !w.Ui().RemoteViaInternetToProvideSupport->isChecked() && w.Ui().ConnectionUSB->isChecked();
+    return !w.Ui().ShareDataWithSupport->isChecked();
 }
 
 // The buffer the role receives into.
 const SupportBuffer& Incoming(TMainFormKrv& w, bool supportRole)
 {
-    return supportRole ? w.Support.ClientToSupportBuffer : w.Support.SupportToClientBuffer;
+    return supportRole ? w.Core().Support.ClientToSupportBuffer : w.Core().Support.SupportToClientBuffer;
 }
 
 // True when the buffer starts with `values` and holds `rest` everywhere after.
@@ -234,8 +234,8 @@ private slots:
         TMainFormKrv& w = rig.W();
         StartRole(rig, supportRole, domain);
         w.Exchange()->SetTransferTimeLimitMs(mode == NeverAnswers ? ShortTransferLimitMs : 5000);
-        const SystemStateRecord ownBefore = w.OwnState;
-        const SettingsRecord settingsBefore = w.Settings;
+        const SystemStateRecord ownBefore = w.Core().OwnState;
+        const SettingsRecord settingsBefore = w.Core().Settings;
         const QColor normal = w.palette().color(QPalette::Window);
         const QColor shadow = QApplication::palette().color(QPalette::Dark);
         QVERIFY(normal != shadow);
@@ -262,7 +262,7 @@ private slots:
         const qint64 tickMs = elapsed.elapsed();
         lateTimer.stop();
 
-        const QString reason = w.Support.SupportStatusText;
+        const QString reason = w.Core().Support.SupportStatusText;
         QVERIFY2(status.match(reason).hasMatch(), qPrintable(reason));
         QCOMPARE(w.StatusText(), reason);
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
@@ -273,16 +273,16 @@ private slots:
         QCOMPARE(server.requests.size(), mode == Refuses ? 0 : 1);
 
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
-        QCOMPARE(int(w.Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QCOMPARE(int(w.Core().Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
         if (expectedLength < 0) {
-            QCOMPARE(w.Support.IncomingLength, LengthBefore);
+            QCOMPARE(w.Core().Support.IncomingLength, LengthBefore);
             QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray(), JunkByte));
         } else {
-            QCOMPARE(w.Support.IncomingLength, int32_t(expectedLength));
+            QCOMPARE(w.Core().Support.IncomingLength, int32_t(expectedLength));
             QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray("\x01"), 0));
         }
-        QVERIFY(w.OwnState == ownBefore);
-        QVERIFY(w.Settings == settingsBefore);
+        QVERIFY(w.Core().OwnState == ownBefore);
+        QVERIFY(w.Core().Settings == settingsBefore);
 
         QVERIFY(during.ran);
         QVERIFY(during.inProgress);
@@ -305,12 +305,12 @@ private slots:
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
         QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
         QVERIFY(RoleIsOff(w, supportRole));
-        QVERIFY(!w.SendChatMessage->isEnabled());
+        QVERIFY(!w.Ui().SendChatMessage->isEnabled());
         if (expectedPanel.isEmpty()) {
-            QVERIFY2(w.MessagePanel->isHidden(), qPrintable(w.MessagePanel->text()));
+            QVERIFY2(w.Ui().MessagePanel->isHidden(), qPrintable(w.Ui().MessagePanel->text()));
         } else {
-            QVERIFY(!w.MessagePanel->isHidden());
-            QCOMPARE(w.MessagePanel->text(), expectedPanel);
+            QVERIFY(!w.Ui().MessagePanel->isHidden());
+            QCOMPARE(w.Ui().MessagePanel->text(), expectedPanel);
         }
         QCOMPARE(w.palette().color(QPalette::Window), normal);
         QVERIFY(!rig.dialogs.Unscripted);
@@ -383,7 +383,7 @@ private slots:
         GuiRig rig;
         TMainFormKrv& w = rig.W();
         StartRole(rig, supportRole, server.Domain());
-        const SystemStateRecord ownBefore = w.OwnState;
+        const SystemStateRecord ownBefore = w.Core().OwnState;
         const QColor normal = w.palette().color(QPalette::Window);
         const QColor shadow = QApplication::palette().color(QPalette::Dark);
         QVERIFY(normal != shadow);
@@ -395,18 +395,18 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
-        QCOMPARE(w.Support.SupportStatusText, expectedStatus);
+        QCOMPARE(w.Core().Support.SupportStatusText, expectedStatus);
         QCOMPARE(w.StatusText(), expectedStatus);
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
-        QCOMPARE(int(w.Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
-        QVERIFY(w.Support.IncomingLength <= SupportBufferSize);
-        QCOMPARE(w.Support.IncomingLength, int32_t(expectedValues.size()));
+        QCOMPARE(int(w.Core().Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QVERIFY(w.Core().Support.IncomingLength <= SupportBufferSize);
+        QCOMPARE(w.Core().Support.IncomingLength, int32_t(expectedValues.size()));
         QVERIFY(BufferHolds(Incoming(w, supportRole), expectedValues, 0));
-        QCOMPARE(w.Support.SupportDomain, server.Domain());
+        QCOMPARE(w.Core().Support.SupportDomain, server.Domain());
         if (expectedOwnState.isEmpty()) {
-            QVERIFY(w.OwnState == ownBefore);
+            QVERIFY(w.Core().OwnState == ownBefore);
         } else {
-            const auto& own = w.OwnState.Bytes();
+            const auto& own = w.Core().OwnState.Bytes();
             QCOMPARE(QByteArray(reinterpret_cast<const char*>(own.data()), int(own.size())), expectedOwnState);
         }
         QVERIFY(during.ran);
@@ -422,12 +422,12 @@ private slots:
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
         QCOMPARE(w.StatusText(), expectedStatus);
-        QCOMPARE(w.Support.IncomingLength, int32_t(expectedValues.size()));
+        QCOMPARE(w.Core().Support.IncomingLength, int32_t(expectedValues.size()));
         if (expectedPanel.isEmpty()) {
-            QVERIFY2(w.MessagePanel->isHidden(), qPrintable(w.MessagePanel->text().left(80)));
+            QVERIFY2(w.Ui().MessagePanel->isHidden(), qPrintable(w.Ui().MessagePanel->text().left(80)));
         } else {
-            QVERIFY(!w.MessagePanel->isHidden());
-            QCOMPARE(w.MessagePanel->text(), expectedPanel);
+            QVERIFY(!w.Ui().MessagePanel->isHidden());
+            QCOMPARE(w.Ui().MessagePanel->text(), expectedPanel);
         }
         // New settings of at least 540 values go to the client's regulator;
         // nothing else touches a device.
@@ -473,10 +473,10 @@ private slots:
         QMetaObject::invokeMethod(&w, [&w, path] { w.HandleDroppedFile(path); }, Qt::QueuedConnection);
         Tick(rig);
         QCOMPARE(server.requests.size(), 1);
-        QCOMPARE(w.OwnState, snapshot.OwnState());
-        QCOMPARE(w.Settings, snapshot.Settings());
-        QVERIFY(!w.ConnectionUSB->isChecked());
-        QVERIFY(!w.RemoteViaInternetToProvideSupport->isChecked());
+        QCOMPARE(w.Core().OwnState, snapshot.OwnState());
+        QCOMPARE(w.Core().Settings, snapshot.Settings());
+        QVERIFY(!w.Ui().ConnectionUSB->isChecked());
+        QVERIFY(!w.Ui().RemoteViaInternetToProvideSupport->isChecked());
         QVERIFY(rig.dialogs.Shown.empty());
     }
 
@@ -501,30 +501,30 @@ private slots:
         HookedDialogs dialogs;
         ManualClock clock(46363.5, 0.3 * OneSecond);
         TMainFormKrv w(sim, dialogs, clock);
-        w.USBTimer->stop();
-        w.SystemStateTimer->stop();
-        w.INETTimer->stop();
+        w.Ui().USBTimer->stop();
+        w.Ui().SystemStateTimer->stop();
+        w.Ui().INETTimer->stop();
         if (supportRole) {
             w.RemoteViaInternetToProvideSupportClick();
         } else {
             w.USBTimerTimer();
             w.ShareDataWithSupportClick();
         }
-        w.Support.SupportDomain = server.Domain();
+        w.Core().Support.SupportDomain = server.Domain();
 
         int requestsWhileOpen = -1;
         bool roleOnWhileOpen = true;
         dialogs.WhileOpen = [&](const QString&, const QString&) {
             QTest::qWait(300); // the deferred command polls every 50 ms
             requestsWhileOpen = int(server.requests.size());
-            roleOnWhileOpen = supportRole ? w.RemoteViaInternetToProvideSupport->isChecked()
-                                          : w.ShareDataWithSupport->isChecked();
+            roleOnWhileOpen = supportRole ? w.Ui().RemoteViaInternetToProvideSupport->isChecked()
+                                          : w.Ui().ShareDataWithSupport->isChecked();
         };
         dialogs.AnswerText(QStringLiteral("ping"));
         QMetaObject::invokeMethod(&w, [&w] { w.SendChatMessageClick(); }, Qt::QueuedConnection);
         w.INETTimerTimer();
-        w.USBTimer->stop();
-        w.INETTimer->stop();
+        w.Ui().USBTimer->stop();
+        w.Ui().INETTimer->stop();
         QCOMPARE(dialogs.ErrorTexts().size(), 1);
         QCOMPARE(requestsWhileOpen, 1);
         QVERIFY(!roleOnWhileOpen);

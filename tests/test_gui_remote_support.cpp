@@ -114,7 +114,7 @@ quint16 ClosedLoopbackPort()
 
 bool PanelShows(TMainFormKrv& w, const QString& text)
 {
-    return !w.MessagePanel->isHidden() && w.MessagePanel->text() == text;
+    return !w.Ui().MessagePanel->isHidden() && w.Ui().MessagePanel->text() == text;
 }
 
 QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command)
@@ -148,10 +148,10 @@ struct SessionPair {
         client.sim.SettingsImage = realistic::Image();
         client.Connect();
         client.W().ShareDataWithSupportClick();
-        client.W().Support.SupportDomain = domain;
+        client.W().Core().Support.SupportDomain = domain;
         support.sim.Present = false;
         support.W().RemoteViaInternetToProvideSupportClick();
-        support.W().Support.SupportDomain = domain;
+        support.W().Core().Support.SupportDomain = domain;
     }
     TMainFormKrv& C() { return client.W(); }
     TMainFormKrv& S() { return support.W(); }
@@ -216,41 +216,41 @@ private slots:
     {
         RemotePair p;
         REQUIRE_RELAY(p.relay);
-        QVERIFY(p.C().OwnState.RegulatorName().size() > 0);
-        QCOMPARE(p.C().Support.IncomingKind, uint8_t(0));
+        QVERIFY(p.C().Core().OwnState.RegulatorName().size() > 0);
+        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(0));
 
         Tick(p.client);
-        QCOMPARE(p.C().Support.SupportRole, RoleClient);
-        QCOMPARE(p.C().Support.OutgoingKind, uint8_t(2));
-        QCOMPARE(p.C().Support.OutgoingLength, int32_t(280));
-        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.C().OwnState.Bytes()));
+        QCOMPARE(p.C().Core().Support.SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Support.OutgoingKind, uint8_t(2));
+        QCOMPARE(p.C().Core().Support.OutgoingLength, int32_t(280));
+        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.C().Core().OwnState.Bytes()));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Nothing received"));
-        QVERIFY(p.C().ShareDataWithSupport->isChecked());
-        QVERIFY(p.C().SendChatMessage->isEnabled());
+        QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
+        QVERIFY(p.C().Ui().SendChatMessage->isEnabled());
 
         // The support window has no regulator and never looks for one.
-        const SystemStateRecord peerBefore = p.S().PeerState;
+        const SystemStateRecord peerBefore = p.S().Core().PeerState;
         Tick(p.support);
-        QCOMPARE(p.S().Support.SupportRole, RoleSupport);
-        QCOMPARE(p.S().Support.IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Support.IncomingLength, int32_t(280));
+        QCOMPARE(p.S().Core().Support.SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Core().Support.IncomingLength, int32_t(280));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system state"));
-        QVERIFY(p.S().OwnState == p.C().OwnState);
-        QVERIFY(p.S().OwnState == p.client.sim.OwnState);
-        QVERIFY(p.S().PeerState == peerBefore);
-        QCOMPARE(GuiRig::Cells(p.S().MeasuredValuesTable), GuiRig::Cells(p.C().MeasuredValuesTable));
-        QCOMPARE(GuiRig::Cells(p.S().SystemStateTable), GuiRig::Cells(p.C().SystemStateTable));
-        QCOMPARE(p.S().RegulatorStateTable->Cell(1, 1), p.C().RegulatorStateTable->Cell(1, 1));
-        QCOMPARE(GuiRig::MemoLines(p.S().SystemMessagesMemo).first(),
-                 GuiRig::MemoLines(p.C().SystemMessagesMemo).first());
+        QVERIFY(p.S().Core().OwnState == p.C().Core().OwnState);
+        QVERIFY(p.S().Core().OwnState == p.client.sim.OwnState);
+        QVERIFY(p.S().Core().PeerState == peerBefore);
+        QCOMPARE(GuiRig::Cells(p.S().Ui().MeasuredValuesTable), GuiRig::Cells(p.C().Ui().MeasuredValuesTable));
+        QCOMPARE(GuiRig::Cells(p.S().Ui().SystemStateTable), GuiRig::Cells(p.C().Ui().SystemStateTable));
+        QCOMPARE(p.S().Ui().RegulatorStateTable->Cell(1, 1), p.C().Ui().RegulatorStateTable->Cell(1, 1));
+        QCOMPARE(GuiRig::MemoLines(p.S().Ui().SystemMessagesMemo).first(),
+                 GuiRig::MemoLines(p.C().Ui().SystemMessagesMemo).first());
         QVERIFY(p.support.sim.Requests.empty());
         QCOMPARE(p.support.sim.SearchCount, 0);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("0"));
         QVERIFY(!HasPendingMessage(p.relay, "client"));
         QVERIFY(p.client.dialogs.Shown.empty());
         QVERIFY(p.support.dialogs.Shown.empty());
-        QVERIFY(p.C().MessagePanel->isHidden());
-        QVERIFY(p.S().MessagePanel->isHidden());
+        QVERIFY(p.C().Ui().MessagePanel->isHidden());
+        QVERIFY(p.S().Ui().MessagePanel->isHidden());
 
         // The client takes the state request and keeps sending fresh state.
         p.client.sim.OwnState.SetBatteryVoltage(13.75f);
@@ -259,8 +259,8 @@ private slots:
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system state"));
         QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.client.sim.OwnState.Bytes()));
         Tick(p.support);
-        QVERIFY(p.S().OwnState == p.client.sim.OwnState);
-        QCOMPARE(GuiRig::Cells(p.S().SystemStateTable), GuiRig::Cells(p.C().SystemStateTable));
+        QVERIFY(p.S().Core().OwnState == p.client.sim.OwnState);
+        QCOMPARE(GuiRig::Cells(p.S().Ui().SystemStateTable), GuiRig::Cells(p.C().Ui().SystemStateTable));
     }
 
     void supportTickWithoutNewStateKeepsShownState()
@@ -269,14 +269,14 @@ private slots:
         REQUIRE_RELAY(p.relay);
         Tick(p.client);
         Tick(p.support);
-        const QStringList shown = GuiRig::Cells(p.S().MeasuredValuesTable);
-        p.S().OwnState.Clear(); // would be redrawn as zeros if the state were stored again
+        const QStringList shown = GuiRig::Cells(p.S().Ui().MeasuredValuesTable);
+        p.S().Core().OwnState.Clear(); // would be redrawn as zeros if the state were stored again
         Tick(p.support);        // the client has not sent anything since
         QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
-        QCOMPARE(p.S().Support.IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Support.IncomingLength, int32_t(0));
-        QVERIFY(p.S().OwnState == SystemStateRecord());
-        QCOMPARE(GuiRig::Cells(p.S().MeasuredValuesTable), shown);
+        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Core().Support.IncomingLength, int32_t(0));
+        QVERIFY(p.S().Core().OwnState == SystemStateRecord());
+        QCOMPARE(GuiRig::Cells(p.S().Ui().MeasuredValuesTable), shown);
     }
 
     void remoteReadBringsTheClientsSettings()
@@ -286,24 +286,24 @@ private slots:
         Tick(p.client);
         Tick(p.support);
 
-        const SettingsRecord supportBefore = p.S().Settings;
-        p.S().PageControl->setCurrentWidget(p.S().StateTabSheet);
+        const SettingsRecord supportBefore = p.S().Core().Settings;
+        p.S().Ui().PageControl->setCurrentWidget(p.S().Ui().StateTabSheet);
         p.S().ReadAllSettingsFromSystemClick();
         p.support.StopTimers();
-        QCOMPARE(p.S().PageControl->currentWidget(), p.S().SettingsTabSheet);
+        QCOMPARE(p.S().Ui().PageControl->currentWidget(), p.S().Ui().SettingsTabSheet);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("1"));
-        QCOMPARE(p.S().Support.OutgoingKind, uint8_t(1));
-        QCOMPARE(p.S().Support.OutgoingLength, int32_t(0));
+        QCOMPARE(p.S().Core().Support.OutgoingKind, uint8_t(1));
+        QCOMPARE(p.S().Core().Support.OutgoingLength, int32_t(0));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
-        QVERIFY(p.S().Settings == supportBefore); // the settings come later
+        QVERIFY(p.S().Core().Settings == supportBefore); // the settings come later
         QVERIFY(p.support.sim.Requests.empty());
 
         // The client recognises the request in one tick and answers it in the
         // next, before that tick's exchange.
         Tick(p.client);
-        QCOMPARE(p.C().Support.IncomingKind, uint8_t(1));
+        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(1));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system settings"));
-        QVERIFY(p.C().MessagePanel->isHidden());
+        QVERIFY(p.C().Ui().MessagePanel->isHidden());
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
 
         const std::size_t before = p.client.sim.Requests.size();
@@ -311,21 +311,21 @@ private slots:
         QVERIFY(PanelShows(p.C(), QStringLiteral(" Settings requested by SUPPORT")));
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
         QVERIFY(SettingsCommandsSeen(p.client.sim, before, 3).isEmpty());
-        QVERIFY(p.C().Settings == p.client.sim.Settings());
-        QCOMPARE(p.C().Support.OutgoingKind, uint8_t(3));
-        QCOMPARE(p.C().Support.OutgoingLength, int32_t(540));
+        QVERIFY(p.C().Core().Settings == p.client.sim.Settings());
+        QCOMPARE(p.C().Core().Support.OutgoingKind, uint8_t(3));
+        QCOMPARE(p.C().Core().Support.OutgoingLength, int32_t(540));
         QCOMPARE(PendingMessage(p.relay, "client"), MessageText(3, p.client.sim.Settings().Bytes()));
-        QVERIFY(p.C().ShareDataWithSupport->isChecked());
+        QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
 
         Tick(p.support);
         QVERIFY(PanelShows(p.S(), QStringLiteral(" CLIENT sent settings: received 540 bytes")));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system settings"));
-        QVERIFY(p.S().Settings == p.client.sim.Settings());
-        QVERIFY(p.S().Settings == realistic::Record());
-        QCOMPARE(GuiRig::Cells(p.S().SystemSettingsTable), GuiRig::Cells(p.C().SystemSettingsTable));
-        QCOMPARE(GuiRig::Cells(p.S().ChargeProfilesTable), GuiRig::Cells(p.C().ChargeProfilesTable));
-        QCOMPARE(p.S().ChargeProfileTabControl->currentIndex(), p.C().ChargeProfileTabControl->currentIndex());
-        QCOMPARE(p.S().SystemSettingsTable->Cell(DeviceNameRow, 1).left(11), QStringLiteral("Salty Dog 2"));
+        QVERIFY(p.S().Core().Settings == p.client.sim.Settings());
+        QVERIFY(p.S().Core().Settings == realistic::Record());
+        QCOMPARE(GuiRig::Cells(p.S().Ui().SystemSettingsTable), GuiRig::Cells(p.C().Ui().SystemSettingsTable));
+        QCOMPARE(GuiRig::Cells(p.S().Ui().ChargeProfilesTable), GuiRig::Cells(p.C().Ui().ChargeProfilesTable));
+        QCOMPARE(p.S().Ui().ChargeProfileTabControl->currentIndex(), p.C().Ui().ChargeProfileTabControl->currentIndex());
+        QCOMPARE(p.S().Ui().SystemSettingsTable->Cell(DeviceNameRow, 1).left(11), QStringLiteral("Salty Dog 2"));
         QVERIFY(p.support.sim.Requests.empty());
         QCOMPARE(p.client.sim.AppliedWrites, 0);
         QVERIFY(p.client.dialogs.Shown.empty());
@@ -337,19 +337,19 @@ private slots:
         RemotePair p;
         REQUIRE_RELAY(p.relay);
         ReadClientSettings(p);
-        QVERIFY(p.S().Settings == p.client.sim.Settings());
+        QVERIFY(p.S().Core().Settings == p.client.sim.Settings());
 
         // The technician edits a system setting and a charge profile value.
-        p.S().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
-        p.S().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
+        p.S().Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
+        p.S().Ui().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
         p.S().WriteAllSettingsToSystemClick();
         p.support.StopTimers();
-        const SettingsRecord sent = p.S().Settings;
+        const SettingsRecord sent = p.S().Core().Settings;
         QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
-        const int tab = p.S().ChargeProfileTabControl->currentIndex();
+        const int tab = p.S().Ui().ChargeProfileTabControl->currentIndex();
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
-        QCOMPARE(p.S().Support.OutgoingKind, uint8_t(3));
-        QCOMPARE(p.S().Support.OutgoingLength, int32_t(540));
+        QCOMPARE(p.S().Core().Support.OutgoingKind, uint8_t(3));
+        QCOMPARE(p.S().Core().Support.OutgoingLength, int32_t(540));
         QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, sent.Bytes()));
         QVERIFY(p.support.sim.Requests.empty());
 
@@ -357,8 +357,8 @@ private slots:
         // sticky, sends the regulator's settings once more).
         const int writesBefore = p.client.sim.AppliedWrites;
         Tick(p.client);
-        QCOMPARE(p.C().Support.IncomingKind, uint8_t(3));
-        QCOMPARE(p.C().Support.IncomingLength, int32_t(540));
+        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(3));
+        QCOMPARE(p.C().Core().Support.IncomingLength, int32_t(540));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent new settings"));
         QCOMPARE(p.client.sim.AppliedWrites, writesBefore);
 
@@ -372,10 +372,10 @@ private slots:
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 3), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 255}));
         QCOMPARE(p.client.sim.AppliedWrites, writesBefore + 1);
         QVERIFY(p.client.sim.Settings() == sent);
-        QVERIFY(p.C().Settings == sent);
+        QVERIFY(p.C().Core().Settings == sent);
         // The firmware's bookkeeping after the record went back as read.
         QVERIFY(p.client.sim.SettingsImage == realistic::Image(sent));
-        QCOMPARE(p.C().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("51"));
+        QCOMPARE(p.C().Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("51"));
 
         // Nothing new arrived in tick 2: the notice comes again with the
         // count of that parse, and nothing is written a second time.
@@ -432,17 +432,17 @@ private slots:
         // The relay passes on only the kinds a support side sends.
         QCOMPARE(InjectSupportMessage(p.relay, message), QByteArray("01345").contains(message[0]));
         Tick(p.client);
-        QCOMPARE(int(p.C().Support.IncomingKind), kind);
-        QCOMPARE(int(p.C().Support.IncomingLength), length);
-        QVERIFY(p.C().MessagePanel->isHidden());
+        QCOMPARE(int(p.C().Core().Support.IncomingKind), kind);
+        QCOMPARE(int(p.C().Core().Support.IncomingLength), length);
+        QVERIFY(p.C().Ui().MessagePanel->isHidden());
 
         const std::size_t before = p.client.sim.Requests.size();
         Tick(p.client);
         if (panel.isEmpty())
-            QVERIFY(p.C().MessagePanel->isHidden());
+            QVERIFY(p.C().Ui().MessagePanel->isHidden());
         else
-            QVERIFY2(PanelShows(p.C(), panel), qPrintable(p.C().MessagePanel->text()));
-        QCOMPARE(p.C().ShareDataWithSupport->isChecked(), sharing);
+            QVERIFY2(PanelShows(p.C(), panel), qPrintable(p.C().Ui().MessagePanel->text()));
+        QCOMPARE(p.C().Ui().ShareDataWithSupport->isChecked(), sharing);
         QCOMPARE(PendingMessage(p.relay, "client").left(1), sent);
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2).size(), 9 * settingsReads);
         QCOMPARE(p.client.sim.AppliedWrites, 0);
@@ -457,7 +457,7 @@ private slots:
             QVERIFY(!pending.isEmpty());
             QVERIFY(!HasPendingMessage(p.relay, "client"));
             QCOMPARE(p.C().StatusText(), QStringLiteral("untouched"));
-            QVERIFY(!p.C().SendChatMessage->isEnabled());
+            QVERIFY(!p.C().Ui().SendChatMessage->isEnabled());
         }
     }
 
@@ -512,44 +512,44 @@ private slots:
         rig.sim.Present = false;
         TMainFormKrv& w = rig.W();
         w.RemoteViaInternetToProvideSupportClick();
-        w.Support.SupportDomain = relay.Domain();
+        w.Core().Support.SupportDomain = relay.Domain();
         // Values the answer must not overwrite unless it carries them whole.
-        w.OwnState.SetBatteryVoltage(12.5f);
-        w.Settings = realistic::Record();
-        w.Settings.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
+        w.Core().OwnState.SetBatteryVoltage(12.5f);
+        w.Core().Settings = realistic::Record();
+        w.Core().Settings.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
         w.UpdateSystemSettingsTable();
-        const SystemStateRecord stateBefore = w.OwnState;
-        const SettingsRecord settingsBefore = w.Settings;
-        const QStringList editorsBefore = GuiRig::Cells(w.SystemSettingsTable);
+        const SystemStateRecord stateBefore = w.Core().OwnState;
+        const SettingsRecord settingsBefore = w.Core().Settings;
+        const QStringList editorsBefore = GuiRig::Cells(w.Ui().SystemSettingsTable);
 
         // The relay passes on only the kinds a client sends.
         QCOMPARE(RawGet(relay, QStringLiteral("?user=client&data=") + QString::fromLatin1(message) +
                                    QStringLiteral("&time=1")),
                  QByteArray("234").contains(message[0]) ? 200 : 400);
         Tick(rig);
-        QCOMPARE(int(w.Support.IncomingKind), kind);
-        QCOMPARE(int(w.Support.IncomingLength), length);
+        QCOMPARE(int(w.Core().Support.IncomingKind), kind);
+        QCOMPARE(int(w.Core().Support.IncomingLength), length);
         if (panel.isEmpty())
-            QVERIFY(w.MessagePanel->isHidden());
+            QVERIFY(w.Ui().MessagePanel->isHidden());
         else
-            QVERIFY2(PanelShows(w, panel), qPrintable(w.MessagePanel->text()));
+            QVERIFY2(PanelShows(w, panel), qPrintable(w.Ui().MessagePanel->text()));
         if (stateStored) {
-            QVERIFY(w.OwnState.Bytes() != stateBefore.Bytes());
+            QVERIFY(w.Core().OwnState.Bytes() != stateBefore.Bytes());
             for (int i = 0; i < 280; ++i)
-                QCOMPARE(w.OwnState.Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
+                QCOMPARE(w.Core().OwnState.Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
         } else {
-            QVERIFY(w.OwnState == stateBefore);
+            QVERIFY(w.Core().OwnState == stateBefore);
         }
         if (settingsStored) {
-            QVERIFY(w.Settings == realistic::Record());
-            QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
+            QVERIFY(w.Core().Settings == realistic::Record());
+            QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
         } else {
-            QVERIFY(w.Settings == settingsBefore);
-            QCOMPARE(GuiRig::Cells(w.SystemSettingsTable), editorsBefore);
+            QVERIFY(w.Core().Settings == settingsBefore);
+            QCOMPARE(GuiRig::Cells(w.Ui().SystemSettingsTable), editorsBefore);
         }
         QVERIFY(rig.sim.Requests.empty());
         QVERIFY(rig.dialogs.Shown.empty());
-        QVERIFY(w.RemoteViaInternetToProvideSupport->isChecked());
+        QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
     }
 
     void showingSettingsPageAsksTheClient()
@@ -560,15 +560,15 @@ private slots:
         rig.sim.Present = false;
         TMainFormKrv& w = rig.W();
         w.RemoteViaInternetToProvideSupportClick();
-        w.Support.SupportDomain = relay.Domain();
+        w.Core().Support.SupportDomain = relay.Domain();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QCOMPARE(w.PageControl->currentWidget(), w.StateTabSheet);
+        QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().StateTabSheet);
         // The user clicks the "Settings" tab.
-        QTabBar* bar = w.PageControl->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(w.PageControl->indexOf(w.SettingsTabSheet)).center());
+        QTabBar* bar = w.Ui().PageControl->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(w.Ui().PageControl->indexOf(w.Ui().SettingsTabSheet)).center());
         rig.StopTimers();
-        QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+        QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
         QCOMPARE(PendingMessage(relay, "support"), QByteArray("1"));
         QCOMPARE(w.StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -578,15 +578,15 @@ private slots:
         // no box, and the timers and cursor back to normal.
         relay.Stop();
         w.WriteAllSettingsToSystemClick();
-        QVERIFY(w.USBTimer->isActive());
-        QVERIFY(w.INETTimer->isActive());
+        QVERIFY(w.Ui().USBTimer->isActive());
+        QVERIFY(w.Ui().INETTimer->isActive());
         rig.StopTimers();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(!w.StatusText().isEmpty());
-        QCOMPARE(w.StatusText(), w.Support.SupportStatusText);
+        QCOMPARE(w.StatusText(), w.Core().Support.SupportStatusText);
         QVERIFY(w.StatusText() != QStringLiteral("Nothing received"));
         QVERIFY(rig.dialogs.Shown.empty());
-        QVERIFY(w.RemoteViaInternetToProvideSupport->isChecked());
+        QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
     }
 
     void chatBothWays()
@@ -599,8 +599,8 @@ private slots:
         // Support to client: recognised in one client tick, shown in the next.
         p.support.dialogs.AnswerText(QStringLiteral("Hi there"));
         p.S().SendChatMessageClick();
-        QVERIFY(p.S().USBTimer->isActive());
-        QVERIFY(p.S().INETTimer->isActive());
+        QVERIFY(p.S().Ui().USBTimer->isActive());
+        QVERIFY(p.S().Ui().INETTimer->isActive());
         p.support.StopTimers();
         QCOMPARE(p.support.dialogs.Shown.size(), std::size_t(1));
         const ShownDialog box = p.support.dialogs.Shown.front();
@@ -608,7 +608,7 @@ private slots:
         QCOMPARE(box.caption, QStringLiteral("Send a chat"));
         QCOMPARE(box.text, QStringLiteral("Message"));
         QCOMPARE(box.proposed, QString());
-        QCOMPARE(p.S().Support.SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Support.SupportRole, RoleSupport);
         QCOMPARE(PendingMessage(p.relay, "support"), MessageText(4, QByteArray("Hi there")));
         // Several support ticks before the client polls: their state requests
         // replace each other and never the chat.
@@ -617,17 +617,17 @@ private slots:
         QCOMPARE(p.relay.Waiting(QStringLiteral("support")),
                  (QList<QByteArray>{MessageText(4, QByteArray("Hi there")), "0"}));
         Tick(p.client);
-        QCOMPARE(p.C().Support.IncomingKind, uint8_t(4));
+        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(4));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent chat"));
         Tick(p.client);
         QVERIFY2(PanelShows(p.C(), QStringLiteral(" Message from SUPPORT: Hi there")),
-                 qPrintable(p.C().MessagePanel->text()));
+                 qPrintable(p.C().Ui().MessagePanel->text()));
 
         // Client to support: shown in the support's next tick.
         p.client.dialogs.AnswerText(QStringLiteral("Engine won't charge"));
         p.C().SendChatMessageClick();
         p.client.StopTimers();
-        QCOMPARE(p.C().Support.SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Support.SupportRole, RoleClient);
         QCOMPARE(PendingMessage(p.relay, "client"), MessageText(4, QByteArray("Engine won't charge")));
         // The same the other way: client ticks before the support polls.
         for (int i = 0; i < 3; ++i)
@@ -635,28 +635,28 @@ private slots:
         Tick(p.support);
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent chat"));
         QVERIFY2(PanelShows(p.S(), QStringLiteral(" Message from CLIENT: Engine won't charge")),
-                 qPrintable(p.S().MessagePanel->text()));
+                 qPrintable(p.S().Ui().MessagePanel->text()));
 
         // One character goes out but neither side shows it.
-        p.S().MessagePanel->hide();
+        p.S().Ui().MessagePanel->hide();
         p.client.dialogs.AnswerText(QStringLiteral("x"));
         p.C().SendChatMessageClick();
         p.client.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$120"));
         Tick(p.support);
-        QCOMPARE(p.S().Support.IncomingKind, uint8_t(4));
-        QCOMPARE(p.S().Support.IncomingLength, int32_t(1));
-        QVERIFY(p.S().MessagePanel->isHidden());
+        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(4));
+        QCOMPARE(p.S().Core().Support.IncomingLength, int32_t(1));
+        QVERIFY(p.S().Ui().MessagePanel->isHidden());
 
-        p.C().MessagePanel->hide();
+        p.C().Ui().MessagePanel->hide();
         p.support.dialogs.AnswerText(QStringLiteral("y"));
         p.S().SendChatMessageClick();
         p.support.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$121"));
         Tick(p.client);
-        QCOMPARE(p.C().Support.IncomingLength, int32_t(1));
+        QCOMPARE(p.C().Core().Support.IncomingLength, int32_t(1));
         Tick(p.client);
-        QVERIFY(p.C().MessagePanel->isHidden());
+        QVERIFY(p.C().Ui().MessagePanel->isHidden());
 
         // A cancelled or empty chat sends nothing, and the timers run again.
         for (bool cancel : {true, false}) {
@@ -667,8 +667,8 @@ private slots:
                 p.support.dialogs.AnswerText(QString());
             p.S().SetStatusText(QStringLiteral("untouched"));
             p.S().SendChatMessageClick();
-            QVERIFY(p.S().USBTimer->isActive());
-            QVERIFY(p.S().INETTimer->isActive());
+            QVERIFY(p.S().Ui().USBTimer->isActive());
+            QVERIFY(p.S().Ui().INETTimer->isActive());
             p.support.StopTimers();
             QVERIFY(!HasPendingMessage(p.relay, "support"));
             QCOMPARE(p.S().StatusText(), QStringLiteral("untouched"));
@@ -708,33 +708,33 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Support.SupportDomain = relay.Domain();
-        QVERIFY(!w.SendChatMessage->isEnabled());
+        w.Core().Support.SupportDomain = relay.Domain();
+        QVERIFY(!w.Ui().SendChatMessage->isEnabled());
         if (share)
             w.ShareDataWithSupportClick();
         if (remote)
             w.RemoteViaInternetToProvideSupportClick();
-        QCOMPARE(w.ConnectionUSB->isChecked(), !remote);
+        QCOMPARE(w.Ui().ConnectionUSB->isChecked(), !remote);
         w.SetStatusText(QStringLiteral("untouched"));
         Tick(rig);
-        QCOMPARE(w.SendChatMessage->isEnabled(), chatEnabled);
-        QCOMPARE(w.ShareDataWithSupport->isChecked(), shareAfter);
+        QCOMPARE(w.Ui().SendChatMessage->isEnabled(), chatEnabled);
+        QCOMPARE(w.Ui().ShareDataWithSupport->isChecked(), shareAfter);
         QCOMPARE(PendingMessage(relay, "client").left(1), clientMessage);
         QCOMPARE(PendingMessage(relay, "support").left(1), supportMessage);
         QCOMPARE(w.StatusText() == QStringLiteral("untouched"), !share && !remote);
         if (remote)
-            QCOMPARE(w.Support.SupportRole, RoleSupport);
+            QCOMPARE(w.Core().Support.SupportRole, RoleSupport);
         QVERIFY(rig.dialogs.Shown.empty());
 
         // Back to USB only: the next tick turns chat off and sends nothing.
         w.ConnectionUSBClick();
-        if (w.ShareDataWithSupport->isChecked())
+        if (w.Ui().ShareDataWithSupport->isChecked())
             w.ShareDataWithSupportClick();
-        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         relay.Discard(QStringLiteral("client"));
         relay.Discard(QStringLiteral("support"));
         Tick(rig);
-        QVERIFY(!w.SendChatMessage->isEnabled());
+        QVERIFY(!w.Ui().SendChatMessage->isEnabled());
         QVERIFY(!HasPendingMessage(relay, "client"));
         QVERIFY(!HasPendingMessage(relay, "support"));
     }
@@ -746,17 +746,17 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Support.SupportDomain = relay.Domain();
+        w.Core().Support.SupportDomain = relay.Domain();
         w.ShareDataWithSupportClick();
         QTemporaryDir dir;
         rig.dialogs.AnswerFile(dir.filePath(QStringLiteral("log.txt")));
-        w.EnableDataLoggingToFile->trigger();
+        w.Ui().EnableDataLoggingToFile->trigger();
         rig.StopTimers();
-        QVERIFY(w.EnableDataLoggingToFile->isChecked());
-        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QVERIFY(w.Ui().EnableDataLoggingToFile->isChecked());
+        QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         Tick(rig);
         QVERIFY(!HasPendingMessage(relay, "client"));
-        QVERIFY(!w.SendChatMessage->isEnabled());
+        QVERIFY(!w.Ui().SendChatMessage->isEnabled());
     }
 
     void failedExchangeEndsTheRole_data()
@@ -780,21 +780,21 @@ private slots:
         REQUIRE_RELAY(p.relay);
         Tick(p.client);
         Tick(p.support);
-        const SystemStateRecord clientState = p.C().OwnState;
-        QVERIFY(p.S().OwnState == clientState);
+        const SystemStateRecord clientState = p.C().Core().OwnState;
+        QVERIFY(p.S().Core().OwnState == clientState);
 
         GuiRig& rig = supportRole ? p.support : p.client;
         TMainFormKrv& w = rig.W();
         if (fault == 0)
             p.relay.Stop();
         else if (fault == 1)
-            w.Support.SupportDomain = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort());
+            w.Core().Support.SupportDomain = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort());
         else
-            w.Support.SupportDomain.clear();
+            w.Core().Support.SupportDomain.clear();
         // A support window whose exchange fails still reacts once to the
         // last recognised message: the client's state is put back.
         if (supportRole)
-            p.S().OwnState.Clear();
+            p.S().Core().OwnState.Clear();
 
         Tick(rig);
         const QString reason = w.StatusText();
@@ -804,13 +804,13 @@ private slots:
         QCOMPARE(int(rig.dialogs.Shown.front().kind), int(ShownDialog::Error));
         QCOMPARE(rig.dialogs.Shown.front().caption, ErrorCaption);
         QCOMPARE(rig.dialogs.Shown.front().text, InternetConnection + reason);
-        QCOMPARE(w.Support.SupportStatusText, reason);
+        QCOMPARE(w.Core().Support.SupportStatusText, reason);
         if (supportRole) {
-            QVERIFY(w.ConnectionUSB->isChecked());
-            QVERIFY(!w.RemoteViaInternetToProvideSupport->isChecked());
-            QVERIFY(w.OwnState == clientState);
+            QVERIFY(w.Ui().ConnectionUSB->isChecked());
+            QVERIFY(!w.Ui().RemoteViaInternetToProvideSupport->isChecked());
+            QVERIFY(w.Core().OwnState == clientState);
         } else {
-            QVERIFY(!w.ShareDataWithSupport->isChecked());
+            QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         }
 
         // The role is over: the next tick makes no exchange and shows nothing.
@@ -818,7 +818,7 @@ private slots:
         Tick(rig);
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
         QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
-        QVERIFY(!w.SendChatMessage->isEnabled());
+        QVERIFY(!w.Ui().SendChatMessage->isEnabled());
     }
 
     // A technician calibrates the client's regulator from afar: the new
@@ -835,7 +835,7 @@ private slots:
         ReadClientSettings(p);
         const SettingsRecord before = p.client.sim.Settings();
 
-        p.S().USBTimer->start(); // a calibration needs the polling timer running
+        p.S().Ui().USBTimer->start(); // a calibration needs the polling timer running
         p.support.dialogs.AnswerText(QStringLiteral("12.3"));
         p.support.dialogs.AnswerYes();
         p.S().CalibrateInternalPowerSupplyClick();
@@ -870,14 +870,14 @@ private slots:
         QSet<QByteArray> seenByB;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            seenByA.insert(a.S().OwnState.RegulatorName());
-            seenByB.insert(b.S().OwnState.RegulatorName());
+            seenByA.insert(a.S().Core().OwnState.RegulatorName());
+            seenByB.insert(b.S().Core().OwnState.RegulatorName());
         });
         watch.start(50);
         for (SessionPair* pair : {&a, &b}) {
-            pair->C().USBTimer->start();
-            pair->C().INETTimer->start();
-            pair->S().INETTimer->start();
+            pair->C().Ui().USBTimer->start();
+            pair->C().Ui().INETTimer->start();
+            pair->S().Ui().INETTimer->start();
         }
         QTRY_VERIFY_WITH_TIMEOUT(seenByA.contains("Boat A") && seenByB.contains("Boat B"), 9000);
         watch.stop();
@@ -899,7 +899,7 @@ private slots:
 
         p.client.dialogs.AnswerCancel();
         w.SupportDomainNameClick();
-        QCOMPARE(w.Support.SupportDomain, domain);
+        QCOMPARE(w.Core().Support.SupportDomain, domain);
         QCOMPARE(p.client.dialogs.Shown.size(), std::size_t(1));
         const ShownDialog box = p.client.dialogs.Shown.back();
         QCOMPARE(int(box.kind), int(ShownDialog::Input));
@@ -913,17 +913,17 @@ private slots:
         // A field longer than 255 characters is cut to 255.
         p.client.dialogs.AnswerText(QString(300, QLatin1Char('a')));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Support.SupportDomain, QString(255, QLatin1Char('a')));
+        QCOMPARE(w.Core().Support.SupportDomain, QString(255, QLatin1Char('a')));
 
         // An empty field is taken as it is, and the next exchange fails.
         p.client.dialogs.AnswerText(QString());
         w.SupportDomainNameClick();
         QCOMPARE(p.client.dialogs.Shown.back().proposed, QString(255, QLatin1Char('a')));
-        QVERIFY(w.Support.SupportDomain.isEmpty());
+        QVERIFY(w.Core().Support.SupportDomain.isEmpty());
         p.relay.Discard(QStringLiteral("client"));
         Tick(p.client);
         QCOMPARE(p.client.dialogs.ErrorTexts(), QStringList{InternetConnection + w.StatusText()});
-        QVERIFY(!w.ShareDataWithSupport->isChecked());
+        QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         QVERIFY(!HasPendingMessage(p.relay, "client"));
 
         // An empty domain fails the chat too, without a box.
@@ -939,10 +939,10 @@ private slots:
         // pasted URL of the relay names the same domain.
         p.client.dialogs.AnswerText(QStringLiteral("http://") + domain + QStringLiteral("/support_x.php"));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Support.SupportDomain, domain);
+        QCOMPARE(w.Core().Support.SupportDomain, domain);
         Tick(p.client);
         QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
-        QVERIFY(w.ShareDataWithSupport->isChecked());
+        QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
         QVERIFY(HasPendingMessage(p.relay, "client"));
         QVERIFY(!p.client.dialogs.Unscripted);
     }
@@ -954,7 +954,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString log = dir.filePath(QStringLiteral("remote.txt"));
-        p.S().LogFileName = log;
+        p.S().Core().LogFileName = log;
         p.S().SetEnableDataLogging(true);
 
         Tick(p.client);
@@ -965,9 +965,9 @@ private slots:
         QVERIFY(lines[0].contains("\tPeer:"));
         QVERIFY(lines[1].endsWith("\t\r"));
         const QList<QByteArray> values = lines[1].chopped(1).split('\t');
-        QCOMPARE(QString::fromLatin1(values.first()), p.S().MeasuredValuesTable->Cell(1, 1));
-        QCOMPARE(QString::fromLatin1(values.first()), p.C().MeasuredValuesTable->Cell(1, 1));
-        QVERIFY(p.S().EnableDataLoggingToFile->isChecked());
+        QCOMPARE(QString::fromLatin1(values.first()), p.S().Ui().MeasuredValuesTable->Cell(1, 1));
+        QCOMPARE(QString::fromLatin1(values.first()), p.C().Ui().MeasuredValuesTable->Cell(1, 1));
+        QVERIFY(p.S().Ui().EnableDataLoggingToFile->isChecked());
 
         // No state in this answer: no line.
         Tick(p.support);
@@ -979,10 +979,10 @@ private slots:
         QCOMPARE(LogLines(log).size(), 3);
 
         // A log that cannot be written switches logging off.
-        p.S().LogFileName = dir.filePath(QStringLiteral("missing/remote.txt"));
+        p.S().Core().LogFileName = dir.filePath(QStringLiteral("missing/remote.txt"));
         Tick(p.client);
         Tick(p.support);
-        QVERIFY(!p.S().EnableDataLoggingToFile->isChecked());
+        QVERIFY(!p.S().Ui().EnableDataLoggingToFile->isChecked());
         QVERIFY(p.support.dialogs.Shown.empty());
     }
 
@@ -1031,8 +1031,8 @@ private slots:
         });
         Tick(p.support);
         QVERIFY(inProgress);
-        QCOMPARE(p.S().Support.IncomingKind, uint8_t(2)); // the tick's own exchange went through
-        QVERIFY(p.S().OwnState == p.C().OwnState);
+        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(2)); // the tick's own exchange went through
+        QVERIFY(p.S().Core().OwnState == p.C().Core().OwnState);
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support"), QByteArray("1"), 3000);
         p.support.StopTimers();
         QVERIFY(!p.S().Exchange()->IsExchangeInProgress());
@@ -1040,13 +1040,13 @@ private slots:
         Tick(p.client);
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("3$"));
         Tick(p.support);
-        QVERIFY(p.S().Settings == p.client.sim.Settings());
+        QVERIFY(p.S().Core().Settings == p.client.sim.Settings());
 
         // The end user sends a chat line while a client tick waits. First the
         // client takes the support's state request, so that its next tick
         // goes straight to the exchange instead of reading settings.
         Tick(p.client);
-        QCOMPARE(p.C().Support.IncomingKind, uint8_t(0));
+        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(0));
         inProgress = false;
         p.client.dialogs.AnswerText(QStringLiteral("ping"));
         QTimer::singleShot(0, &p.C(), [&] {
@@ -1065,18 +1065,18 @@ private slots:
         inProgress = false;
         QTimer::singleShot(0, &p.S(), [&] {
             inProgress = p.S().Exchange()->IsExchangeInProgress();
-            p.S().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("50"));
+            p.S().Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("50"));
             p.S().WriteAllSettingsToSystemClick();
         });
         Tick(p.support);
         QVERIFY(inProgress);
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support").left(2), QByteArray("3$"), 3000);
         p.support.StopTimers();
-        QCOMPARE(p.S().Settings.WarningBatteryTemperature(), 50.0f);
-        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, p.S().Settings.Bytes()));
+        QCOMPARE(p.S().Core().Settings.WarningBatteryTemperature(), 50.0f);
+        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, p.S().Core().Settings.Bytes()));
         Tick(p.client);
         Tick(p.client);
-        QVERIFY(p.client.sim.Settings() == p.S().Settings);
+        QVERIFY(p.client.sim.Settings() == p.S().Core().Settings);
         QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());
         QVERIFY(p.support.dialogs.ErrorTexts().isEmpty());
     }
@@ -1102,7 +1102,7 @@ private slots:
             rig.Connect();
             w.ShareDataWithSupportClick();
         }
-        w.Support.SupportDomain = server.Domain();
+        w.Core().Support.SupportDomain = server.Domain();
         w.Exchange()->SetTransferTimeLimitMs(1000);
         const QColor normal = w.palette().color(QPalette::Window);
 
@@ -1141,9 +1141,9 @@ private slots:
         QVERIFY(!w.Exchange()->IsExchangeInProgress());
         QCOMPARE(w.palette().color(QPalette::Window), normal);
         if (supportRole)
-            QVERIFY(w.ConnectionUSB->isChecked());
+            QVERIFY(w.Ui().ConnectionUSB->isChecked());
         else
-            QVERIFY(!w.ShareDataWithSupport->isChecked());
+            QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         QVERIFY(!rig.dialogs.Unscripted);
     }
 };

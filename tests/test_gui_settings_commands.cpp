@@ -105,9 +105,9 @@ struct SettingsView {
 
     static SettingsView Of(TMainFormKrv& w)
     {
-        return {GuiRig::Cells(w.SystemSettingsTable), GuiRig::Cells(w.ChargeProfilesTable),
-                w.FieldRpmChartView->Points(), w.ChargeProfileTabControl->currentIndex(),
-                w.PageControl->currentWidget()};
+        return {GuiRig::Cells(w.Ui().SystemSettingsTable), GuiRig::Cells(w.Ui().ChargeProfilesTable),
+                w.Ui().FieldRpmChartView->Points(), w.Ui().ChargeProfileTabControl->currentIndex(),
+                w.Ui().PageControl->currentWidget()};
     }
 };
 
@@ -152,7 +152,7 @@ private:
 void SettingsCommandsTest::ReadFrom(GuiRig& rig, const Image& image)
 {
     rig.sim.SettingsImage = image;
-    if (!rig.W().Session.IsDeviceOpen())
+    if (!rig.W().Core().Session.IsDeviceOpen())
         rig.Connect();
     rig.W().ReadAllSettingsFromSystemClick();
     rig.StopTimers();
@@ -162,9 +162,9 @@ void SettingsCommandsTest::Observe(GuiRig& rig, std::vector<Moment>& log, bool d
 {
     TMainFormKrv* w = rig.window.get();
     rig.sim.DropAnswerIf = [w, &log, dropResetAnswer](const ReportBuffer& request) {
-        log.push_back({request[0], request[1], w->USBTimer->isActive(), w->INETTimer->isActive(),
+        log.push_back({request[0], request[1], w->Ui().USBTimer->isActive(), w->Ui().INETTimer->isActive(),
                        QApplication::overrideCursor() != nullptr, w->StatusText(),
-                       w->PageControl->currentWidget() == w->SettingsTabSheet});
+                       w->Ui().PageControl->currentWidget() == w->Ui().SettingsTabSheet});
         return dropResetAnswer && request[0] == ResetSettingsToDefaults;
     };
 }
@@ -196,8 +196,8 @@ void SettingsCommandsTest::saveThenLoadGivesSameBytes()
 
     // The regulator's settings replace the record; the file brings it back.
     ReadFrom(rig, realistic::Image());
-    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
-    w.PageControl->setCurrentWidget(w.StateTabSheet);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+    w.Ui().PageControl->setCurrentWidget(w.Ui().StateTabSheet);
     const std::size_t beforeLoad = rig.sim.Requests.size();
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
@@ -208,12 +208,12 @@ void SettingsCommandsTest::saveThenLoadGivesSameBytes()
     QCOMPARE(open.file.filter, Filter);
     QCOMPARE(open.file.defaultSuffix, QStringLiteral("krv"));
     QVERIFY(open.file.mustExist);
-    QCOMPARE(w.Settings.ToByteArray(), saved);
-    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
-    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 3);
-    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("690"));
+    QCOMPARE(w.Core().Settings.ToByteArray(), saved);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 3);
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("690"));
     // Neither command talks to the regulator; the load shows the page
     // without the read that the user's page change runs.
     QCOMPARE(rig.sim.Requests.size(), beforeLoad);
@@ -225,11 +225,11 @@ void SettingsCommandsTest::saveTakesEditorsFirst()
     GuiRig rig;
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
-    QVERIFY(Enter(w.SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
-    QVERIFY(Enter(w.ChargeProfilesTable, BulkMaximumFieldRow, QStringLiteral("300")));
-    CurvePoints curve = w.FieldRpmChartView->Points();
+    QVERIFY(Enter(w.Ui().SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
+    QVERIFY(Enter(w.Ui().ChargeProfilesTable, BulkMaximumFieldRow, QStringLiteral("300")));
+    CurvePoints curve = w.Ui().FieldRpmChartView->Points();
     curve[7] = 55.7; // as a drag leaves it
-    w.FieldRpmChartView->SetPoints(curve);
+    w.Ui().FieldRpmChartView->SetPoints(curve);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("edited.krv"));
     rig.dialogs.AnswerFile(path);
@@ -240,9 +240,9 @@ void SettingsCommandsTest::saveTakesEditorsFirst()
     expected.SetU8(S::ProfileOffset(2) + ChargeProfile::BulkMaximumFieldAt, 44);
     expected.SetU8(S::FieldRpmCurveAt + 7, 55);
     QCOMPARE(ReadAll(path), expected.ToByteArray());
-    QCOMPARE(w.Settings.ToByteArray(), expected.ToByteArray());
+    QCOMPARE(w.Core().Settings.ToByteArray(), expected.ToByteArray());
     // Saving does not rebuild the editors.
-    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("75"));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("75"));
 }
 
 void SettingsCommandsTest::saveCancelledTakesNothing()
@@ -250,7 +250,7 @@ void SettingsCommandsTest::saveCancelledTakesNothing()
     GuiRig rig;
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
-    QVERIFY(Enter(w.SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
+    QVERIFY(Enter(w.Ui().SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
     QTemporaryDir dir;
     const QString previousDir = QDir::currentPath();
     QDir::setCurrent(dir.path());
@@ -259,7 +259,7 @@ void SettingsCommandsTest::saveCancelledTakesNothing()
     QDir::setCurrent(previousDir);
     QCOMPARE(int(rig.dialogs.Shown.size()), 1);
     QCOMPARE(rig.dialogs.PendingAnswers(), 0);
-    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
 }
@@ -302,12 +302,12 @@ void SettingsCommandsTest::loadFile()
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
     QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
-    QCOMPARE(w.Settings.ToByteArray(), FileRecord().ToByteArray());
-    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 3);
-    QCOMPARE(w.ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.25"));
-    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
-    QCOMPARE(w.FieldRpmChartView->Points()[11], 100.0);
+    QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 3);
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.25"));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
+    QCOMPARE(w.Ui().FieldRpmChartView->Points()[11], 100.0);
     QVERIFY(rig.sim.Requests.empty());
 }
 
@@ -327,7 +327,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
     GuiRig rig;
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
-    w.PageControl->setCurrentWidget(w.StateTabSheet);
+    w.Ui().PageControl->setCurrentWidget(w.Ui().StateTabSheet);
     const SettingsView before = SettingsView::Of(w);
     const std::size_t requests = rig.sim.Requests.size();
 
@@ -349,9 +349,9 @@ void SettingsCommandsTest::loadFailureChangesNothing()
         QVERIFY2(box.text.startsWith(start), qPrintable(box.text));
         QVERIFY(box.text.size() > start.size() + 1);
     }
-    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
     const SettingsView after = SettingsView::Of(w);
-    QCOMPARE(after.page, w.StateTabSheet);
+    QCOMPARE(after.page, w.Ui().StateTabSheet);
     QCOMPARE(after.system, before.system);
     QCOMPARE(after.profile, before.profile);
     QCOMPARE(after.curve, before.curve);
@@ -387,13 +387,13 @@ void SettingsCommandsTest::showingSettingsPageReads()
     if (click) {
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTabBar* bar = w.PageControl->tabBar();
+        QTabBar* bar = w.Ui().PageControl->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(page).center());
-        QCOMPARE(w.PageControl->currentIndex(), page);
+        QCOMPARE(w.Ui().PageControl->currentIndex(), page);
     } else {
         {
-            const QSignalBlocker block(w.PageControl);
-            w.PageControl->setCurrentIndex(page);
+            const QSignalBlocker block(w.Ui().PageControl);
+            w.Ui().PageControl->setCurrentIndex(page);
         }
         w.PageControlChange(page);
     }
@@ -401,11 +401,11 @@ void SettingsCommandsTest::showingSettingsPageReads()
     // One read, and no second one from the read's own page selection.
     QCOMPARE(RequestsSince(rig.sim, before), reads ? ReadRequests() : QList<Request>());
     if (reads) {
-        QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
-        QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+        QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
     } else {
-        QCOMPARE(w.Settings.ToByteArray(), SettingsRecord().ToByteArray());
+        QCOMPARE(w.Core().Settings.ToByteArray(), SettingsRecord().ToByteArray());
     }
 }
 
@@ -430,26 +430,26 @@ void SettingsCommandsTest::loadThenShowSettingsPage()
     QVERIFY(WriteFile(path, FileRecord().ToByteArray()));
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
-    QCOMPARE(w.Settings.ToByteArray(), FileRecord().ToByteArray());
+    QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
 
     // The user leaves the page and comes back.
-    w.PageControl->setCurrentWidget(w.StateTabSheet);
-    const int settingsPage = w.PageControl->indexOf(w.SettingsTabSheet);
-    w.PageControl->setCurrentIndex(settingsPage);
+    w.Ui().PageControl->setCurrentWidget(w.Ui().StateTabSheet);
+    const int settingsPage = w.Ui().PageControl->indexOf(w.Ui().SettingsTabSheet);
+    w.Ui().PageControl->setCurrentIndex(settingsPage);
     w.PageControlChange(settingsPage);
-    QVERIFY(w.USBTimer->isActive());
-    QVERIFY(w.INETTimer->isActive());
+    QVERIFY(w.Ui().USBTimer->isActive());
+    QVERIFY(w.Ui().INETTimer->isActive());
     rig.StopTimers();
-    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
     if (present) {
-        QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
-        QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
-        QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 2);
+        QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+        QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 2);
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
     } else {
-        QCOMPARE(w.Settings.ToByteArray(), FileRecord().ToByteArray());
-        QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
-        QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 3);
+        QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
+        QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
+        QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 3);
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
         QVERIFY(rig.sim.Requests.empty());
     }
@@ -464,11 +464,11 @@ void SettingsCommandsTest::incompleteReadKeepsRecord()
     const Image next = realistic::Image(FactoryRecord());
     rig.sim.UnplugAfterExchanges = 4; // blocks 0 to 3 arrive, then the regulator is gone
     ReadFrom(rig, next);
-    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
-    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
+    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
     QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
     // The blocks that came are in the transfer buffer all the same.
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Protocol.SettingsTransferBuffer.data()), 256),
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Protocol.SettingsTransferBuffer.data()), 256),
              QByteArray(reinterpret_cast<const char*>(next.data()), 256));
 }
 
@@ -480,15 +480,15 @@ void SettingsCommandsTest::resetRefusedWhileTimerStopped()
     TMainFormKrv& w = rig.W();
     rig.Connect();
     rig.StopTimers();
-    w.INETTimer->start();
+    w.Ui().INETTimer->start();
     const std::size_t before = rig.sim.Requests.size();
     const QString status = w.StatusText();
     w.ResetControlBoxSettingsToDefaultValuesClick();
     QCOMPARE(RequestsSince(rig.sim, before), QList<Request>());
     QCOMPARE(rig.sim.ResetCount, 0);
-    QCOMPARE(w.PageControl->currentWidget(), w.StateTabSheet);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().StateTabSheet);
     QCOMPARE(w.StatusText(), status);
-    QVERIFY(!w.USBTimer->isActive());
+    QVERIFY(!w.Ui().USBTimer->isActive());
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 
@@ -501,8 +501,8 @@ void SettingsCommandsTest::resetSendsOneRequestThenReads()
     rig.Connect();
     std::vector<Moment> log;
     Observe(rig, log);
-    w.USBTimer->start();
-    w.INETTimer->start();
+    w.Ui().USBTimer->start();
+    w.Ui().INETTimer->start();
     w.ResetControlBoxSettingsToDefaultValuesClick();
 
     QCOMPARE(int(log.size()), 10);
@@ -523,15 +523,15 @@ void SettingsCommandsTest::resetSendsOneRequestThenReads()
     // The reset's own link status is shown before the read runs.
     QCOMPARE(log[1].status, QStringLiteral("65 bytes received"));
 
-    QCOMPARE(w.Settings.ToByteArray(), FactoryRecord().ToByteArray());
-    QCOMPARE(w.SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Factory", 16));
-    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("40"));
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("0 - FLA"));
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 0);
-    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("600"));
+    QCOMPARE(w.Core().Settings.ToByteArray(), FactoryRecord().ToByteArray());
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Factory", 16));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("40"));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("0 - FLA"));
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 0);
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("600"));
     QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
-    QVERIFY(w.USBTimer->isActive());
-    QVERIFY(w.INETTimer->isActive());
+    QVERIFY(w.Ui().USBTimer->isActive());
+    QVERIFY(w.Ui().INETTimer->isActive());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     rig.StopTimers();
 }
@@ -559,23 +559,23 @@ void SettingsCommandsTest::resetShowsLinkStatusBeforeRead()
     rig.sim.Present = present;
     std::vector<Moment> log;
     Observe(rig, log, true);
-    w.USBTimer->start();
+    w.Ui().USBTimer->start();
     w.ResetControlBoxSettingsToDefaultValuesClick();
-    QVERIFY(w.USBTimer->isActive());
-    QVERIFY(w.INETTimer->isActive());
+    QVERIFY(w.Ui().USBTimer->isActive());
+    QVERIFY(w.Ui().INETTimer->isActive());
     rig.StopTimers();
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
     QCOMPARE(w.StatusText(), finalStatus);
     if (present) {
         // Unanswered, but the regulator did reset; the read runs anyway.
         QCOMPARE(int(log.size()), 10);
         QCOMPARE(log[0].code, 4);
         QCOMPARE(log[1].status, resetStatus);
-        QCOMPARE(w.Settings.ToByteArray(), FactoryRecord().ToByteArray());
+        QCOMPARE(w.Core().Settings.ToByteArray(), FactoryRecord().ToByteArray());
     } else {
         QVERIFY(log.empty());
-        QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
     }
 }
 
@@ -602,16 +602,16 @@ void SettingsCommandsTest::readWriteHoldTheTimers()
     Observe(rig, log);
     if (running) {
         // Due at once: any chance to poll in the middle would be taken.
-        w.USBTimer->setInterval(0);
-        w.USBTimer->start();
-        w.INETTimer->start();
+        w.Ui().USBTimer->setInterval(0);
+        w.Ui().USBTimer->start();
+        w.Ui().INETTimer->start();
     }
     if (write)
         w.WriteAllSettingsToSystemClick();
     else
         w.ReadAllSettingsFromSystemClick();
-    QVERIFY(w.USBTimer->isActive());
-    QVERIFY(w.INETTimer->isActive());
+    QVERIFY(w.Ui().USBTimer->isActive());
+    QVERIFY(w.Ui().INETTimer->isActive());
     rig.StopTimers();
     QVERIFY(QApplication::overrideCursor() == nullptr);
 
@@ -623,7 +623,7 @@ void SettingsCommandsTest::readWriteHoldTheTimers()
         QVERIFY(m.hourglass);
     }
     QCOMPARE(seen, write ? WriteRequests() : ReadRequests());
-    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
 }
 
 QTEST_MAIN(SettingsCommandsTest)

@@ -69,7 +69,7 @@ QString FieldText(const char* text, int size)
 // The user's choice of a profile tab (the same signal a click raises).
 void SelectTab(TMainFormKrv& w, int index)
 {
-    w.ChargeProfileTabControl->setCurrentIndex(index);
+    w.Ui().ChargeProfileTabControl->setCurrentIndex(index);
 }
 
 } // namespace
@@ -118,7 +118,7 @@ private:
 void SettingsPageTest::ReadFrom(GuiRig& rig, const Image& image)
 {
     rig.sim.SettingsImage = image;
-    if (!rig.W().Session.IsDeviceOpen())
+    if (!rig.W().Core().Session.IsDeviceOpen())
         rig.Connect();
     rig.W().ReadAllSettingsFromSystemClick();
     rig.StopTimers();
@@ -133,11 +133,11 @@ void SettingsPageTest::Write(GuiRig& rig)
 bool SettingsPageTest::ShowSettingsPage(GuiRig& rig)
 {
     TMainFormKrv& w = rig.W();
-    w.PageControl->setCurrentWidget(w.SettingsTabSheet);
+    w.Ui().PageControl->setCurrentWidget(w.Ui().SettingsTabSheet);
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return false;
-    return QTest::qWaitFor([&] { return w.FieldRpmChartView->chart()->plotArea().height() > 100; });
+    return QTest::qWaitFor([&] { return w.Ui().FieldRpmChartView->chart()->plotArea().height() > 100; });
 }
 
 // --- Read and write -----------------------------------------------------------
@@ -163,8 +163,8 @@ void SettingsPageTest::readWriteRoundTrip()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    QCOMPARE(int(w.OwnState.DetectedSystemVoltage()), detected);
-    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(int(w.Core().OwnState.DetectedSystemVoltage()), detected);
+    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
 
     const std::size_t before = rig.sim.Requests.size();
     Write(rig);
@@ -173,7 +173,7 @@ void SettingsPageTest::readWriteRoundTrip()
     QCOMPARE(rig.sim.DiscardedWrites, 0);
     // Record, reserved bytes and the firmware's tail all come back unchanged.
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(original));
-    QCOMPARE(w.Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
 }
 
@@ -200,7 +200,7 @@ void SettingsPageTest::editorsShowRegulatorValues()
     const bool comma = locale != QLatin1String("C");
     auto dec = [comma](QString s) { return comma ? s.replace(QLatin1Char('.'), QLatin1Char(',')) : s; };
 
-    StringGrid* sys = w.SystemSettingsTable;
+    StringGrid* sys = w.Ui().SystemSettingsTable;
     QCOMPARE(sys->Cell(DeviceVersionRow, 1), QStringLiteral("12"));
     QCOMPARE(sys->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
     QCOMPARE(sys->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
@@ -218,8 +218,8 @@ void SettingsPageTest::editorsShowRegulatorValues()
     QCOMPARE(sys->Cell(AuxTempSensorUsageRow, 1), QStringLiteral("1"));
     QCOMPARE(sys->Cell(AuxTempSensorUsageRow, 0), QStringLiteral("Aux Temp Sensor Usage [0-Battery, 1-Alt]"));
 
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 2);
-    StringGrid* prof = w.ChargeProfilesTable;
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 2);
+    StringGrid* prof = w.Ui().ChargeProfilesTable;
     QCOMPARE(prof->Cell(WarmUpDurationRow, 1), QStringLiteral("660"));
     QCOMPARE(prof->Cell(WarmUpTargetVoltageRow, 1), voltages[2]);
     QCOMPARE(prof->Cell(BulkTargetVoltageRow, 1), voltages[3]);
@@ -228,8 +228,8 @@ void SettingsPageTest::editorsShowRegulatorValues()
     QCOMPARE(prof->Cell(FloatMaximumFieldRow, 0), QStringLiteral("Float Maximum Field, %"));
 
     const CurvePoints curve = {35, 40, 48, 55, 61, 67, 74, 80, 86, 92, 97, 100};
-    QCOMPARE(w.FieldRpmChartView->Points(), curve);
-    QCOMPARE(w.PageControl->currentWidget(), w.SettingsTabSheet);
+    QCOMPARE(w.Ui().FieldRpmChartView->Points(), curve);
+    QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
 }
 
 void SettingsPageTest::editedValueReachesRegulatorClamped_data()
@@ -264,21 +264,21 @@ void SettingsPageTest::editedValueReachesRegulatorClamped()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    QVERIFY(TypeInto(w.SystemSettingsTable, row, typed, enter));
-    QCOMPARE(EditorOpen(w.SystemSettingsTable), !enter);
+    QVERIFY(TypeInto(w.Ui().SystemSettingsTable, row, typed, enter));
+    QCOMPARE(EditorOpen(w.Ui().SystemSettingsTable), !enter);
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().F32(std::size_t(offset)), written);
-    QCOMPARE(w.Settings.F32(std::size_t(offset)), written);
+    QCOMPARE(w.Core().Settings.F32(std::size_t(offset)), written);
     // Nothing else changed on the regulator.
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(WithF32(original, std::size_t(offset), written)));
     // The write does not rebuild the editors: the typed text stays.
-    QCOMPARE(w.SystemSettingsTable->Cell(row, 1), typed);
-    QVERIFY(!EditorOpen(w.SystemSettingsTable));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(row, 1), typed);
+    QVERIFY(!EditorOpen(w.Ui().SystemSettingsTable));
 
     // The next read shows what the regulator now holds.
     ReadFrom(rig, rig.sim.SettingsImage);
-    QCOMPARE(w.SystemSettingsTable->Cell(row, 1), reshown);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(row, 1), reshown);
 }
 
 void SettingsPageTest::valueWrittenAsShown_data()
@@ -321,8 +321,8 @@ void SettingsPageTest::valueWrittenAsShown()
     const Image original = WithF32(realistic::Image(), std::size_t(offset), stored);
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    QCOMPARE(w.Settings.F32(std::size_t(offset)), stored);
-    QCOMPARE(w.SystemSettingsTable->Cell(row, 1), shown);
+    QCOMPARE(w.Core().Settings.F32(std::size_t(offset)), stored);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(row, 1), shown);
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().F32(std::size_t(offset)), written);
@@ -346,32 +346,32 @@ void SettingsPageTest::tabChangeStoresAndSwitches()
     ReadFrom(rig, realistic::Image(original));
     TMainFormKrv& w = rig.W();
     SelectTab(w, 1);
-    QCOMPARE(int(w.Settings.ActiveChargeProfile()), 1);
-    QCOMPARE(w.ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.15"));
+    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 1);
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.15"));
     const std::size_t before = rig.sim.Requests.size();
 
-    QVERIFY(TypeInto(w.ChargeProfilesTable, BulkTargetVoltageRow, QStringLiteral("14.62"), enter));
+    QVERIFY(TypeInto(w.Ui().ChargeProfilesTable, BulkTargetVoltageRow, QStringLiteral("14.62"), enter));
     SelectTab(w, 4);
-    QVERIFY(!EditorOpen(w.ChargeProfilesTable));
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 4);
-    QCOMPARE(w.Settings.Profile(1).BulkTargetVoltage(), float(14.62));
+    QVERIFY(!EditorOpen(w.Ui().ChargeProfilesTable));
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 4);
+    QCOMPARE(w.Core().Settings.Profile(1).BulkTargetVoltage(), float(14.62));
     // Only that field of profile 1 changed, and no other profile.
     ChargeProfile expected1 = original.Profile(1);
     expected1.SetF32(ChargeProfile::BulkTargetVoltageAt, float(14.62));
-    QCOMPARE(w.Settings.Profile(1).ToByteArray(), expected1.ToByteArray());
+    QCOMPARE(w.Core().Settings.Profile(1).ToByteArray(), expected1.ToByteArray());
     for (int k : {0, 2, 3, 4, 5, 6, 7})
-        QCOMPARE(w.Settings.Profile(k).ToByteArray(), original.Profile(k).ToByteArray());
-    QCOMPARE(int(w.Settings.ActiveChargeProfile()), 4);
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("4 - LiFePO4"));
-    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("720"));
-    QCOMPARE(w.ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.30"));
+        QCOMPARE(w.Core().Settings.Profile(k).ToByteArray(), original.Profile(k).ToByteArray());
+    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 4);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("4 - LiFePO4"));
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("720"));
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.30"));
     // A tab change talks to nobody.
     QCOMPARE(RequestsSince(rig.sim, before), QList<Request>());
 
     SelectTab(w, 1);
-    QCOMPARE(w.ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.62"));
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("1 - AGM"));
-    QCOMPARE(int(w.Settings.ActiveChargeProfile()), 1);
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.62"));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("1 - AGM"));
+    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 1);
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().Profile(1).BulkTargetVoltage(), float(14.62));
@@ -392,13 +392,13 @@ void SettingsPageTest::tabChangeRebuildsSystemGrid()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    QVERIFY(TypeInto(w.SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("33"), enter));
+    QVERIFY(TypeInto(w.Ui().SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("33"), enter));
     SelectTab(w, 5);
     // The rebuild shows what the user typed: it went into the record first.
-    QCOMPARE(w.SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("33"));
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("5 - Custom #1"));
-    QCOMPARE(w.Settings.WarningBatteryTemperature(), 33.0f);
-    QVERIFY(!EditorOpen(w.SystemSettingsTable));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("33"));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("5 - Custom #1"));
+    QCOMPARE(w.Core().Settings.WarningBatteryTemperature(), 33.0f);
+    QVERIFY(!EditorOpen(w.Ui().SystemSettingsTable));
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().WarningBatteryTemperature(), 33.0f);
@@ -422,19 +422,19 @@ void SettingsPageTest::readSelectsActiveProfileWithoutStoring()
     GuiRig rig;
     ReadFrom(rig, realistic::Image());
     TMainFormKrv& w = rig.W();
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 2);
-    QVERIFY(TypeInto(w.ChargeProfilesTable, WarmUpDurationRow, QStringLiteral("999"), enter));
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 2);
+    QVERIFY(TypeInto(w.Ui().ChargeProfilesTable, WarmUpDurationRow, QStringLiteral("999"), enter));
 
     Image image = realistic::Image();
     image[S::ActiveChargeProfileAt] = 6;
     ReadFrom(rig, image);
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 6);
-    QCOMPARE(w.ChargeProfileTabControl->tabText(6), QStringLiteral("6 - Custom #2"));
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("6 - Custom #2"));
-    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("780"));
-    QVERIFY(!EditorOpen(w.ChargeProfilesTable));
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 6);
+    QCOMPARE(w.Ui().ChargeProfileTabControl->tabText(6), QStringLiteral("6 - Custom #2"));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("6 - Custom #2"));
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("780"));
+    QVERIFY(!EditorOpen(w.Ui().ChargeProfilesTable));
     // The typed 999 went into no profile.
-    QCOMPARE(w.Settings.ToByteArray(), rig.sim.Settings().ToByteArray());
+    QCOMPARE(w.Core().Settings.ToByteArray(), rig.sim.Settings().ToByteArray());
 
     Write(rig);
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(image));
@@ -462,7 +462,7 @@ void SettingsPageTest::readDiscardsUntakenEdits()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    StringGrid* grid = profileGrid ? w.ChargeProfilesTable : w.SystemSettingsTable;
+    StringGrid* grid = profileGrid ? w.Ui().ChargeProfilesTable : w.Ui().SystemSettingsTable;
     QVERIFY(TypeInto(grid, row, QStringLiteral("99"), enter));
 
     // "Read Settings" again: the regulator still holds the same values.
@@ -490,11 +490,11 @@ void SettingsPageTest::activeProfileAboveSeven()
     ReadFrom(rig, image);
     TMainFormKrv& w = rig.W();
     // The refresh completed: every row and the profile of tab 0 are shown.
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QString::number(stored));
-    QCOMPARE(w.SystemSettingsTable->Cell(AuxTempSensorUsageRow, 1), QStringLiteral("1"));
-    QCOMPARE(w.ChargeProfileTabControl->currentIndex(), 0);
-    QCOMPARE(w.ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("600"));
-    QCOMPARE(w.FieldRpmChartView->Points()[0], 35.0);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QString::number(stored));
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(AuxTempSensorUsageRow, 1), QStringLiteral("1"));
+    QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 0);
+    QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("600"));
+    QCOMPARE(w.Ui().FieldRpmChartView->Points()[0], 35.0);
 
     // Writing without a tab change keeps the stored number.
     Write(rig);
@@ -502,13 +502,13 @@ void SettingsPageTest::activeProfileAboveSeven()
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(image));
 
     SelectTab(w, 3);
-    QCOMPARE(int(w.Settings.ActiveChargeProfile()), 3);
-    QCOMPARE(w.SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
+    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 3);
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
     Write(rig);
     QCOMPARE(int(rig.sim.SettingsImage[S::ActiveChargeProfileAt]), 3);
 
     SelectTab(w, 0);
-    QCOMPARE(int(w.Settings.ActiveChargeProfile()), 0);
+    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 0);
     Write(rig);
     QCOMPARE(int(rig.sim.SettingsImage[S::ActiveChargeProfileAt]), 0);
 }
@@ -536,7 +536,7 @@ void SettingsPageTest::chartDragReachesRegulator()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     QVERIFY(ShowSettingsPage(rig));
-    FieldRpmChart* chart = rig.W().FieldRpmChartView;
+    FieldRpmChart* chart = rig.W().Ui().FieldRpmChartView;
     const double rpm = CurvePointRpm(index);
     const double from = original[S::FieldRpmCurveAt + std::size_t(index)];
     const QPoint press = chart->PositionOfValue(rpm, from).toPoint();
@@ -561,7 +561,7 @@ void SettingsPageTest::readEndsDragAndDiscardsIt()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     QVERIFY(ShowSettingsPage(rig));
-    FieldRpmChart* chart = rig.W().FieldRpmChartView;
+    FieldRpmChart* chart = rig.W().Ui().FieldRpmChartView;
     const CurvePoints curve = chart->Points();
     chart->FieldRpmChartMouseDown(chart->PositionOfValue(2500, curve[4]).toPoint());
     QVERIFY(chart->CurveDragActive());

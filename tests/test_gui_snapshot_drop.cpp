@@ -157,14 +157,14 @@ void TestGuiSnapshotDrop::cleanup()
 
 void TestGuiSnapshotDrop::ShowPage(PageChoice page)
 {
-    QWidget* pages[] = {W().StateTabSheet, W().SettingsTabSheet, W().CanBusTabSheet, W().PeerStateTabSheet};
+    QWidget* pages[] = {W().Ui().StateTabSheet, W().Ui().SettingsTabSheet, W().Ui().CanBusTabSheet, W().Ui().PeerStateTabSheet};
     // Selected as the program does it, not as a user's page change (which
     // would read the settings on the "Settings" page).
     {
-        const QSignalBlocker block(W().PageControl);
-        W().PageControl->setCurrentWidget(pages[page]);
+        const QSignalBlocker block(W().Ui().PageControl);
+        W().Ui().PageControl->setCurrentWidget(pages[page]);
     }
-    QCOMPARE(W().PageControl->currentWidget(), pages[page]);
+    QCOMPARE(W().Ui().PageControl->currentWidget(), pages[page]);
 }
 
 void TestGuiSnapshotDrop::Drop(const QList<QUrl>& urls)
@@ -182,26 +182,26 @@ void TestGuiSnapshotDrop::Drop(const QList<QUrl>& urls)
 
 void TestGuiSnapshotDrop::VerifyImported()
 {
-    QVERIFY(W().OwnState == SnapOwn());
-    QVERIFY(W().PeerState == SnapPeer());
-    QVERIFY(W().Settings == SnapSettings());
-    QVERIFY(!W().ConnectionUSB->isChecked());
-    QVERIFY(!W().RemoteViaInternetToProvideSupport->isChecked());
-    QCOMPARE(W().PageControl->currentWidget(), W().StateTabSheet);
-    QVERIFY(W().PageControl->isTabVisible(W().PageControl->indexOf(W().PeerStateTabSheet)));
-    QCOMPARE(W().MeasuredValuesTable->Cell(1, 1), QStringLiteral("13.57"));
-    QCOMPARE(W().PeerMeasuredValuesTable->Cell(1, 1), QStringLiteral("12.68"));
-    QCOMPARE(W().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.023400"));
+    QVERIFY(W().Core().OwnState == SnapOwn());
+    QVERIFY(W().Core().PeerState == SnapPeer());
+    QVERIFY(W().Core().Settings == SnapSettings());
+    QVERIFY(!W().Ui().ConnectionUSB->isChecked());
+    QVERIFY(!W().Ui().RemoteViaInternetToProvideSupport->isChecked());
+    QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().StateTabSheet);
+    QVERIFY(W().Ui().PageControl->isTabVisible(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet)));
+    QCOMPARE(W().Ui().MeasuredValuesTable->Cell(1, 1), QStringLiteral("13.57"));
+    QCOMPARE(W().Ui().PeerMeasuredValuesTable->Cell(1, 1), QStringLiteral("12.68"));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.023400"));
 }
 
 void TestGuiSnapshotDrop::VerifyUntouched()
 {
-    QVERIFY(W().OwnState == rig_->sim.OwnState);
-    QVERIFY(W().PeerState == rig_->sim.PeerState);
-    QVERIFY(W().Settings == rig_->sim.Settings());
-    QVERIFY(W().ConnectionUSB->isChecked());
-    QVERIFY(W().MeasuredValuesTable->Cell(1, 1) != QStringLiteral("13.57"));
-    QVERIFY(W().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1) != QStringLiteral("1.023400"));
+    QVERIFY(W().Core().OwnState == rig_->sim.OwnState);
+    QVERIFY(W().Core().PeerState == rig_->sim.PeerState);
+    QVERIFY(W().Core().Settings == rig_->sim.Settings());
+    QVERIFY(W().Ui().ConnectionUSB->isChecked());
+    QVERIFY(W().Ui().MeasuredValuesTable->Cell(1, 1) != QStringLiteral("13.57"));
+    QVERIFY(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1) != QStringLiteral("1.023400"));
 }
 
 void TestGuiSnapshotDrop::handleDroppedFile_data()
@@ -249,7 +249,7 @@ void TestGuiSnapshotDrop::handleDroppedFile()
         QVERIFY(QDir().mkdir(path));
     }
     ShowPage(PageChoice(page));
-    QWidget* pageBefore = W().PageControl->currentWidget();
+    QWidget* pageBefore = W().Ui().PageControl->currentWidget();
 
     W().HandleDroppedFile(path);
 
@@ -263,19 +263,19 @@ void TestGuiSnapshotDrop::handleDroppedFile()
         QCOMPARE(int(rig_->dialogs.Shown[0].kind), int(ShownDialog::Error));
         QCOMPARE(rig_->dialogs.Shown[0].text, ErrorTextFor(path));
         VerifyUntouched();
-        QCOMPARE(W().PageControl->currentWidget(), pageBefore);
+        QCOMPARE(W().Ui().PageControl->currentWidget(), pageBefore);
         break;
     case Ignored:
         QVERIFY(rig_->dialogs.Shown.empty());
         VerifyUntouched();
-        QCOMPARE(W().PageControl->currentWidget(), pageBefore);
+        QCOMPARE(W().Ui().PageControl->currentWidget(), pageBefore);
         break;
     }
     // Imported data stays: the polling cycle no longer runs.
     W().USBTimerTimer();
     QCOMPARE(rig_->sim.Requests.empty(), outcome == Imported);
     if (outcome == Imported)
-        QVERIFY(W().OwnState == SnapOwn());
+        QVERIFY(W().Core().OwnState == SnapOwn());
 }
 
 void TestGuiSnapshotDrop::leadingBytesIgnored_data()
@@ -309,19 +309,18 @@ void TestGuiSnapshotDrop::importSwitchesConnectionsOff()
     QFETCH(bool, remote);
     QFETCH(bool, share);
     if (remote) {
-        W().ConnectionUSB->setChecked(false);
-        W().RemoteViaInternetToProvideSupport->setChecked(true);
+        W().RemoteViaInternetToProvideSupportClick();
     }
     if (share)
         W().SetShareDataWithSupport(true);
     // The peer tab hidden before: the import shows it again.
-    W().PageControl->setTabVisible(W().PageControl->indexOf(W().PeerStateTabSheet), false);
+    W().Ui().PageControl->setTabVisible(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet), false);
 
     W().HandleDroppedFile(WriteFile(*dir_, QStringLiteral("snap.txt"), 1104));
 
     VerifyImported();
     // "Share data with support" is not touched.
-    QCOMPARE(W().ShareDataWithSupport->isChecked(), share);
+    QCOMPARE(W().Ui().ShareDataWithSupport->isChecked(), share);
     W().SystemStateTimerTimer();
     QCOMPARE(W().windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7"));
 }
@@ -334,24 +333,24 @@ void TestGuiSnapshotDrop::importShowsValues()
     const SystemStateRecord peer = SnapPeer();
     const SettingsRecord settings = SnapSettings();
 
-    QCOMPARE(GuiRig::Cells(W().MeasuredValuesTable),
+    QCOMPARE(GuiRig::Cells(W().Ui().MeasuredValuesTable),
              MeasuredValuesCells(own, Side::Own, settings.AuxTempSensorUsage()));
-    QCOMPARE(GuiRig::Cells(W().SystemStateTable), SystemStateCells(own));
-    QCOMPARE(W().RegulatorStateTable->Cell(1, 1), QStringLiteral("7:8:9"));
-    QCOMPARE(GuiRig::Cells(W().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
-    QCOMPARE(GuiRig::Cells(W().PeerSystemStateTable), SystemStateCells(peer));
-    QCOMPARE(GuiRig::MemoLines(W().PeerSystemMessagesMemo), PeerSystemMessageLines(peer));
+    QCOMPARE(GuiRig::Cells(W().Ui().SystemStateTable), SystemStateCells(own));
+    QCOMPARE(W().Ui().RegulatorStateTable->Cell(1, 1), QStringLiteral("7:8:9"));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerSystemStateTable), SystemStateCells(peer));
+    QCOMPARE(GuiRig::MemoLines(W().Ui().PeerSystemMessagesMemo), PeerSystemMessageLines(peer));
     // Settings: the grid, the active profile's tab and grid, the chart.
-    QCOMPARE(W().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
-    QCOMPARE(W().ChargeProfileTabControl->currentIndex(), 3);
-    QCOMPARE(W().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(3), own.DetectedSystemVoltage()));
-    QVERIFY(W().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
+    QCOMPARE(W().Ui().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
+    QCOMPARE(W().Ui().ChargeProfileTabControl->currentIndex(), 3);
+    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(3), own.DetectedSystemVoltage()));
+    QVERIFY(W().Ui().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
 
     // The window update names the peer page after the imported peer.
     W().SystemStateTimerTimer();
-    const int peerIndex = W().PageControl->indexOf(W().PeerStateTabSheet);
-    QCOMPARE(W().PageControl->tabText(peerIndex), QStringLiteral("Peer System State [ Snap peer ]"));
-    QVERIFY(W().PageControl->isTabVisible(peerIndex));
+    const int peerIndex = W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet);
+    QCOMPARE(W().Ui().PageControl->tabText(peerIndex), QStringLiteral("Peer System State [ Snap peer ]"));
+    QVERIFY(W().Ui().PageControl->isTabVisible(peerIndex));
 }
 
 void TestGuiSnapshotDrop::dropEvent_data()
@@ -405,8 +404,8 @@ void TestGuiSnapshotDrop::demoSnapshotFillsEveryPage()
     rig_ = std::make_unique<GuiRig>();
     const QString path = SourceDir() + QStringLiteral("/examples/demo_snapshot.txt");
     QVERIFY2(QFileInfo(path).size() == 1104, qPrintable(path));
-    const QStringList emptyOwn = GuiRig::Cells(W().MeasuredValuesTable);
-    const QStringList emptySettings = W().SystemSettingsTable->Column(1);
+    const QStringList emptyOwn = GuiRig::Cells(W().Ui().MeasuredValuesTable);
+    const QStringList emptySettings = W().Ui().SystemSettingsTable->Column(1);
 
     Drop({QUrl::fromLocalFile(path)});
     QVERIFY(rig_->dialogs.Shown.empty());
@@ -414,40 +413,40 @@ void TestGuiSnapshotDrop::demoSnapshotFillsEveryPage()
     const SystemStateRecord own = DemoOwnState();
     const SystemStateRecord peer = DemoPeerState();
     const SettingsRecord settings = DemoSettings();
-    QVERIFY(W().OwnState == own);
-    QVERIFY(W().PeerState == peer);
-    QVERIFY(W().Settings == settings);
-    QCOMPARE(W().PageControl->currentWidget(), W().StateTabSheet);
+    QVERIFY(W().Core().OwnState == own);
+    QVERIFY(W().Core().PeerState == peer);
+    QVERIFY(W().Core().Settings == settings);
+    QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().StateTabSheet);
 
     // System State page.
-    QVERIFY(GuiRig::Cells(W().MeasuredValuesTable) != emptyOwn);
-    QCOMPARE(GuiRig::Cells(W().MeasuredValuesTable),
+    QVERIFY(GuiRig::Cells(W().Ui().MeasuredValuesTable) != emptyOwn);
+    QCOMPARE(GuiRig::Cells(W().Ui().MeasuredValuesTable),
              MeasuredValuesCells(own, Side::Own, settings.AuxTempSensorUsage()));
-    QCOMPARE(GuiRig::Cells(W().SystemStateTable), SystemStateCells(own));
-    QCOMPARE(W().RegulatorStateTable->Cell(1, 1), QStringLiteral("1:23:45"));
-    QCOMPARE(GuiRig::Cells(W().RegulatorStateTable), RegulatorStateCells(own, Side::Own, QString()));
-    QVERIFY(W().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Ignition Input active")));
-    QVERIFY(W().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Wi-Fi connected")));
+    QCOMPARE(GuiRig::Cells(W().Ui().SystemStateTable), SystemStateCells(own));
+    QCOMPARE(W().Ui().RegulatorStateTable->Cell(1, 1), QStringLiteral("1:23:45"));
+    QCOMPARE(GuiRig::Cells(W().Ui().RegulatorStateTable), RegulatorStateCells(own, Side::Own, QString()));
+    QVERIFY(W().Ui().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Ignition Input active")));
+    QVERIFY(W().Ui().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Wi-Fi connected")));
 
     // Peer System State page.
-    QVERIFY(W().PageControl->isTabVisible(W().PageControl->indexOf(W().PeerStateTabSheet)));
-    QCOMPARE(GuiRig::Cells(W().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
-    QCOMPARE(GuiRig::Cells(W().PeerSystemStateTable), SystemStateCells(peer));
-    QCOMPARE(GuiRig::Cells(W().PeerRegulatorStateTable), RegulatorStateCells(peer, Side::Peer, QString()));
-    QVERIFY(W().PeerSystemMessagesMemo->toPlainText().contains(QStringLiteral("Regulator is Slave")));
+    QVERIFY(W().Ui().PageControl->isTabVisible(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet)));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerSystemStateTable), SystemStateCells(peer));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerRegulatorStateTable), RegulatorStateCells(peer, Side::Peer, QString()));
+    QVERIFY(W().Ui().PeerSystemMessagesMemo->toPlainText().contains(QStringLiteral("Regulator is Slave")));
 
     // Settings page.
-    QVERIFY(W().SystemSettingsTable->Column(1) != emptySettings);
-    QCOMPARE(W().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
+    QVERIFY(W().Ui().SystemSettingsTable->Column(1) != emptySettings);
+    QCOMPARE(W().Ui().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
     // The name cell holds the whole 16-byte field, zero bytes included.
-    QCOMPARE(W().SystemSettingsTable->Cell(DeviceNameRow, 1), QStringLiteral("Port engine") + QString(5, QChar(0)));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), QStringLiteral("Port engine") + QString(5, QChar(0)));
     const int tab = ProfileTabForActiveIndex(settings.ActiveChargeProfile());
-    QCOMPARE(W().ChargeProfileTabControl->currentIndex(), tab);
-    QCOMPARE(W().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), own.DetectedSystemVoltage()));
-    QVERIFY(W().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
+    QCOMPARE(W().Ui().ChargeProfileTabControl->currentIndex(), tab);
+    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), own.DetectedSystemVoltage()));
+    QVERIFY(W().Ui().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
 
     W().SystemStateTimerTimer();
-    QCOMPARE(W().PageControl->tabText(W().PageControl->indexOf(W().PeerStateTabSheet)),
+    QCOMPARE(W().Ui().PageControl->tabText(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet)),
              QStringLiteral("Peer System State [ Stbd engine ]"));
 }
 
@@ -472,7 +471,7 @@ void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
         shown.SetDetectedSystemVoltage(uint16_t(shownVoltage));
         rig_->sim.OwnState = shown;
         W().USBTimerTimer();
-        QCOMPARE(int(W().OwnState.DetectedSystemVoltage()), shownVoltage);
+        QCOMPARE(int(W().Core().OwnState.DetectedSystemVoltage()), shownVoltage);
     }
     SnapshotRecord snap;
     SystemStateRecord own = SnapOwn();
@@ -487,14 +486,14 @@ void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
         f.write(snap.ToByteArray());
     }
     W().HandleDroppedFile(path);
-    QVERIFY(W().OwnState == own);
+    QVERIFY(W().Core().OwnState == own);
 
     // The settings read as they would from that installation: voltage rows
     // in the terms of the snapshot's own regulator.
     const SettingsRecord settings = EditorSettings();
     const int tab = ProfileTabForActiveIndex(settings.ActiveChargeProfile());
-    QCOMPARE(W().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, uint16_t(snapshotVoltage)));
-    QCOMPARE(W().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), uint16_t(snapshotVoltage)));
+    QCOMPARE(W().Ui().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, uint16_t(snapshotVoltage)));
+    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), uint16_t(snapshotVoltage)));
 
     // So saving them right away gives back the snapshot's settings unchanged.
     const QString saved = dir_->filePath(QStringLiteral("saved.krv"));

@@ -21,7 +21,7 @@ QString Deg(const char* text)
 
 int TabIndex(TMainFormKrv& w, QWidget* page)
 {
-    return w.PageControl->indexOf(page);
+    return w.Ui().PageControl->indexOf(page);
 }
 
 } // namespace
@@ -35,28 +35,28 @@ private slots:
     {
         GuiRig rig;
         TMainFormKrv& w = rig.W();
-        const QStringList measured = GuiRig::Cells(w.MeasuredValuesTable);
+        const QStringList measured = GuiRig::Cells(w.Ui().MeasuredValuesTable);
         QCOMPARE(measured.mid(0, 4), (QStringList{"Measured Parameter", "Value", "Signal, V", "ADC count"}));
         QCOMPARE(measured.mid(4, 4), (QStringList{"B+ Voltage, V", "0.00", "0.0000", "0"}));
         QCOMPARE(measured.mid(12, 4), (QStringList{Deg("Battery Temperature, °C"), "0", "0.0000", "0"}));
         QCOMPARE(measured.mid(20, 4), (QStringList{"Voltage across Battery Shunt, V", "0.0000", "0.0000", "0"}));
         QCOMPARE(measured.mid(56, 4), (QStringList{"Reference Voltage, V", "0.000", "0.0000", "0"}));
         QCOMPARE(measured.mid(60, 4), (QStringList{"Engine RPM, 1/min", "0", "0.0000", "0"}));
-        QCOMPARE(GuiRig::Cells(w.SystemStateTable),
+        QCOMPARE(GuiRig::Cells(w.Ui().SystemStateTable),
                  (QStringList{"System Parameter", "Value", "Detected System Voltage, V", "0", "Battery Voltage, V",
                               "0.00", "Battery Current, A", "0", "Alternator Current, A", "0", "Load Current, A", "0",
                               "FRS Value, %", "0", "Set System Field Limit, %", "0", "Set Slave Field Limit, %", "0",
                               "Status Code", "0x00000000"}));
-        QCOMPARE(GuiRig::Cells(w.RegulatorStateTable),
+        QCOMPARE(GuiRig::Cells(w.Ui().RegulatorStateTable),
                  (QStringList{"Regulator Parameter", "Value", "Running Time", "0:0:0", "Status", "Monitoring",
                               "Digital Field Output, %", "up to 0", "Regulation Target, V", "0.00",
                               "Set Minimum Field, %", "0", "Set Maximum Field, %", "0", "Wiring Voltage Drop, V",
                               "0.000"}));
-        QCOMPARE(GuiRig::Cells(w.PeerRegulatorStateTable)[6], QStringLiteral("Field Output, %"));
-        QCOMPARE(GuiRig::Cells(w.PeerRegulatorStateTable)[7], QStringLiteral("0"));
-        QCOMPARE(w.SystemMessagesMemo->toPlainText(), QStringLiteral("Regulator Name: "));
+        QCOMPARE(GuiRig::Cells(w.Ui().PeerRegulatorStateTable)[6], QStringLiteral("Field Output, %"));
+        QCOMPARE(GuiRig::Cells(w.Ui().PeerRegulatorStateTable)[7], QStringLiteral("0"));
+        QCOMPARE(w.Ui().SystemMessagesMemo->toPlainText(), QStringLiteral("Regulator Name: "));
         // Start-up leaves the peer's system state grid to the first poll.
-        QCOMPARE(w.PeerSystemStateTable->Cell(1, 0), QString());
+        QCOMPARE(w.Ui().PeerSystemStateTable->Cell(1, 0), QString());
         // Blank, not empty: for an empty title the window system would show
         // the application's name.
         QCOMPARE(w.windowTitle(), QStringLiteral(" "));
@@ -64,18 +64,18 @@ private slots:
         const QPoint centre = w.screen()->availableGeometry().center();
         QVERIFY2((w.geometry().center() - centre).manhattanLength() <= 2,
                  qPrintable(QStringLiteral("%1,%2").arg(w.geometry().center().x()).arg(w.geometry().center().y())));
-        QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
-        QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.PeerStateTabSheet)));
-        QVERIFY(w.MessagePanel->isHidden());
-        QCOMPARE(w.MessagePanel->text(), QStringLiteral(" Message"));
+        QVERIFY(w.Ui().PageControl->isTabVisible(TabIndex(w, w.Ui().CanBusTabSheet)));
+        QVERIFY(w.Ui().PageControl->isTabVisible(TabIndex(w, w.Ui().PeerStateTabSheet)));
+        QVERIFY(w.Ui().MessagePanel->isHidden());
+        QCOMPARE(w.Ui().MessagePanel->text(), QStringLiteral(" Message"));
     }
 
     void commaSeparator()
     {
         QLocale::setDefault(QLocale(QLocale::German));
         GuiRig rig;
-        QCOMPARE(rig.W().MeasuredValuesTable->Cell(5, 1), QStringLiteral("0,0000"));
-        QCOMPARE(rig.W().MeasuredValuesTable->Cell(1, 1), QStringLiteral("0,00"));
+        QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(5, 1), QStringLiteral("0,0000"));
+        QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(1, 1), QStringLiteral("0,00"));
     }
 
     void noRegulatorEveryTickSearches()
@@ -89,8 +89,8 @@ private slots:
             QCOMPARE(rig.sim.SearchCount, 2 * i); // own and peer transfer each search once
         }
         // Both pages were redrawn from the unchanged records.
-        QCOMPARE(w.PeerSystemStateTable->Cell(9, 1), QStringLiteral("0x00000000"));
-        QCOMPARE(w.PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
+        QCOMPARE(w.Ui().PeerSystemStateTable->Cell(9, 1), QStringLiteral("0x00000000"));
+        QCOMPARE(w.Ui().PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
     }
 
     void firstTickReadsOnlyThePeer()
@@ -98,12 +98,12 @@ private slots:
         GuiRig rig;
         TMainFormKrv& w = rig.W();
         w.USBTimerTimer();
-        QCOMPARE(w.OwnState, SystemStateRecord());
-        QCOMPARE(w.PeerState, rig.sim.PeerState);
+        QCOMPARE(w.Core().OwnState, SystemStateRecord());
+        QCOMPARE(w.Core().PeerState, rig.sim.PeerState);
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
         w.USBTimerTimer();
-        QCOMPARE(w.OwnState, rig.sim.OwnState);
-        QCOMPARE(w.SystemMessagesMemo->toPlainText().section('\n', 0, 0),
+        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Ui().SystemMessagesMemo->toPlainText().section('\n', 0, 0),
                  QStringLiteral("Regulator Name: ") + QString::fromLatin1(rig.sim.OwnState.RegulatorName()));
     }
 
@@ -118,8 +118,8 @@ private slots:
         QCOMPARE(rig.sim.SearchCount, 0);
         QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
         w.ConnectionUSBClick();
-        QVERIFY(w.ConnectionUSB->isChecked());
-        QVERIFY(!w.RemoteViaInternetToProvideSupport->isChecked());
+        QVERIFY(w.Ui().ConnectionUSB->isChecked());
+        QVERIFY(!w.Ui().RemoteViaInternetToProvideSupport->isChecked());
     }
 
     void craftedValues_data()
@@ -171,8 +171,8 @@ private slots:
         rig.sim.PeerState.SetStatusFlags(0x80000000u);
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        const StringGrid* grids[] = {w.MeasuredValuesTable, w.SystemStateTable, w.RegulatorStateTable,
-                                     w.PeerRegulatorStateTable, w.PeerSystemStateTable};
+        const StringGrid* grids[] = {w.Ui().MeasuredValuesTable, w.Ui().SystemStateTable, w.Ui().RegulatorStateTable,
+                                     w.Ui().PeerRegulatorStateTable, w.Ui().PeerSystemStateTable};
         QCOMPARE(grids[grid]->Cell(row, column), text);
     }
 
@@ -227,9 +227,9 @@ private slots:
         // Count 1023.6, signal 0.75, value 12.3456, as little-endian singles.
         const uint8_t channel[12] = {0x66, 0xE6, 0x7F, 0x44, 0x00, 0x00, 0x40, 0x3F, 0x94, 0x87, 0x45, 0x41};
         std::copy(channel, channel + 12, r.Data() + offset);
-        (peer ? w.PeerState : w.OwnState) = r;
+        (peer ? w.Core().PeerState : w.Core().OwnState) = r;
         peer ? w.UpdatePeerMeasuredValuesTable() : w.UpdateMeasuredValuesTable();
-        const StringGrid* grid = peer ? w.PeerMeasuredValuesTable : w.MeasuredValuesTable;
+        const StringGrid* grid = peer ? w.Ui().PeerMeasuredValuesTable : w.Ui().MeasuredValuesTable;
         QCOMPARE(grid->Cell(row, 0), caption);
         QCOMPARE(grid->Cell(row, 1), value);
         QCOMPARE(grid->Cell(row, 2), QStringLiteral("0.7500"));
@@ -245,13 +245,13 @@ private slots:
     {
         GuiRig rig;
         TMainFormKrv& w = rig.W();
-        w.OwnState.SetStatusFlags(0xFFFFFFFFu);
-        w.PeerState.SetStatusFlags(0xFFFFFFFFu);
+        w.Core().OwnState.SetStatusFlags(0xFFFFFFFFu);
+        w.Core().PeerState.SetStatusFlags(0xFFFFFFFFu);
         w.UpdateSystemMessages();
         w.UpdatePeerSystemMessages();
         w.UpdateSystemStateTable();
-        QCOMPARE(w.SystemStateTable->Cell(9, 1), QStringLiteral("0xFFFFFFFF"));
-        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo),
+        QCOMPARE(w.Ui().SystemStateTable->Cell(9, 1), QStringLiteral("0xFFFFFFFF"));
+        QCOMPARE(GuiRig::MemoLines(w.Ui().SystemMessagesMemo),
                  (QStringList{"Regulator Name: ", "System Warning", "System Fault", "Ignition Input active",
                               "Regulator is Slave", "Field Reduction Switch active",
                               "Battery Temperature Sensor is not connected",
@@ -264,7 +264,7 @@ private slots:
                               "Allowed Voltage Drop in Wiring value exceeded", "CAN bus voltage detected",
                               "CAN bus active", "Wi-Fi connected", "Alternator output reduced due to low engine RPM",
                               "Alternator output reduced according to Field/RPM curve", "", "", "", "", "", ""}));
-        QCOMPARE(GuiRig::MemoLines(w.PeerSystemMessagesMemo),
+        QCOMPARE(GuiRig::MemoLines(w.Ui().PeerSystemMessagesMemo),
                  (QStringList{"Regulator Name: ", "System Warning", "System Fault", "Ignition Input active",
                               "Regulator is Slave", "Field Reduction Switch active",
                               "Aux Temperature Sensor is not connected", "Aux Temperature warning",
@@ -285,7 +285,7 @@ private slots:
         rig.sim.OwnState.SetSystemFieldLimit(2500);
         rig.sim.OwnState.SetFieldOutput(1250);
         rig.Connect();
-        QCOMPARE(rig.W().RegulatorStateTable->Cell(3, 1), QStringLiteral("up to 100"));
+        QCOMPARE(rig.W().Ui().RegulatorStateTable->Cell(3, 1), QStringLiteral("up to 100"));
     }
 
     void statusCodeWithoutTextKeepsPrevious()
@@ -296,15 +296,15 @@ private slots:
         rig.sim.PeerState = rig.sim.OwnState;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        QCOMPARE(w.RegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
+        QCOMPARE(w.Ui().RegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
         rig.sim.OwnState.SetRegulatorStatus(7);
         rig.sim.PeerState.SetRegulatorStatus(200);
         w.USBTimerTimer();
-        QCOMPARE(w.RegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
-        QCOMPARE(w.PeerRegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
+        QCOMPARE(w.Ui().RegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
+        QCOMPARE(w.Ui().PeerRegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
         rig.sim.OwnState.SetRegulatorStatus(4);
         w.USBTimerTimer();
-        QCOMPARE(w.RegulatorStateTable->Cell(2, 1), QStringLiteral("Slave"));
+        QCOMPARE(w.Ui().RegulatorStateTable->Cell(2, 1), QStringLiteral("Slave"));
     }
 
     void auxCaptionFollowsSetting_data()
@@ -322,10 +322,10 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Settings.SetAuxTempSensorUsage(uint8_t(usage));
+        w.Core().Settings.SetAuxTempSensorUsage(uint8_t(usage));
         w.USBTimerTimer();
-        QCOMPARE(w.MeasuredValuesTable->Cell(3, 0), own);
-        QCOMPARE(w.PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
+        QCOMPARE(w.Ui().MeasuredValuesTable->Cell(3, 0), own);
+        QCOMPARE(w.Ui().PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
     }
 
     void messageOrderOwnAndPeer()
@@ -338,17 +338,17 @@ private slots:
         rig.sim.PeerState.SetRegulatorName("Stbd");
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo),
+        QCOMPARE(GuiRig::MemoLines(w.Ui().SystemMessagesMemo),
                  (QStringList{"Regulator Name: Port", "System Warning", "Battery Temperature Sensor is not connected",
                               "Battery Temperature fault", "Alternator Temperature warning", "",
                               "Regulator is overheating", "Allowed Voltage Drop in Wiring value exceeded"}));
-        QCOMPARE(GuiRig::MemoLines(w.PeerSystemMessagesMemo),
+        QCOMPARE(GuiRig::MemoLines(w.Ui().PeerSystemMessagesMemo),
                  (QStringList{"Regulator Name: Stbd", "System Warning", "Aux Temperature Sensor is not connected",
                               "Aux Temperature warning", "Battery Temperature fault", "", "Regulator is overheating",
                               "Too big losses in wiring"}));
-        w.Settings.SetAuxTempSensorUsage(2);
+        w.Core().Settings.SetAuxTempSensorUsage(2);
         w.USBTimerTimer();
-        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo)[2],
+        QCOMPARE(GuiRig::MemoLines(w.Ui().SystemMessagesMemo)[2],
                  QStringLiteral("Aux Alternator Temperature Sensor is not connected"));
     }
 
@@ -359,8 +359,8 @@ private slots:
         rig.sim.PeerState.SetStatusFlags(0);
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        auto ignitionShown = [&] { return w.SystemMessagesMemo->toPlainText().contains("Ignition Input active"); };
-        auto peerShown = [&] { return w.PeerSystemMessagesMemo->toPlainText().contains("Regulator is Slave"); };
+        auto ignitionShown = [&] { return w.Ui().SystemMessagesMemo->toPlainText().contains("Ignition Input active"); };
+        auto peerShown = [&] { return w.Ui().PeerSystemMessagesMemo->toPlainText().contains("Regulator is Slave"); };
         QVERIFY(!ignitionShown());
 
         rig.sim.OwnState.SetStatusFlags(1u);
@@ -405,17 +405,17 @@ private slots:
         TMainFormKrv& w = rig.W();
         w.SystemStateTimerTimer();
         QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7 - USB connection"));
-        const int peer = TabIndex(w, w.PeerStateTabSheet);
-        QVERIFY(w.PageControl->isTabVisible(peer));
-        QCOMPARE(w.PageControl->tabText(peer), QStringLiteral("Peer System State [ Stbd engine ]"));
-        QVERIFY(w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
+        const int peer = TabIndex(w, w.Ui().PeerStateTabSheet);
+        QVERIFY(w.Ui().PageControl->isTabVisible(peer));
+        QCOMPARE(w.Ui().PageControl->tabText(peer), QStringLiteral("Peer System State [ Stbd engine ]"));
+        QVERIFY(w.Ui().PageControl->isTabVisible(TabIndex(w, w.Ui().CanBusTabSheet)));
 
         rig.sim.PeerState.Data()[8] = 0; // empty name: no peer
         rig.sim.OwnState.SetCanPageEnable(1, 0);
         w.USBTimerTimer();
         w.SystemStateTimerTimer();
-        QVERIFY(!w.PageControl->isTabVisible(peer));
-        QVERIFY(!w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
+        QVERIFY(!w.Ui().PageControl->isTabVisible(peer));
+        QVERIFY(!w.Ui().PageControl->isTabVisible(TabIndex(w, w.Ui().CanBusTabSheet)));
 
         w.RemoteViaInternetToProvideSupportClick();
         w.SystemStateTimerTimer();
@@ -435,12 +435,12 @@ private slots:
         QFETCH(int, front);
         GuiRig rig;
         TMainFormKrv& w = rig.W();
-        w.PageControl->setCurrentIndex(front);
+        w.Ui().PageControl->setCurrentIndex(front);
         rig.sim.Present = false; // no names, no CAN switches: both tabs go
         w.SystemStateTimerTimer();
-        QCOMPARE(w.PageControl->currentWidget(), w.StateTabSheet);
-        QVERIFY(!w.PageControl->isTabVisible(TabIndex(w, w.CanBusTabSheet)));
-        QVERIFY(!w.PageControl->isTabVisible(TabIndex(w, w.PeerStateTabSheet)));
+        QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().StateTabSheet);
+        QVERIFY(!w.Ui().PageControl->isTabVisible(TabIndex(w, w.Ui().CanBusTabSheet)));
+        QVERIFY(!w.Ui().PageControl->isTabVisible(TabIndex(w, w.Ui().PeerStateTabSheet)));
         QCOMPARE(rig.sim.SearchCount, 0); // no settings read was started
     }
 
@@ -454,9 +454,9 @@ private slots:
         rig.Connect();
         TMainFormKrv& w = rig.W();
         w.SystemStateTimerTimer();
-        QCOMPARE(GuiRig::MemoLines(w.SystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: Port \u20AC\u2013 1"));
-        QCOMPARE(GuiRig::MemoLines(w.PeerSystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: \u201CStbd\u201D \u00E9"));
-        QCOMPARE(w.PageControl->tabText(TabIndex(w, w.PeerStateTabSheet)),
+        QCOMPARE(GuiRig::MemoLines(w.Ui().SystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: Port \u20AC\u2013 1"));
+        QCOMPARE(GuiRig::MemoLines(w.Ui().PeerSystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: \u201CStbd\u201D \u00E9"));
+        QCOMPARE(w.Ui().PageControl->tabText(TabIndex(w, w.Ui().PeerStateTabSheet)),
                  QString::fromUtf8("Peer System State [ \u201CStbd\u201D \u00E9 ]"));
     }
 
@@ -465,9 +465,9 @@ private slots:
         GuiRig rig;
         TMainFormKrv& w = rig.W();
         QTemporaryDir dir;
-        w.LogFileName = dir.filePath("log.txt");
+        w.Core().LogFileName = dir.filePath("log.txt");
         w.SetEnableDataLogging(true);
-        w.ConnectionUSB->setChecked(false);
+        w.Core().SetConnection(Connection::None);
         w.SystemStateTimerTimer();
         QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7, logging data to file"));
         w.SystemStateTimerTimer();
@@ -478,16 +478,16 @@ private slots:
     {
         GuiRig rig;
         TMainFormKrv& w = rig.W();
-        w.ShareDataWithSupport->trigger();
-        QVERIFY(w.ShareDataWithSupport->isChecked());
+        w.Ui().ShareDataWithSupport->trigger();
+        QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
         w.SetEnableDataLogging(true);
-        QVERIFY(!w.ShareDataWithSupport->isChecked());
-        w.ShareDataWithSupport->trigger();
-        QVERIFY(w.ShareDataWithSupport->isChecked());
-        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
-        w.ShareDataWithSupport->trigger();
-        QVERIFY(!w.ShareDataWithSupport->isChecked());
-        QVERIFY(!w.EnableDataLoggingToFile->isChecked());
+        QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
+        w.Ui().ShareDataWithSupport->trigger();
+        QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
+        QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());
+        w.Ui().ShareDataWithSupport->trigger();
+        QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
+        QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());
     }
 
     void messagePanelHidesAfterFiveSeconds()
@@ -497,13 +497,13 @@ private slots:
         TMainFormKrv& w = rig.W();
         w.show();
         w.ShowMessagePanel(QStringLiteral(" Hello"));
-        QVERIFY(w.MessagePanel->isVisible());
+        QVERIFY(w.Ui().MessagePanel->isVisible());
         rig.clock.AdvanceSeconds(5.0);
         w.SystemStateTimerTimer();
-        QVERIFY(w.MessagePanel->isVisible());
+        QVERIFY(w.Ui().MessagePanel->isVisible());
         rig.clock.AdvanceSeconds(0.01);
         w.SystemStateTimerTimer();
-        QVERIFY(!w.MessagePanel->isVisible());
+        QVERIFY(!w.Ui().MessagePanel->isVisible());
     }
 
     void escapeHidesPanelWhateverHasFocus()
@@ -513,12 +513,12 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.ShowMessagePanel(QStringLiteral(" Hello"));
-        w.SystemSettingsTable->setFocus();
-        QTest::keyClick(w.SystemSettingsTable, Qt::Key_Escape);
-        QVERIFY(!w.MessagePanel->isVisible());
+        w.Ui().SystemSettingsTable->setFocus();
+        QTest::keyClick(w.Ui().SystemSettingsTable, Qt::Key_Escape);
+        QVERIFY(!w.Ui().MessagePanel->isVisible());
         w.ShowMessagePanel(QStringLiteral(" Again"));
-        QTest::keyClick(w.SystemMessagesMemo, Qt::Key_Escape);
-        QVERIFY(!w.MessagePanel->isVisible());
+        QTest::keyClick(w.Ui().SystemMessagesMemo, Qt::Key_Escape);
+        QVERIFY(!w.Ui().MessagePanel->isVisible());
     }
 
     void quietTickRewritesNothing()
@@ -527,9 +527,9 @@ private slots:
         rig.Connect();
         TMainFormKrv& w = rig.W();
         const int children = w.findChildren<QObject*>().size();
-        QSignalSpy measured(w.MeasuredValuesTable, &QTableWidget::itemChanged);
-        QSignalSpy peer(w.PeerSystemStateTable, &QTableWidget::itemChanged);
-        QSignalSpy memo(w.SystemMessagesMemo, &QPlainTextEdit::textChanged);
+        QSignalSpy measured(w.Ui().MeasuredValuesTable, &QTableWidget::itemChanged);
+        QSignalSpy peer(w.Ui().PeerSystemStateTable, &QTableWidget::itemChanged);
+        QSignalSpy memo(w.Ui().SystemMessagesMemo, &QPlainTextEdit::textChanged);
         for (int i = 0; i < 50; ++i)
             w.USBTimerTimer();
         QCOMPARE(measured.count(), 0);
@@ -539,7 +539,7 @@ private slots:
         // A moving value rewrites its own cell only.
         rig.sim.OwnState.SetBatteryVoltage(12.5f);
         w.USBTimerTimer();
-        QCOMPARE(w.SystemStateTable->Cell(2, 1), QStringLiteral("12.50"));
+        QCOMPARE(w.Ui().SystemStateTable->Cell(2, 1), QStringLiteral("12.50"));
         QCOMPARE(measured.count(), 0);
     }
 
@@ -548,10 +548,10 @@ private slots:
         GuiRig rig(true);
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        const QStringList before = GuiRig::Cells(w.MeasuredValuesTable) + GuiRig::Cells(w.PeerSystemStateTable);
+        const QStringList before = GuiRig::Cells(w.Ui().MeasuredValuesTable) + GuiRig::Cells(w.Ui().PeerSystemStateTable);
         for (int i = 0; i < 20; ++i)
             w.USBTimerTimer();
-        QVERIFY(GuiRig::Cells(w.MeasuredValuesTable) + GuiRig::Cells(w.PeerSystemStateTable) != before);
+        QVERIFY(GuiRig::Cells(w.Ui().MeasuredValuesTable) + GuiRig::Cells(w.Ui().PeerSystemStateTable) != before);
     }
 
     void exitClosesTheLink()
@@ -559,11 +559,11 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        QVERIFY(w.Session.IsDeviceOpen());
+        QVERIFY(w.Core().Session.IsDeviceOpen());
         w.show();
         w.Exit1Click();
-        QVERIFY(!w.Session.IsDeviceOpen());
-        QCOMPARE(w.Session.LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
+        QVERIFY(!w.Core().Session.IsDeviceOpen());
+        QCOMPARE(w.Core().Session.LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
         QVERIFY(!w.isVisible());
     }
 
@@ -574,8 +574,8 @@ private slots:
         b.sim.OwnState.SetRegulatorName("Other");
         a.Connect();
         b.Connect();
-        QVERIFY(a.W().OwnState != b.W().OwnState);
-        QVERIFY(a.W().SystemMessagesMemo->toPlainText() != b.W().SystemMessagesMemo->toPlainText());
+        QVERIFY(a.W().Core().OwnState != b.W().Core().OwnState);
+        QVERIFY(a.W().Ui().SystemMessagesMemo->toPlainText() != b.W().Ui().SystemMessagesMemo->toPlainText());
     }
 };
 

@@ -1,7 +1,7 @@
 // Message format of the support relay: time stamp, request URL, message text
 // extraction and the two role parsers.
 #include "support/relay_codec.h"
-#include "views/clock.h"
+#include "station/clock.h"
 
 #include <QDate>
 #include <QElapsedTimer>

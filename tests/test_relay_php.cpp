@@ -3,7 +3,7 @@
 #include "support/fake_relay.h"
 #include "support/php_relay.h"
 #include "support/support_exchange.h"
-#include "views/clock.h"
+#include "station/clock.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 #include "records/settings_record.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_curve.h"
-#include "settings/number_text.h"
+#include "views/number_text.h"
 #include "settings/system_settings_rows.h"
 
 #include <QLocale>

@@ -24,11 +24,11 @@ int main(int argc, char** argv)
     const int at = args.indexOf(QStringLiteral("--page"));
     if (at >= 0 && at + 1 < args.size()) {
         const QString name = args[at + 1];
-        QWidget* page = name == QLatin1String("settings") ? window.SettingsTabSheet
-                        : name == QLatin1String("can")    ? window.CanBusTabSheet
-                        : name == QLatin1String("peer")   ? window.PeerStateTabSheet
-                                                          : window.StateTabSheet;
-        QTimer::singleShot(1200, &window, [&window, page] { window.PageControl->setCurrentWidget(page); });
+        QWidget* page = name == QLatin1String("settings") ? window.Ui().SettingsTabSheet
+                        : name == QLatin1String("can")    ? window.Ui().CanBusTabSheet
+                        : name == QLatin1String("peer")   ? window.Ui().PeerStateTabSheet
+                                                          : window.Ui().StateTabSheet;
+        QTimer::singleShot(1200, &window, [&window, page] { window.Ui().PageControl->setCurrentWidget(page); });
     }
     return app.exec();
 }

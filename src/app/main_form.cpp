@@ -6,7 +6,6 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
-#include "support/support_exchange.h"
 #include "views/string_grid_widget.h"
 
 #include <QAction>
@@ -76,14 +75,14 @@ void SetCheck(QAction* action, bool on)
 } // namespace
 
 TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Clock& clock, QWidget* parent)
-    : QMainWindow(parent), Session(backend), Protocol(Session), dialogs_(dialogs), clock_(clock)
+    : QMainWindow(parent), station_(backend, clock), dialogs_(dialogs)
 {
     // The caption stays blank until the first window update fills it. (An
     // empty title would make the window system show the application's name.)
     setWindowTitle(QStringLiteral(" "));
     setAutoFillBackground(true); // the background shows when a relay request is under way
-    exchange_ = new SupportExchange(this);
-    exchange_->SetRequestUnderWayCallback([this](bool busy) { SetRequestUnderWay(busy); });
+    connect(&station_, &Station::requestUnderWay, this, &TMainFormKrv::SetRequestUnderWay);
+    connect(&station_, &Station::modesChanged, this, &TMainFormKrv::ShowModes);
 
     auto* central = new QWidget(this);
     central->setFixedSize(ClientWidth, PageHeight + MessagePanelHeight);
@@ -133,6 +132,8 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     INETTimer = new QTimer(this);
     INETTimer->setInterval(InetTimerMs);
     connect(INETTimer, &QTimer::timeout, this, &TMainFormKrv::INETTimerTimer);
+    usbTimer_.Attach(USBTimer);
+    inetTimer_.Attach(INETTimer);
 
     FormCreate();
 
@@ -340,7 +341,7 @@ QWidget* TMainFormKrv::BuildCanPage()
 void TMainFormKrv::FormCreate()
 {
     setAcceptDrops(true);
-    HoldCounters.Clear();
+    station_.HoldCounters.Clear();
     qApp->installEventFilter(this);
     UpdateMeasuredValuesTable();
     UpdateRegulatorStateTable();
@@ -350,7 +351,7 @@ void TMainFormKrv::FormCreate()
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
-    Support.SupportDomain = QString::fromLatin1(DefaultSupportDomain);
+    station_.Support.SupportDomain = QString::fromLatin1(DefaultSupportDomain);
 }
 
 bool TMainFormKrv::eventFilter(QObject* watched, QEvent* event)
@@ -370,42 +371,42 @@ bool TMainFormKrv::AppMessageHook(QEvent* event)
 
 void TMainFormKrv::USBTimerTimer()
 {
-    if (!IsUsbConnection())
+    if (!station_.IsUsbConnection())
         return;
-    Protocol.ReadStateRecord(ReadOwnStateBlock, OwnState);
+    station_.PollOwn();
     UpdateMeasuredValuesTable();
     UpdateSystemStateTable();
     UpdateRegulatorStateTable();
     UpdateSystemMessages();
-    Protocol.ReadStateRecord(ReadPeerStateBlock, PeerState);
+    station_.PollPeer();
     UpdatePeerMeasuredValuesTable();
     UpdatePeerSystemStateTable();
     UpdatePeerRegulatorStateTable();
     UpdatePeerSystemMessages();
     if (PageControl->currentWidget() == CanBusTabSheet && !PauseCanWatch->isChecked())
         CanOutputStep();
-    SetStatusText(Session.LinkStatusText);
+    SetStatusText(station_.LinkStatusText());
 }
 
 void TMainFormKrv::SystemStateTimerTimer()
 {
     QString caption = ApplicationTitle;
-    if (IsRemoteConnection())
+    if (station_.IsRemoteConnection())
         caption += QStringLiteral(" - remote support connection via Internet");
-    else if (IsUsbConnection())
+    else if (station_.IsUsbConnection())
         caption += QStringLiteral(" - USB connection");
-    if (loggingChecked_) {
+    if (station_.IsLogging()) {
         SetEnableDataLogging(WriteLogLine());
         caption += QStringLiteral(", logging data to file");
     }
     if (windowTitle() != caption)
         setWindowTitle(caption);
 
-    if (clock_.Now() - MessagePanelShownAt > MessageDisplayTime)
+    if (station_.Time().Now() - MessagePanelShownAt > MessageDisplayTime)
         MessagePanel->hide();
 
     const int peerIndex = PageControl->indexOf(PeerStateTabSheet);
-    const QByteArray peerName = PeerState.RegulatorName();
+    const QByteArray peerName = station_.PeerState.RegulatorName();
     const QSignalBlocker block(PageControl);
     if (!peerName.isEmpty()) {
         const QString text = QStringLiteral("Peer System State [ ") + FromAnsi(peerName) + QStringLiteral(" ]");
@@ -413,7 +414,8 @@ void TMainFormKrv::SystemStateTimerTimer()
             PageControl->setTabText(peerIndex, text);
     }
     ShowPageTab(PeerStateTabSheet, !peerName.isEmpty());
-    ShowPageTab(CanBusTabSheet, OwnState.CanPageEnable1() != 0 && OwnState.CanPageEnable2() != 0);
+    ShowPageTab(CanBusTabSheet,
+                station_.OwnState.CanPageEnable1() != 0 && station_.OwnState.CanPageEnable2() != 0);
 }
 
 void TMainFormKrv::ShowPageTab(QWidget* page, bool visible)
@@ -430,14 +432,12 @@ void TMainFormKrv::ShowPageTab(QWidget* page, bool visible)
 
 void TMainFormKrv::ConnectionUSBClick()
 {
-    ++connectionChanges_;
-    SetCheck(ConnectionUSB, true);
-    SetCheck(RemoteViaInternetToProvideSupport, false);
+    station_.SetConnection(Connection::Usb);
 }
 
 void TMainFormKrv::Exit1Click()
 {
-    Session.CloseDevice();
+    station_.CloseDevice();
     close();
 }
 
@@ -447,32 +447,24 @@ void TMainFormKrv::PageControlChange(int index)
         ReadAllSettingsFromSystemClick();
 }
 
-bool TMainFormKrv::IsUsbConnection() const
-{
-    return ConnectionUSB->isChecked();
-}
-
-bool TMainFormKrv::IsRemoteConnection() const
-{
-    return RemoteViaInternetToProvideSupport->isChecked();
-}
-
 void TMainFormKrv::SetShareDataWithSupport(bool on)
 {
-    shareDataChecked_ = on;
-    if (on)
-        loggingChecked_ = false;
-    SetCheck(ShareDataWithSupport, shareDataChecked_);
-    SetCheck(EnableDataLoggingToFile, loggingChecked_);
+    station_.SetSharing(on);
 }
 
 void TMainFormKrv::SetEnableDataLogging(bool on)
 {
-    loggingChecked_ = on;
-    if (on)
-        shareDataChecked_ = false;
-    SetCheck(ShareDataWithSupport, shareDataChecked_);
-    SetCheck(EnableDataLoggingToFile, loggingChecked_);
+    station_.SetLogging(on);
+}
+
+void TMainFormKrv::ShowModes()
+{
+    // The check marks show the station's modes and hold none of their own
+    // (a click has already flipped one; it is set right here).
+    SetCheck(ConnectionUSB, station_.IsUsbConnection());
+    SetCheck(RemoteViaInternetToProvideSupport, station_.IsRemoteConnection());
+    SetCheck(ShareDataWithSupport, station_.IsSharing());
+    SetCheck(EnableDataLoggingToFile, station_.IsLogging());
 }
 
 QString TMainFormKrv::StatusText() const
@@ -490,7 +482,7 @@ void TMainFormKrv::ShowMessagePanel(const QString& text)
 {
     MessagePanel->setText(text);
     MessagePanel->show();
-    MessagePanelShownAt = clock_.Now();
+    MessagePanelShownAt = station_.Time().Now();
 }
 
 void TMainFormKrv::ShowFailure(const QString& message)
@@ -521,42 +513,55 @@ void TMainFormKrv::SetMemoLines(QPlainTextEdit* memo, const QStringList& lines)
 
 void TMainFormKrv::UpdateMeasuredValuesTable()
 {
-    MeasuredValuesTable->SetCells(MeasuredValuesCells(OwnState, Side::Own, Settings.AuxTempSensorUsage()));
+    MeasuredValuesTable->SetCells(
+        MeasuredValuesCells(station_.OwnState, Side::Own, station_.Settings.AuxTempSensorUsage()));
 }
 
 void TMainFormKrv::UpdatePeerMeasuredValuesTable()
 {
-    PeerMeasuredValuesTable->SetCells(MeasuredValuesCells(PeerState, Side::Peer, 0));
+    PeerMeasuredValuesTable->SetCells(MeasuredValuesCells(station_.PeerState, Side::Peer, 0));
 }
 
 void TMainFormKrv::UpdateSystemStateTable()
 {
-    SystemStateTable->SetCells(SystemStateCells(OwnState));
+    SystemStateTable->SetCells(SystemStateCells(station_.OwnState));
 }
 
 void TMainFormKrv::UpdatePeerSystemStateTable()
 {
-    PeerSystemStateTable->SetCells(SystemStateCells(PeerState));
+    PeerSystemStateTable->SetCells(SystemStateCells(station_.PeerState));
 }
+
+namespace {
+
+// Cell of the regulator status in the regulator state grids (row 2, value).
+constexpr int RegulatorStatusCell = 2 * StateColumns + 1;
+
+} // namespace
 
 void TMainFormKrv::UpdateRegulatorStateTable()
 {
-    RegulatorStateTable->SetCells(RegulatorStateCells(OwnState, Side::Own, RegulatorStateTable->Cell(2, 1)));
+    const QStringList cells = RegulatorStateCells(station_.OwnState, Side::Own, shownStatus_[0]);
+    shownStatus_[0] = cells[RegulatorStatusCell];
+    RegulatorStateTable->SetCells(cells);
 }
 
 void TMainFormKrv::UpdatePeerRegulatorStateTable()
 {
-    PeerRegulatorStateTable->SetCells(RegulatorStateCells(PeerState, Side::Peer, PeerRegulatorStateTable->Cell(2, 1)));
+    const QStringList cells = RegulatorStateCells(station_.PeerState, Side::Peer, shownStatus_[1]);
+    shownStatus_[1] = cells[RegulatorStatusCell];
+    PeerRegulatorStateTable->SetCells(cells);
 }
 
 void TMainFormKrv::UpdateSystemMessages()
 {
-    SetMemoLines(SystemMessagesMemo, SystemMessageLines(OwnState, HoldCounters, Settings.AuxTempSensorUsage()));
+    SetMemoLines(SystemMessagesMemo, SystemMessageLines(station_.OwnState, station_.HoldCounters,
+                                                        station_.Settings.AuxTempSensorUsage()));
 }
 
 void TMainFormKrv::UpdatePeerSystemMessages()
 {
-    SetMemoLines(PeerSystemMessagesMemo, PeerSystemMessageLines(PeerState));
+    SetMemoLines(PeerSystemMessagesMemo, PeerSystemMessageLines(station_.PeerState));
 }
 
 // --- Dropped snapshot files ------------------------------------------------------
@@ -591,24 +596,22 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     if (load.status != SnapshotLoad::Loaded)
         return;
     // Neither the polling nor the support step may overwrite what is shown.
-    ++connectionChanges_;
-    SetCheck(ConnectionUSB, false);
-    SetCheck(RemoteViaInternetToProvideSupport, false);
+    station_.SetConnection(Connection::None);
     QCoreApplication::processEvents();
 
     const QSignalBlocker block(PageControl);
-    Settings = load.record.Settings();
+    station_.Settings = load.record.Settings();
     // The settings editors show voltages in the terms of the own regulator's
     // system voltage, so the snapshot's own record has to be in place before
     // they are drawn; otherwise a 24 V installation would show (and a later
     // store would take back) its voltages at the previous regulator's scale.
-    OwnState = load.record.OwnState();
+    station_.OwnState = load.record.OwnState();
     PageControl->setCurrentWidget(SettingsTabSheet);
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
 
-    PeerState = load.record.PeerState();
+    station_.PeerState = load.record.PeerState();
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);
     PageControl->setCurrentWidget(PeerStateTabSheet);
     UpdatePeerMeasuredValuesTable();

@@ -1,17 +1,13 @@
 #pragma once
 // The main window: four pages, the menus, the status bar and message panel,
-// and the three timers that drive the program. It owns the program's live
-// state (records, link, relay state), so two windows in one process are fully
-// independent of each other.
+// and the three timers that drive the program. The live state and the steps
+// on the regulator and the relay belong to its Station; the handlers here are
+// adapters that call the station and redraw what it changed.
+#include "app/timer_pause.h"
 #include "app/tracked_dialogs.h"
 #include "app/user_dialogs.h"
-#include "canbus/can_frame_record.h"
-#include "device/command_protocol.h"
-#include "device/hid_session.h"
-#include "records/settings_record.h"
-#include "records/system_state_record.h"
-#include "support/relay_codec.h"
-#include "views/clock.h"
+#include "calibration/calibration.h"
+#include "station/station.h"
 #include "views/state_views.h"
 
 #include <QMainWindow>
@@ -32,26 +28,8 @@ class SupportExchange;
 
 extern const QString ApplicationTitle;
 
-class TMainFormKrv : public QMainWindow {
-    Q_OBJECT
-public:
-    TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Clock& clock = Clock::System(),
-                 QWidget* parent = nullptr);
-    ~TMainFormKrv() override;
-
-    // --- Live state ---------------------------------------------------------
-    HidSession Session;
-    CommandProtocol Protocol;
-    SystemStateRecord OwnState;
-    SystemStateRecord PeerState;
-    SettingsRecord Settings;
-    CanFrameRecord CanFrames[2];
-    MessageHoldCounters HoldCounters;
-    SupportExchangeState Support;
-    double MessagePanelShownAt = 0;
-    QString LogFileName;
-
-    // --- Components ---------------------------------------------------------
+// The window's components, by the names the program's design gives them.
+struct MainFormUi {
     QTabWidget* PageControl = nullptr;
     QWidget* StateTabSheet = nullptr;
     QWidget* SettingsTabSheet = nullptr;
@@ -95,8 +73,21 @@ public:
     QAction* PauseCanWatch = nullptr;
     QAction* ClearAllLines = nullptr;
     QAction* CopyToClipboard = nullptr;
+};
 
-    SupportExchange* Exchange() const { return exchange_; }
+// The components are a private base, as with a form from Qt Designer: the
+// window's code names them directly, others reach them through Ui().
+class TMainFormKrv : public QMainWindow, private MainFormUi {
+    Q_OBJECT
+public:
+    TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Clock& clock = Clock::System(),
+                 QWidget* parent = nullptr);
+    ~TMainFormKrv() override;
+
+    Station& Core() { return station_; }
+    const Station& Core() const { return station_; }
+    const MainFormUi& Ui() const { return *this; }
+    SupportExchange* Exchange() const { return station_.Exchange(); }
 
     // --- Shell --------------------------------------------------------------
     void FormCreate();
@@ -109,11 +100,9 @@ public:
     void ShowMessagePanel(const QString& text);
     QString StatusText() const;
     void SetStatusText(const QString& text);
-    // Check marks of the two radio items and the two connection items.
+    // Sharing with support and logging, as the menu's radio group sets them.
     void SetShareDataWithSupport(bool on);
     void SetEnableDataLogging(bool on);
-    bool IsUsbConnection() const;
-    bool IsRemoteConnection() const;
     // A failure no operation catches: its message in an error box captioned
     // with the application title, with a full stop added where it lacks one.
     void ShowFailure(const QString& message);
@@ -137,7 +126,6 @@ public:
     void StoreFieldRpmChart();
     void ChargeProfileTabControlChanging();
     void ChargeProfileTabControlChange();
-    void SelectProfileTabFromRecord();
     void ReadAllSettingsFromSystemClick();
     void WriteAllSettingsToSystemClick();
     void ResetControlBoxSettingsToDefaultValuesClick();
@@ -162,15 +150,15 @@ public:
     void SendChatMessageClick();
     void SupportDomainNameClick();
     bool RunSupportExchange();
-    // Runs `command` later, once the relay exchange under way has ended;
-    // false (and nothing scheduled) when no exchange is under way.
+    // Runs `command` later, once the relay exchange under way has ended and
+    // no box is open; false (and nothing scheduled) when no exchange is under
+    // way.
     bool DeferWhileRelayBusy(std::function<void()> command);
 
     // --- Data log and dropped files -----------------------------------------
     bool WriteLogLine();
     void EnableDataLoggingToFileClick();
     void HandleDroppedFile(const QString& path);
-
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -182,21 +170,23 @@ private:
     QWidget* BuildStatePage(Side side);
     QWidget* BuildSettingsPage();
     QWidget* BuildCanPage();
-    void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
+    void ShowModes();
     void ShowPageTab(QWidget* page, bool visible);
+    void SelectProfileTabFromRecord();
+    void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
     void SetRequestUnderWay(bool busy);
     void ClientStep();
     void SupportStep();
-    void RunCalibration(int which);
+    void RunCalibration(Procedure procedure);
 
+    Station station_;
     TrackedDialogs dialogs_;
-    const Clock& clock_;
-    SupportExchange* exchange_ = nullptr;
+    PausableTimer usbTimer_;
+    PausableTimer inetTimer_;
     QLabel* statusText_ = nullptr;
+    double MessagePanelShownAt = 0;
     int selectedProfileTab_ = 0;
-    // Counts the changes of the connection mode, so that a step that waited
-    // on the relay can tell whether its role was ended meanwhile.
-    int connectionChanges_ = 0;
-    bool shareDataChecked_ = false;
-    bool loggingChecked_ = false;
+    // The regulator status last shown on each state page: a code without a
+    // text leaves the cell as it was.
+    QString shownStatus_[2];
 };

@@ -8,6 +8,9 @@
 
 class QWidget;
 
+// Input boxes take at most this many characters.
+constexpr int InputBoxMaxLength = 255;
+
 struct FileDialogOptions {
     QString title;
     QString filter;        // "Description|*.ext", one entry

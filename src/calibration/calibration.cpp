@@ -17,7 +17,7 @@ bool FitsSingle(double v)
     return std::isfinite(v) && std::fabs(v) <= double(FLT_MAX);
 }
 
-CalibrationOutcome DivisionFailed(CalibrationOutcome::Procedure p)
+CalibrationOutcome DivisionFailed(Procedure p)
 {
     CalibrationOutcome o;
     o.kind = CalibrationOutcome::DivisionByZero;
@@ -31,10 +31,10 @@ CalibrationOutcome PowerSupplyCalibration(float signal, double measured)
 {
     const double k = PowerSupplyNominalScale * double(signal);
     if (k == 0.0)
-        return DivisionFailed(CalibrationOutcome::PowerSupply);
+        return DivisionFailed(Procedure::PowerSupply);
 
     CalibrationOutcome o;
-    o.procedure = CalibrationOutcome::PowerSupply;
+    o.procedure = Procedure::PowerSupply;
     o.powerSupplyFactor = measured / k;
     o.kind = InBand(o.powerSupplyFactor, PowerSupplyFactorMin, PowerSupplyFactorMax)
         ? CalibrationOutcome::Success
@@ -47,10 +47,10 @@ CalibrationOutcome VoltageCalibration(float regulatorSignal, float bPlusSignal, 
     const double kReg = RegulatorVoltageNominalScale * double(regulatorSignal);
     const double kBat = (double(bPlusSignal) - double(bMinusSignal)) * BatteryVoltageNominalScale;
     if (kReg == 0.0 || kBat == 0.0)
-        return DivisionFailed(CalibrationOutcome::Voltage);
+        return DivisionFailed(Procedure::Voltage);
 
     CalibrationOutcome o;
-    o.procedure = CalibrationOutcome::Voltage;
+    o.procedure = Procedure::Voltage;
     o.regulatorFactor = measured / kReg;
     o.batteryFactor = measured / kBat;
     const bool ok = InBand(o.regulatorFactor, VoltageFactorMin, VoltageFactorMax)
@@ -62,7 +62,7 @@ CalibrationOutcome VoltageCalibration(float regulatorSignal, float bPlusSignal, 
 CalibrationOutcome CurrentCalibration(float at, float across, float regulatorValue, float batteryShuntDropValue)
 {
     CalibrationOutcome o;
-    o.procedure = CalibrationOutcome::Current;
+    o.procedure = Procedure::Current;
     // Without a usable signal at the shunt the gain is set to 1, which the
     // band test below rejects.
     o.gain1 = at > MinimumShuntVoltageSignal ? double(regulatorValue) / double(at) : 1.0;
@@ -73,7 +73,7 @@ CalibrationOutcome CurrentCalibration(float at, float across, float regulatorVal
 
     const double sum = double(at) + double(across);
     if (sum == 0.0)
-        return DivisionFailed(CalibrationOutcome::Current);
+        return DivisionFailed(Procedure::Current);
     o.gain2 = o.gain1 * double(at) / sum;
     o.batteryShuntBias = -double(batteryShuntDropValue);
     // A gain #2 that does not fit a single (a near-zero sum, a broken
@@ -89,15 +89,15 @@ bool ApplyCalibration(const CalibrationOutcome& outcome, SettingsRecord& setting
     if (outcome.kind != CalibrationOutcome::Success)
         return false;
     switch (outcome.procedure) {
-    case CalibrationOutcome::PowerSupply:
+    case Procedure::PowerSupply:
         settings.SetPowerSupplyVoltageComp(float(outcome.powerSupplyFactor));
         break;
-    case CalibrationOutcome::Voltage:
+    case Procedure::Voltage:
         settings.SetRegulatorVoltageComp(float(outcome.regulatorFactor));
         settings.SetBatteryPlusVoltageComp(float(outcome.batteryFactor));
         settings.SetBatteryMinusVoltageComp(float(outcome.batteryFactor));
         break;
-    case CalibrationOutcome::Current:
+    case Procedure::Current:
         settings.SetAlternatorShuntGain1(float(outcome.gain1));
         settings.SetAlternatorShuntGain2(float(outcome.gain2));
         settings.ClearClearedWord();

@@ -38,16 +38,17 @@ inline QString CalibrationFailureText() { return QStringLiteral("It looks like t
 // concerned); neither the success nor the failure box follows.
 inline QString CalibrationDivisionErrorText() { return QStringLiteral("Calibration failed: division by zero, no signal on the measured input"); }
 
+// The three calibrations of the "System" menu.
+enum class Procedure { PowerSupply, Voltage, Current };
+
 struct CalibrationOutcome {
     enum Kind {
         Success,       // the new values are in band; ApplyCalibration stores them
         OutOfBand,     // the failure box; the settings stay as they are
         DivisionByZero // a zero divisor: the error box, nothing else
     };
-    enum Procedure { PowerSupply, Voltage, Current };
-
     Kind kind = OutOfBand;
-    Procedure procedure = PowerSupply;
+    Procedure procedure = Procedure::PowerSupply;
 
     // The computed values, in double precision. Filled whenever the division
     // succeeded, also when out of band; all zero after DivisionByZero.

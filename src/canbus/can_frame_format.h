@@ -1,6 +1,6 @@
 #pragma once
 // One received CAN frame as a line of the "CAN bus" page.
-#include "canbus/can_frame_record.h"
+#include "records/can_frame_record.h"
 
 #include <QString>
 

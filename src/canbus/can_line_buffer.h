@@ -1,7 +1,7 @@
 #pragma once
 // The lines of the "CAN bus" page: what one fetch adds, and the bounded list
 // the page keeps.
-#include "canbus/can_frame_record.h"
+#include "records/can_frame_record.h"
 
 #include <QString>
 #include <QStringList>

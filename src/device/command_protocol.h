@@ -2,7 +2,7 @@
 // Block transfers built on HidSession::ExchangeReports: every request is a
 // 64-byte buffer whose byte 0 is the command code and byte 1 the block index
 // or argument.
-#include "canbus/can_frame_record.h"
+#include "records/can_frame_record.h"
 #include "device/hid_session.h"
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
@@ -21,6 +21,9 @@ constexpr int StateBlockCount = 5;
 constexpr int SettingsBlockCount = 9;
 constexpr int SettingsSliceCount = 9;
 constexpr int SettingsSliceSize = 62;
+// The settings as the regulator holds and sends them: the 540-byte record and
+// 36 bytes of the firmware's own after it, nine blocks of 64.
+constexpr std::size_t SettingsImageSize = std::size_t(SettingsBlockCount) * ReportPayloadSize;
 
 class CommandProtocol {
 public:
@@ -42,7 +45,7 @@ public:
     HidSession& Session() { return session_; }
 
     std::array<uint8_t, StateBlockCount * ReportPayloadSize> StateTransferBuffer{};
-    std::array<uint8_t, SettingsBlockCount * ReportPayloadSize> SettingsTransferBuffer{};
+    std::array<uint8_t, SettingsImageSize> SettingsTransferBuffer{};
 
 private:
     HidSession& session_;

@@ -93,8 +93,8 @@ SimulatedRegulator::SimulatedRegulator(LinkClock& clock) : clock_(clock)
     std::memcpy(DefaultsImage.data(), defaults.Data(), SettingsRecord::Size);
     // The firmware keeps its own bookkeeping after the 540 record bytes; any
     // fixed pattern serves to show that it survives a read and write.
-    for (int i = 540; i < 576; ++i)
-        DefaultsImage[std::size_t(i)] = uint8_t(0xA0 + i - 540);
+    for (std::size_t i = SettingsRecord::Size; i < SettingsImageSize; ++i)
+        DefaultsImage[i] = uint8_t(0xA0 + i - SettingsRecord::Size);
     SettingsImage = DefaultsImage;
 }
 
@@ -161,7 +161,8 @@ int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
     Answer(request, answer);
     if (NoAnswer || (DropAnswerIf && DropAnswerIf(request)))
         return length;
-    const bool commit = (request[0] == 3 && request[1] == 255) || request[0] == 4;
+    const bool commit = (request[0] == WriteSettingsBlock && request[1] == SettingsWriteEnd)
+                        || request[0] == ResetSettingsToDefaults;
     const int64_t due = clock_.NowMs() + AnswerDelayMs + (ExtraDelayFor ? ExtraDelayFor(request) : 0)
                         + (commit ? CommitDelayMs : 0);
     handle.Queue(due, answer);
@@ -199,29 +200,30 @@ void SimulatedRegulator::Answer(const ReportBuffer& request, ReportBuffer& answe
         for (std::size_t i = 0; i < answer.size(); ++i)
             answer[i] = at + i < sourceSize ? source[at + i] : 0;
     };
+    constexpr uint16_t AllSlices = (1u << SettingsSliceCount) - 1;
     switch (code) {
-    case 1:
+    case ReadOwnStateBlock:
         if (index == 0 && Animate)
             AdvanceState();
-        if (index < 5)
+        if (index < StateBlockCount)
             copyBlock(OwnState.Data(), OwnState.Size);
         break;
-    case 5:
-        if (index < 5)
+    case ReadPeerStateBlock:
+        if (index < StateBlockCount)
             copyBlock(PeerState.Data(), PeerState.Size);
         break;
-    case 2:
-        if (index < 9)
+    case ReadSettingsBlock:
+        if (index < SettingsBlockCount)
             copyBlock(SettingsImage.data(), SettingsImage.size());
         break;
-    case 3:
-        if (index < 9) {
-            std::memcpy(pendingWrite_.data() + 62 * index, request.data() + 2, 62);
+    case WriteSettingsBlock:
+        if (index < SettingsSliceCount) {
+            std::memcpy(pendingWrite_.data() + SettingsSliceSize * index, request.data() + 2, SettingsSliceSize);
             slicesReceived_ |= uint16_t(1u << index);
-        } else if (index == 255) {
+        } else if (index == SettingsWriteEnd) {
             // Settings are taken over only when the whole image arrived.
-            if (slicesReceived_ == 0x1FF) {
-                std::memcpy(SettingsImage.data(), pendingWrite_.data(), 558);
+            if (slicesReceived_ == AllSlices) {
+                std::memcpy(SettingsImage.data(), pendingWrite_.data(), SettingsSliceCount * SettingsSliceSize);
                 ++AppliedWrites;
             } else {
                 ++DiscardedWrites;
@@ -229,11 +231,11 @@ void SimulatedRegulator::Answer(const ReportBuffer& request, ReportBuffer& answe
             slicesReceived_ = 0;
         }
         break;
-    case 4:
+    case ResetSettingsToDefaults:
         SettingsImage = DefaultsImage;
         ++ResetCount;
         break;
-    case 7:
+    case ReadCanFrames:
         for (int slot = 0; slot < 2; ++slot) {
             CanFrameRecord frame;
             if (!CanQueue.empty()) {

@@ -9,7 +9,7 @@
 // delay has passed on the link clock, whether or not anybody is reading, and
 // waits in the handle's queue until read; a read that finds nothing waits its
 // whole time limit on that clock.
-#include "canbus/can_frame_record.h"
+#include "device/command_protocol.h"
 #include "device/hid_backend.h"
 #include "device/hid_session.h"
 #include "records/settings_record.h"
@@ -37,8 +37,8 @@ public:
     SystemStateRecord PeerState;
     // Settings as the regulator holds them: 540 bytes of record plus the 36
     // bytes its firmware keeps after them (sent in block 8 of a read).
-    std::array<uint8_t, 576> SettingsImage{};
-    std::array<uint8_t, 576> DefaultsImage{};
+    std::array<uint8_t, SettingsImageSize> SettingsImage{};
+    std::array<uint8_t, SettingsImageSize> DefaultsImage{};
     SettingsRecord Settings() const;
     void SetSettings(const SettingsRecord& record);
 
@@ -94,7 +94,7 @@ private:
 
     LinkClock& clock_;
     std::shared_ptr<Handle> current_;
-    std::array<uint8_t, 576> pendingWrite_{};
+    std::array<uint8_t, SettingsImageSize> pendingWrite_{};
     uint16_t slicesReceived_ = 0;
     uint32_t tick_ = 0;
     uint32_t canCounter_ = 0;

@@ -1,6 +1,6 @@
 #include "settings/system_settings_rows.h"
 
-#include "settings/number_text.h"
+#include "views/number_text.h"
 #include "views/value_format.h"
 
 #include <array>

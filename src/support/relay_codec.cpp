@@ -1,5 +1,7 @@
 #include "support/relay_codec.h"
 
+#include "views/number_text.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -22,31 +24,14 @@ void AppendDataBytes(QByteArray& query, const SupportBuffer& buffer, int32_t len
     }
 }
 
-// Strict signed decimal: an optional sign and at least one digit, within the
-// 32-bit range. Anything else (blanks, letters, overflow) is not a number.
+// A value is a signed decimal integer within the 32-bit range (the relay's
+// peers write them so); anything else (blanks, letters, overflow) is not.
 bool ToInteger(const char* text, qsizetype length, int32_t* value)
 {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < length && (text[i] == '-' || text[i] == '+')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    if (i == length)
+    const std::optional<int64_t> parsed = ParseStrictInteger(QByteArrayView(text, length));
+    if (!parsed || *parsed < std::numeric_limits<int32_t>::min() || *parsed > std::numeric_limits<int32_t>::max())
         return false;
-    int64_t magnitude = 0;
-    for (; i < length; ++i) {
-        const char c = text[i];
-        if (c < '0' || c > '9')
-            return false;
-        magnitude = magnitude * 10 + (c - '0');
-        if (magnitude > int64_t(std::numeric_limits<int32_t>::max()) + 1)
-            return false;
-    }
-    const int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue > std::numeric_limits<int32_t>::max())
-        return false;
-    *value = int32_t(signedValue);
+    *value = int32_t(*parsed);
     return true;
 }
 
@@ -59,23 +44,23 @@ QString NotAnIntegerText(const char* text, qsizetype length)
 }
 
 struct KindText {
-    char kind;
+    MessageKind kind;
     bool hasData;
     const char* text;
 };
 
 // Kinds each side recognises, whether they carry values, and the status text.
 constexpr KindText ClientSideKinds[] = {
-    {'0', false, "Support requested system state"},
-    {'1', false, "Support requested system settings"},
-    {'3', true, "Support sent new settings"},
-    {'4', true, "Support sent chat"},
-    {'5', false, "Support stops"},
+    {StateRequest, false, "Support requested system state"},
+    {SettingsRequest, false, "Support requested system settings"},
+    {SettingsMessage, true, "Support sent new settings"},
+    {ChatMessage, true, "Support sent chat"},
+    {StopMessage, false, "Support stops"},
 };
 constexpr KindText SupportSideKinds[] = {
-    {'2', true, "Client sent system state"},
-    {'3', true, "Client sent system settings"},
-    {'4', true, "Client sent chat"},
+    {StateMessage, true, "Client sent system state"},
+    {SettingsMessage, true, "Client sent system settings"},
+    {ChatMessage, true, "Client sent chat"},
 };
 
 template <size_t N>
@@ -90,11 +75,11 @@ bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* 
     if (message.size() < minimumLength)
         return true;
     const auto* kind = std::find_if(std::begin(kinds), std::end(kinds),
-                                    [&](const KindText& k) { return k.kind == message.at(0); });
+                                    [&](const KindText& k) { return '0' + k.kind == message.at(0); });
     if (kind == std::end(kinds))
         return true;
 
-    state.IncomingKind = uint8_t(kind->kind - '0');
+    state.IncomingKind = kind->kind;
     if (kind->hasData) {
         QString reason;
         if (!ParseMessageValues(message, incoming, state.IncomingLength, &reason)) {
@@ -131,7 +116,7 @@ QString BuildRequestUrl(SupportExchangeState& state, int64_t timeStamp)
     if (state.SupportRole == RoleSupport) {
         query += "?user=support&data=";
         query += QByteArray::number(state.OutgoingKind);
-        if (state.OutgoingKind == 3 || state.OutgoingKind == 4)
+        if (state.OutgoingKind == SettingsMessage || state.OutgoingKind == ChatMessage)
             AppendDataBytes(query, state.SupportToClientBuffer, state.OutgoingLength);
         else
             state.OutgoingLength = 0;

@@ -14,6 +14,16 @@ using SupportBuffer = std::array<uint8_t, SupportBufferSize>;
 constexpr uint8_t RoleClient = 0;
 constexpr uint8_t RoleSupport = 1;
 
+// The kind digit that starts every message.
+enum MessageKind : uint8_t {
+    StateRequest = 0,    // support: send me your live state
+    SettingsRequest = 1, // support: read your settings and send them
+    StateMessage = 2,    // client: the own state record, 280 values
+    SettingsMessage = 3, // either side: a settings record, 540 values
+    ChatMessage = 4,     // either side: chat text, one value per character
+    StopMessage = 5,     // support: the client is to stop sharing
+};
+
 // Everything one relay exchange works on. One instance lives for the whole run.
 struct SupportExchangeState {
     uint8_t SupportRole = RoleClient;  // 0 client, 1 support

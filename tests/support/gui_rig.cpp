@@ -17,9 +17,9 @@ GuiRig::~GuiRig()
 
 void GuiRig::StopTimers()
 {
-    window->USBTimer->stop();
-    window->SystemStateTimer->stop();
-    window->INETTimer->stop();
+    window->Ui().USBTimer->stop();
+    window->Ui().SystemStateTimer->stop();
+    window->Ui().INETTimer->stop();
 }
 
 void GuiRig::Connect()

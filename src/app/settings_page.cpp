@@ -1,5 +1,6 @@
 // The "Settings" page of the main window: the three editors and the commands
-// that move settings between the regulator, the relay, the editors and files.
+// of the "System" menu that move settings between the regulator, the relay,
+// the editors and files.
 #include "app/main_form.h"
 #include "records/settings_file.h"
 #include "settings/charge_profile_rows.h"
@@ -39,7 +40,7 @@ void DropOpenEditor(StringGrid* grid)
 
 void TMainFormKrv::SelectProfileTabFromRecord()
 {
-    selectedProfileTab_ = ProfileTabForActiveIndex(Settings.ActiveChargeProfile());
+    selectedProfileTab_ = ProfileTabForActiveIndex(station_.Settings.ActiveChargeProfile());
     const QSignalBlocker block(ChargeProfileTabControl);
     ChargeProfileTabControl->setCurrentIndex(selectedProfileTab_);
 }
@@ -49,7 +50,7 @@ void TMainFormKrv::UpdateSystemSettingsTable()
     DropOpenEditor(SystemSettingsTable);
     SelectProfileTabFromRecord();
     const QStringList captions = SystemSettingsCaptions();
-    const QStringList texts = SystemSettingsTexts(Settings, OwnState.DetectedSystemVoltage());
+    const QStringList texts = SystemSettingsTexts(station_.Settings, station_.OwnState.DetectedSystemVoltage());
     for (int r = 0; r < SystemSettingsRowCount; ++r) {
         SystemSettingsTable->SetCell(r, 0, captions[r]);
         SystemSettingsTable->SetCell(r, 1, texts[r]);
@@ -59,15 +60,16 @@ void TMainFormKrv::UpdateSystemSettingsTable()
 void TMainFormKrv::StoreSystemSettingsTable()
 {
     SystemSettingsTable->CommitEdit();
-    StoreSystemSettingsTexts(SystemSettingsTable->Column(1), selectedProfileTab_, OwnState.DetectedSystemVoltage(),
-                             Settings);
+    StoreSystemSettingsTexts(SystemSettingsTable->Column(1), selectedProfileTab_,
+                             station_.OwnState.DetectedSystemVoltage(), station_.Settings);
 }
 
 void TMainFormKrv::UpdateChargeProfilesTable()
 {
     DropOpenEditor(ChargeProfilesTable);
     const QStringList captions = ChargeProfileCaptions();
-    const QStringList texts = ChargeProfileTexts(Settings.Profile(selectedProfileTab_), OwnState.DetectedSystemVoltage());
+    const QStringList texts =
+        ChargeProfileTexts(station_.Settings.Profile(selectedProfileTab_), station_.OwnState.DetectedSystemVoltage());
     for (int r = 0; r < ChargeProfileRowCount; ++r) {
         ChargeProfilesTable->SetCell(r, 0, captions[r]);
         ChargeProfilesTable->SetCell(r, 1, texts[r]);
@@ -77,19 +79,19 @@ void TMainFormKrv::UpdateChargeProfilesTable()
 void TMainFormKrv::StoreChargeProfilesTable()
 {
     ChargeProfilesTable->CommitEdit();
-    ChargeProfile profile = Settings.Profile(selectedProfileTab_);
-    StoreChargeProfileTexts(ChargeProfilesTable->Column(1), OwnState.DetectedSystemVoltage(), profile);
-    Settings.SetProfile(selectedProfileTab_, profile);
+    ChargeProfile profile = station_.Settings.Profile(selectedProfileTab_);
+    StoreChargeProfileTexts(ChargeProfilesTable->Column(1), station_.OwnState.DetectedSystemVoltage(), profile);
+    station_.Settings.SetProfile(selectedProfileTab_, profile);
 }
 
 void TMainFormKrv::UpdateFieldRpmChart()
 {
-    FieldRpmChartView->SetPoints(CurvePointsFromRecord(Settings.Curve()));
+    FieldRpmChartView->SetPoints(CurvePointsFromRecord(station_.Settings.Curve()));
 }
 
 void TMainFormKrv::StoreFieldRpmChart()
 {
-    Settings.SetCurve(CurveFromPoints(FieldRpmChartView->Points()));
+    station_.Settings.SetCurve(CurveFromPoints(FieldRpmChartView->Points()));
 }
 
 void TMainFormKrv::ChargeProfileTabControlChanging()
@@ -102,7 +104,7 @@ void TMainFormKrv::ChargeProfileTabControlChanging()
 
 void TMainFormKrv::ChargeProfileTabControlChange()
 {
-    Settings.SetActiveChargeProfile(uint8_t(selectedProfileTab_));
+    station_.Settings.SetActiveChargeProfile(uint8_t(selectedProfileTab_));
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
 }
@@ -111,69 +113,52 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
 {
     SelectPage(PageControl, SettingsTabSheet);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    USBTimer->stop();
-    INETTimer->stop();
+    TimerPause pause{&usbTimer_, &inetTimer_};
     FieldRpmChartView->CancelDrag();
     QCoreApplication::processEvents();
-    if (IsUsbConnection()) {
-        // An incomplete read leaves the record as it was: what the user
-        // loaded or edited is never replaced by a mix of old and new blocks.
-        Protocol.ReadSettingsRecord(Settings);
-        SetStatusText(Session.LinkStatusText);
+    if (station_.IsUsbConnection()) {
+        station_.ReadSettingsFromDevice();
+        SetStatusText(station_.LinkStatusText());
     }
-    if (IsRemoteConnection()) {
+    if (station_.IsRemoteConnection()) {
         const bool deferred = DeferWhileRelayBusy([this] {
-            if (IsRemoteConnection())
+            if (station_.IsRemoteConnection())
                 ReadAllSettingsFromSystemClick();
         });
         if (!deferred) {
-            Support.SupportRole = RoleSupport;
-            Support.OutgoingKind = 1;
-            Support.SupportToClientBuffer.fill(0);
-            BusyWaitSeconds(1, clock_);
-            RunSupportExchange();
-            BusyWaitSeconds(3, clock_);
-            SetStatusText(Support.SupportStatusText);
+            station_.RequestClientSettings();
+            SetStatusText(station_.SupportStatusText());
         }
     }
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
-    USBTimer->start();
-    INETTimer->start();
+    pause.End();
     QApplication::restoreOverrideCursor();
 }
 
 void TMainFormKrv::WriteAllSettingsToSystemClick()
 {
-    USBTimer->stop();
-    INETTimer->stop();
+    TimerPause pause{&usbTimer_, &inetTimer_};
     QApplication::setOverrideCursor(Qt::WaitCursor);
     StoreSystemSettingsTable();
     StoreChargeProfilesTable();
     StoreFieldRpmChart();
-    if (IsUsbConnection()) {
-        Protocol.WriteSettingsRecord(Settings);
-        SetStatusText(Session.LinkStatusText);
+    if (station_.IsUsbConnection()) {
+        station_.WriteSettingsToDevice();
+        SetStatusText(station_.LinkStatusText());
     }
-    if (IsRemoteConnection()) {
+    if (station_.IsRemoteConnection()) {
         const bool deferred = DeferWhileRelayBusy([this] {
-            if (IsRemoteConnection())
+            if (station_.IsRemoteConnection())
                 WriteAllSettingsToSystemClick();
         });
         if (!deferred) {
-            Support.OutgoingKind = 3;
-            Support.OutgoingLength = int32_t(SettingsRecord::Size);
-            std::copy(Settings.Bytes().begin(), Settings.Bytes().end(), Support.SupportToClientBuffer.begin());
-            BusyWaitSeconds(1, clock_);
-            RunSupportExchange();
-            BusyWaitSeconds(1, clock_);
-            SetStatusText(Support.SupportStatusText);
+            station_.SendSettingsToClient();
+            SetStatusText(station_.SupportStatusText());
         }
     }
     QApplication::restoreOverrideCursor();
-    USBTimer->start();
-    INETTimer->start();
 }
 
 void TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick()
@@ -182,13 +167,13 @@ void TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick()
     if (!USBTimer->isActive())
         return;
     SelectPage(PageControl, SettingsTabSheet);
-    USBTimer->stop();
+    TimerPause pause{&usbTimer_};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    Protocol.ResetSettings();
-    SetStatusText(Session.LinkStatusText);
-    DelaySeconds(1, clock_);
+    station_.ResetSettingsOnDevice();
+    SetStatusText(station_.LinkStatusText());
+    DelaySeconds(1, station_.Time());
     QApplication::restoreOverrideCursor();
-    USBTimer->start();
+    pause.End();
     ReadAllSettingsFromSystemClick();
 }
 
@@ -201,7 +186,7 @@ void TMainFormKrv::SaveSettingsToFileClick()
     StoreSystemSettingsTable();
     StoreChargeProfilesTable();
     StoreFieldRpmChart();
-    const FileOutcome outcome = SaveSettingsFile(*path, Settings);
+    const FileOutcome outcome = SaveSettingsFile(*path, station_.Settings);
     if (!outcome.ok)
         ShowFailure(outcome.message);
 }
@@ -212,7 +197,7 @@ void TMainFormKrv::LoadSettingsFromFileClick()
         dialogs_.OpenFileName({QStringLiteral("Load Settings From File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
     if (!path)
         return;
-    const FileOutcome outcome = LoadSettingsFile(*path, Settings);
+    const FileOutcome outcome = LoadSettingsFile(*path, station_.Settings);
     if (!outcome.ok) {
         ShowFailure(outcome.message);
         return;

@@ -1,4 +1,4 @@
-#include "views/clock.h"
+#include "station/clock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

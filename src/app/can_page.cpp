@@ -1,7 +1,6 @@
 // The "CAN bus" page of the main window: frames fetched by the polling cycle
 // and the commands of the memo's popup menu.
 #include "app/main_form.h"
-#include "canbus/can_line_buffer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -11,10 +10,8 @@
 
 void TMainFormKrv::CanOutputStep()
 {
-    if (!Protocol.FetchCanFrames(CanFrames[0], CanFrames[1]))
-        return;
     // The memo keeps only the newest lines (its block limit), oldest first out.
-    for (const QString& line : LinesForFetch(CanFrames[0], CanFrames[1], CanViewHexCheckBox->isChecked()))
+    for (const QString& line : station_.FetchCanLines(CanViewHexCheckBox->isChecked()))
         CanMemo->appendPlainText(line);
 }
 

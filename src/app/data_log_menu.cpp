@@ -28,25 +28,25 @@ bool TMainFormKrv::WriteLogLine()
         AppendFields(fields, RegulatorStateTable, column);
         AppendFields(fields, PeerRegulatorStateTable, column, column == 0 ? QStringLiteral("Peer:") : QString());
     }
-    return ::WriteLogLine(LogFileName, header, values);
+    return ::WriteLogLine(station_.LogFileName, header, values);
 }
 
 void TMainFormKrv::EnableDataLoggingToFileClick()
 {
-    // The click has already flipped the item; the tick is decided here.
-    SetEnableDataLogging(loggingChecked_);
-    USBTimer->stop();
+    // The click has flipped the check mark; the station's mode decides.
+    ShowModes();
+    TimerPause pause{&usbTimer_};
     QCoreApplication::processEvents();
-    if (loggingChecked_) {
-        SetEnableDataLogging(false);
+    if (station_.IsLogging()) {
+        station_.SetLogging(false);
     } else {
+        const QString proposed = station_.LogFileName.isEmpty() ? QStringLiteral("Log.txt") : station_.LogFileName;
         const std::optional<QString> path = dialogs_.SaveFileName(
-            {QStringLiteral("Log Data To File"), QStringLiteral("Text Files|*.txt"), QStringLiteral("txt"),
-             LogFileName.isEmpty() ? QStringLiteral("Log.txt") : LogFileName, false});
+            {QStringLiteral("Log Data To File"), QStringLiteral("Text Files|*.txt"), QStringLiteral("txt"), proposed,
+             false});
         if (path) {
-            LogFileName = *path;
-            SetEnableDataLogging(true);
+            station_.LogFileName = *path;
+            station_.SetLogging(true);
         }
     }
-    USBTimer->start();
 }

@@ -3,7 +3,9 @@
 // reject input: a caller that gets no value uses its row's default instead.
 // Reals use the regional decimal separator, the same one the formatting
 // helpers write, so a shown value reads back unchanged.
+#include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 #include <optional>
@@ -17,3 +19,9 @@ std::optional<double> ParseReal(const QString& text);
 // An integer: optional sign and decimal digits, blanks around allowed. A value
 // outside the 64-bit signed range gives no value.
 std::optional<int64_t> ParseInteger(const QString& text);
+
+// The same without blanks: an optional sign and at least one decimal digit,
+// nothing else. The one integer reader of the program, for the editors (after
+// trimming) and for the values of a relay message (8-bit text).
+std::optional<int64_t> ParseStrictInteger(QStringView text);
+std::optional<int64_t> ParseStrictInteger(QByteArrayView text);

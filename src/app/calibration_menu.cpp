@@ -1,7 +1,8 @@
-// The three calibration commands of the "System" menu.
+// The three calibration commands of the "System" menu: the dialogs around the
+// arithmetic of calibration/, on the station's records.
 #include "app/main_form.h"
 #include "calibration/calibration.h"
-#include "settings/number_text.h"
+#include "views/number_text.h"
 #include "views/value_format.h"
 
 #include <QTimer>
@@ -16,7 +17,7 @@ namespace {
 double AskNumber(UserDialogs& dialogs, const QString& caption, const QString& prompt, const QString& proposed,
                  const std::function<double()>& fallback)
 {
-    const QString text = dialogs.InputBox(caption, prompt, proposed, 255).value_or(proposed);
+    const QString text = dialogs.InputBox(caption, prompt, proposed, InputBoxMaxLength).value_or(proposed);
     const std::optional<double> typed = ParseReal(text);
     return typed ? *typed : fallback();
 }
@@ -25,20 +26,20 @@ double AskNumber(UserDialogs& dialogs, const QString& caption, const QString& pr
 
 void TMainFormKrv::CalibrateInternalPowerSupplyClick()
 {
-    RunCalibration(CalibrationOutcome::PowerSupply);
+    RunCalibration(Procedure::PowerSupply);
 }
 
 void TMainFormKrv::CalibrateVoltageMeasurementsClick()
 {
-    RunCalibration(CalibrationOutcome::Voltage);
+    RunCalibration(Procedure::Voltage);
 }
 
 void TMainFormKrv::CalibrateCurrentMeasurementsClick()
 {
-    RunCalibration(CalibrationOutcome::Current);
+    RunCalibration(Procedure::Current);
 }
 
-void TMainFormKrv::RunCalibration(int which)
+void TMainFormKrv::RunCalibration(Procedure procedure)
 {
     // A stopped polling timer means another device operation is under way.
     if (!USBTimer->isActive())
@@ -46,42 +47,43 @@ void TMainFormKrv::RunCalibration(int which)
     ReadAllSettingsFromSystemClick();
 
     CalibrationOutcome outcome;
-    switch (which) {
-    case CalibrationOutcome::PowerSupply: {
-        const float signal = OwnState.ChannelAt(Channel::PowerSupplyVoltage).Signal;
+    const SystemStateRecord& own = station_.OwnState;
+    switch (procedure) {
+    case Procedure::PowerSupply: {
+        const float signal = own.ChannelAt(Channel::PowerSupplyVoltage).Signal;
         const double measured = AskNumber(dialogs_, PowerSupplyInputCaption(), PowerSupplyInputPrompt(),
-                                          FormatFixed(4, OwnState.ChannelAt(Channel::PowerSupplyVoltage).Value),
-                                          [this] { return double(Settings.PowerSupplyVoltageComp()); });
+                                          FormatFixed(4, own.ChannelAt(Channel::PowerSupplyVoltage).Value),
+                                          [this] { return double(station_.Settings.PowerSupplyVoltageComp()); });
         outcome = PowerSupplyCalibration(signal, measured);
         break;
     }
-    case CalibrationOutcome::Voltage: {
+    case Procedure::Voltage: {
         if (!dialogs_.ConfirmOkCancel(QStringLiteral("Information"), VoltageConfirmText()))
             return;
-        const float regulatorSignal = OwnState.ChannelAt(Channel::RegulatorVoltage).Signal;
-        const float bPlus = OwnState.ChannelAt(Channel::BPlusVoltage).Signal;
-        const float bMinus = OwnState.ChannelAt(Channel::BMinusVoltage).Signal;
+        const float regulatorSignal = own.ChannelAt(Channel::RegulatorVoltage).Signal;
+        const float bPlus = own.ChannelAt(Channel::BPlusVoltage).Signal;
+        const float bMinus = own.ChannelAt(Channel::BMinusVoltage).Signal;
         const double measured =
             AskNumber(dialogs_, VoltageInputCaption(), VoltageInputPrompt(),
-                      FormatFixed(4, OwnState.ChannelAt(Channel::RegulatorVoltage).Value),
-                      [this] { return double(OwnState.ChannelAt(Channel::RegulatorVoltage).Value); });
+                      FormatFixed(4, own.ChannelAt(Channel::RegulatorVoltage).Value),
+                      [&own] { return double(own.ChannelAt(Channel::RegulatorVoltage).Value); });
         outcome = VoltageCalibration(regulatorSignal, bPlus, bMinus, measured);
         break;
     }
-    default: {
+    case Procedure::Current: {
         if (!dialogs_.ConfirmOkCancel(QStringLiteral("Information"), CurrentConfirmText()))
             return;
-        outcome = CurrentCalibration(OwnState.ChannelAt(Channel::AlternatorShuntVoltage).Signal,
-                                     OwnState.ChannelAt(Channel::AlternatorShuntDrop).Signal,
-                                     OwnState.ChannelAt(Channel::RegulatorVoltage).Value,
-                                     OwnState.ChannelAt(Channel::BatteryShuntDrop).Value);
+        outcome = CurrentCalibration(own.ChannelAt(Channel::AlternatorShuntVoltage).Signal,
+                                     own.ChannelAt(Channel::AlternatorShuntDrop).Signal,
+                                     own.ChannelAt(Channel::RegulatorVoltage).Value,
+                                     own.ChannelAt(Channel::BatteryShuntDrop).Value);
         break;
     }
     }
 
     switch (outcome.kind) {
     case CalibrationOutcome::Success:
-        ApplyCalibration(outcome, Settings);
+        ApplyCalibration(outcome, station_.Settings);
         UpdateSystemSettingsTable();
         if (dialogs_.AskYesCancel(QStringLiteral("Information"), CalibrationSuccessText()))
             WriteAllSettingsToSystemClick();

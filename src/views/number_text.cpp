@@ -1,4 +1,4 @@
-#include "settings/number_text.h"
+#include "views/number_text.h"
 
 #include <QLocale>
 
@@ -64,13 +64,25 @@ std::optional<double> ParseReal(const QString& text)
     return value;
 }
 
-std::optional<int64_t> ParseInteger(const QString& text)
+namespace {
+
+int CharCode(QChar c)
 {
-    const QString s = text.trimmed();
-    int pos = 0;
+    return c.unicode();
+}
+
+int CharCode(char c)
+{
+    return uchar(c);
+}
+
+template <typename Text>
+std::optional<int64_t> StrictInteger(const Text& s)
+{
+    qsizetype pos = 0;
     bool negative = false;
-    if (pos < s.size() && (s[pos] == QLatin1Char('+') || s[pos] == QLatin1Char('-')))
-        negative = s[pos++] == QLatin1Char('-');
+    if (pos < s.size() && (CharCode(s[pos]) == '+' || CharCode(s[pos]) == '-'))
+        negative = CharCode(s[pos++]) == '-';
     if (pos == s.size())
         return std::nullopt;
 
@@ -80,9 +92,10 @@ std::optional<int64_t> ParseInteger(const QString& text)
                                     : uint64_t(std::numeric_limits<int64_t>::max());
     uint64_t magnitude = 0;
     for (; pos < s.size(); ++pos) {
-        if (!IsAsciiDigit(s[pos]))
+        const int c = CharCode(s[pos]);
+        if (c < '0' || c > '9')
             return std::nullopt;
-        const uint64_t digit = uint64_t(s[pos].unicode() - '0');
+        const uint64_t digit = uint64_t(c - '0');
         if (magnitude > (limit - digit) / 10u)
             return std::nullopt;
         magnitude = magnitude * 10u + digit;
@@ -90,4 +103,21 @@ std::optional<int64_t> ParseInteger(const QString& text)
     if (negative)
         return magnitude == 0 ? 0 : -int64_t(magnitude - 1u) - 1;
     return int64_t(magnitude);
+}
+
+} // namespace
+
+std::optional<int64_t> ParseStrictInteger(QStringView text)
+{
+    return StrictInteger(text);
+}
+
+std::optional<int64_t> ParseStrictInteger(QByteArrayView text)
+{
+    return StrictInteger(text);
+}
+
+std::optional<int64_t> ParseInteger(const QString& text)
+{
+    return ParseStrictInteger(QStringView(text).trimmed());
 }

@@ -1,0 +1,198 @@
+// The remote support session of the main window: the 2 s tick in the client
+// and the support role, chat, the relay domain and the role switches. The
+// messages and the exchange are the station's; this decides when, and shows
+// what came.
+#include "app/main_form.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace {
+
+const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+// How often a command that found the relay busy looks again.
+constexpr int RelayFreePollMs = 50;
+
+} // namespace
+
+bool TMainFormKrv::RunSupportExchange()
+{
+    return station_.RunExchange();
+}
+
+bool TMainFormKrv::DeferWhileRelayBusy(std::function<void()> command)
+{
+    // A command chosen while a tick or another command waits on the relay
+    // runs inside that wait: the running exchange only ends after the
+    // command returns, so its own request would be refused. It runs again
+    // once the relay is free instead. Nor does it run while a box is open:
+    // the user answers that first (the box may well say that the relay is
+    // gone).
+    if (!station_.IsExchangeInProgress())
+        return false;
+    auto* retry = new QTimer(this);
+    retry->setInterval(RelayFreePollMs);
+    connect(retry, &QTimer::timeout, this, [this, retry, command = std::move(command)] {
+        if (station_.IsExchangeInProgress() || dialogs_.IsBoxOpen())
+            return;
+        retry->stop();
+        retry->deleteLater();
+        command();
+    });
+    retry->start();
+    return true;
+}
+
+void TMainFormKrv::INETTimerTimer()
+{
+    // A tick that comes while an exchange still waits for the relay leaves
+    // it to that one.
+    if (station_.IsExchangeInProgress())
+        return;
+    TimerPause pause{&inetTimer_};
+    if (station_.IsRemoteConnection())
+        station_.SetSharing(false);
+    SendChatMessage->setEnabled(station_.IsSharing() || station_.IsRemoteConnection());
+    if (station_.IsSharing())
+        ClientStep();
+    if (station_.IsRemoteConnection())
+        SupportStep();
+}
+
+void TMainFormKrv::ClientStep()
+{
+    SupportExchangeState& support = station_.Support;
+    support.SupportRole = RoleClient;
+    switch (support.IncomingKind) {
+    case StateRequest:
+        station_.PrepareOwnState();
+        break;
+    case SettingsRequest:
+        ShowMessagePanel(QStringLiteral(" Settings requested by SUPPORT"));
+        ReadAllSettingsFromSystemClick();
+        station_.PrepareSettings();
+        break;
+    case SettingsMessage:
+        ShowMessagePanel(QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(support.IncomingLength));
+        if (support.IncomingLength >= int32_t(SettingsRecord::Size)) {
+            ReadAllSettingsFromSystemClick();
+            station_.TakeSupportSettings();
+            UpdateSystemSettingsTable();
+            UpdateChargeProfilesTable();
+            UpdateFieldRpmChart();
+            WriteAllSettingsToSystemClick();
+        }
+        break;
+    case ChatMessage:
+        if (support.IncomingLength >= 2)
+            ShowMessagePanel(QStringLiteral(" Message from SUPPORT: ") + station_.ReceivedChat(RoleClient));
+        break;
+    case StopMessage:
+        station_.SetSharing(false);
+        break;
+    default:
+        break;
+    }
+    if (!RunSupportExchange()) {
+        // The role ends before the box opens, so that nothing that runs while
+        // it is open sends to the relay again.
+        station_.SetSharing(false);
+        dialogs_.Error(QStringLiteral("Error"), InternetConnection + station_.SupportStatusText());
+    }
+    SetStatusText(station_.SupportStatusText());
+}
+
+void TMainFormKrv::SupportStep()
+{
+    station_.PrepareStateRequest();
+    int changes = station_.ConnectionChanges();
+    const bool answered = RunSupportExchange();
+    if (!answered && station_.ConnectionChanges() == changes) {
+        ConnectionUSBClick(); // the role ends before the box opens
+        changes = station_.ConnectionChanges();
+        dialogs_.Error(QStringLiteral("Error"), InternetConnection + station_.SupportStatusText());
+    }
+    // A snapshot dropped, or another connection chosen, while the relay was
+    // answering (or the box was open) ended the role: what arrived is not
+    // shown over what the user chose.
+    if (station_.ConnectionChanges() != changes) {
+        SetStatusText(station_.SupportStatusText());
+        return;
+    }
+    const SupportExchangeState& support = station_.Support;
+    switch (support.IncomingKind) {
+    case StateMessage:
+        if (station_.TakeClientState()) {
+            UpdateMeasuredValuesTable();
+            UpdateRegulatorStateTable();
+            UpdatePeerRegulatorStateTable();
+            UpdateSystemStateTable();
+            UpdateSystemMessages();
+            if (station_.IsLogging())
+                station_.SetLogging(WriteLogLine());
+        }
+        break;
+    case SettingsMessage:
+        ShowMessagePanel(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(support.IncomingLength));
+        if (station_.TakeClientSettings()) {
+            UpdateSystemSettingsTable();
+            UpdateChargeProfilesTable();
+            UpdateFieldRpmChart();
+        }
+        break;
+    case ChatMessage:
+        if (support.IncomingLength >= 2)
+            ShowMessagePanel(QStringLiteral(" Message from CLIENT: ") + station_.ReceivedChat(RoleSupport));
+        break;
+    default:
+        break;
+    }
+    SetStatusText(station_.SupportStatusText());
+}
+
+void TMainFormKrv::ShareDataWithSupportClick()
+{
+    station_.SetSharing(!station_.IsSharing());
+}
+
+void TMainFormKrv::RemoteViaInternetToProvideSupportClick()
+{
+    station_.SetConnection(Connection::Remote);
+}
+
+void TMainFormKrv::SendChatMessageClick()
+{
+    // Sends the line as the role that is on; the outcome only goes to the
+    // status bar.
+    const auto send = [this](const QString& text) {
+        station_.PrepareChat(text);
+        RunSupportExchange();
+        SetStatusText(station_.SupportStatusText());
+    };
+    TimerPause pause{&usbTimer_, &inetTimer_};
+    QCoreApplication::processEvents();
+    const QString text = dialogs_.InputBox(QStringLiteral("Send a chat"), QStringLiteral("Message"), QString(),
+                                           InputBoxMaxLength)
+                             .value_or(QString())
+                             .left(InputBoxMaxLength);
+    if (text.isEmpty())
+        return;
+    const bool deferred = DeferWhileRelayBusy([this, text, send] {
+        if (!station_.IsSharing() && !station_.IsRemoteConnection())
+            return;
+        TimerPause deferredPause{&usbTimer_, &inetTimer_};
+        send(text);
+    });
+    if (!deferred)
+        send(text);
+}
+
+void TMainFormKrv::SupportDomainNameClick()
+{
+    if (const std::optional<QString> domain = dialogs_.InputBox(
+            QStringLiteral("Remote Support"), QStringLiteral("Domain Name"), station_.Support.SupportDomain,
+            InputBoxMaxLength))
+        station_.Support.SupportDomain = SupportDomainFromText(*domain);
+}

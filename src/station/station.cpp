@@ -1,0 +1,197 @@
+#include "station/station.h"
+
+#include "canbus/can_line_buffer.h"
+#include "records/ansi_text.h"
+#include "support/support_exchange.h"
+
+#include <algorithm>
+
+namespace {
+
+template <std::size_t N>
+void CopyRecord(const std::array<uint8_t, N>& record, SupportBuffer& buffer)
+{
+    std::copy(record.begin(), record.end(), buffer.begin());
+}
+
+} // namespace
+
+Station::Station(HidBackend& backend, const Clock& clock, QObject* parent)
+    : QObject(parent), Session(backend), Protocol(Session), clock_(clock), exchange_(new SupportExchange(this))
+{
+    exchange_->SetRequestUnderWayCallback([this](bool busy) { emit requestUnderWay(busy); });
+}
+
+Station::~Station() = default;
+
+void Station::SetConnection(Connection connection)
+{
+    ++connectionChanges_;
+    connection_ = connection;
+    emit modesChanged();
+}
+
+void Station::SetSharing(bool on)
+{
+    sharing_ = on;
+    if (on)
+        logging_ = false;
+    emit modesChanged();
+}
+
+void Station::SetLogging(bool on)
+{
+    logging_ = on;
+    if (on)
+        sharing_ = false;
+    emit modesChanged();
+}
+
+template <typename Step>
+bool Station::OnLink(Step step)
+{
+    const bool ok = step();
+    emit linkStatusChanged(Session.LinkStatusText);
+    return ok;
+}
+
+bool Station::PollOwn()
+{
+    return OnLink([this] { return Protocol.ReadStateRecord(ReadOwnStateBlock, OwnState); });
+}
+
+bool Station::PollPeer()
+{
+    return OnLink([this] { return Protocol.ReadStateRecord(ReadPeerStateBlock, PeerState); });
+}
+
+QStringList Station::FetchCanLines(bool hex)
+{
+    if (!OnLink([this] { return Protocol.FetchCanFrames(CanFrames[0], CanFrames[1]); }))
+        return {};
+    return LinesForFetch(CanFrames[0], CanFrames[1], hex);
+}
+
+bool Station::ReadSettingsFromDevice()
+{
+    // An incomplete read leaves the record as it was: what the user loaded
+    // or edited is never replaced by a mix of old and new blocks.
+    return OnLink([this] { return Protocol.ReadSettingsRecord(Settings); });
+}
+
+bool Station::WriteSettingsToDevice()
+{
+    return OnLink([this] { return Protocol.WriteSettingsRecord(Settings); });
+}
+
+bool Station::ResetSettingsOnDevice()
+{
+    return OnLink([this] { return Protocol.ResetSettings(); });
+}
+
+bool Station::CloseDevice()
+{
+    return OnLink([this] { return Session.CloseDevice(); });
+}
+
+bool Station::IsExchangeInProgress() const
+{
+    return exchange_->IsExchangeInProgress();
+}
+
+bool Station::RunExchange()
+{
+    const bool ok = exchange_->RunSupportExchange(Support, clock_);
+    emit supportStatusChanged(Support.SupportStatusText);
+    return ok;
+}
+
+void Station::RequestClientSettings()
+{
+    Support.SupportRole = RoleSupport;
+    Support.OutgoingKind = SettingsRequest;
+    Support.SupportToClientBuffer.fill(0);
+    BusyWaitSeconds(1, clock_);
+    RunExchange();
+    BusyWaitSeconds(3, clock_);
+}
+
+void Station::SendSettingsToClient()
+{
+    // The role stays as it is: the support session keeps it at support.
+    Support.OutgoingKind = SettingsMessage;
+    Support.OutgoingLength = int32_t(SettingsRecord::Size);
+    CopyRecord(Settings.Bytes(), Support.SupportToClientBuffer);
+    BusyWaitSeconds(1, clock_);
+    RunExchange();
+    BusyWaitSeconds(1, clock_);
+}
+
+void Station::PrepareStateRequest()
+{
+    // The local regulator is left alone while this side shows a remote one.
+    CloseDevice();
+    Support.SupportRole = RoleSupport;
+    Support.OutgoingKind = StateRequest;
+    Support.SupportToClientBuffer.fill(0);
+}
+
+void Station::PrepareOwnState()
+{
+    CopyRecord(OwnState.Bytes(), Support.ClientToSupportBuffer);
+    Support.OutgoingKind = StateMessage;
+    Support.OutgoingLength = int32_t(SystemStateRecord::Size);
+}
+
+void Station::PrepareSettings()
+{
+    CopyRecord(Settings.Bytes(), Support.ClientToSupportBuffer);
+    Support.OutgoingKind = SettingsMessage;
+    Support.OutgoingLength = int32_t(SettingsRecord::Size);
+}
+
+void Station::PrepareChat(const QString& text)
+{
+    const QByteArray bytes = ToAnsi(text).left(SupportBufferSize);
+    Support.OutgoingKind = ChatMessage;
+    Support.OutgoingLength = int32_t(bytes.size());
+    if (sharing_) {
+        Support.SupportRole = RoleClient;
+        std::copy(bytes.begin(), bytes.end(), Support.ClientToSupportBuffer.begin());
+    }
+    if (IsRemoteConnection()) {
+        Support.SupportRole = RoleSupport;
+        std::copy(bytes.begin(), bytes.end(), Support.SupportToClientBuffer.begin());
+    }
+}
+
+bool Station::TakeClientState()
+{
+    if (Support.IncomingLength < int32_t(SystemStateRecord::Size))
+        return false;
+    OwnState.Assign(Support.ClientToSupportBuffer.data());
+    return true;
+}
+
+bool Station::TakeClientSettings()
+{
+    if (Support.IncomingLength < int32_t(SettingsRecord::Size))
+        return false;
+    Settings.Assign(Support.ClientToSupportBuffer.data());
+    return true;
+}
+
+bool Station::TakeSupportSettings()
+{
+    if (Support.IncomingLength < int32_t(SettingsRecord::Size))
+        return false;
+    Settings.Assign(Support.SupportToClientBuffer.data());
+    return true;
+}
+
+QString Station::ReceivedChat(uint8_t role) const
+{
+    const SupportBuffer& buffer = role == RoleClient ? Support.SupportToClientBuffer : Support.ClientToSupportBuffer;
+    const int n = int(std::clamp<int32_t>(Support.IncomingLength, 0, SupportBufferSize));
+    return FromAnsi(QByteArray(reinterpret_cast<const char*>(buffer.data()), n));
+}

@@ -1,0 +1,121 @@
+#pragma once
+// The program's live state and the steps that change it, without a window:
+// the USB link with its transfer buffers, the own and peer state records, the
+// settings record, the two CAN frame slots, the hold counters of the own
+// status messages, the support relay with its exchange state, and the modes
+// the user chose (the connection, sharing with support, logging). The window
+// shows what is here and calls the steps; a tool without a window can do the
+// same. Two stations in one process are fully independent.
+#include "device/command_protocol.h"
+#include "device/hid_session.h"
+#include "records/can_frame_record.h"
+#include "records/settings_record.h"
+#include "records/system_state_record.h"
+#include "station/clock.h"
+#include "support/relay_codec.h"
+#include "views/state_views.h"
+
+#include <QObject>
+#include <QStringList>
+
+class SupportExchange;
+
+// Where the shown data comes from: the regulator on USB (at start), a client's
+// regulator through the support relay, or neither (a dropped snapshot).
+enum class Connection { Usb, Remote, None };
+
+class Station : public QObject {
+    Q_OBJECT
+public:
+    explicit Station(HidBackend& backend, const Clock& clock = Clock::System(), QObject* parent = nullptr);
+    ~Station() override;
+
+    // --- Live state ---------------------------------------------------------
+    HidSession Session;
+    CommandProtocol Protocol;
+    SystemStateRecord OwnState;
+    SystemStateRecord PeerState;
+    SettingsRecord Settings;
+    CanFrameRecord CanFrames[2];
+    MessageHoldCounters HoldCounters;
+    SupportExchangeState Support;
+    QString LogFileName;
+
+    const Clock& Time() const { return clock_; }
+
+    // --- Modes --------------------------------------------------------------
+    Connection ConnectionMode() const { return connection_; }
+    bool IsUsbConnection() const { return connection_ == Connection::Usb; }
+    bool IsRemoteConnection() const { return connection_ == Connection::Remote; }
+    void SetConnection(Connection connection);
+    // Counts the connection changes, so that a step that waited on the relay
+    // can tell whether its role was ended meanwhile.
+    int ConnectionChanges() const { return connectionChanges_; }
+    // Sharing with support (the client role) and logging exclude each other:
+    // switching one on switches the other off.
+    bool IsSharing() const { return sharing_; }
+    void SetSharing(bool on);
+    bool IsLogging() const { return logging_; }
+    void SetLogging(bool on);
+
+    // --- The regulator on USB -----------------------------------------------
+    // One state transfer each; true when the record was replaced whole.
+    bool PollOwn();
+    bool PollPeer();
+    // One CAN fetch: the lines it adds (none when the fetch fails).
+    QStringList FetchCanLines(bool hex);
+    // The settings transfers; the record is replaced by a complete read only.
+    bool ReadSettingsFromDevice();
+    bool WriteSettingsToDevice();
+    bool ResetSettingsOnDevice();
+    bool CloseDevice();
+    QString LinkStatusText() const { return Session.LinkStatusText; }
+
+    // --- The support relay --------------------------------------------------
+    SupportExchange* Exchange() const { return exchange_; }
+    bool IsExchangeInProgress() const;
+    // One exchange with the message that is set up.
+    bool RunExchange();
+    QString SupportStatusText() const { return Support.SupportStatusText; }
+    // The support role's halves of the settings read and write: the request
+    // for the client's settings and the record sent as new settings, each
+    // between waits that handle no events (1 s before; 3 s after a request,
+    // 1 s after settings).
+    void RequestClientSettings();
+    void SendSettingsToClient();
+    // The outgoing messages of the ticks: the support side's state request
+    // (the local regulator is let go first), the client's state and settings.
+    void PrepareStateRequest();
+    void PrepareOwnState();
+    void PrepareSettings();
+    // A chat line for the role that is on, one byte per character.
+    void PrepareChat(const QString& text);
+    // Takes what arrived into the records when it came whole: the client's
+    // state (at least 280 values) or settings (540) on the support side, new
+    // settings from the support side on the client.
+    bool TakeClientState();
+    bool TakeClientSettings();
+    bool TakeSupportSettings();
+    // The chat line that arrived, for the role given.
+    QString ReceivedChat(uint8_t role) const;
+
+signals:
+    // The connection, sharing or logging changed.
+    void modesChanged();
+    // After every step on the USB link, and after every relay exchange.
+    void linkStatusChanged(const QString& text);
+    void supportStatusChanged(const QString& text);
+    // A relay request goes out (true) or has ended (false).
+    void requestUnderWay(bool busy);
+
+private:
+    template <typename Step>
+    bool OnLink(Step step);
+
+    const Clock& clock_;
+    SupportExchange* exchange_;
+    Connection connection_ = Connection::Usb;
+    int connectionChanges_ = 0;
+    bool sharing_ = false;
+    bool logging_ = false;
+};
