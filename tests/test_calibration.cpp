@@ -1,4 +1,5 @@
 #include "calibration/calibration.h"
+#include "support/test_support.h"
 
 #include <QtTest>
 
@@ -13,15 +14,6 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double Inf = std::numeric_limits<double>::infinity();
 constexpr float NaNf = std::numeric_limits<float>::quiet_NaN();
 
-// A settings image with a distinct value in every byte, so a write to the
-// wrong place or a stray write shows up.
-SettingsRecord Patterned()
-{
-    SettingsRecord s;
-    for (std::size_t i = 0; i < SettingsRecord::Size; ++i)
-        s.SetU8(i, uint8_t(i * 7 + 3));
-    return s;
-}
 
 // Every byte outside [from, from + len) of the listed ranges is as before.
 void CompareUntouched(const SettingsRecord& before, const SettingsRecord& after,
@@ -208,7 +200,7 @@ void TestCalibration::current()
 
 void TestCalibration::applyPowerSupply()
 {
-    const SettingsRecord before = Patterned();
+    const SettingsRecord before = Patterned<SettingsRecord>(3, 7);
     SettingsRecord s = before;
     const CalibrationOutcome o = PowerSupplyCalibration(2.0f, 10.2);
     QVERIFY(ApplyCalibration(o, s));
@@ -218,7 +210,7 @@ void TestCalibration::applyPowerSupply()
 
 void TestCalibration::applyVoltageStoresOneFactorForBothBatteryInputs()
 {
-    const SettingsRecord before = Patterned();
+    const SettingsRecord before = Patterned<SettingsRecord>(3, 7);
     SettingsRecord s = before;
     // kReg = 16, kBat = 17: distinct factors, both in band.
     const CalibrationOutcome o = VoltageCalibration(0.5f, 0.75f, 0.25f, 16.32);
@@ -233,7 +225,7 @@ void TestCalibration::applyVoltageStoresOneFactorForBothBatteryInputs()
 
 void TestCalibration::applyCurrentClearsWordAt92()
 {
-    SettingsRecord before = Patterned();
+    SettingsRecord before = Patterned<SettingsRecord>(3, 7);
     before.SetU32(SettingsRecord::ClearedWordAt, 0xDEADBEEFu);
     SettingsRecord s = before;
     const CalibrationOutcome o = CurrentCalibration(0.25f, 0.25f, 5.0f, 0.0012f);
@@ -271,7 +263,7 @@ void TestCalibration::failedOutcomesStoreNothing()
     default: o = CurrentCalibration(0.25f, -0.25f, 5.0f, 0.001f); break;
     }
     QVERIFY(o.kind != CalibrationOutcome::Success);
-    SettingsRecord before = Patterned();
+    SettingsRecord before = Patterned<SettingsRecord>(3, 7);
     before.SetU32(SettingsRecord::ClearedWordAt, 0xDEADBEEFu);
     SettingsRecord s = before;
     QVERIFY(!ApplyCalibration(o, s));

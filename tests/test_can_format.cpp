@@ -38,9 +38,6 @@ private slots:
     void reservedBytesIgnored();
     void fetchLines_data();
     void fetchLines();
-    void boundedLines();
-    void boundedLinesKeepsNewestInOneBigAppend();
-    void clearEmptiesList();
 };
 
 void TestCanFormat::workedExample_data()
@@ -189,44 +186,6 @@ void TestCanFormat::fetchLines()
     const CanFrameRecord a = Frame(2, 0x100, uint8_t(firstLength), {0x0A});
     const CanFrameRecord b = Frame(4, 0x200, uint8_t(secondLength), {0x0B, 0x0C});
     QCOMPARE(LinesForFetch(a, b, true), expected);
-}
-
-void TestCanFormat::boundedLines()
-{
-    QCOMPARE(MaxCanMemoLines, 10000);
-    CanLines lines(3);
-    QCOMPARE(lines.Append({"a", "b"}), 0);
-    QCOMPARE(lines.Append({"c"}), 0);
-    QCOMPARE(lines.Lines(), (QStringList{"a", "b", "c"}));
-    QCOMPARE(lines.Append({"d", "e"}), 2);
-    QCOMPARE(lines.Lines(), (QStringList{"c", "d", "e"}));
-    QCOMPARE(lines.Text(), QStringLiteral("c\nd\ne\n"));
-    QCOMPARE(lines.Append({}), 0);
-    QCOMPARE(lines.Count(), 3);
-}
-
-void TestCanFormat::boundedLinesKeepsNewestInOneBigAppend()
-{
-    CanLines lines;
-    QCOMPARE(lines.MaxLines(), MaxCanMemoLines);
-    QStringList many;
-    for (int i = 0; i < MaxCanMemoLines + 5; ++i)
-        many << QString::number(i);
-    QCOMPARE(lines.Append(many), 5);
-    QCOMPARE(lines.Count(), MaxCanMemoLines);
-    QCOMPARE(lines.Lines().first(), QStringLiteral("5"));
-    QCOMPARE(lines.Lines().last(), QString::number(MaxCanMemoLines + 4));
-}
-
-void TestCanFormat::clearEmptiesList()
-{
-    CanLines lines(5);
-    lines.Append({"x", "y"});
-    lines.Clear();
-    QCOMPARE(lines.Count(), 0);
-    QCOMPARE(lines.Text(), QString());
-    lines.Append({"z"});
-    QCOMPARE(lines.Lines(), QStringList{"z"});
 }
 
 QTEST_GUILESS_MAIN(TestCanFormat)

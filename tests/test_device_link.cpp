@@ -1,5 +1,6 @@
 // The USB link and the block transfers against the simulated regulator.
 #include "device/command_protocol.h"
+#include "support/test_support.h"
 #include "device/simulated_regulator.h"
 
 #include <QtTest>
@@ -26,13 +27,6 @@ struct Rig {
     }
 };
 
-SystemStateRecord Patterned(uint8_t seed)
-{
-    SystemStateRecord r;
-    for (std::size_t i = 0; i < r.Size; ++i)
-        r.Data()[i] = uint8_t(seed + i * 7);
-    return r;
-}
 
 } // namespace
 
@@ -159,8 +153,8 @@ private slots:
         QFETCH(bool, written);
         Rig rig;
         rig.Connect();
-        rig.sim.OwnState = Patterned(1);
-        rig.sim.PeerState = Patterned(100);
+        rig.sim.OwnState = Patterned<SystemStateRecord>(1, 7);
+        rig.sim.PeerState = Patterned<SystemStateRecord>(100, 7);
         for (std::size_t i = 0; i < rig.sim.SettingsImage.size(); ++i)
             rig.sim.SettingsImage[i] = uint8_t(i * 13 + 5);
         const auto image = rig.sim.SettingsImage;
@@ -260,7 +254,7 @@ private slots:
     {
         Rig rig;
         rig.sim.Present = false;
-        SystemStateRecord own = Patterned(3);
+        SystemStateRecord own = Patterned<SystemStateRecord>(3, 7);
         const SystemStateRecord before = own;
         QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
         QCOMPARE(rig.sim.SearchCount, 1);
@@ -274,8 +268,8 @@ private slots:
     {
         Rig rig;
         rig.Connect();
-        rig.sim.OwnState = Patterned(1);
-        rig.sim.PeerState = Patterned(100);
+        rig.sim.OwnState = Patterned<SystemStateRecord>(1, 7);
+        rig.sim.PeerState = Patterned<SystemStateRecord>(100, 7);
         SystemStateRecord own, peer;
         QVERIFY(rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));
         QVERIFY(rig.protocol.ReadStateRecord(ReadPeerStateBlock, peer));
@@ -304,8 +298,8 @@ private slots:
         QFETCH(int, blocksThrough);
         Rig rig;
         rig.Connect();
-        rig.sim.OwnState = Patterned(9);
-        SystemStateRecord own = Patterned(200);
+        rig.sim.OwnState = Patterned<SystemStateRecord>(9, 7);
+        SystemStateRecord own = Patterned<SystemStateRecord>(200, 7);
         const SystemStateRecord before = own;
         rig.sim.UnplugAfterExchanges = blocksThrough;
         QVERIFY(!rig.protocol.ReadStateRecord(ReadOwnStateBlock, own));

@@ -3,6 +3,7 @@
 // window update appends from the tables on screen, the caption, and logging
 // switching itself off when a write fails.
 #include "support/gui_rig.h"
+#include "support/test_support.h"
 #include "support/hooked_dialogs.h"
 
 #include <QAction>
@@ -19,13 +20,6 @@ namespace {
 const QString Title = QStringLiteral("Norvelle K-ROVA X Utility v7");
 const QString LoggingSuffix = QStringLiteral(", logging data to file");
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<cannot read>");
-    return f.readAll();
-}
 
 // Every row but the caption row of one column, in the table's order.
 QStringList ColumnBelowCaption(const StringGrid* grid, int column, const QString& prefix = {})

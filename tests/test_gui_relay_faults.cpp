@@ -3,6 +3,7 @@
 // value, an answer that never comes and a refused connection. A scripted HTTP
 // server on loopback gives one canned answer per request.
 #include "support/fake_relay.h"
+#include "support/test_support.h"
 #include "support/gui_rig.h"
 #include "support/hooked_dialogs.h"
 #include "records/snapshot_record.h"
@@ -39,10 +40,6 @@ constexpr uint8_t JunkByte = 0xA5;
 
 constexpr int ShortTransferLimitMs = 300;
 
-QByteArray Message(const QByteArray& text)
-{
-    return QByteArrayLiteral("<body>\r\n") + text + QByteArrayLiteral("</body>");
-}
 
 QByteArray Ok(const QByteArray& body)
 {
@@ -187,7 +184,7 @@ private slots:
             const char* role = support ? "support" : "client";
             // A message the role would recognise, in the body of an error
             // answer: it must not be parsed.
-            const QByteArray recognisable = Message(support ? "2$1$2$3" : "3$1$2$3");
+            const QByteArray recognisable = RelayBody(support ? "2$1$2$3" : "3$1$2$3");
             QTest::addRow("%s, 500", role)
                 << support << int(CannedAnswer) << Canned("HTTP/1.1 500 Internal Server Error", recognisable)
                 << Exactly(QStringLiteral("HTTP/1.1 500 Internal Server Error")) << -1 << -1 << QString();
@@ -196,7 +193,7 @@ private slots:
                 << Exactly(QStringLiteral("HTTP/1.1 204 No Content")) << -1 << -1 << QString();
             // The support side still reacts to the kind it just recognised.
             QTest::addRow("%s, bad value", role)
-                << support << int(CannedAnswer) << Ok(Message("3$1$x$2"))
+                << support << int(CannedAnswer) << Ok(RelayBody("3$1$x$2"))
                 << Exactly(QStringLiteral("'x' is not a valid integer value")) << 3 << 1
                 << (support ? QStringLiteral(" CLIENT sent settings: received 1 bytes") : QString());
             QTest::addRow("%s, never answers", role)
@@ -345,7 +342,7 @@ private slots:
             QTest::addRow("%s, garbage bytes", role)
                 << support << Ok(garbage) << nothing << -1 << QByteArray() << QString() << QByteArray();
             QTest::addRow("%s, 20000 chat values", role)
-                << support << Ok(Message(ValueList('4', chat)))
+                << support << Ok(RelayBody(ValueList('4', chat)))
                 << (support ? QStringLiteral("Client sent chat") : QStringLiteral("Support sent chat")) << 4
                 << chat.left(SupportBufferSize)
                 << (support ? QStringLiteral(" Message from CLIENT: ") : QStringLiteral(" Message from SUPPORT: "))
@@ -353,17 +350,17 @@ private slots:
                 << QByteArray();
         }
         QTest::newRow("client, 1 MB of values between markers")
-            << false << Ok(Message(Megabyte("4", "$65"))) << QStringLiteral("Support sent chat") << 4 << megaChat
+            << false << Ok(RelayBody(Megabyte("4", "$65"))) << QStringLiteral("Support sent chat") << 4 << megaChat
             << QStringLiteral(" Message from SUPPORT: ") + QString::fromLatin1(megaChat) << QByteArray();
         QTest::newRow("client, 20000 settings values")
-            << false << Ok(Message(ValueList('3', settings))) << QStringLiteral("Support sent new settings") << 3
+            << false << Ok(RelayBody(ValueList('3', settings))) << QStringLiteral("Support sent new settings") << 3
             << settings.left(SupportBufferSize) << QStringLiteral(" SUPPORT sent new settings: received 8192 bytes")
             << QByteArray();
         QTest::newRow("support, 1 MB of values between markers")
-            << true << Ok(Message(Megabyte("2", "$200"))) << QStringLiteral("Client sent system state") << 2
+            << true << Ok(RelayBody(Megabyte("2", "$200"))) << QStringLiteral("Client sent system state") << 2
             << megaState << QString() << megaState.left(SystemStateRecord::Size);
         QTest::newRow("support, 20000 state values")
-            << true << Ok(Message(ValueList('2', state))) << QStringLiteral("Client sent system state") << 2
+            << true << Ok(RelayBody(ValueList('2', state))) << QStringLiteral("Client sent system state") << 2
             << state.left(SupportBufferSize) << QString() << state.left(SystemStateRecord::Size);
     }
 
@@ -447,8 +444,8 @@ private slots:
     void snapshotDroppedDuringExchangeStays_data()
     {
         QTest::addColumn<QByteArray>("response");
-        QTest::newRow("client state") << Ok(Message(ValueList('2', RandomBytes(280, 5))));
-        QTest::newRow("client settings") << Ok(Message(ValueList('3', RandomBytes(540, 6))));
+        QTest::newRow("client state") << Ok(RelayBody(ValueList('2', RandomBytes(280, 5))));
+        QTest::newRow("client settings") << Ok(RelayBody(ValueList('3', RandomBytes(540, 6))));
         QTest::newRow("relay fails") << Canned("HTTP/1.1 500 Internal Server Error", QByteArray());
     }
     void snapshotDroppedDuringExchangeStays()

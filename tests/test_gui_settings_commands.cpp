@@ -2,6 +2,7 @@
 // save and load with their dialogs and failure boxes, the read on showing
 // the "Settings" page, reset, and how read, write and reset hold the timers.
 #include "settings/charge_profile_rows.h"
+#include "support/test_support.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
 #include "support/gui_rig.h"
@@ -27,19 +28,7 @@ const QString Filter = QStringLiteral("K-ROVA X Settings File|*.krv");
 
 
 
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<cannot open>");
-    return f.readAll();
-}
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
 
 // The realistic record with another name and active profile, so a test can
 // tell a file's settings from the regulator's.
@@ -298,7 +287,7 @@ void SettingsCommandsTest::loadFile()
     TMainFormKrv& w = rig.W();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("in.krv"));
-    QVERIFY(WriteFile(path, FileRecord().ToByteArray() + QByteArray(extra, '\x7F')));
+    QVERIFY(WriteAll(path, FileRecord().ToByteArray() + QByteArray(extra, '\x7F')));
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
     QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
@@ -334,7 +323,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("short.krv"));
     if (size >= 0)
-        QVERIFY(WriteFile(path, FileRecord().ToByteArray().left(size)));
+        QVERIFY(WriteAll(path, FileRecord().ToByteArray().left(size)));
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
 
@@ -427,7 +416,7 @@ void SettingsCommandsTest::loadThenShowSettingsPage()
         rig.Connect();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("boat.krv"));
-    QVERIFY(WriteFile(path, FileRecord().ToByteArray()));
+    QVERIFY(WriteAll(path, FileRecord().ToByteArray()));
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
     QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());

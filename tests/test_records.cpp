@@ -1,5 +1,6 @@
 // Record layouts and the settings file.
 #include "records/settings_file.h"
+#include "support/test_support.h"
 #include "records/settings_record.h"
 #include "records/snapshot_record.h"
 #include "records/system_state_record.h"
@@ -11,24 +12,6 @@
 #include <vector>
 
 namespace {
-SettingsRecord Patterned()
-{
-    SettingsRecord r;
-    for (std::size_t i = 0; i < r.Size; ++i)
-        r.Data()[i] = uint8_t(i * 31 + 7);
-    return r;
-}
-QByteArray ReadAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-void WriteAll(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), qint64(bytes.size()));
-}
 
 // Every byte different from its neighbours, so that a field read one byte
 // off, or with the wrong width, gives another value.
@@ -207,7 +190,7 @@ private slots:
 
     void settingsProfilesAndCurve()
     {
-        SettingsRecord s = Patterned();
+        SettingsRecord s = Patterned<SettingsRecord>(7, 31);
         const ChargeProfile p3 = s.Profile(3);
         QVERIFY(std::equal(p3.Data(), p3.Data() + 32, s.Data() + 348));
         FieldRpmCurve c = s.Curve();
@@ -219,7 +202,7 @@ private slots:
         p.SetU16(ChargeProfile::WarmUpDurationAt, 600);
         s.SetProfile(7, p);
         QCOMPARE(s.U16(252 + 7 * 32), uint16_t(600));
-        QCOMPARE(int(s.Data()[251]), int(Patterned().Data()[251])); // neighbours untouched
+        QCOMPARE(int(s.Data()[251]), int(Patterned<SettingsRecord>(7, 31).Data()[251])); // neighbours untouched
     }
 
     void snapshotParts()
@@ -236,7 +219,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("boat.krv"));
-        const SettingsRecord saved = Patterned();
+        const SettingsRecord saved = Patterned<SettingsRecord>(7, 31);
         QVERIFY(SaveSettingsFile(path, saved).ok);
         QCOMPARE(ReadAll(path), saved.ToByteArray());
         SettingsRecord loaded;
@@ -262,8 +245,8 @@ private slots:
         QByteArray bytes(length, '\0');
         for (int i = 0; i < length; ++i)
             bytes[i] = char(i * 3 + 1);
-        WriteAll(path, bytes);
-        SettingsRecord record = Patterned();
+        QVERIFY(WriteAll(path, bytes));
+        SettingsRecord record = Patterned<SettingsRecord>(7, 31);
         const SettingsRecord before = record;
         const FileOutcome outcome = LoadSettingsFile(path, record);
         QCOMPARE(outcome.ok, ok);
@@ -295,7 +278,7 @@ private slots:
     {
         if (!QFileInfo::exists(QStringLiteral("/dev/full")))
             QSKIP("no /dev/full");
-        const FileOutcome outcome = SaveSettingsFile(QStringLiteral("/dev/full"), Patterned());
+        const FileOutcome outcome = SaveSettingsFile(QStringLiteral("/dev/full"), Patterned<SettingsRecord>(7, 31));
         QVERIFY(!outcome.ok);
         QCOMPARE(outcome.message, QStringLiteral("Stream write error"));
         QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());

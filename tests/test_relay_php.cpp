@@ -1,6 +1,7 @@
 // The relay script under `php -S` on loopback, and SupportExchange against it
 // and against a scripted HTTP server for the faults the relay cannot show.
 #include "support/fake_relay.h"
+#include "support/test_support.h"
 #include "support/php_relay.h"
 #include "support/support_exchange.h"
 #include "station/clock.h"
@@ -19,7 +20,9 @@
 #include <QTimer>
 #include <QtTest>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 #include <map>
 #include <memory>
@@ -50,10 +53,6 @@ HttpResult Get(QNetworkAccessManager& manager, const QString& url)
     return result;
 }
 
-QByteArray Message(const QByteArray& text)
-{
-    return QByteArrayLiteral("<body>\r\n") + text + QByteArrayLiteral("</body>");
-}
 
 void ClearMailboxes(const QString& dir)
 {
@@ -187,23 +186,23 @@ void TestRelayPhp::messageIsHandedOverOnce()
     const QString url = relay_->ScriptUrl();
     HttpResult r = Get(manager_, url + "?user=client&data=2$1$2&time=5");
     QCOMPARE(r.status, 200);
-    QCOMPARE(r.body, Message(""));
+    QCOMPARE(r.body, RelayBody(""));
 
     r = Get(manager_, url + "?user=support&data=0&time=6");
     QCOMPARE(r.status, 200);
-    QCOMPARE(r.body, Message("2$1$2"));
+    QCOMPARE(r.body, RelayBody("2$1$2"));
 
     // Delivered once only.
     r = Get(manager_, url + "?user=support&data=0&time=7");
-    QCOMPARE(r.body, Message(""));
+    QCOMPARE(r.body, RelayBody(""));
 
     // The other direction: the support's latest request waits for the client.
     r = Get(manager_, url + "?user=client&data=2$3&time=8");
-    QCOMPARE(r.body, Message("0"));
+    QCOMPARE(r.body, RelayBody("0"));
     r = Get(manager_, url + "?user=client&data=2$3&time=9");
-    QCOMPARE(r.body, Message(""));
+    QCOMPARE(r.body, RelayBody(""));
     r = Get(manager_, url + "?user=support&data=1&time=10");
-    QCOMPARE(r.body, Message("2$3"));
+    QCOMPARE(r.body, RelayBody("2$3"));
 }
 
 // A periodic message replaces the sender's older undelivered one; a one-shot
@@ -237,7 +236,7 @@ void TestRelayPhp::oneShotsAreNeverReplaced()
         QCOMPARE(Get(manager_, url + "?user=" + sender + "&data=" + data + "&time=1").status, 200);
     for (const QString& expected : delivered)
         QCOMPARE(Get(manager_, url + "?user=" + receiver + "&data=" + receiverKind + "&time=2").body,
-                 Message(expected.toLatin1()));
+                 RelayBody(expected.toLatin1()));
 }
 
 void TestRelayPhp::fullQueueRefusesOneShots()
@@ -257,8 +256,8 @@ void TestRelayPhp::fullQueueRefusesOneShots()
     QCOMPARE(Get(manager_, url + "?user=support&data=0&time=1").status, 200);
     for (int i = 0; i < 64; ++i)
         QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body,
-                 Message("4$" + QByteArray::number(i)));
-    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, Message(""));
+                 RelayBody("4$" + QByteArray::number(i)));
+    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, RelayBody(""));
 }
 
 // The path in front of the script names the session: each code is a pair of
@@ -284,7 +283,7 @@ void TestRelayPhp::sessionsArePrivate()
     const QString base = QStringLiteral("http://") + relay_->Domain();
     QCOMPARE(Get(manager_, base + senderPath + "/support_x.php?user=client&data=2$9&time=1").status, 200);
     QCOMPARE(Get(manager_, base + receiverPath + "/support_x.php?user=support&data=0&time=2").body,
-             Message(delivered ? "2$9" : ""));
+             RelayBody(delivered ? "2$9" : ""));
 }
 
 // Storage another local user could reach or redirect is not used at all.
@@ -312,9 +311,13 @@ void TestRelayPhp::unsafeStorageIsRefused()
         dir = parent.filePath(QStringLiteral("link"));
         QVERIFY(QFile::link(real, dir));
     } else if (fault == QLatin1String("owner")) {
+#ifdef Q_OS_UNIX
         if (::geteuid() != 0)
             QSKIP("only root can give the folder to another user");
         QVERIFY(::chown(QFile::encodeName(real).constData(), 65534, 65534) == 0);
+#else
+        QSKIP("folder owners are checked on Unix only");
+#endif
     } else {
         QVERIFY(QDir().mkdir(real + QStringLiteral("/sessions")));
         QVERIFY(QFile::setPermissions(real + QStringLiteral("/sessions"),
@@ -365,7 +368,7 @@ void TestRelayPhp::wellFormedDataIsRelayedVerbatim()
     QCOMPARE(Get(manager_, url + "?user=client&data=" + data + "&time=1").status, 200);
     const HttpResult r = Get(manager_, url + "?user=support&data=0&time=2");
     QCOMPARE(r.status, 200);
-    QCOMPARE(r.body, Message(delivered));
+    QCOMPARE(r.body, RelayBody(delivered));
 }
 
 void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing_data()
@@ -420,7 +423,7 @@ void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing()
     QVERIFY(relay_->StoredFiles() == before);
 
     // The pending message is still there for a proper request.
-    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message("2$9"));
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, RelayBody("2$9"));
 }
 
 void TestRelayPhp::longestLegalQueryIsAccepted()
@@ -431,7 +434,7 @@ void TestRelayPhp::longestLegalQueryIsAccepted()
         data += "$255";
     const QString url = relay_->ScriptUrl();
     QCOMPARE(Get(manager_, url + "?user=support&data=" + QString::fromLatin1(data) + "&time=1").status, 200);
-    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, Message(data));
+    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, RelayBody(data));
 }
 
 void TestRelayPhp::onlyGetIsServed()
@@ -453,8 +456,8 @@ void TestRelayPhp::expiredMessageIsDropped()
     PhpRelay relay({{QStringLiteral("KROVA_RELAY_MAX_AGE"), QStringLiteral("0")}});
     QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
     const QString url = relay.ScriptUrl();
-    QCOMPARE(Get(manager_, url + "?user=client&data=2$1&time=1").body, Message(""));
-    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message(""));
+    QCOMPARE(Get(manager_, url + "?user=client&data=2$1&time=1").body, RelayBody(""));
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, RelayBody(""));
     // The expired message is gone for good, not kept for a later request.
     QVERIFY(relay.Waiting(QStringLiteral("client")).isEmpty());
     QCOMPARE(relay.Waiting(QStringLiteral("support")), QList<QByteArray>{"0"});
@@ -467,11 +470,11 @@ void TestRelayPhp::messageOlderThanAgeLimitIsDropped()
     const QString url = relay.ScriptUrl();
     // Fetched at once: delivered.
     Get(manager_, url + "?user=client&data=2$1&time=1");
-    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, Message("2$1"));
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=2").body, RelayBody("2$1"));
     // Fetched after the age limit: dropped.
     Get(manager_, url + "?user=client&data=2$2&time=3");
     QTest::qWait(800);
-    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=4").body, Message(""));
+    QCOMPARE(Get(manager_, url + "?user=support&data=0&time=4").body, RelayBody(""));
 }
 
 void TestRelayPhp::concurrentRequestsNeverDeliverTwice()
@@ -548,7 +551,7 @@ void TestRelayPhp::stateAndSettingsTravelBothWays()
         client.ClientToSupportBuffer[size_t(i)] = uint8_t(i * 7);
     QVERIFY2(clientSide.RunSupportExchange(client, clock), qPrintable(client.SupportStatusText));
     QCOMPARE(client.SupportStatusText, QStringLiteral("Nothing received"));
-    QCOMPARE(clientSide.ResponseBody(), Message(""));
+    QCOMPARE(clientSide.ResponseBody(), RelayBody(""));
 
     // Support asks for state and receives the client's record.
     support.SupportRole = RoleSupport;
@@ -655,7 +658,7 @@ void TestRelayPhp::requestCarriesFixedHeaders()
 
     ScriptedHttpServer server;
     QVERIFY(server.IsListening());
-    server.response = Canned("HTTP/1.1 200 OK", Message(""));
+    server.response = Canned("HTTP/1.1 200 OK", RelayBody(""));
     SupportExchange exchange;
     SupportExchangeState state;
     state.SupportDomain = server.Domain();
@@ -685,7 +688,7 @@ void TestRelayPhp::applicationProxyIsNotUsed()
     // A proxy set for the whole application (here one that does not exist)
     // must not be in the way of the relay.
     ScriptedHttpServer server;
-    server.response = Canned("HTTP/1.1 200 OK", Message("0"));
+    server.response = Canned("HTTP/1.1 200 OK", RelayBody("0"));
     const QNetworkProxy previous = QNetworkProxy::applicationProxy();
     QNetworkProxy::setApplicationProxy(
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), ClosedLoopbackPort()));
@@ -701,7 +704,7 @@ void TestRelayPhp::applicationProxyIsNotUsed()
 void TestRelayPhp::cookiesAreSentBack()
 {
     ScriptedHttpServer server;
-    server.response = Canned("HTTP/1.1 200 OK", Message(""), "Set-Cookie: relaysession=abc123; Path=/\r\n");
+    server.response = Canned("HTTP/1.1 200 OK", RelayBody(""), "Set-Cookie: relaysession=abc123; Path=/\r\n");
     SupportExchange exchange;
     SupportExchangeState state;
     state.SupportDomain = server.Domain();
@@ -731,22 +734,22 @@ void TestRelayPhp::faultsEndAsFailedExchange_data()
     QTest::newRow("204") << 0 << QByteArray("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n") << false
                          << "HTTP/1.1 204 No Content" << 1 << 9;
     QTest::newRow("302 is not followed")
-        << 0 << Canned("HTTP/1.1 302 Found", Message("0"), "Location: http://127.0.0.1:1/x\r\n") << false
+        << 0 << Canned("HTTP/1.1 302 Found", RelayBody("0"), "Location: http://127.0.0.1:1/x\r\n") << false
         << "HTTP/1.1 302 Found" << 1 << 9;
     QTest::newRow("200 empty body") << 0 << Canned("HTTP/1.1 200 OK", "") << true << "Nothing received" << 1 << 0;
     QTest::newRow("own reason phrase") << 0 << Canned("HTTP/1.1 503 Relay Resting", "") << false
                                        << "HTTP/1.1 503 Relay Resting" << 1 << 9;
-    QTest::newRow("200 support role") << 1 << Canned("HTTP/1.1 200 Fine", Message("2$5")) << true
+    QTest::newRow("200 support role") << 1 << Canned("HTTP/1.1 200 Fine", RelayBody("2$5")) << true
                                       << "Client sent system state" << 2 << 1;
-    QTest::newRow("200 bad value") << 0 << Canned("HTTP/1.1 200 OK", Message("3$1$x")) << false
+    QTest::newRow("200 bad value") << 0 << Canned("HTTP/1.1 200 OK", RelayBody("3$1$x")) << false
                                    << "'x' is not a valid integer value" << 3 << 1;
     QByteArray megabyte("2");
     while (megabyte.size() < 1024 * 1024)
         megabyte += "$200";
-    QTest::newRow("1 MB body") << 1 << Canned("HTTP/1.1 200 OK", Message(megabyte)) << true
+    QTest::newRow("1 MB body") << 1 << Canned("HTTP/1.1 200 OK", RelayBody(megabyte)) << true
                                << "Client sent system state" << 2 << SupportBufferSize;
     QTest::newRow("body over the cap")
-        << 1 << Canned("HTTP/1.1 200 OK", Message("2$1" + QByteArray(5 * 1024 * 1024, ' '))) << false
+        << 1 << Canned("HTTP/1.1 200 OK", RelayBody("2$1" + QByteArray(5 * 1024 * 1024, ' '))) << false
         << "Answer from the relay is larger than 4194304 bytes" << 1 << 9;
     QTest::newRow("garbage bytes")
         << 0 << QByteArray("\x00\xff\x13garbage\r\n\r\n\x01\x02", 16) << false << "" << 1 << 9;
@@ -849,7 +852,7 @@ void TestRelayPhp::emptyDomainFails()
 void TestRelayPhp::secondExchangeWhileOneWaitsIsRefused()
 {
     ScriptedHttpServer server;
-    server.response = Canned("HTTP/1.1 200 OK", Message("0"));
+    server.response = Canned("HTTP/1.1 200 OK", RelayBody("0"));
     server.delayMs = 300;
     SupportExchange exchange;
     BusyLog busy;

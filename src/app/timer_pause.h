@@ -11,8 +11,6 @@
 class PausableTimer {
 public:
     void Attach(QTimer* timer) { timer_ = timer; }
-    QTimer* Timer() const { return timer_; }
-    bool IsPaused() const { return depth_ > 0; }
 
     void Pause()
     {

@@ -51,8 +51,6 @@ public:
     // arrives meanwhile. Transfers that the user started call it first, so
     // they do not fail on what an earlier poll left outstanding.
     void AwaitQuietLink();
-    // True while an unanswered request may still be answered.
-    bool IsAnswerOverdue() const { return quietAtMs_.has_value(); }
 
     ReportBuffer CommandBuffer{};
     ReportBuffer ResponseBuffer{};

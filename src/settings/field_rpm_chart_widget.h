@@ -49,8 +49,6 @@ public:
     void FieldRpmChartMouseUp(const QPoint& pos);
 
     QLineSeries* Series() const { return series_; }
-    QValueAxis* RpmAxis() const { return rpmAxis_; }
-    QValueAxis* FieldAxis() const { return fieldAxis_; }
 
 signals:
     // A drag moved a point.

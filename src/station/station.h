@@ -44,7 +44,6 @@ public:
     const Clock& Time() const { return clock_; }
 
     // --- Modes --------------------------------------------------------------
-    Connection ConnectionMode() const { return connection_; }
     bool IsUsbConnection() const { return connection_ == Connection::Usb; }
     bool IsRemoteConnection() const { return connection_ == Connection::Remote; }
     void SetConnection(Connection connection);

@@ -51,6 +51,7 @@ SupportExchange::SupportExchange(QObject* parent)
     : QObject(parent), manager_(new QNetworkAccessManager(this))
 {
     manager_->setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
+    // Cookies set by the relay are kept and sent back for the object's life.
     manager_->setCookieJar(new QNetworkCookieJar(manager_));
 }
 
@@ -62,11 +63,6 @@ SupportExchange::~SupportExchange()
         activeReply_->abort();
     if (activeLoop_)
         activeLoop_->quit();
-}
-
-QNetworkCookieJar* SupportExchange::CookieJar() const
-{
-    return manager_->cookieJar();
 }
 
 void SupportExchange::SetRequestUnderWayCallback(std::function<void(bool busy)> callback)

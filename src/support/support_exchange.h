@@ -12,7 +12,6 @@
 
 class QEventLoop;
 class QNetworkAccessManager;
-class QNetworkCookieJar;
 class QNetworkReply;
 
 class SupportExchange : public QObject {
@@ -38,13 +37,10 @@ public:
     void SetRequestUnderWayCallback(std::function<void(bool busy)> callback);
 
     void SetTransferTimeLimitMs(int milliseconds);
-    int TransferTimeLimitMs() const { return transferTimeLimitMs_; }
 
     bool IsExchangeInProgress() const { return inProgress_; }
     // Body of the last answer (cleared at the start of every exchange).
     const QByteArray& ResponseBody() const { return responseBody_; }
-    // Cookies set by the relay are kept here and sent back for the object's life.
-    QNetworkCookieJar* CookieJar() const;
 
 private:
     QNetworkAccessManager* manager_;

@@ -76,7 +76,9 @@ struct hid_device_info* hid_enumerate(unsigned short vendor_id, unsigned short p
         if ((vendor_id && info.vendorId != vendor_id) || (product_id && info.productId != product_id))
             continue;
         auto* d = static_cast<hid_device_info*>(std::calloc(1, sizeof(hid_device_info)));
-        d->path = strdup(info.path.toLocal8Bit().constData());
+        const QByteArray path = info.path.toLocal8Bit();
+        d->path = static_cast<char*>(std::calloc(std::size_t(path.size()) + 1, 1));
+        std::memcpy(d->path, path.constData(), std::size_t(path.size()));
         d->vendor_id = info.vendorId;
         d->product_id = info.productId;
         d->manufacturer_string = WideCopy(Fake().regulator->ManufacturerString);

@@ -1,6 +1,29 @@
 #pragma once
 // Helpers shared by the test suites.
+#include <QByteArray>
 #include <QString>
+
+#include <cstddef>
+#include <cstdint>
 
 // Folder of the source tree (for the relay script and example files).
 QString SourceDir();
+
+// The whole file; "<cannot read>" when it cannot be read.
+QByteArray ReadAll(const QString& path);
+// Writes the bytes to a new or truncated file; true when all of them went out.
+bool WriteAll(const QString& path, const QByteArray& bytes);
+
+// A record whose byte i is first + i x step (mod 256): with a step that is not
+// a multiple of 256, every byte differs from its neighbours.
+template <typename Record>
+Record Patterned(uint8_t first, uint8_t step)
+{
+    Record r;
+    for (std::size_t i = 0; i < Record::Size; ++i)
+        r.Data()[i] = uint8_t(first + i * step);
+    return r;
+}
+
+// An answer body of the relay: "<body>" CR LF, the message text, "</body>".
+QByteArray RelayBody(const QByteArray& messageText);
