@@ -2,7 +2,7 @@
 // runs them: the settings read first, the exact dialogs, what lands in the
 // settings record and what reaches the regulator.
 #include "settings/system_settings_rows.h"
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 #include "support/hooked_dialogs.h"
 
 #include <QAction>
@@ -80,14 +80,10 @@ SettingsRecord StartSettings()
 
 } // namespace
 
-class TestGuiCalibration : public QObject {
+class TestGuiCalibration : public GuiSuite {
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-
     void dialogsOfEachCalibration_data();
     void dialogsOfEachCalibration();
     void cancelInInputBoxUsesProposedText_data();
@@ -115,31 +111,15 @@ private:
     // Polls once so that the window holds the regulator's present state.
     void Poll();
     void Run(Procedure p, bool viaMenu = false);
-    TMainFormKrv& W() { return rig_->W(); }
 
-    std::unique_ptr<GuiRig> rig_;
+    void SetUpRig(GuiRig& rig) override
+    {
+        rig.sim.SetSettings(StartSettings());
+        rig.Connect();
+        rig.sim.Requests.clear();
+    }
+    void CheckRig(GuiRig& rig) override { QCOMPARE(rig.dialogs.PendingAnswers(), 0); }
 };
-
-void TestGuiCalibration::initTestCase()
-{
-    QLocale::setDefault(QLocale::c());
-}
-
-void TestGuiCalibration::init()
-{
-    rig_ = std::make_unique<GuiRig>();
-    rig_->sim.SetSettings(StartSettings());
-    rig_->Connect();
-    rig_->sim.Requests.clear();
-}
-
-void TestGuiCalibration::cleanup()
-{
-    QLocale::setDefault(QLocale::c());
-    QVERIFY(!rig_->dialogs.Unscripted);
-    QCOMPARE(rig_->dialogs.PendingAnswers(), 0);
-    rig_.reset();
-}
 
 void TestGuiCalibration::SetChannel(Channel c, float signal, float value)
 {

@@ -2,7 +2,7 @@
 // fetches frames, the lines it adds, the hex switch, the popup commands and
 // the bound on the number of lines kept.
 #include "canbus/can_line_buffer.h"
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -53,13 +53,10 @@ enum PageChoice { StatePage, SettingsPage, CanPage, PeerPage };
 
 } // namespace
 
-class TestGuiCanMonitor : public QObject {
+class TestGuiCanMonitor : public GuiSuite {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void fetchOnlyOnCanPageUnpaused_data();
     void fetchOnlyOnCanPageUnpaused();
     void pauseMenuItemToggles();
@@ -75,22 +72,14 @@ private slots:
 
 private:
     void ShowPage(PageChoice page);
-    std::unique_ptr<GuiRig> rig_;
+
+    void SetUpRig(GuiRig& rig) override
+    {
+        rig.Connect();
+        rig.sim.Requests.clear();
+    }
+    void CheckRig(GuiRig& rig) override { QVERIFY(rig.dialogs.Shown.empty()); }
 };
-
-void TestGuiCanMonitor::init()
-{
-    rig_ = std::make_unique<GuiRig>();
-    rig_->Connect();
-    rig_->sim.Requests.clear();
-}
-
-void TestGuiCanMonitor::cleanup()
-{
-    QVERIFY(!rig_->dialogs.Unscripted);
-    QVERIFY(rig_->dialogs.Shown.empty());
-    rig_.reset();
-}
 
 void TestGuiCanMonitor::ShowPage(PageChoice page)
 {

@@ -2,7 +2,7 @@
 // dialog, the radio pairing with "Share data with support", the line the
 // window update appends from the tables on screen, the caption, and logging
 // switching itself off when a write fails.
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 #include "support/test_support.h"
 #include "support/hooked_dialogs.h"
 
@@ -63,13 +63,10 @@ QList<QByteArray> Latin1(const QStringList& texts)
 
 } // namespace
 
-class TestGuiDataLog : public QObject {
+class TestGuiDataLog : public GuiSuite {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void enableAsksForFile_data();
     void enableAsksForFile();
     void cancelChangesNothing_data();
@@ -91,27 +88,10 @@ private:
     void Toggle(bool viaMenu = true);
     void EnableWith(const QString& path);
     QStringList ExpectedValues() const;
-    TMainFormKrv& W() { return rig_->W(); }
 
-    std::unique_ptr<GuiRig> rig_;
-    std::unique_ptr<QTemporaryDir> dir_;
+    void SetUpRig(GuiRig& rig) override { rig.Connect(); }
+    void CheckRig(GuiRig& rig) override { QCOMPARE(rig.dialogs.PendingAnswers(), 0); }
 };
-
-void TestGuiDataLog::init()
-{
-    rig_ = std::make_unique<GuiRig>();
-    rig_->Connect();
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-}
-
-void TestGuiDataLog::cleanup()
-{
-    QVERIFY(!rig_->dialogs.Unscripted);
-    QCOMPARE(rig_->dialogs.PendingAnswers(), 0);
-    rig_.reset();
-    dir_.reset();
-}
 
 void TestGuiDataLog::Toggle(bool viaMenu)
 {

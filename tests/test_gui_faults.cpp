@@ -2,7 +2,7 @@
 // in the middle of any transfer, one that stops answering, and a data log
 // whose folder disappears. Nothing may crash, and no record may ever hold a
 // mix of two transfers.
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 
 #include <QAction>
 #include <QElapsedTimer>
@@ -30,7 +30,7 @@ SettingsRecord SettingsPattern(uint8_t seed)
 
 } // namespace
 
-class FaultsTest : public QObject {
+class FaultsTest : public GuiSuite {
     Q_OBJECT
 private slots:
     void unpluggedDuringStateTransfers_data()
@@ -42,7 +42,7 @@ private slots:
     void unpluggedDuringStateTransfers()
     {
         QFETCH(int, blocksThrough);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.OwnState = Pattern(1);
         rig.sim.PeerState = Pattern(50);
         rig.Connect();
@@ -74,7 +74,7 @@ private slots:
     void unpluggedDuringSettingsRead()
     {
         QFETCH(int, blocksThrough);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
         w.Core().Settings = SettingsPattern(1);
@@ -101,7 +101,7 @@ private slots:
     void unpluggedDuringSettingsWrite()
     {
         QFETCH(int, slicesThrough);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
         w.ReadAllSettingsFromSystemClick();
@@ -142,7 +142,7 @@ private slots:
         QFETCH(int, lateMs);
         QFETCH(bool, twice);
         QFETCH(bool, dropped);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.OwnState = Pattern(1);
         rig.sim.PeerState = Pattern(50);
         rig.sim.SetSettings(SettingsPattern(7));
@@ -219,7 +219,7 @@ private slots:
 
     void logFolderDisappears()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         auto dir = std::make_unique<QTemporaryDir>();
         w.Core().LogFileName = dir->filePath(QStringLiteral("log.txt"));
@@ -239,7 +239,7 @@ private slots:
     {
         if (!QFileInfo(QStringLiteral("/dev/full")).exists())
             QSKIP("no /dev/full here");
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.Core().LogFileName = QStringLiteral("/dev/full");
         w.SetEnableDataLogging(true);

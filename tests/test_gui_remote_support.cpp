@@ -38,7 +38,7 @@ const QString InternetConnection = QStringLiteral("Internet Connection: ");
 
 #define REQUIRE_RELAY(relay) QVERIFY2((relay).IsRunning(), qPrintable((relay).ErrorText()))
 
-// "<kind>$<byte>$<byte>..." as this program puts a message into the query.
+// A message to inject: "<kind>$<byte>$<byte>...".
 template <std::size_t N>
 QByteArray MessageText(int kind, const std::array<uint8_t, N>& bytes)
 {
@@ -48,12 +48,20 @@ QByteArray MessageText(int kind, const std::array<uint8_t, N>& bytes)
     return text;
 }
 
-QByteArray MessageText(int kind, const QByteArray& chars)
+// What a stored message carries: its kind digit, then its values as bytes.
+QByteArray Carried(const QByteArray& message)
 {
-    QByteArray text = QByteArray::number(kind);
-    for (char c : chars)
-        text += '$' + QByteArray::number(uint8_t(c));
-    return text;
+    QByteArray carried = message.left(1);
+    for (const QByteArray& value : message.mid(2).split('$'))
+        if (!value.isEmpty())
+            carried += char(value.toInt());
+    return carried;
+}
+
+template <std::size_t N>
+QByteArray Carried(char kind, const std::array<uint8_t, N>& record)
+{
+    return QByteArray(1, kind) + QByteArray(reinterpret_cast<const char*>(record.data()), int(N));
 }
 
 // The newest message one side left at the relay for the other, read from the
@@ -223,7 +231,7 @@ private slots:
         QCOMPARE(p.C().Core().Support.SupportRole, RoleClient);
         QCOMPARE(p.C().Core().Support.OutgoingKind, uint8_t(2));
         QCOMPARE(p.C().Core().Support.OutgoingLength, int32_t(280));
-        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.C().Core().OwnState.Bytes()));
+        QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.C().Core().OwnState.Bytes()));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
         QVERIFY(p.C().Ui().SendChatMessage->isEnabled());
@@ -257,7 +265,7 @@ private slots:
         p.C().USBTimerTimer();
         Tick(p.client);
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system state"));
-        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(2, p.client.sim.OwnState.Bytes()));
+        QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.client.sim.OwnState.Bytes()));
         Tick(p.support);
         QVERIFY(p.S().Core().OwnState == p.client.sim.OwnState);
         QCOMPARE(GuiRig::Cells(p.S().Ui().SystemStateTable), GuiRig::Cells(p.C().Ui().SystemStateTable));
@@ -314,7 +322,7 @@ private slots:
         QVERIFY(p.C().Core().Settings == p.client.sim.Settings());
         QCOMPARE(p.C().Core().Support.OutgoingKind, uint8_t(3));
         QCOMPARE(p.C().Core().Support.OutgoingLength, int32_t(540));
-        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(3, p.client.sim.Settings().Bytes()));
+        QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('3', p.client.sim.Settings().Bytes()));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
 
         Tick(p.support);
@@ -350,7 +358,7 @@ private slots:
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
         QCOMPARE(p.S().Core().Support.OutgoingKind, uint8_t(3));
         QCOMPARE(p.S().Core().Support.OutgoingLength, int32_t(540));
-        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, sent.Bytes()));
+        QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', sent.Bytes()));
         QVERIFY(p.support.sim.Requests.empty());
 
         // Tick 1 receives the new settings (and, the settings request being
@@ -609,13 +617,13 @@ private slots:
         QCOMPARE(box.text, QStringLiteral("Message"));
         QCOMPARE(box.proposed, QString());
         QCOMPARE(p.S().Core().Support.SupportRole, RoleSupport);
-        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(4, QByteArray("Hi there")));
+        QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$72$105$32$116$104$101$114$101"));
         // Several support ticks before the client polls: their state requests
         // replace each other and never the chat.
         for (int i = 0; i < 3; ++i)
             Tick(p.support);
         QCOMPARE(p.relay.Waiting(QStringLiteral("support")),
-                 (QList<QByteArray>{MessageText(4, QByteArray("Hi there")), "0"}));
+                 (QList<QByteArray>{QByteArray("4$72$105$32$116$104$101$114$101"), "0"}));
         Tick(p.client);
         QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(4));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent chat"));
@@ -628,7 +636,7 @@ private slots:
         p.C().SendChatMessageClick();
         p.client.StopTimers();
         QCOMPARE(p.C().Core().Support.SupportRole, RoleClient);
-        QCOMPARE(PendingMessage(p.relay, "client"), MessageText(4, QByteArray("Engine won't charge")));
+        QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$69$110$103$105$110$101$32$119$111$110$39$116$32$99$104$97$114$103$101"));
         // The same the other way: client ticks before the support polls.
         for (int i = 0; i < 3; ++i)
             Tick(p.client);
@@ -1056,7 +1064,7 @@ private slots:
         Tick(p.client);
         QVERIFY(inProgress);
         QCOMPARE(p.client.dialogs.PendingAnswers(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "client"), MessageText(4, QByteArray("ping")), 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "client"), QByteArray("4$112$105$110$103"), 3000);
         p.client.StopTimers();
         Tick(p.support);
         QVERIFY(PanelShows(p.S(), QStringLiteral(" Message from CLIENT: ping")));
@@ -1073,7 +1081,7 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support").left(2), QByteArray("3$"), 3000);
         p.support.StopTimers();
         QCOMPARE(p.S().Core().Settings.WarningBatteryTemperature(), 50.0f);
-        QCOMPARE(PendingMessage(p.relay, "support"), MessageText(3, p.S().Core().Settings.Bytes()));
+        QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', p.S().Core().Settings.Bytes()));
         Tick(p.client);
         Tick(p.client);
         QVERIFY(p.client.sim.Settings() == p.S().Core().Settings);

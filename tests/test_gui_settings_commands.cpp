@@ -5,7 +5,7 @@
 #include "support/test_support.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 #include "support/request_log.h"
 #include "support/realistic_settings.h"
 
@@ -102,13 +102,10 @@ struct SettingsView {
 
 } // namespace
 
-class SettingsCommandsTest : public QObject {
+class SettingsCommandsTest : public GuiSuite {
     Q_OBJECT
 
 private slots:
-    void init() { QLocale::setDefault(QLocale::c()); }
-    void cleanup() { QLocale::setDefault(QLocale::c()); }
-
     void saveThenLoadGivesSameBytes();
     void saveTakesEditorsFirst();
     void saveCancelledTakesNothing();
@@ -162,7 +159,7 @@ void SettingsCommandsTest::Observe(GuiRig& rig, std::vector<Moment>& log, bool d
 
 void SettingsCommandsTest::saveThenLoadGivesSameBytes()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image(FileRecord()));
     QTemporaryDir dir;
@@ -211,7 +208,7 @@ void SettingsCommandsTest::saveThenLoadGivesSameBytes()
 
 void SettingsCommandsTest::saveTakesEditorsFirst()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
     QVERIFY(Enter(w.Ui().SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
@@ -236,7 +233,7 @@ void SettingsCommandsTest::saveTakesEditorsFirst()
 
 void SettingsCommandsTest::saveCancelledTakesNothing()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
     QVERIFY(Enter(w.Ui().SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("75")));
@@ -255,7 +252,7 @@ void SettingsCommandsTest::saveCancelledTakesNothing()
 
 void SettingsCommandsTest::saveFailureShowsMessage()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("no such folder/boat.krv"));
@@ -283,7 +280,7 @@ void SettingsCommandsTest::loadFile_data()
 void SettingsCommandsTest::loadFile()
 {
     QFETCH(int, extra);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("in.krv"));
@@ -313,7 +310,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
 {
     QFETCH(int, size);
     QFETCH(QString, message);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
     w.Ui().PageControl->setCurrentWidget(w.Ui().StateTabSheet);
@@ -368,7 +365,7 @@ void SettingsCommandsTest::showingSettingsPageReads()
     QFETCH(int, page);
     QFETCH(bool, click);
     QFETCH(bool, reads);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     rig.sim.SettingsImage = realistic::Image();
     rig.Connect();
@@ -408,7 +405,7 @@ void SettingsCommandsTest::loadThenShowSettingsPage_data()
 void SettingsCommandsTest::loadThenShowSettingsPage()
 {
     QFETCH(bool, present);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     rig.sim.Present = present;
     rig.sim.SettingsImage = realistic::Image();
@@ -447,7 +444,7 @@ void SettingsCommandsTest::loadThenShowSettingsPage()
 
 void SettingsCommandsTest::incompleteReadKeepsRecord()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
     const Image next = realistic::Image(FactoryRecord());
@@ -465,7 +462,7 @@ void SettingsCommandsTest::incompleteReadKeepsRecord()
 
 void SettingsCommandsTest::resetRefusedWhileTimerStopped()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     rig.Connect();
     rig.StopTimers();
@@ -483,7 +480,7 @@ void SettingsCommandsTest::resetRefusedWhileTimerStopped()
 
 void SettingsCommandsTest::resetSendsOneRequestThenReads()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     rig.sim.SettingsImage = realistic::Image();
     rig.sim.DefaultsImage = realistic::Image(FactoryRecord());
@@ -539,7 +536,7 @@ void SettingsCommandsTest::resetShowsLinkStatusBeforeRead()
     QFETCH(bool, present);
     QFETCH(QString, resetStatus);
     QFETCH(QString, finalStatus);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     rig.sim.SettingsImage = realistic::Image();
     rig.sim.DefaultsImage = realistic::Image(FactoryRecord());
@@ -584,7 +581,7 @@ void SettingsCommandsTest::readWriteHoldTheTimers()
 {
     QFETCH(bool, write);
     QFETCH(bool, running);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
     std::vector<Moment> log;

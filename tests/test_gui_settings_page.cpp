@@ -4,7 +4,7 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 #include "support/request_log.h"
 #include "support/realistic_settings.h"
 
@@ -74,13 +74,10 @@ void SelectTab(TMainFormKrv& w, int index)
 
 } // namespace
 
-class SettingsPageTest : public QObject {
+class SettingsPageTest : public GuiSuite {
     Q_OBJECT
 
 private slots:
-    void init() { QLocale::setDefault(QLocale::c()); }
-    void cleanup() { QLocale::setDefault(QLocale::c()); }
-
     void readWriteRoundTrip_data();
     void readWriteRoundTrip();
     void editorsShowRegulatorValues_data();
@@ -158,7 +155,7 @@ void SettingsPageTest::readWriteRoundTrip()
     QFETCH(int, detected);
     QFETCH(QString, locale);
     QLocale::setDefault(QLocale(locale));
-    GuiRig rig;
+    GuiRig& rig = Rig();
     rig.sim.OwnState.SetDetectedSystemVoltage(uint16_t(detected));
     const Image original = realistic::Image();
     ReadFrom(rig, original);
@@ -193,7 +190,7 @@ void SettingsPageTest::editorsShowRegulatorValues()
     QFETCH(QString, locale);
     QFETCH(QStringList, voltages);
     QLocale::setDefault(QLocale(locale));
-    GuiRig rig;
+    GuiRig& rig = Rig();
     rig.sim.OwnState.SetDetectedSystemVoltage(uint16_t(detected));
     ReadFrom(rig, realistic::Image());
     TMainFormKrv& w = rig.W();
@@ -260,7 +257,7 @@ void SettingsPageTest::editedValueReachesRegulatorClamped()
     QFETCH(int, offset);
     QFETCH(float, written);
     QFETCH(QString, reshown);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
@@ -317,7 +314,7 @@ void SettingsPageTest::valueWrittenAsShown()
     QFETCH(float, stored);
     QFETCH(QString, shown);
     QFETCH(float, written);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const Image original = WithF32(realistic::Image(), std::size_t(offset), stored);
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
@@ -341,7 +338,7 @@ void SettingsPageTest::tabChangeStoresAndSwitches_data()
 void SettingsPageTest::tabChangeStoresAndSwitches()
 {
     QFETCH(bool, enter);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const SettingsRecord original = realistic::Record();
     ReadFrom(rig, realistic::Image(original));
     TMainFormKrv& w = rig.W();
@@ -388,7 +385,7 @@ void SettingsPageTest::tabChangeRebuildsSystemGrid_data()
 void SettingsPageTest::tabChangeRebuildsSystemGrid()
 {
     QFETCH(bool, enter);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
@@ -419,7 +416,7 @@ void SettingsPageTest::readSelectsActiveProfileWithoutStoring_data()
 void SettingsPageTest::readSelectsActiveProfileWithoutStoring()
 {
     QFETCH(bool, enter);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     ReadFrom(rig, realistic::Image());
     TMainFormKrv& w = rig.W();
     QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 2);
@@ -458,7 +455,7 @@ void SettingsPageTest::readDiscardsUntakenEdits()
     QFETCH(int, row);
     QFETCH(bool, enter);
     QFETCH(QString, shown);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
@@ -484,7 +481,7 @@ void SettingsPageTest::activeProfileAboveSeven_data()
 void SettingsPageTest::activeProfileAboveSeven()
 {
     QFETCH(int, stored);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     Image image = realistic::Image();
     image[S::ActiveChargeProfileAt] = uint8_t(stored);
     ReadFrom(rig, image);
@@ -532,7 +529,7 @@ void SettingsPageTest::chartDragReachesRegulator()
     QFETCH(int, index);
     QFETCH(double, target);
     QFETCH(int, written);
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     QVERIFY(ShowSettingsPage(rig));
@@ -557,7 +554,7 @@ void SettingsPageTest::chartDragReachesRegulator()
 
 void SettingsPageTest::readEndsDragAndDiscardsIt()
 {
-    GuiRig rig;
+    GuiRig& rig = Rig();
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     QVERIFY(ShowSettingsPage(rig));

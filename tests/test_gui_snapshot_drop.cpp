@@ -6,7 +6,7 @@
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/field_rpm_curve.h"
 #include "settings/system_settings_rows.h"
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 #include "support/test_support.h"
 #include "views/state_views.h"
 
@@ -105,13 +105,10 @@ QString ErrorTextFor(const QString& path)
 
 } // namespace
 
-class TestGuiSnapshotDrop : public QObject {
+class TestGuiSnapshotDrop : public GuiSuite {
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-
     void handleDroppedFile_data();
     void handleDroppedFile();
     void leadingBytesIgnored_data();
@@ -130,30 +127,16 @@ private:
     void Drop(const QList<QUrl>& urls);
     void VerifyImported();
     void VerifyUntouched();
-    TMainFormKrv& W() { return rig_->W(); }
 
-    std::unique_ptr<GuiRig> rig_;
-    std::unique_ptr<QTemporaryDir> dir_;
+    void SetUpRig(GuiRig& rig) override
+    {
+        rig.Connect();
+        rig.W().ReadAllSettingsFromSystemClick();
+        rig.StopTimers();
+        ShowPage(StatePage);
+        rig.sim.Requests.clear();
+    }
 };
-
-void TestGuiSnapshotDrop::init()
-{
-    rig_ = std::make_unique<GuiRig>();
-    rig_->Connect();
-    W().ReadAllSettingsFromSystemClick();
-    rig_->StopTimers();
-    ShowPage(StatePage);
-    rig_->sim.Requests.clear();
-    dir_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(dir_->isValid());
-}
-
-void TestGuiSnapshotDrop::cleanup()
-{
-    QVERIFY(!rig_->dialogs.Unscripted);
-    rig_.reset();
-    dir_.reset();
-}
 
 void TestGuiSnapshotDrop::ShowPage(PageChoice page)
 {
@@ -329,22 +312,28 @@ void TestGuiSnapshotDrop::importShowsValues()
 {
     W().HandleDroppedFile(WriteFile(*dir_, QStringLiteral("snap.txt"), 1104));
     VerifyImported();
-    const SystemStateRecord own = SnapOwn();
-    const SystemStateRecord peer = SnapPeer();
-    const SettingsRecord settings = SnapSettings();
-
-    QCOMPARE(GuiRig::Cells(W().Ui().MeasuredValuesTable),
-             MeasuredValuesCells(own, Side::Own, settings.AuxTempSensorUsage()));
-    QCOMPARE(GuiRig::Cells(W().Ui().SystemStateTable), SystemStateCells(own));
+    // What the snapshot's records hold, as the pages show it.
+    QCOMPARE(GuiRig::Cells(W().Ui().MeasuredValuesTable).mid(4, 8),
+             (QStringList{"B+ Voltage, V", "13.57", "0.4065", "504", "B- Voltage, V", "0.02", "0.0006", "1"}));
+    QCOMPARE(W().Ui().MeasuredValuesTable->Cell(3, 0), QString::fromUtf8("Battery Temperature, \u00B0C"));
+    QCOMPARE(W().Ui().SystemStateTable->Column(1, 1),
+             (QStringList{"12", "13.80", "12", "45", "33", "0", "100", "100", "0x0000000F"}));
     QCOMPARE(W().Ui().RegulatorStateTable->Cell(1, 1), QStringLiteral("7:8:9"));
-    QCOMPARE(GuiRig::Cells(W().Ui().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
-    QCOMPARE(GuiRig::Cells(W().Ui().PeerSystemStateTable), SystemStateCells(peer));
-    QCOMPARE(GuiRig::MemoLines(W().Ui().PeerSystemMessagesMemo), PeerSystemMessageLines(peer));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerMeasuredValuesTable).mid(4, 4),
+             (QStringList{"B+ Voltage, V", "12.68", "0.4059", "504"}));
+    QCOMPARE(W().Ui().PeerMeasuredValuesTable->Cell(3, 0), QString::fromUtf8("Aux Temperature, \u00B0C"));
+    QCOMPARE(W().Ui().PeerSystemStateTable->Column(1, 1),
+             (QStringList{"12", "13.78", "9", "39", "30", "0", "100", "100", "0x00000017"}));
+    QCOMPARE(GuiRig::MemoLines(W().Ui().PeerSystemMessagesMemo),
+             (QStringList{"Regulator Name: Snap peer", "Ignition Input active", "Regulator is Slave",
+                          "CAN bus voltage detected", "CAN bus active"}));
     // Settings: the grid, the active profile's tab and grid, the chart.
-    QCOMPARE(W().Ui().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.023400"));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(WarningBatteryVoltageRow, 1), QStringLiteral("15.00"));
     QCOMPARE(W().Ui().ChargeProfileTabControl->currentIndex(), 3);
-    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(3), own.DetectedSystemVoltage()));
-    QVERIFY(W().Ui().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
+    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1),
+             (QStringList{"60", "13.20", "0", "50", "14.40", "14.70", "0", "100", "13.40", "12.80", "0", "100"}));
+    QCOMPARE(W().Ui().FieldRpmChartView->Points(), CurvePointsFromRecord(SnapSettings().Curve()));
 
     // The window update names the peer page after the imported peer.
     W().SystemStateTimerTimer();
@@ -420,30 +409,37 @@ void TestGuiSnapshotDrop::demoSnapshotFillsEveryPage()
 
     // System State page.
     QVERIFY(GuiRig::Cells(W().Ui().MeasuredValuesTable) != emptyOwn);
-    QCOMPARE(GuiRig::Cells(W().Ui().MeasuredValuesTable),
-             MeasuredValuesCells(own, Side::Own, settings.AuxTempSensorUsage()));
-    QCOMPARE(GuiRig::Cells(W().Ui().SystemStateTable), SystemStateCells(own));
-    QCOMPARE(W().Ui().RegulatorStateTable->Cell(1, 1), QStringLiteral("1:23:45"));
-    QCOMPARE(GuiRig::Cells(W().Ui().RegulatorStateTable), RegulatorStateCells(own, Side::Own, QString()));
+    QCOMPARE(GuiRig::Cells(W().Ui().MeasuredValuesTable).mid(4, 4),
+             (QStringList{"B+ Voltage, V", "13.82", "0.4065", "504"}));
+    QCOMPARE(W().Ui().SystemStateTable->Column(1, 1),
+             (QStringList{"12", "13.80", "12", "45", "33", "0", "100", "100", "0x0000000F"}));
+    QCOMPARE(W().Ui().RegulatorStateTable->Column(1, 1),
+             (QStringList{"1:23:45", "Bulk", "up to 100", "14.60", "0", "100", "0.250"}));
     QVERIFY(W().Ui().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Ignition Input active")));
     QVERIFY(W().Ui().SystemMessagesMemo->toPlainText().contains(QStringLiteral("Wi-Fi connected")));
 
     // Peer System State page.
     QVERIFY(W().Ui().PageControl->isTabVisible(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet)));
-    QCOMPARE(GuiRig::Cells(W().Ui().PeerMeasuredValuesTable), MeasuredValuesCells(peer, Side::Peer, 0));
-    QCOMPARE(GuiRig::Cells(W().Ui().PeerSystemStateTable), SystemStateCells(peer));
-    QCOMPARE(GuiRig::Cells(W().Ui().PeerRegulatorStateTable), RegulatorStateCells(peer, Side::Peer, QString()));
+    QCOMPARE(GuiRig::Cells(W().Ui().PeerMeasuredValuesTable).mid(4, 4),
+             (QStringList{"B+ Voltage, V", "13.80", "0.4059", "504"}));
+    QCOMPARE(W().Ui().PeerSystemStateTable->Column(1, 1),
+             (QStringList{"12", "13.78", "9", "39", "30", "0", "100", "100", "0x00000017"}));
+    QCOMPARE(W().Ui().PeerRegulatorStateTable->Column(1, 1),
+             (QStringList{"1:23:0", "Slave", "59", "14.60", "0", "100", "0.250"}));
     QVERIFY(W().Ui().PeerSystemMessagesMemo->toPlainText().contains(QStringLiteral("Regulator is Slave")));
 
     // Settings page.
     QVERIFY(W().Ui().SystemSettingsTable->Column(1) != emptySettings);
-    QCOMPARE(W().Ui().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, own.DetectedSystemVoltage()));
+    QCOMPARE(W().Ui().SystemSettingsTable->Column(1).mid(WarningBatteryTemperatureRow, 9),
+             (QStringList{"45", "55", "15.00", "15.50", "95", "110", "2.500", "12", "2"}));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(WifiApAddressRow, 1), QStringLiteral("192.168.4.1"));
     // The name cell holds the whole 16-byte field, zero bytes included.
     QCOMPARE(W().Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), QStringLiteral("Port engine") + QString(5, QChar(0)));
     const int tab = ProfileTabForActiveIndex(settings.ActiveChargeProfile());
     QCOMPARE(W().Ui().ChargeProfileTabControl->currentIndex(), tab);
-    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), own.DetectedSystemVoltage()));
-    QVERIFY(W().Ui().FieldRpmChartView->Points() == CurvePointsFromRecord(settings.Curve()));
+    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1),
+             (QStringList{"120", "13.20", "0", "50", "14.60", "14.90", "0", "100", "13.60", "12.90", "0", "100"}));
+    QCOMPARE(W().Ui().FieldRpmChartView->Points(), CurvePointsFromRecord(settings.Curve()));
 
     W().SystemStateTimerTimer();
     QCOMPARE(W().Ui().PageControl->tabText(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet)),
@@ -490,10 +486,12 @@ void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
 
     // The settings read as they would from that installation: voltage rows
     // in the terms of the snapshot's own regulator.
-    const SettingsRecord settings = EditorSettings();
-    const int tab = ProfileTabForActiveIndex(settings.ActiveChargeProfile());
-    QCOMPARE(W().Ui().SystemSettingsTable->Column(1), SystemSettingsTexts(settings, uint16_t(snapshotVoltage)));
-    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), ChargeProfileTexts(settings.Profile(tab), uint16_t(snapshotVoltage)));
+    const bool at24 = snapshotVoltage == 24;
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(WarningBatteryVoltageRow, 1), QLatin1String(at24 ? "30.00" : "15.00"));
+    QCOMPARE(W().Ui().SystemSettingsTable->Cell(FaultBatteryVoltageRow, 1), QLatin1String(at24 ? "31.00" : "15.50"));
+    const QStringList at12Texts{"120", "13.20", "0", "50", "14.60", "14.90", "0", "100", "13.60", "12.90", "0", "100"};
+    const QStringList at24Texts{"120", "26.40", "0", "50", "29.20", "29.80", "0", "100", "27.20", "25.80", "0", "100"};
+    QCOMPARE(W().Ui().ChargeProfilesTable->Column(1), at24 ? at24Texts : at12Texts);
 
     // So saving them right away gives back the snapshot's settings unchanged.
     const QString saved = dir_->filePath(QStringLiteral("saved.krv"));
@@ -502,7 +500,7 @@ void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
     QVERIFY(rig_->dialogs.ErrorTexts().isEmpty());
     QFile f(saved);
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), settings.ToByteArray());
+    QCOMPARE(f.readAll(), EditorSettings().ToByteArray());
 }
 
 QTEST_MAIN(TestGuiSnapshotDrop)

@@ -1,6 +1,6 @@
 // The "System State" and "Peer System State" pages, the polling cycle and the
 // once-a-second window update, against the simulated regulator.
-#include "support/gui_rig.h"
+#include "support/gui_suite.h"
 
 #include <QAction>
 #include <QLabel>
@@ -26,14 +26,13 @@ int TabIndex(TMainFormKrv& w, QWidget* page)
 
 } // namespace
 
-class StatePagesTest : public QObject {
+class StatePagesTest : public GuiSuite {
     Q_OBJECT
 private slots:
-    void init() { QLocale::setDefault(QLocale::c()); }
 
     void startupShowsAllZeroRecord()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         const QStringList measured = GuiRig::Cells(w.Ui().MeasuredValuesTable);
         QCOMPARE(measured.mid(0, 4), (QStringList{"Measured Parameter", "Value", "Signal, V", "ADC count"}));
@@ -73,14 +72,15 @@ private slots:
     void commaSeparator()
     {
         QLocale::setDefault(QLocale(QLocale::German));
-        GuiRig rig;
+        rig_ = std::make_unique<GuiRig>(); // built under the new locale
+        GuiRig& rig = Rig();
         QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(5, 1), QStringLiteral("0,0000"));
         QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(1, 1), QStringLiteral("0,00"));
     }
 
     void noRegulatorEveryTickSearches()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.Present = false;
         TMainFormKrv& w = rig.W();
         for (int i = 1; i <= 3; ++i) {
@@ -95,7 +95,7 @@ private slots:
 
     void firstTickReadsOnlyThePeer()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.USBTimerTimer();
         QCOMPARE(w.Core().OwnState, SystemStateRecord());
@@ -109,7 +109,7 @@ private slots:
 
     void pollingIsOffWithoutUsb()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.RemoteViaInternetToProvideSupportClick();
         w.SetStatusText(QStringLiteral("untouched"));
@@ -150,7 +150,7 @@ private slots:
         QFETCH(int, row);
         QFETCH(int, column);
         QFETCH(QString, text);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         SystemStateRecord r;
         const double nan = std::numeric_limits<double>::quiet_NaN();
         r.SetChannel(Channel::BPlusVoltage, {1.0f, 0.4f, float(nan)});
@@ -221,7 +221,7 @@ private slots:
         QFETCH(int, offset);
         QFETCH(QString, caption);
         QFETCH(QString, value);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         SystemStateRecord r;
         // Count 1023.6, signal 0.75, value 12.3456, as little-endian singles.
@@ -243,7 +243,7 @@ private slots:
     // Every status bit set: every message of each side, in its order.
     void allMessagesInOrder()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.Core().OwnState.SetStatusFlags(0xFFFFFFFFu);
         w.Core().PeerState.SetStatusFlags(0xFFFFFFFFu);
@@ -280,7 +280,7 @@ private slots:
 
     void upToSystemFieldLimit()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.OwnState = SystemStateRecord();
         rig.sim.OwnState.SetSystemFieldLimit(2500);
         rig.sim.OwnState.SetFieldOutput(1250);
@@ -290,7 +290,7 @@ private slots:
 
     void statusCodeWithoutTextKeepsPrevious()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.OwnState = SystemStateRecord();
         rig.sim.OwnState.SetRegulatorStatus(3);
         rig.sim.PeerState = rig.sim.OwnState;
@@ -319,7 +319,7 @@ private slots:
     {
         QFETCH(int, usage);
         QFETCH(QString, own);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
         w.Core().Settings.SetAuxTempSensorUsage(uint8_t(usage));
@@ -330,7 +330,7 @@ private slots:
 
     void messageOrderOwnAndPeer()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         const uint32_t flags = (1u << 9) | (1u << 13) | (1u << 11) | (1u << 19) | (1u << 6) | (1u << 8) | (1u << 30);
         rig.sim.OwnState.SetStatusFlags(flags);
         rig.sim.OwnState.SetRegulatorName("Port");
@@ -354,7 +354,7 @@ private slots:
 
     void ownMessagesAreHeld()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.OwnState.SetStatusFlags(0);
         rig.sim.PeerState.SetStatusFlags(0);
         rig.Connect();
@@ -398,7 +398,7 @@ private slots:
 
     void windowUpdateTabsAndCaption()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.PeerState.SetRegulatorName("Stbd engine");
         rig.sim.OwnState.SetCanPageEnable(1, 1);
         rig.Connect();
@@ -433,7 +433,7 @@ private slots:
     void hiddenFrontPageGivesSystemState()
     {
         QFETCH(int, front);
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.Ui().PageControl->setCurrentIndex(front);
         rig.sim.Present = false; // no names, no CAN switches: both tabs go
@@ -448,7 +448,7 @@ private slots:
     // euro sign, curly quotes and the like.
     void regulatorNamesInTheWindowsCodePage()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.sim.OwnState.SetRegulatorName("Port \x80\x96 1");
         rig.sim.PeerState.SetRegulatorName("\x93Stbd\x94 \xE9");
         rig.Connect();
@@ -462,7 +462,7 @@ private slots:
 
     void captionWithLoggingAndNoConnection()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         QTemporaryDir dir;
         w.Core().LogFileName = dir.filePath("log.txt");
@@ -476,7 +476,7 @@ private slots:
 
     void radioGroupExcludes()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.Ui().ShareDataWithSupport->trigger();
         QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
@@ -492,7 +492,7 @@ private slots:
 
     void messagePanelHidesAfterFiveSeconds()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.clock.SetStepSeconds(0);
         TMainFormKrv& w = rig.W();
         w.show();
@@ -508,7 +508,7 @@ private slots:
 
     void escapeHidesPanelWhateverHasFocus()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -523,7 +523,7 @@ private slots:
 
     void quietTickRewritesNothing()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
         const int children = w.findChildren<QObject*>().size();
@@ -556,7 +556,7 @@ private slots:
 
     void exitClosesTheLink()
     {
-        GuiRig rig;
+        GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
         QVERIFY(w.Core().Session.IsDeviceOpen());

@@ -1,0 +1,129 @@
+// The station without a window: its modes, the steps on the simulated
+// regulator with their status signals, the relay messages it prepares and
+// takes, and the nesting timer pauses of the window that drives it.
+#include "app/timer_pause.h"
+#include "device/simulated_regulator.h"
+#include "station/station.h"
+#include "support/test_support.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+class StationTest : public QObject {
+    Q_OBJECT
+private slots:
+    void sharingAndLoggingExcludeEachOther()
+    {
+        SimulatedRegulator sim;
+        Station station(sim);
+        QSignalSpy modes(&station, &Station::modesChanged);
+        QVERIFY(station.IsUsbConnection());
+        station.SetLogging(true);
+        station.SetSharing(true);
+        QVERIFY(station.IsSharing() && !station.IsLogging());
+        station.SetLogging(true);
+        QVERIFY(!station.IsSharing() && station.IsLogging());
+        const int changes = station.ConnectionChanges();
+        station.SetConnection(Connection::None);
+        QVERIFY(!station.IsUsbConnection() && !station.IsRemoteConnection());
+        QCOMPARE(station.ConnectionChanges(), changes + 1);
+        QCOMPARE(modes.count(), 4);
+    }
+
+    void stepsOnTheLinkReportTheirStatus()
+    {
+        SkippingLinkClock clock;
+        SimulatedRegulator sim(clock);
+        sim.Animate = false;
+        sim.OwnState = Patterned<SystemStateRecord>(1, 3);
+        Station station(sim);
+        QSignalSpy link(&station, &Station::linkStatusChanged);
+        QVERIFY(!station.PollOwn()); // finds the regulator
+        QVERIFY(station.PollOwn());
+        QCOMPARE(station.OwnState, sim.OwnState);
+        QCOMPARE(link.count(), 2);
+        QCOMPARE(link.last().first().toString(), QStringLiteral("65 bytes received"));
+        CanFrameRecord frame;
+        frame.SetFrameKind(2);
+        frame.SetFrameDataLength(1);
+        sim.CanQueue.push_back(frame);
+        QCOMPARE(station.FetchCanLines(true), QStringList{"Standard data frame\t\t1 bytes\tID=0x00000000\tb0=0x00\t"});
+        sim.NoAnswer = true;
+        QCOMPARE(station.FetchCanLines(true), QStringList{});
+        QCOMPARE(station.LinkStatusText(), QStringLiteral("K-ROVA did not answer"));
+    }
+
+    // Records are taken from the relay only when they came whole.
+    void takesWholeRecordsOnly_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<bool>("state");
+        QTest::addColumn<bool>("settings");
+        QTest::newRow("279") << 279 << false << false;
+        QTest::newRow("280") << 280 << true << false;
+        QTest::newRow("539") << 539 << true << false;
+        QTest::newRow("540") << 540 << true << true;
+    }
+    void takesWholeRecordsOnly()
+    {
+        QFETCH(int, length);
+        QFETCH(bool, state);
+        QFETCH(bool, settings);
+        SimulatedRegulator sim;
+        Station station(sim);
+        station.Support.ClientToSupportBuffer.fill(0x5A);
+        station.Support.SupportToClientBuffer.fill(0xA5);
+        station.Support.IncomingLength = length;
+        QCOMPARE(station.TakeClientState(), state);
+        QCOMPARE(int(station.OwnState.Data()[0]), state ? 0x5A : 0);
+        QCOMPARE(station.TakeClientSettings(), settings);
+        QCOMPARE(int(station.Settings.Data()[539]), settings ? 0x5A : 0);
+        QCOMPARE(station.TakeSupportSettings(), settings);
+        QCOMPARE(int(station.Settings.Data()[0]), settings ? 0xA5 : 0);
+    }
+
+    // A chat line goes out for the role that is on, one byte per character
+    // of the Windows code page, and arrives the same way.
+    void chatForTheRoleThatIsOn()
+    {
+        SimulatedRegulator sim;
+        Station station(sim);
+        station.SetSharing(true);
+        station.PrepareChat(QString::fromUtf8("12 \u20AC"));
+        QCOMPARE(int(station.Support.OutgoingKind), 4);
+        QCOMPARE(station.Support.OutgoingLength, 4);
+        QCOMPARE(station.Support.SupportRole, RoleClient);
+        QCOMPARE(int(station.Support.ClientToSupportBuffer[3]), 0x80);
+        station.SetSharing(false);
+        station.SetConnection(Connection::Remote);
+        station.PrepareChat(QStringLiteral("ok"));
+        QCOMPARE(station.Support.SupportRole, RoleSupport);
+        QCOMPARE(int(station.Support.SupportToClientBuffer[0]), 'o');
+        station.Support.IncomingLength = 2;
+        QCOMPARE(station.ReceivedChat(RoleClient), QStringLiteral("ok"));
+        QCOMPARE(station.ReceivedChat(RoleSupport), QStringLiteral("12"));
+    }
+
+    // A timer held by an outer pause stays stopped when an inner one ends.
+    void timerPausesNest()
+    {
+        QTimer timer;
+        timer.start(1000);
+        PausableTimer pausable;
+        pausable.Attach(&timer);
+        {
+            TimerPause outer{&pausable};
+            QVERIFY(!timer.isActive());
+            {
+                TimerPause inner{&pausable};
+            }
+            QVERIFY(!timer.isActive());
+            outer.End();
+            QVERIFY(timer.isActive());
+        }
+        QVERIFY(timer.isActive()); // ended once only
+    }
+};
+
+QTEST_MAIN(StationTest)
+#include "test_station.moc"
