@@ -33,7 +33,7 @@ uint32_t Bits(float f)
 // One line per box shown: kind, caption, text, proposed text.
 QStringList Describe(const std::vector<ShownDialog>& shown)
 {
-    static const char* const kinds[] = {"Error", "OkCancel", "YesCancel", "Input", "SaveFile", "OpenFile"};
+    static const char* const kinds[] = {"Error", "OkCancel", "YesCancel", "WarningYesCancel", "Input", "SaveFile", "OpenFile"};
     QStringList lines;
     for (const ShownDialog& d : shown)
         lines << QString::fromLatin1(kinds[d.kind]) + QLatin1Char('|') + d.caption + QLatin1Char('|') + d.text

@@ -1,17 +1,22 @@
 // The settings commands of the "System" menu as the main window runs them:
 // save and load with their dialogs and failure boxes, the read on showing
 // the "Settings" page, reset, and how read, write and reset hold the timers.
+#include "compare/settings_compare_widget.h"
 #include "settings/charge_profile_rows.h"
-#include "support/test_support.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
 #include "support/gui_suite.h"
 #include "support/request_log.h"
 #include "support/realistic_settings.h"
+#include "support/test_support.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -128,6 +133,12 @@ private slots:
 
     void readWriteHoldTheTimers_data();
     void readWriteHoldTheTimers();
+
+    void backupBeforeReplacing_data();
+    void backupBeforeReplacing();
+    void compareWithFile_data();
+    void compareWithFile();
+    void serviceReport();
 
 private:
     static void ReadFrom(GuiRig& rig, const Image& image);
@@ -271,23 +282,41 @@ void SettingsCommandsTest::saveFailureShowsMessage()
 
 void SettingsCommandsTest::loadFile_data()
 {
-    QTest::addColumn<int>("extra"); // bytes after the 540
-    QTest::newRow("540 bytes") << 0;
-    QTest::newRow("541 bytes") << 1;
-    QTest::newRow("4096 bytes") << 4096 - 540;
+    QTest::addColumn<int>("extra");    // bytes after the 540
+    QTest::addColumn<bool>("confirm"); // the answer to the warning about the size
+    QTest::newRow("540 bytes") << 0 << true;
+    QTest::newRow("541 bytes") << 1 << true;
+    QTest::newRow("4096 bytes") << 4096 - 540 << true;
+    QTest::newRow("4096 bytes, cancelled") << 4096 - 540 << false;
 }
 
 void SettingsCommandsTest::loadFile()
 {
     QFETCH(int, extra);
+    QFETCH(bool, confirm);
     GuiRig& rig = Rig();
     TMainFormKrv& w = rig.W();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("in.krv"));
     QVERIFY(WriteAll(path, FileRecord().ToByteArray() + QByteArray(extra, '\x7F')));
     rig.dialogs.AnswerFile(path);
+    if (extra > 0)
+        confirm ? rig.dialogs.AnswerYes() : rig.dialogs.AnswerCancel();
     w.LoadSettingsFromFileClick();
     QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
+    // A file of another size than a settings file's is loaded only when the
+    // user confirms the warning that names its size.
+    QCOMPARE(int(rig.dialogs.Shown.size()), extra > 0 ? 2 : 1);
+    if (extra > 0) {
+        QCOMPARE(rig.dialogs.Shown[1].kind, ShownDialog::WarningYesCancel);
+        QVERIFY2(rig.dialogs.Shown[1].text.contains(QStringLiteral("has %1 bytes, but a settings file has 540 bytes")
+                                                         .arg(540 + extra)),
+                 qPrintable(rig.dialogs.Shown[1].text));
+    }
+    if (!confirm) {
+        QCOMPARE(w.Core().Settings, SettingsRecord());
+        return;
+    }
     QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
     QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
     QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 3);
@@ -610,6 +639,158 @@ void SettingsCommandsTest::readWriteHoldTheTimers()
     }
     QCOMPARE(seen, write ? WriteRequests() : ReadRequests());
     QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
+}
+
+// --- Backups, compare, report -----------------------------------------------------
+
+// Before a write or a reset the settings it replaces go to the backups folder:
+// those of the last complete read, or, without one, what the program held.
+void SettingsCommandsTest::backupBeforeReplacing_data()
+{
+    QTest::addColumn<int>("operation"); // 0 write, 1 reset, 2 calibration write
+    QTest::addColumn<bool>("readFirst");
+    QTest::addColumn<bool>("folderWritable");
+    QTest::addColumn<QString>("nameEnd");
+    QTest::newRow("write after a read") << 0 << true << true << "_Port-engine_write.krv";
+    QTest::newRow("write without a read") << 0 << false << true << "_Port-engine_write_unread.krv";
+    QTest::newRow("reset after a read") << 1 << true << true << "_Port-engine_reset.krv";
+    QTest::newRow("calibration write") << 2 << true << true << "_Port-engine_calibration-write.krv";
+    QTest::newRow("folder not writable") << 0 << true << false << "";
+}
+
+void SettingsCommandsTest::backupBeforeReplacing()
+{
+    QFETCH(int, operation);
+    QFETCH(bool, readFirst);
+    QFETCH(bool, folderWritable);
+    QFETCH(QString, nameEnd);
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    rig.sim.OwnState.SetRegulatorName("Port engine");
+    MeasuredChannel supply = rig.sim.OwnState.ChannelAt(Channel::PowerSupplyVoltage);
+    supply.Signal = 2.4f;
+    supply.Value = 12.0f;
+    rig.sim.OwnState.SetChannel(Channel::PowerSupplyVoltage, supply);
+    rig.Connect();
+    const Image before = realistic::Image();
+    if (readFirst)
+        ReadFrom(rig, before);
+    if (!folderWritable)
+        w.Core().Backups = SettingsBackups(QStringLiteral("/proc/no-backups-here"));
+    w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
+    const int writesBefore = rig.sim.AppliedWrites;
+    if (operation == 0) {
+        w.WriteAllSettingsToSystemClick();
+    } else if (operation == 1) {
+        w.Ui().USBTimer->start();
+        w.ResetControlBoxSettingsToDefaultValuesClick();
+    } else {
+        w.Ui().USBTimer->start();
+        rig.dialogs.AnswerText(QStringLiteral("12.3"));
+        rig.dialogs.AnswerYes();
+        w.CalibrateInternalPowerSupplyClick();
+    }
+    rig.StopTimers();
+    // The operation went through in every case.
+    if (operation == 1)
+        QCOMPARE(rig.sim.ResetCount, 1);
+    else
+        QCOMPARE(rig.sim.AppliedWrites, writesBefore + 1);
+    const QStringList files = QDir(rig.backups.path()).entryList(QDir::Files);
+    if (!folderWritable) {
+        QVERIFY(files.isEmpty());
+        QVERIFY2(!w.Ui().MessagePanel->isHidden()
+                     && w.Ui().MessagePanel->text().startsWith(QStringLiteral(" Settings backup not saved: ")),
+                 qPrintable(w.Ui().MessagePanel->text()));
+        return;
+    }
+    QCOMPARE(files.size(), 1);
+    // Named by the time (the test clock starts at noon on 2026-12-07), the
+    // regulator and the operation.
+    QVERIFY2(files[0].startsWith(QStringLiteral("2026-12-07_1200")) && files[0].endsWith(nameEnd), qPrintable(files[0]));
+    const QByteArray saved = ReadAll(QDir(rig.backups.path()).filePath(files[0]));
+    QCOMPARE(saved.size(), 540);
+    if (readFirst)
+        QCOMPARE(saved, QByteArray(reinterpret_cast<const char*>(before.data()), 540));
+    else
+        QCOMPARE(saved, rig.sim.Settings().ToByteArray()); // what was written, as the program held it
+}
+
+// The rows in which the editors differ from a file, as the page shows them.
+void SettingsCommandsTest::compareWithFile_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QStringList>("rows");
+    QTest::newRow("the file as read") << false << QStringList{};
+    QTest::newRow("one system setting and one profile value edited")
+        << true
+        << QStringList{"System settings\tWarning Battery Temperature, \u00B0C\t51\t48",
+                       "Profile 3 - FireFly\tWarm-up Duration, s\t777\t690"};
+}
+
+void SettingsCommandsTest::compareWithFile()
+{
+    QFETCH(bool, edit);
+    QFETCH(QStringList, rows);
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image(FileRecord()));
+    const QString path = TempPath(QStringLiteral("file.krv"));
+    QVERIFY(WriteAll(path, FileRecord().ToByteArray()));
+    if (edit) {
+        w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
+        w.Ui().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
+    }
+    rig.dialogs.AnswerFile(path);
+    w.CompareSettingsWithFileClick();
+    auto* window = w.findChild<SettingsCompareDialog*>(QStringLiteral("CompareSettingsDialog"));
+    QVERIFY(window);
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("NoDifferences")) != nullptr, rows.isEmpty());
+    const QStringList lines = window->Text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(lines.first(), QStringLiteral("Section\tSetting\tEditors\tfile.krv"));
+    QCOMPARE(lines.mid(1), rows);
+    // Comparing takes nothing into the record.
+    QCOMPARE(w.Core().Settings, FileRecord());
+    window->close();
+}
+
+// The report holds what the pages show; pdftotext reads it back.
+void SettingsCommandsTest::serviceReport()
+{
+    const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
+    if (pdftotext.isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not installed");
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    rig.sim.OwnState.SetRegulatorName("Port engine");
+    rig.sim.PeerState.SetRegulatorName("Stbd engine");
+    ReadFrom(rig, realistic::Image());
+    w.USBTimerTimer();
+    const QString path = TempPath(QStringLiteral("report.pdf"));
+    rig.dialogs.AnswerText(QStringLiteral("MY Salty Dog, J. Smith"));
+    rig.dialogs.AnswerFile(path);
+    w.SaveServiceReportClick();
+    QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
+    QProcess text;
+    text.start(pdftotext, {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    QVERIFY(text.waitForFinished(20000));
+    const QString report = QString::fromUtf8(text.readAllStandardOutput());
+    const QString expected[] = {
+        "Service Report", "Norvelle K-ROVA X Utility v7, version 7.0", "MY Salty Dog, J. Smith", "Port engine",
+        "Stbd engine", "Measured Values", "B+ Voltage, V", w.Ui().MeasuredValuesTable->Cell(1, 1),
+        "Regulator Temperature, \u00B0C", "Status Code", w.Ui().SystemStateTable->Cell(9, 1), "Running Time",
+        w.Ui().RegulatorStateTable->Cell(1, 1), "Field Output, %", "Salty Dog 2",
+        "Crank-To-Alternator Pulley Ratio [1..10]", "3 - FireFly", "Bulk Target Voltage, V", "Field/RPM Curve",
+        "Engine RPM, 1/min", "Calibration Factors", "Power Supply Voltage Comp"};
+    for (const QString& item : expected)
+        QVERIFY2(report.contains(item), qPrintable(item));
+    QProcess pages;
+    pages.start(QStringLiteral("pdfinfo"), {path});
+    if (pages.waitForFinished(20000)) {
+        const QString info = QString::fromUtf8(pages.readAllStandardOutput());
+        const QRegularExpression count(QStringLiteral("Pages:\\s+([1-3])\\b"));
+        QVERIFY2(count.match(info).hasMatch(), qPrintable(info));
+    }
 }
 
 QTEST_MAIN(SettingsCommandsTest)

@@ -98,6 +98,9 @@ private slots:
     void activeProfileAboveSeven_data();
     void activeProfileAboveSeven();
 
+    void changedCellsAreMarked_data();
+    void changedCellsAreMarked();
+
     void chartDragReachesRegulator_data();
     void chartDragReachesRegulator();
     void readEndsDragAndDiscardsIt();
@@ -508,6 +511,51 @@ void SettingsPageTest::activeProfileAboveSeven()
     QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 0);
     Write(rig);
     QCOMPARE(int(rig.sim.SettingsImage[S::ActiveChargeProfileAt]), 0);
+}
+
+// A cell whose text differs from what the last read put there is bold, with
+// the text it replaced as its tooltip; the next read clears the marks.
+void SettingsPageTest::changedCellsAreMarked_data()
+{
+    QTest::addColumn<int>("grid"); // 0 system settings, 1 profile, 2 chart point 3
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("tooltip");
+    QTest::newRow("system setting") << 0 << "51" << "Was: 48";
+    QTest::newRow("system setting typed as it was") << 0 << "48" << "";
+    QTest::newRow("profile value") << 1 << "777" << "Was: 660";
+    QTest::newRow("chart point") << 2 << "" << "";
+}
+
+void SettingsPageTest::changedCellsAreMarked()
+{
+    QFETCH(int, grid);
+    QFETCH(QString, typed);
+    QFETCH(QString, tooltip);
+    GuiRig& rig = Rig();
+    ReadFrom(rig, realistic::Image());
+    TMainFormKrv& w = rig.W();
+    StringGrid* table = grid == 0 ? w.Ui().SystemSettingsTable : w.Ui().ChargeProfilesTable;
+    const int row = grid == 0 ? WarningBatteryTemperatureRow : WarmUpDurationRow;
+    if (grid == 2) {
+        CurvePoints points = w.Ui().FieldRpmChartView->Points();
+        points[3] += 10;
+        w.Ui().FieldRpmChartView->SetPoints(points);
+        QVERIFY(w.Ui().FieldRpmChartView->IsPointChanged(3));
+        QVERIFY(!w.Ui().FieldRpmChartView->IsPointChanged(2));
+    } else {
+        table->item(row, 1)->setText(typed);
+        QCOMPARE(table->IsMarkedChanged(row, 1), !tooltip.isEmpty());
+        QCOMPARE(table->item(row, 1)->toolTip(), tooltip);
+        QVERIFY(!table->IsMarkedChanged(row + 1, 1));
+    }
+    // Every caption cell tells its whole caption.
+    QCOMPARE(w.Ui().SystemSettingsTable->item(FieldRpmModeRow, 0)->toolTip(),
+             QStringLiteral("Field/RPM [x-Curve, 0-Off, nnn-Threshold]"));
+    rig.sim.SettingsImage = realistic::Image();
+    w.ReadAllSettingsFromSystemClick();
+    rig.StopTimers();
+    QVERIFY(!table->IsMarkedChanged(row, 1));
+    QVERIFY(!w.Ui().FieldRpmChartView->IsPointChanged(3));
 }
 
 // --- Field/RPM chart ----------------------------------------------------------

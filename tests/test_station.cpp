@@ -6,7 +6,10 @@
 #include "station/station.h"
 #include "support/test_support.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class StationTest : public QObject {
@@ -102,6 +105,34 @@ private slots:
         station.Support.IncomingLength = 2;
         QCOMPARE(station.ReceivedChat(RoleClient), QStringLiteral("ok"));
         QCOMPARE(station.ReceivedChat(RoleSupport), QStringLiteral("12"));
+    }
+
+    // Only the newest 200 backups stay; other files of the folder are not
+    // touched, and a backup never replaces another.
+    void backupsKeepTheNewest200()
+    {
+        QTemporaryDir dir;
+        for (int i = 0; i < 205; ++i)
+            QVERIFY(WriteAll(dir.filePath(QStringLiteral("2020-01-01_%1_Boat_write.krv").arg(i, 6, 10, QLatin1Char('0'))),
+                             QByteArray(540, 'x')));
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("notes.krv")), "mine"));
+        SettingsBackups backups(dir.path());
+        SettingsRecord read = Patterned<SettingsRecord>(1, 5);
+        backups.NoteRead(read, "Boat A");
+        const QDateTime when(QDate(2026, 12, 8), QTime(14, 30, 5));
+        const QString first = backups.Save(QStringLiteral("write"), "Boat A", SettingsRecord(), when, nullptr);
+        const QString second = backups.Save(QStringLiteral("write"), "Boat A", SettingsRecord(), when, nullptr);
+        QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("2026-12-08_143005_Boat-A_write.krv"));
+        QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("2026-12-08_143005_Boat-A_write-2.krv"));
+        QCOMPARE(ReadAll(first), read.ToByteArray());
+        const QStringList names = QDir(dir.path()).entryList({QStringLiteral("*.krv")}, QDir::Files, QDir::Name);
+        QCOMPARE(names.size(), 201);
+        QCOMPARE(names.first(), QStringLiteral("2020-01-01_000007_Boat_write.krv"));
+        QVERIFY(names.contains(QStringLiteral("notes.krv")));
+        // Another regulator's read says nothing about this one.
+        const QString other = backups.Save(QStringLiteral("reset"), "Boat B", Patterned<SettingsRecord>(9, 1), when, nullptr);
+        QCOMPARE(QFileInfo(other).fileName(), QStringLiteral("2026-12-08_143005_Boat-B_reset_unread.krv"));
+        QCOMPARE(ReadAll(other), Patterned<SettingsRecord>(9, 1).ToByteArray());
     }
 
     // A timer held by an outer pause stays stopped when an inner one ends.

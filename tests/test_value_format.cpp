@@ -22,7 +22,7 @@ private slots:
         QTest::addColumn<QString>("text");
         const double inf = std::numeric_limits<double>::infinity();
         const double nan = std::numeric_limits<double>::quiet_NaN();
-        for (const QString loc : {QStringLiteral("C"), QStringLiteral("de_DE")}) {
+        for (const QString& loc : {QStringLiteral("C"), QStringLiteral("de_DE")}) {
             const QString sep = loc == QLatin1String("C") ? QStringLiteral(".") : QStringLiteral(",");
             auto row = [&](const char* name, int d, double v, QString t) {
                 QTest::addRow("%s %s", qPrintable(loc), name) << loc << d << v << t.replace(QLatin1Char('.'), sep);

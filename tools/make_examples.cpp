@@ -1,9 +1,13 @@
 // Writes the example files of the source tree from the demo records:
 //   demo_snapshot.txt   a snapshot to drop onto the main window (1104 bytes)
 //   demo_settings.krv   the same settings as a settings file (540 bytes)
+//   demo_service_report.pdf  the service report of the demo installation
 // Usage: krova-make-examples [folder]   (default: ./examples)
 #include "records/demo_records.h"
 #include "records/settings_file.h"
+#include "report/service_report.h"
+
+#include <QGuiApplication>
 
 #include <QByteArray>
 #include <QDir>
@@ -29,6 +33,11 @@ bool WriteFileBytes(const QString& path, const QByteArray& bytes)
 
 int main(int argc, char** argv)
 {
+    // The PDF writer needs fonts, which come with a GUI application; no
+    // window is shown, so no display is needed.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("examples");
     if (!QDir().mkpath(folder)) {
         std::fprintf(stderr, "cannot create folder %s\n", qPrintable(folder));
@@ -44,6 +53,18 @@ int main(int argc, char** argv)
         std::printf("%s (%d bytes)\n", qPrintable(settingsPath), int(SettingsRecord::Size));
     } else {
         std::fprintf(stderr, "%s\n", qPrintable(saved.message));
+        ok = false;
+    }
+    const QString reportPath = dir.filePath(QStringLiteral("demo_service_report.pdf"));
+    const ServiceReport report = ServiceReportFromRecords(
+        DemoOwnState(), DemoPeerState(), DemoSettings(), QStringLiteral("MY Example, demo installation"),
+        QDateTime(QDate(2026, 12, 8), QTime(14, 30)), QStringLiteral("Norvelle K-ROVA X Utility v7, version ") +
+                                                           QStringLiteral(KROVA_VERSION));
+    QString failure;
+    if (WriteServiceReportPdf(report, reportPath, &failure)) {
+        std::printf("%s\n", qPrintable(reportPath));
+    } else {
+        std::fprintf(stderr, "%s\n", qPrintable(failure));
         ok = false;
     }
     return ok ? 0 : 1;

@@ -86,7 +86,7 @@ void TMainFormKrv::RunCalibration(Procedure procedure)
         ApplyCalibration(outcome, station_.Settings);
         UpdateSystemSettingsTable();
         if (dialogs_.AskYesCancel(QStringLiteral("Information"), CalibrationSuccessText()))
-            WriteAllSettingsToSystemClick();
+            WriteSettingsAs(QStringLiteral("calibration-write"));
         break;
     case CalibrationOutcome::OutOfBand:
         dialogs_.Error(QStringLiteral("Error"), CalibrationFailureText());

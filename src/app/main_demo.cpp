@@ -11,7 +11,9 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(ApplicationTitle);
+    // A name of its own, so that the demo's settings backups stay apart
+    // from the real regulator's.
+    QApplication::setApplicationName(ApplicationTitle + QStringLiteral(" (demo)"));
     SimulatedRegulator regulator;
     regulator.GenerateCanTraffic = true;
     regulator.RecordRequests = false;

@@ -83,6 +83,9 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     setAutoFillBackground(true); // the background shows when a relay request is under way
     connect(&station_, &Station::requestUnderWay, this, &TMainFormKrv::SetRequestUnderWay);
     connect(&station_, &Station::modesChanged, this, &TMainFormKrv::ShowModes);
+    connect(&station_, &Station::backupFailed, this, [this](const QString& reason) {
+        ShowMessagePanel(QStringLiteral(" Settings backup not saved: ") + reason);
+    });
 
     auto* central = new QWidget(this);
     central->setFixedSize(ClientWidth, PageHeight + MessagePanelHeight);
@@ -175,6 +178,11 @@ void TMainFormKrv::BuildMenus()
                                        &TMainFormKrv::CalibrateCurrentMeasurementsClick);
     system->addSeparator();
     Exit1 = add(system, QStringLiteral("Exit"), &TMainFormKrv::Exit1Click);
+    system->addSeparator();
+    CompareSettingsWithFile = add(system, QStringLiteral("Compare Settings With File..."),
+                                  &TMainFormKrv::CompareSettingsWithFileClick);
+    SaveServiceReport = add(system, QStringLiteral("Save Service Report..."), &TMainFormKrv::SaveServiceReportClick);
+    OpenBackupsFolder = add(system, QStringLiteral("Open Backups Folder"), &TMainFormKrv::OpenBackupsFolderClick);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
     QMenu* connection = options->addMenu(QStringLiteral("Connection"));
@@ -351,6 +359,7 @@ void TMainFormKrv::FormCreate()
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
+    TakeSettingsAsReference();
     station_.Support.SupportDomain = QString::fromLatin1(DefaultSupportDomain);
 }
 
@@ -610,6 +619,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
+    TakeSettingsAsReference();
 
     station_.PeerState = load.record.PeerState();
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);

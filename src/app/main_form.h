@@ -64,6 +64,9 @@ struct MainFormUi {
     QAction* CalibrateVoltageMeasurements = nullptr;
     QAction* CalibrateCurrentMeasurements = nullptr;
     QAction* Exit1 = nullptr;
+    QAction* CompareSettingsWithFile = nullptr;
+    QAction* SaveServiceReport = nullptr;
+    QAction* OpenBackupsFolder = nullptr;
     QAction* ConnectionUSB = nullptr;
     QAction* RemoteViaInternetToProvideSupport = nullptr;
     QAction* ShareDataWithSupport = nullptr;
@@ -131,6 +134,11 @@ public:
     void ResetControlBoxSettingsToDefaultValuesClick();
     void SaveSettingsToFileClick();
     void LoadSettingsFromFileClick();
+    // Added around the settings commands: a list of what differs from a
+    // file, the service report, and the folder of automatic backups.
+    void CompareSettingsWithFileClick();
+    void SaveServiceReportClick();
+    void OpenBackupsFolderClick();
 
     // --- Calibrations -------------------------------------------------------
     void CalibrateInternalPowerSupplyClick();
@@ -178,6 +186,15 @@ private:
     void ClientStep();
     void SupportStep();
     void RunCalibration(Procedure procedure);
+    // The settings as the last read, load, reset or snapshot import put them
+    // into the editors; cells that differ from them are marked.
+    void TakeSettingsAsReference();
+    void ShowSettingsReferences();
+    // The record the editors describe as they stand (the record itself is
+    // not touched).
+    SettingsRecord EditorsRecord();
+    // Runs a write whose backup is named after the operation.
+    void WriteSettingsAs(const QString& operation);
 
     Station station_;
     TrackedDialogs dialogs_;
@@ -185,6 +202,8 @@ private:
     PausableTimer inetTimer_;
     QLabel* statusText_ = nullptr;
     double MessagePanelShownAt = 0;
+    SettingsRecord reference_;
+    QString writeOperation_ = QStringLiteral("write");
     int selectedProfileTab_ = 0;
     // The regulator status last shown on each state page: a code without a
     // text leaves the cell as it was.

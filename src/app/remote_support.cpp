@@ -82,7 +82,7 @@ void TMainFormKrv::ClientStep()
             UpdateSystemSettingsTable();
             UpdateChargeProfilesTable();
             UpdateFieldRpmChart();
-            WriteAllSettingsToSystemClick();
+            WriteSettingsAs(QStringLiteral("support-write"));
         }
         break;
     case ChatMessage:
@@ -140,6 +140,7 @@ void TMainFormKrv::SupportStep()
             UpdateSystemSettingsTable();
             UpdateChargeProfilesTable();
             UpdateFieldRpmChart();
+            TakeSettingsAsReference();
         }
         break;
     case ChatMessage:

@@ -9,6 +9,8 @@
 #include "views/string_grid_widget.h"
 
 #include <QAbstractItemDelegate>
+#include <QDir>
+#include <QFileInfo>
 #include <QApplication>
 #include <QTabBar>
 #include <QTabWidget>
@@ -55,6 +57,8 @@ void TMainFormKrv::UpdateSystemSettingsTable()
         SystemSettingsTable->SetCell(r, 0, captions[r]);
         SystemSettingsTable->SetCell(r, 1, texts[r]);
     }
+    SystemSettingsTable->SetReferenceTexts(
+        1, SystemSettingsTexts(reference_, station_.OwnState.DetectedSystemVoltage()));
 }
 
 void TMainFormKrv::StoreSystemSettingsTable()
@@ -74,6 +78,8 @@ void TMainFormKrv::UpdateChargeProfilesTable()
         ChargeProfilesTable->SetCell(r, 0, captions[r]);
         ChargeProfilesTable->SetCell(r, 1, texts[r]);
     }
+    ChargeProfilesTable->SetReferenceTexts(
+        1, ChargeProfileTexts(reference_.Profile(selectedProfileTab_), station_.OwnState.DetectedSystemVoltage()));
 }
 
 void TMainFormKrv::StoreChargeProfilesTable()
@@ -87,6 +93,35 @@ void TMainFormKrv::StoreChargeProfilesTable()
 void TMainFormKrv::UpdateFieldRpmChart()
 {
     FieldRpmChartView->SetPoints(CurvePointsFromRecord(station_.Settings.Curve()));
+    FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
+}
+
+void TMainFormKrv::TakeSettingsAsReference()
+{
+    reference_ = station_.Settings;
+    ShowSettingsReferences();
+}
+
+void TMainFormKrv::ShowSettingsReferences()
+{
+    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    SystemSettingsTable->SetReferenceTexts(1, SystemSettingsTexts(reference_, voltage));
+    ChargeProfilesTable->SetReferenceTexts(1, ChargeProfileTexts(reference_.Profile(selectedProfileTab_), voltage));
+    FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
+}
+
+SettingsRecord TMainFormKrv::EditorsRecord()
+{
+    SystemSettingsTable->CommitEdit();
+    ChargeProfilesTable->CommitEdit();
+    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    SettingsRecord record = station_.Settings;
+    StoreSystemSettingsTexts(SystemSettingsTable->Column(1), selectedProfileTab_, voltage, record);
+    ChargeProfile profile = record.Profile(selectedProfileTab_);
+    StoreChargeProfileTexts(ChargeProfilesTable->Column(1), voltage, profile);
+    record.SetProfile(selectedProfileTab_, profile);
+    record.SetCurve(CurveFromPoints(FieldRpmChartView->Points()));
+    return record;
 }
 
 void TMainFormKrv::StoreFieldRpmChart()
@@ -133,6 +168,7 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
+    TakeSettingsAsReference();
     pause.End();
     QApplication::restoreOverrideCursor();
 }
@@ -145,7 +181,7 @@ void TMainFormKrv::WriteAllSettingsToSystemClick()
     StoreChargeProfilesTable();
     StoreFieldRpmChart();
     if (station_.IsUsbConnection()) {
-        station_.WriteSettingsToDevice();
+        station_.WriteSettingsToDevice(writeOperation_);
         SetStatusText(station_.LinkStatusText());
     }
     if (station_.IsRemoteConnection()) {
@@ -159,6 +195,13 @@ void TMainFormKrv::WriteAllSettingsToSystemClick()
         }
     }
     QApplication::restoreOverrideCursor();
+}
+
+void TMainFormKrv::WriteSettingsAs(const QString& operation)
+{
+    const QString previous = std::exchange(writeOperation_, operation);
+    WriteAllSettingsToSystemClick();
+    writeOperation_ = previous;
 }
 
 void TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick()
@@ -197,6 +240,18 @@ void TMainFormKrv::LoadSettingsFromFileClick()
         dialogs_.OpenFileName({QStringLiteral("Load Settings From File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
     if (!path)
         return;
+    // A file longer than a settings file is most likely none (a README
+    // renamed): its first 540 bytes load only when the user says so. Shorter
+    // ones fail below as they always did.
+    const qint64 size = QFileInfo(*path).size();
+    if (size > qint64(SettingsRecord::Size)
+        && !dialogs_.WarnYesCancel(QStringLiteral("Load Settings From File"),
+                                  QStringLiteral("The file \"%1\" has %2 bytes, but a settings file has %3 bytes.\r"
+                                                 "Load its first %3 bytes as settings?")
+                                      .arg(QDir::toNativeSeparators(*path))
+                                      .arg(size)
+                                      .arg(SettingsRecord::Size)))
+        return;
     const FileOutcome outcome = LoadSettingsFile(*path, station_.Settings);
     if (!outcome.ok) {
         ShowFailure(outcome.message);
@@ -206,4 +261,5 @@ void TMainFormKrv::LoadSettingsFromFileClick()
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
     UpdateFieldRpmChart();
+    TakeSettingsAsReference();
 }

@@ -34,6 +34,10 @@ public:
     {
         return Track([&] { return inner_.AskYesCancel(caption, text); });
     }
+    bool WarnYesCancel(const QString& caption, const QString& text) override
+    {
+        return Track([&] { return inner_.WarnYesCancel(caption, text); });
+    }
     std::optional<QString> InputBox(const QString& caption, const QString& prompt, const QString& text,
                                     int maxLength) override
     {

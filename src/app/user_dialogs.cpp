@@ -56,6 +56,12 @@ bool QtUserDialogs::AskYesCancel(const QString& caption, const QString& text)
         == QMessageBox::Yes;
 }
 
+bool QtUserDialogs::WarnYesCancel(const QString& caption, const QString& text)
+{
+    return QMessageBox::warning(parent_, caption, BoxText(text), QMessageBox::Yes | QMessageBox::Cancel)
+        == QMessageBox::Yes;
+}
+
 std::optional<QString> QtUserDialogs::InputBox(const QString& caption, const QString& prompt, const QString& text,
                                                int maxLength)
 {

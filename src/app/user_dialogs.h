@@ -28,6 +28,8 @@ public:
     virtual bool ConfirmOkCancel(const QString& caption, const QString& text) = 0;
     // Information box with Yes and Cancel: true for Yes.
     virtual bool AskYesCancel(const QString& caption, const QString& text) = 0;
+    // Warning box with Yes and Cancel: true for Yes.
+    virtual bool WarnYesCancel(const QString& caption, const QString& text) = 0;
     // Text input box; no value when cancelled.
     virtual std::optional<QString> InputBox(const QString& caption, const QString& prompt, const QString& text,
                                             int maxLength) = 0;
@@ -44,6 +46,7 @@ public:
     void Error(const QString& caption, const QString& text) override;
     bool ConfirmOkCancel(const QString& caption, const QString& text) override;
     bool AskYesCancel(const QString& caption, const QString& text) override;
+    bool WarnYesCancel(const QString& caption, const QString& text) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt, const QString& text,
                                     int maxLength) override;
     std::optional<QString> SaveFileName(const FileDialogOptions& options) override;

@@ -4,6 +4,7 @@
 #include <QGraphicsLayout>
 #include <QImage>
 #include <QMouseEvent>
+#include <QToolTip>
 #include <QPainter>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -196,6 +197,10 @@ void FieldRpmChart::mouseDoubleClickEvent(QMouseEvent* event)
 
 void FieldRpmChart::mouseMoveEvent(QMouseEvent* event)
 {
+    const int hovered = PointIndexAt(event->position().toPoint());
+    if (!curveDragActive_ && IsPointChanged(hovered))
+        QToolTip::showText(event->globalPosition().toPoint(),
+                           QStringLiteral("Was: ") + CurvePointLabel((*reference_)[std::size_t(hovered)]), this);
     FieldRpmChartMouseMove(event->position().toPoint());
     QChartView::mouseMoveEvent(event);
 }
@@ -227,6 +232,25 @@ void FieldRpmChart::drawForeground(QPainter* painter, const QRectF& rect)
         const double width = metrics.horizontalAdvance(label);
         const QPointF baseline(scene.x() - width / 2.0, scene.y() - MarkerSize / 2.0 - 2.0 - metrics.descent());
         painter->drawText(baseline, label);
+        if (IsPointChanged(i)) {
+            painter->save();
+            painter->setPen(QPen(palette().color(QPalette::Highlight), 2));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawEllipse(scene, MarkerSize, MarkerSize);
+            painter->restore();
+        }
     }
     painter->restore();
+}
+
+void FieldRpmChart::SetReferencePoints(const CurvePoints& points)
+{
+    reference_ = points;
+    viewport()->update();
+}
+
+bool FieldRpmChart::IsPointChanged(int index) const
+{
+    return reference_ && index >= 0 && index < series_->count()
+           && CurvePointLabel(series_->at(index).y()) != CurvePointLabel((*reference_)[std::size_t(index)]);
 }

@@ -7,6 +7,8 @@
 
 #include <QtCharts/QChartView>
 
+#include <optional>
+
 class QLineSeries;
 class QValueAxis;
 
@@ -50,6 +52,11 @@ public:
 
     QLineSeries* Series() const { return series_; }
 
+    // The curve as the values were last taken in: a point whose label now
+    // differs is ringed, and pointing at it shows the value it replaced.
+    void SetReferencePoints(const CurvePoints& points);
+    bool IsPointChanged(int index) const;
+
 signals:
     // A drag moved a point.
     void curveEdited();
@@ -71,4 +78,5 @@ private:
     QValueAxis* fieldAxis_ = nullptr;
     bool curveDragActive_ = false;
     int curveDragIndex_ = 0;
+    std::optional<CurvePoints> reference_;
 };

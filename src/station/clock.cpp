@@ -4,6 +4,8 @@
 #include <QDateTime>
 #include <QEventLoop>
 #include <QThread>
+
+#include <cmath>
 #include <QTimer>
 
 namespace {
@@ -27,6 +29,15 @@ bool Elapsed(const Clock& clock, double start, double seconds)
 }
 
 } // namespace
+
+QDateTime DateTimeOfDayCount(double dayCount)
+{
+    static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0));
+    const double days = std::floor(dayCount);
+    const QDate date = epoch.date().addDays(qint64(days));
+    const int ms = int(std::lround((dayCount - days) * 86400000.0));
+    return QDateTime(date, QTime(0, 0)).addMSecs(ms);
+}
 
 const Clock& Clock::System()
 {

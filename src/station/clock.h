@@ -2,6 +2,8 @@
 // Local date and time as a day count since 1899-12-30 00:00, the time of day
 // as the fraction (one second is 1/86400). Waits and time stamps all ask a
 // Clock so that tests can move time on without sleeping.
+#include <QDateTime>
+
 #include <cstdint>
 
 constexpr double OneSecond = 1.0 / 86400.0;
@@ -34,6 +36,9 @@ private:
     mutable double now_;
     double step_;
 };
+
+// A day count as a local date and time (to the millisecond).
+QDateTime DateTimeOfDayCount(double dayCount);
 
 // Waits until more than `seconds` have passed on the clock, handling pending
 // events at least once so the window stays responsive meanwhile.

@@ -76,17 +76,30 @@ bool Station::ReadSettingsFromDevice()
 {
     // An incomplete read leaves the record as it was: what the user loaded
     // or edited is never replaced by a mix of old and new blocks.
-    return OnLink([this] { return Protocol.ReadSettingsRecord(Settings); });
+    const bool complete = OnLink([this] { return Protocol.ReadSettingsRecord(Settings); });
+    if (complete)
+        Backups.NoteRead(Settings, OwnState.RegulatorName());
+    return complete;
 }
 
-bool Station::WriteSettingsToDevice()
+bool Station::WriteSettingsToDevice(const QString& operation)
 {
+    BackUp(operation);
     return OnLink([this] { return Protocol.WriteSettingsRecord(Settings); });
 }
 
 bool Station::ResetSettingsOnDevice()
 {
+    BackUp(QStringLiteral("reset"));
     return OnLink([this] { return Protocol.ResetSettings(); });
+}
+
+void Station::BackUp(const QString& operation)
+{
+    QString failure;
+    if (Backups.Save(operation, OwnState.RegulatorName(), Settings, DateTimeOfDayCount(clock_.Now()), &failure)
+            .isEmpty())
+        emit backupFailed(failure);
 }
 
 bool Station::CloseDevice()

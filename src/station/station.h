@@ -6,6 +6,7 @@
 // the user chose (the connection, sharing with support, logging). The window
 // shows what is here and calls the steps; a tool without a window can do the
 // same. Two stations in one process are fully independent.
+#include "backup/settings_backups.h"
 #include "device/command_protocol.h"
 #include "device/hid_session.h"
 #include "records/can_frame_record.h"
@@ -40,6 +41,8 @@ public:
     MessageHoldCounters HoldCounters;
     SupportExchangeState Support;
     QString LogFileName;
+    // Where the settings an operation replaces are kept.
+    SettingsBackups Backups;
 
     const Clock& Time() const { return clock_; }
 
@@ -64,8 +67,10 @@ public:
     // One CAN fetch: the lines it adds (none when the fetch fails).
     QStringList FetchCanLines(bool hex);
     // The settings transfers; the record is replaced by a complete read only.
+    // A write and a reset first back up the settings they replace; the
+    // operation names the backup ("write", "calibration-write", ...).
     bool ReadSettingsFromDevice();
-    bool WriteSettingsToDevice();
+    bool WriteSettingsToDevice(const QString& operation = QStringLiteral("write"));
     bool ResetSettingsOnDevice();
     bool CloseDevice();
     QString LinkStatusText() const { return Session.LinkStatusText; }
@@ -106,10 +111,13 @@ signals:
     void supportStatusChanged(const QString& text);
     // A relay request goes out (true) or has ended (false).
     void requestUnderWay(bool busy);
+    // A backup could not be saved (the operation went on).
+    void backupFailed(const QString& reason);
 
 private:
     template <typename Step>
     bool OnLink(Step step);
+    void BackUp(const QString& operation);
 
     const Clock& clock_;
     SupportExchange* exchange_;

@@ -73,13 +73,21 @@ StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, i
             setItem(r, c, item);
         }
     }
+    connect(this, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* changed) {
+        if (changed->column() == referenceColumn_)
+            ShowChange(changed->row(), changed->column());
+    });
 }
 
 void StringGrid::SetCell(int row, int column, const QString& text)
 {
     QTableWidgetItem* cell = item(row, column);
-    if (cell->text() != text)
-        cell->setText(text);
+    if (cell->text() == text)
+        return;
+    cell->setText(text);
+    // A caption cut off at the grid's width stays readable.
+    if (row < fixedRows_ || column < fixedColumns_)
+        cell->setToolTip(WithoutZeros(text));
 }
 
 QString StringGrid::Cell(int row, int column) const
@@ -125,4 +133,37 @@ void StringGrid::CommitEdit()
             closeEditor(editor, QAbstractItemDelegate::NoHint);
         }
     }
+}
+
+void StringGrid::SetReferenceTexts(int column, const QStringList& rowTexts)
+{
+    const int previous = referenceColumn_;
+    referenceColumn_ = rowTexts.isEmpty() ? -1 : column;
+    reference_ = rowTexts;
+    for (int r = 0; r < rowCount(); ++r) {
+        if (previous >= 0 && previous != referenceColumn_)
+            ShowChange(r, previous);
+        if (referenceColumn_ >= 0)
+            ShowChange(r, referenceColumn_);
+    }
+}
+
+bool StringGrid::IsMarkedChanged(int row, int column) const
+{
+    return item(row, column)->data(Qt::FontRole).isValid();
+}
+
+void StringGrid::ShowChange(int row, int column)
+{
+    QTableWidgetItem* cell = item(row, column);
+    const bool changed = column == referenceColumn_ && row < reference_.size() && cell->text() != reference_[row];
+    // Bold in the grid's own font; an unmarked cell has no font of its own.
+    if (cell->data(Qt::FontRole).isValid() != changed) {
+        QFont bold = font();
+        bold.setBold(true);
+        cell->setData(Qt::FontRole, changed ? QVariant(bold) : QVariant());
+    }
+    const QString tip = changed ? QStringLiteral("Was: ") + WithoutZeros(reference_[row]) : QString();
+    if (cell->toolTip() != tip)
+        cell->setToolTip(tip);
 }

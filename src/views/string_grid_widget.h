@@ -22,7 +22,17 @@ public:
     // Makes a pending cell edit part of the cell text.
     void CommitEdit();
 
+    // The texts that one column held when the values were last taken in
+    // (row by row): a cell whose text differs is shown in bold, with the text
+    // it replaced as its tooltip. An empty list ends the marking.
+    void SetReferenceTexts(int column, const QStringList& rowTexts);
+    bool IsMarkedChanged(int row, int column) const;
+
 private:
+    void ShowChange(int row, int column);
+
     int fixedRows_;
     int fixedColumns_;
+    int referenceColumn_ = -1;
+    QStringList reference_;
 };

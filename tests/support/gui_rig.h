@@ -7,6 +7,8 @@
 #include "support/scripted_dialogs.h"
 #include "views/string_grid_widget.h"
 
+#include <QTemporaryDir>
+
 #include <memory>
 
 struct GuiRig {
@@ -17,6 +19,8 @@ struct GuiRig {
     // Every reading moves the clock on by 0.3 s, so waits end after a few
     // readings instead of real seconds.
     ManualClock clock{46363.5, 0.3 * OneSecond};
+    // The automatic settings backups of this window go here.
+    QTemporaryDir backups;
     std::unique_ptr<TMainFormKrv> window;
 
     // Pass LinkClock::Steady() for a regulator that takes real time to answer.

@@ -40,6 +40,12 @@ bool ScriptedDialogs::AskYesCancel(const QString& caption, const QString& text)
     return Next().has_value();
 }
 
+bool ScriptedDialogs::WarnYesCancel(const QString& caption, const QString& text)
+{
+    Shown.push_back({ShownDialog::WarningYesCancel, caption, text, {}, {}});
+    return Next().has_value();
+}
+
 std::optional<QString> ScriptedDialogs::InputBox(const QString& caption, const QString& prompt, const QString& text,
                                                  int maxLength)
 {

@@ -12,7 +12,7 @@
 #include <vector>
 
 struct ShownDialog {
-    enum Kind { Error, OkCancel, YesCancel, Input, SaveFile, OpenFile } kind;
+    enum Kind { Error, OkCancel, YesCancel, WarningYesCancel, Input, SaveFile, OpenFile } kind;
     QString caption;
     QString text;      // message, or the input box's prompt
     QString proposed;  // input box's proposed text
@@ -36,6 +36,7 @@ public:
     void Error(const QString& caption, const QString& text) override;
     bool ConfirmOkCancel(const QString& caption, const QString& text) override;
     bool AskYesCancel(const QString& caption, const QString& text) override;
+    bool WarnYesCancel(const QString& caption, const QString& text) override;
     std::optional<QString> InputBox(const QString& caption, const QString& prompt, const QString& text,
                                     int maxLength) override;
     std::optional<QString> SaveFileName(const FileDialogOptions& options) override;

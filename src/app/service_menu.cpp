@@ -1,0 +1,104 @@
+// The commands added at the end of the "System" menu around the settings:
+// comparing the editors with a settings file, the service report, and the
+// folder of the automatic backups.
+#include "app/main_form.h"
+#include "compare/settings_compare_widget.h"
+#include "records/ansi_text.h"
+#include "records/settings_file.h"
+#include "report/service_report.h"
+#include "views/string_grid_widget.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+namespace {
+
+const QString SettingsFileFilter = QStringLiteral("K-ROVA X Settings File|*.krv");
+
+ReportTable GridTable(const QString& title, const StringGrid* grid)
+{
+    ReportTable table{title, {}};
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < grid->columnCount(); ++c)
+            row << grid->Cell(r, c);
+        table.rows.append(row);
+    }
+    return table;
+}
+
+RegulatorReport RegulatorPart(const QByteArray& name, const StringGrid* measured, const StringGrid* system,
+                              const StringGrid* regulator, const QPlainTextEdit* memo)
+{
+    RegulatorReport part;
+    part.name = FromAnsi(name);
+    part.tables = {GridTable(QStringLiteral("Measured Values"), measured),
+                   GridTable(QStringLiteral("System State"), system),
+                   GridTable(QStringLiteral("Regulator State"), regulator)};
+    // The memo's first line is the name, already in the heading.
+    part.messages = memo->toPlainText().split(QLatin1Char('\n')).mid(1);
+    return part;
+}
+
+} // namespace
+
+void TMainFormKrv::CompareSettingsWithFileClick()
+{
+    const std::optional<QString> path = dialogs_.OpenFileName(
+        {QStringLiteral("Compare Settings With File"), SettingsFileFilter, QStringLiteral("krv"), {}, true});
+    if (!path)
+        return;
+    SettingsRecord file;
+    const FileOutcome outcome = LoadSettingsFile(*path, file);
+    if (!outcome.ok) {
+        ShowFailure(outcome.message);
+        return;
+    }
+    auto* window = new SettingsCompareDialog(
+        CompareSettings(EditorsRecord(), file, station_.OwnState.DetectedSystemVoltage()), *path, this);
+    window->show();
+}
+
+void TMainFormKrv::SaveServiceReportClick()
+{
+    const std::optional<QString> vessel = dialogs_.InputBox(
+        QStringLiteral("Save Service Report"), QStringLiteral("Vessel or customer (optional)"), QString(),
+        InputBoxMaxLength);
+    if (!vessel)
+        return;
+    const std::optional<QString> path = dialogs_.SaveFileName(
+        {QStringLiteral("Save Service Report"), QStringLiteral("PDF Files|*.pdf"), QStringLiteral("pdf"),
+         QStringLiteral("Service report.pdf"), false});
+    if (!path)
+        return;
+    const SettingsRecord settings = EditorsRecord();
+    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    ServiceReport report;
+    report.vessel = vessel->trimmed();
+    report.when = DateTimeOfDayCount(station_.Time().Now());
+    report.program = ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION);
+    report.deviceVersion = QString::number(settings.DeviceVersion());
+    report.detectedSystemVoltage = QString::number(voltage);
+    report.own = RegulatorPart(station_.OwnState.RegulatorName(), MeasuredValuesTable, SystemStateTable,
+                               RegulatorStateTable, SystemMessagesMemo);
+    report.hasPeer = !station_.PeerState.RegulatorName().isEmpty();
+    if (report.hasPeer)
+        report.peer = RegulatorPart(station_.PeerState.RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
+                                    PeerRegulatorStateTable, PeerSystemMessagesMemo);
+    report.systemSettings = SystemSettingsReportTable(settings, voltage);
+    report.chargeProfiles = ChargeProfilesReportTable(settings, voltage);
+    report.curve = CurvePointsFromRecord(settings.Curve());
+    report.calibration = CalibrationReportTable(settings, voltage);
+    QString failure;
+    if (!WriteServiceReportPdf(report, *path, &failure))
+        ShowFailure(failure);
+}
+
+void TMainFormKrv::OpenBackupsFolderClick()
+{
+    const QString folder = station_.Backups.Folder();
+    QDir().mkpath(folder);
+    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}

@@ -1,0 +1,59 @@
+#pragma once
+// The service report: what a technician found on a boat, as a PDF of one to
+// three A4 pages: who, when and what regulator, with its measured values,
+// states and messages as the pages show them; the peer's, the eight charge
+// profiles side by side and the field/RPM curve as a chart; every system
+// setting and the calibration factors. Written with Qt's own PDF
+// writer, as real text (a PDF reader can search and copy it).
+#include "records/settings_record.h"
+#include "records/system_state_record.h"
+#include "settings/field_rpm_curve.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// A table as rows of cell texts; the first row is its header.
+struct ReportTable {
+    QString title;
+    QList<QStringList> rows;
+};
+
+struct RegulatorReport {
+    QString name;
+    QList<ReportTable> tables; // measured values, system state, regulator state
+    QStringList messages;
+};
+
+struct ServiceReport {
+    QString vessel; // the optional vessel or customer line
+    QDateTime when;
+    QString program; // title and version
+    QString deviceVersion;
+    QString detectedSystemVoltage;
+    RegulatorReport own;
+    bool hasPeer = false;
+    RegulatorReport peer;
+    ReportTable systemSettings;
+    ReportTable chargeProfiles;
+    CurvePoints curve{};
+    ReportTable calibration;
+};
+
+// A whole report from the records, shown as the state pages show them after
+// one refresh (for a tool without the window; the window takes the texts its
+// pages show).
+ServiceReport ServiceReportFromRecords(const SystemStateRecord& own, const SystemStateRecord& peer,
+                                       const SettingsRecord& settings, const QString& vessel, const QDateTime& when,
+                                       const QString& program);
+
+// The settings parts of the report, from the record by the rows of the
+// "Settings" page (voltages in the terms of the detected system voltage).
+ReportTable SystemSettingsReportTable(const SettingsRecord& settings, uint16_t detectedSystemVoltage);
+ReportTable ChargeProfilesReportTable(const SettingsRecord& settings, uint16_t detectedSystemVoltage);
+ReportTable CalibrationReportTable(const SettingsRecord& settings, uint16_t detectedSystemVoltage);
+
+// Writes the report; false with the reason in *failure when the file cannot
+// be written.
+bool WriteServiceReportPdf(const ServiceReport& report, const QString& path, QString* failure);
