@@ -4,6 +4,9 @@
 #include "app/main_form.h"
 #include "canbus/can_line_buffer.h"
 #include "device/simulated_regulator.h"
+#include "logging/data_log.h"
+#include "trends/log_viewer_widget.h"
+#include "trends/trends_widget.h"
 #include "support/relay_codec.h"
 #include "views/string_grid_widget.h"
 
@@ -132,6 +135,45 @@ int main(int argc, char** argv)
         ParseClientMessage(state, body, &failure);
     });
 
+    // One trend update with the Trends window open: the window update's
+    // sample and the redraw of the hour's plots (a full hour in the buffer).
+    rig.window.SetEnableDataLogging(false);
+    rig.window.TrendsClick();
+    for (int i = 0; i < TrendBuffer::Capacity; ++i)
+        rig.window.SystemStateTimerTimer();
+    auto* trends = rig.window.findChild<TrendsWindow*>();
+    trends->SetSpanMinutes(60);
+    const double trendUs = PerCallMicroseconds([&] { rig.window.SystemStateTimerTimer(); });
+
+    // Opening a one-day data log (86400 lines as the program writes them)
+    // and drawing one column of it.
+    const QString dayLog = dir.filePath(QStringLiteral("day-log.txt"));
+    {
+        QFile file(dayLog);
+        file.open(QIODevice::WriteOnly);
+        QStringList header;
+        QStringList values;
+        for (int r = 1; r < rig.window.Ui().MeasuredValuesTable->rowCount(); ++r) {
+            header << rig.window.Ui().MeasuredValuesTable->Cell(r, 0);
+            values << rig.window.Ui().MeasuredValuesTable->Cell(r, 1);
+        }
+        file.write(LogLineBytes(header));
+        const QByteArray line = LogLineBytes(values);
+        for (int i = 0; i < 86400; ++i)
+            file.write(line);
+    }
+    QElapsedTimer openWall;
+    openWall.start();
+    {
+        DataLogViewer viewer;
+        QString failure;
+        viewer.Open(dayLog, &failure);
+        viewer.SetColumnShown(viewer.PlottableColumns().value(0), true);
+        viewer.show();
+        QCoreApplication::processEvents();
+    }
+    const double openLogMs = double(openWall.nsecsElapsed()) / 1e6;
+
     // Idle: the running program with its real timers for 10 s.
     rig.window.SetEnableDataLogging(false);
     rig.window.Ui().USBTimer->start();
@@ -171,6 +213,7 @@ int main(int argc, char** argv)
             rssMid = ResidentKiB();
     }
     const long rssEnd = ResidentKiB();
+    trends->close();
 
     std::printf("| Measure | Result |\n|---|---|\n");
     std::printf("| Polling tick (own + peer transfer, 8 views redrawn), CPU | %.0f us (%.3f %% of the 200 ms budget) |\n",
@@ -179,7 +222,10 @@ int main(int argc, char** argv)
     std::printf("| Build and parse a 540-value relay message, CPU | %.0f us |\n", relayUs);
     std::printf("| Start-up to the first drawn window | %.0f ms wall, %.0f ms CPU |\n", startupWallMs, startupCpuMs);
     std::printf("| Idle CPU, running with the simulated regulator (10 s) | %.2f %% of one core |\n", idlePercent);
-    std::printf("| Resident memory over a %d-minute accelerated soak (CAN page with a full memo, logging) | %ld KiB start, %ld KiB half-way, %ld KiB end |\n",
+    std::printf("| Trend update with the Trends window open on a full hour (sample and redraw), CPU | %.0f us |\n",
+                trendUs);
+    std::printf("| Opening a one-day data log (86400 lines) and drawing a column | %.0f ms wall |\n", openLogMs);
+    std::printf("| Resident memory over a %d-minute accelerated soak (CAN page with a full memo, logging, Trends window open) | %ld KiB start, %ld KiB half-way, %ld KiB end |\n",
                 soakMinutes, rssStart, rssMid, rssEnd);
     return 0;
 }

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Starts the demo program under a virtual X display and saves a screenshot of
 # its window. Usage: scripts/screenshot.sh OUTPUT.png [SECONDS] [PAGE]
+# KROVA_SCREEN (default 1024x800) sets the display's size, KROVA_SCALE
+# (default 1) the display scale (QT_SCALE_FACTOR); with KROVA_WHOLE_SCREEN=1
+# the whole screen is kept, not only the window.
 set -euo pipefail
 out=${1:-docs/system-state.png}
 wait=${2:-4}
@@ -8,13 +11,19 @@ page=${3:-}
 here=$(cd "$(dirname "$0")/.." && pwd)
 bin=${KROVA_DEMO:-$here/build/krova-utility-demo}
 mkdir -p "$(dirname "$out")"
-xvfb-run -a -s "-screen 0 1024x800x24" bash -c "
-  '$bin' ${page:+--page $page} & pid=\$!
+screen=${KROVA_SCREEN:-1024x800}
+scale=${KROVA_SCALE:-1}
+xvfb-run -a -s "-screen 0 ${screen}x24" bash -c "
+  QT_SCALE_FACTOR=$scale '$bin' ${page:+--page $page} & pid=\$!
   sleep $wait
   import -window root '$out.full.png'
   kill \$pid
 "
 # Cut the window out of the screen shot (the window is centred, no manager).
-convert "$out.full.png" -trim +repage "$out"
+if [ "${KROVA_WHOLE_SCREEN:-0}" = 1 ]; then
+  mv "$out.full.png" "$out"
+else
+  convert "$out.full.png" -trim +repage "$out"
+fi
 rm -f "$out.full.png"
 echo "saved $out"

@@ -529,6 +529,25 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
         QVERIFY(!dialogs.Unscripted);
     }
+
+    // The indicator counts the age of the client's data up and warns past 10 s.
+    void remoteDataAge()
+    {
+        ScriptedHttpServer server;
+        QVERIFY(server.IsListening());
+        server.response = Ok(RelayBody(ValueList('2', RandomBytes(280, 3))));
+        GuiRig rig;
+        TMainFormKrv& w = rig.W();
+        StartRole(rig, true, server.Domain());
+        Tick(rig);
+        rig.clock.SetStepSeconds(0);
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.ConnectionIndicatorText(), QStringLiteral("Remote: %1, data 0 s old").arg(server.Domain()));
+        rig.clock.AdvanceSeconds(12);
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.ConnectionIndicatorText(), QStringLiteral("Remote: %1, data 12 s old").arg(server.Domain()));
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("ConnectionIndicator"))->styleSheet().contains("color"));
+    }
 };
 
 QTEST_MAIN(RelayFaultsTest)

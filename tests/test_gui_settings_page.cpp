@@ -535,7 +535,7 @@ void SettingsPageTest::changedCellsAreMarked()
     ReadFrom(rig, realistic::Image());
     TMainFormKrv& w = rig.W();
     StringGrid* table = grid == 0 ? w.Ui().SystemSettingsTable : w.Ui().ChargeProfilesTable;
-    const int row = grid == 0 ? WarningBatteryTemperatureRow : WarmUpDurationRow;
+    const int row = grid == 0 ? int(WarningBatteryTemperatureRow) : int(WarmUpDurationRow);
     if (grid == 2) {
         CurvePoints points = w.Ui().FieldRpmChartView->Points();
         points[3] += 10;

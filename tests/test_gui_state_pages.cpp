@@ -1,11 +1,14 @@
 // The "System State" and "Peer System State" pages, the polling cycle and the
 // once-a-second window update, against the simulated regulator.
 #include "support/gui_suite.h"
+#include "support/test_support.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QStatusBar>
+#include <QTabBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
@@ -458,6 +461,93 @@ private slots:
         QCOMPARE(GuiRig::MemoLines(w.Ui().PeerSystemMessagesMemo)[0], QString::fromUtf8("Regulator Name: \u201CStbd\u201D \u00E9"));
         QCOMPARE(w.Ui().PageControl->tabText(TabIndex(w, w.Ui().PeerStateTabSheet)),
                  QString::fromUtf8("Peer System State [ \u201CStbd\u201D \u00E9 ]"));
+    }
+
+    // The indicator on the right of the status bar says what the pages show.
+    void connectionIndicator_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tipPart");
+        QTest::newRow("nothing on USB") << "none" << "No regulator" << "udev rule";
+        QTest::newRow("a regulator on USB") << "usb" << "USB: Port engine" << "";
+        QTest::newRow("the demo") << "demo" << "Demo: simulated regulator" << "";
+        QTest::newRow("sharing with support") << "share" << "Sharing with support" << "USB: Port engine";
+        QTest::newRow("a dropped snapshot") << "snapshot" << "Snapshot: boat.txt" << "snapshot file";
+        QTest::newRow("remote, nothing yet") << "remote" << "Remote: localhost:8080, no data yet" << "relay";
+    }
+    void connectionIndicator()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, text);
+        QFETCH(QString, tipPart);
+        GuiRig& rig = Rig();
+        TMainFormKrv& w = rig.W();
+        rig.sim.OwnState.SetRegulatorName("Port engine");
+        rig.sim.Present = state != QLatin1String("none");
+        rig.Connect();
+        if (state == QLatin1String("demo"))
+            w.SetDemoMode(true);
+        if (state == QLatin1String("share"))
+            w.ShareDataWithSupportClick();
+        if (state == QLatin1String("snapshot")) {
+            const QString path = TempPath(QStringLiteral("boat.txt"));
+            QVERIFY(WriteAll(path, QByteArray(1104, '\0')));
+            w.HandleDroppedFile(path);
+        }
+        if (state == QLatin1String("remote"))
+            w.RemoteViaInternetToProvideSupportClick();
+        w.SystemStateTimerTimer();
+        QCOMPARE(w.ConnectionIndicatorText(), text);
+        const QLabel* indicator = w.findChild<QLabel*>(QStringLiteral("ConnectionIndicator"));
+        QVERIFY(indicator->toolTip().contains(tipPart));
+        QCOMPARE(w.windowTitle().endsWith(QStringLiteral(" (demo, simulated regulator)")), state == QLatin1String("demo"));
+    }
+
+    // At the smallest size and at a large one no grid, memo, chart or the
+    // status bar lies over another; the pages scroll instead.
+    void nothingOverlaps_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("minimum") << QSize(1, 1);
+        QTest::newRow("large") << QSize(1900, 1040);
+    }
+    void nothingOverlaps()
+    {
+        QFETCH(QSize, size);
+        TMainFormKrv& w = W();
+        w.show();
+        w.resize(size.expandedTo(w.minimumSize()));
+        QCoreApplication::processEvents();
+        const QRect statusBar(w.statusBar()->mapTo(&w, QPoint(0, 0)), w.statusBar()->size());
+        const std::pair<QWidget*, int> pages[] = {
+            {w.Ui().StateTabSheet, 4}, {w.Ui().SettingsTabSheet, 4}, {w.Ui().CanBusTabSheet, 1}};
+        for (const auto& [page, widgets] : pages) {
+            w.Ui().PageControl->setCurrentWidget(page);
+            QCoreApplication::processEvents();
+            QList<QRect> rects;
+            for (QWidget* child : page->findChildren<QWidget*>()) {
+                if (!child->isVisible()
+                    || !(qobject_cast<StringGrid*>(child) || qobject_cast<QPlainTextEdit*>(child)
+                         || child->inherits("FieldRpmChart") || qobject_cast<QTabBar*>(child)))
+                    continue;
+                rects << QRect(child->mapTo(&w, QPoint(0, 0)), child->size());
+            }
+            QCOMPARE(rects.size(), widgets);
+            const QRect pageRect(page->mapTo(&w, QPoint(0, 0)), page->size());
+            QVERIFY(!pageRect.intersects(statusBar));
+            for (int i = 0; i < rects.size(); ++i)
+                for (int j = i + 1; j < rects.size(); ++j)
+                    QVERIFY2(!rects[i].intersects(rects[j]), qPrintable(QStringLiteral("page %1, widgets %2 and %3")
+                                                                            .arg(w.Ui().PageControl->currentIndex())
+                                                                            .arg(i)
+                                                                            .arg(j)));
+        }
+        // Larger than the design, the grids and the memo have grown with it.
+        if (size.width() > 1000) {
+            QVERIFY(w.Ui().MeasuredValuesTable->width() > 1000);
+            QVERIFY(w.Ui().SystemMessagesMemo->height() > 316);
+        }
     }
 
     void captionWithLoggingAndNoConnection()

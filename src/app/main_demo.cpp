@@ -19,6 +19,7 @@ int main(int argc, char** argv)
     regulator.RecordRequests = false;
     QtUserDialogs dialogs;
     TMainFormKrv window(regulator, dialogs);
+    window.SetDemoMode(true);
     dialogs.SetParent(&window);
     window.show();
 

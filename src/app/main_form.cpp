@@ -6,6 +6,7 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
+#include "trends/trends_widget.h"
 #include "views/string_grid_widget.h"
 
 #include <QAction>
@@ -14,6 +15,7 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -21,11 +23,13 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStyle>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 const QString ApplicationTitle = QStringLiteral("Norvelle K-ROVA X Utility v7");
@@ -33,22 +37,43 @@ const QString ApplicationTitle = QStringLiteral("Norvelle K-ROVA X Utility v7");
 namespace {
 
 constexpr int ClientWidth = 873;
-constexpr int PageHeight = 657;
+constexpr int ClientHeight = 695;
 constexpr int MessagePanelHeight = 17;
+constexpr int MinimumWindowWidth = 480;
+// Remote data older than this is shown as a warning.
+constexpr qint64 RemoteDataStaleSeconds = 10;
+constexpr int MinimumWindowHeight = 320;
 constexpr int SystemStateTimerMs = 1000;
 constexpr int InetTimerMs = 2000;
 constexpr double MessageDisplayTime = 5 * OneSecond;
 // The relay a support team runs for a trial (php -S 0.0.0.0:8080 -t relay).
 const char* const DefaultSupportDomain = "localhost:8080";
 
-QLabel* Caption(const QString& text, QWidget* parent, int x, int y)
+QLabel* Caption(const QString& text)
 {
-    auto* label = new QLabel(text, parent);
-    label->move(x, y);
+    auto* label = new QLabel(text);
     QFont f = label->font();
     f.setBold(true);
     label->setFont(f);
     return label;
+}
+
+// A page keeps at least the sizes of the program's design and grows with the
+// window; where the window is smaller, the page scrolls.
+QScrollArea* Scrolled(QWidget* content)
+{
+    auto* area = new QScrollArea;
+    area->setWidget(content);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
+}
+
+// Widgets that take the room the window gives them.
+void Grows(QWidget* widget, int minimumWidth, int minimumHeight)
+{
+    widget->setMinimumSize(minimumWidth, minimumHeight);
+    widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
 QPlainTextEdit* Memo(QWidget* parent)
@@ -88,13 +113,15 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     });
 
     auto* central = new QWidget(this);
-    central->setFixedSize(ClientWidth, PageHeight + MessagePanelHeight);
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
     PageControl = new QTabWidget(central);
-    PageControl->setGeometry(0, 0, ClientWidth, PageHeight);
-    StateTabSheet = BuildStatePage(Side::Own);
-    SettingsTabSheet = BuildSettingsPage();
-    CanBusTabSheet = BuildCanPage();
-    PeerStateTabSheet = BuildStatePage(Side::Peer);
+    centralLayout->addWidget(PageControl, 1);
+    StateTabSheet = Scrolled(BuildStatePage(Side::Own));
+    SettingsTabSheet = Scrolled(BuildSettingsPage());
+    CanBusTabSheet = Scrolled(BuildCanPage());
+    PeerStateTabSheet = Scrolled(BuildStatePage(Side::Peer));
     PageControl->addTab(StateTabSheet, QStringLiteral("System State"));
     PageControl->addTab(SettingsTabSheet, QStringLiteral("Settings"));
     PageControl->addTab(CanBusTabSheet, QStringLiteral("CAN bus"));
@@ -104,7 +131,8 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainFormKrv::PageControlChange);
 
     MessagePanel = new QLabel(QStringLiteral(" Message"), central);
-    MessagePanel->setGeometry(0, PageHeight, ClientWidth, MessagePanelHeight);
+    MessagePanel->setFixedHeight(MessagePanelHeight);
+    centralLayout->addWidget(MessagePanel);
     MessagePanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     MessagePanel->setAutoFillBackground(true);
     QPalette p = MessagePanel->palette();
@@ -120,11 +148,12 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     statusText_ = new QLabel(this);
     statusText_->setObjectName(QStringLiteral("StatusText"));
     statusBar()->addWidget(statusText_, 1);
+    connectionIndicator_ = new QLabel(this);
+    connectionIndicator_->setObjectName(QStringLiteral("ConnectionIndicator"));
+    statusBar()->addPermanentWidget(connectionIndicator_);
     statusBar()->setSizeGripEnabled(false);
 
     BuildMenus();
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
-    setWindowFlags((windowFlags() | Qt::CustomizeWindowHint) & ~Qt::WindowMaximizeButtonHint);
 
     USBTimer = new QTimer(this);
     USBTimer->setInterval(UsbTimerIntervalMs);
@@ -139,11 +168,21 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     inetTimer_.Attach(INETTimer);
 
     FormCreate();
+    trendsStart_ = station_.Time().Now();
 
-    // Centred on the screen the window opens on.
-    if (QScreen* s = screen())
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, sizeHint(), s->availableGeometry()));
+    // The design's size, 873 x 695 below the menu bar, unless the screen is
+    // smaller; centred on the screen the window opens on.
+    setMinimumSize(MinimumWindowWidth, MinimumWindowHeight);
+    QSize size(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
+    if (QScreen* s = screen()) {
+        const QRect area = s->availableGeometry();
+        size = size.boundedTo(area.size() - (frameGeometry().size() - geometry().size()));
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
+    } else {
+        resize(size);
+    }
 
+    ShowConnection();
     USBTimer->start();
     SystemStateTimer->start();
     INETTimer->start();
@@ -210,25 +249,44 @@ void TMainFormKrv::BuildMenus()
         a->setCheckable(true);
         group->addAction(a);
     }
+    options->addSeparator();
+    Trends = add(options, QStringLiteral("Trends..."), &TMainFormKrv::TrendsClick);
+    OpenDataLog = add(options, QStringLiteral("Open Data Log..."), &TMainFormKrv::OpenDataLogClick);
 }
 
 QWidget* TMainFormKrv::BuildStatePage(Side side)
 {
     auto* page = new QWidget;
     const bool own = side == Side::Own;
-    Caption(QStringLiteral("Measured Values"), page, 8, 4);
-    auto* measured = new StringGrid(MeasuredValuesRows, MeasuredValuesColumns, 1, 1, 210, 16, page);
-    measured->move(8, 22);
-    Caption(QStringLiteral("System State"), page, 8, 286);
-    auto* system = new StringGrid(SystemStateRows, StateColumns, 1, 1, 190, 16, page);
-    system->move(8, 304);
-    Caption(QStringLiteral("Regulator State"), page, 8, 472);
-    auto* regulator = new StringGrid(RegulatorStateRows, StateColumns, 1, 1, 190, 16, page);
-    regulator->move(8, 490);
-    if (own)
-        Caption(QStringLiteral("System Messages"), page, 440, 286);
-    QPlainTextEdit* memo = Memo(page);
-    memo->setGeometry(440, 304, 410, 316);
+    auto* measured = new StringGrid(MeasuredValuesRows, MeasuredValuesColumns, 1, 1, 210, 16);
+    auto* system = new StringGrid(SystemStateRows, StateColumns, 1, 1, 190, 16);
+    auto* regulator = new StringGrid(RegulatorStateRows, StateColumns, 1, 1, 190, 16);
+    QPlainTextEdit* memo = Memo(nullptr);
+    Grows(memo, 410, 316);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(Caption(QStringLiteral("System State")));
+    left->addWidget(system);
+    left->addSpacing(12);
+    left->addWidget(Caption(QStringLiteral("Regulator State")));
+    left->addWidget(regulator);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    // The peer page has no caption over its memo; the memo lines up all the same.
+    QLabel* memoCaption = Caption(own ? QStringLiteral("System Messages") : QString());
+    right->addWidget(memoCaption);
+    right->addWidget(memo, 1);
+    auto* lower = new QHBoxLayout;
+    lower->addLayout(left);
+    lower->addSpacing(50);
+    lower->addLayout(right, 1);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(8, 4, 8, 8);
+    layout->addWidget(Caption(QStringLiteral("Measured Values")));
+    layout->addWidget(measured);
+    layout->addSpacing(12);
+    layout->addLayout(lower, 1);
+
     if (own) {
         MeasuredValuesTable = measured;
         SystemStateTable = system;
@@ -247,7 +305,6 @@ QWidget* TMainFormKrv::BuildSettingsPage()
 {
     auto* page = new QWidget;
     SystemSettingsTable = new StringGrid(SystemSettingsRowCount, 2, 0, 1, 210, 16, page);
-    SystemSettingsTable->setGeometry(8, 7, 423, 613);
     QFont gridFont = SystemSettingsTable->font();
     gridFont.setPixelSize(11);
     SystemSettingsTable->setFont(gridFont);
@@ -257,7 +314,7 @@ QWidget* TMainFormKrv::BuildSettingsPage()
         SystemSettingsTable->SetCell(r, 0, captions[r]);
 
     ChargeProfileTabControl = new QTabBar(page);
-    ChargeProfileTabControl->setGeometry(440, 8, 417, 25);
+    ChargeProfileTabControl->setMinimumSize(417, 25);
     ChargeProfileTabControl->setShape(QTabBar::RoundedNorth);
     ChargeProfileTabControl->setExpanding(false);
     ChargeProfileTabControl->setUsesScrollButtons(false);
@@ -293,7 +350,6 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     });
 
     ChargeProfilesTable = new StringGrid(ChargeProfileRowCount, 2, 0, 1, 206, 16, page);
-    ChargeProfilesTable->setGeometry(440, 36, 415, 205);
     QFont small = ChargeProfilesTable->font();
     small.setPixelSize(9);
     ChargeProfilesTable->setFont(small);
@@ -303,7 +359,22 @@ QWidget* TMainFormKrv::BuildSettingsPage()
         ChargeProfilesTable->SetCell(r, 0, profileCaptions[r]);
 
     FieldRpmChartView = new FieldRpmChart(page);
-    FieldRpmChartView->setGeometry(440, 256, 417, 369);
+    Grows(FieldRpmChartView, 417, 369);
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(3);
+    right->addWidget(ChargeProfileTabControl);
+    right->addWidget(ChargeProfilesTable);
+    right->addSpacing(12);
+    right->addWidget(FieldRpmChartView, 1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(SystemSettingsTable);
+    left->addStretch(1);
+    auto* layout = new QHBoxLayout(page);
+    layout->setContentsMargins(8, 7, 8, 8);
+    layout->addLayout(left, 1);
+    layout->addSpacing(9);
+    layout->addLayout(right, 1);
     return page;
 }
 
@@ -312,12 +383,12 @@ QWidget* TMainFormKrv::BuildCanPage()
     auto* page = new QWidget;
     auto* label = new QLabel(QStringLiteral("Raw CAN Frames"), page);
     label->setObjectName(QStringLiteral("Label1"));
-    label->move(8, 8);
+
     CanViewHexCheckBox = new QCheckBox(QStringLiteral("View in Hex"), page);
-    CanViewHexCheckBox->move(740, 4);
+
     CanViewHexCheckBox->setChecked(true);
     CanMemo = new QPlainTextEdit(page);
-    CanMemo->setGeometry(8, 28, 855, 592);
+    Grows(CanMemo, 855, 592);
     CanMemo->setReadOnly(true);
     CanMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     CanMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -343,6 +414,14 @@ QWidget* TMainFormKrv::BuildCanPage()
     connect(CopyToClipboard, &QAction::triggered, this, &TMainFormKrv::CopyToClipboardClick);
     connect(CanMemo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { CanRxMemoPopupMenu->popup(CanMemo->mapToGlobal(pos)); });
+    auto* top = new QHBoxLayout;
+    top->addWidget(label);
+    top->addStretch(1);
+    top->addWidget(CanViewHexCheckBox);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(8, 4, 8, 8);
+    layout->addLayout(top);
+    layout->addWidget(CanMemo, 1);
     return page;
 }
 
@@ -408,6 +487,14 @@ void TMainFormKrv::SystemStateTimerTimer()
         SetEnableDataLogging(WriteLogLine());
         caption += QStringLiteral(", logging data to file");
     }
+    if (demo_)
+        caption += QStringLiteral(" (demo, simulated regulator)");
+    ShowConnection();
+    // The trends take what this update has anyway; no request of their own.
+    trends_.Add((station_.Time().Now() - trendsStart_) / OneSecond, station_.OwnState, station_.PeerState,
+                station_.Settings.AuxTempSensorUsage());
+    if (trendsWindow_)
+        trendsWindow_->Refresh();
     if (windowTitle() != caption)
         setWindowTitle(caption);
 
@@ -474,6 +561,59 @@ void TMainFormKrv::ShowModes()
     SetCheck(RemoteViaInternetToProvideSupport, station_.IsRemoteConnection());
     SetCheck(ShareDataWithSupport, station_.IsSharing());
     SetCheck(EnableDataLoggingToFile, station_.IsLogging());
+    ShowConnection();
+}
+
+void TMainFormKrv::SetDemoMode(bool demo)
+{
+    demo_ = demo;
+    ShowConnection();
+}
+
+QString TMainFormKrv::ConnectionIndicatorText() const
+{
+    return connectionIndicator_->text();
+}
+
+void TMainFormKrv::ShowConnection()
+{
+    QString text;
+    QString tip;
+    bool warning = false;
+    const QString regulator = FromAnsi(station_.OwnState.RegulatorName());
+    if (station_.IsRemoteConnection()) {
+        const QString domain = station_.Support.SupportDomain;
+        if (remoteStateAt_ == 0) {
+            text = QStringLiteral("Remote: %1, no data yet").arg(domain);
+            warning = true;
+        } else {
+            const qint64 age = qint64((station_.Time().Now() - remoteStateAt_) / OneSecond);
+            text = QStringLiteral("Remote: %1, data %2 s old").arg(domain).arg(age);
+            warning = age > RemoteDataStaleSeconds;
+        }
+        tip = QStringLiteral("The pages show the regulator of a customer, as the support relay last passed it on.");
+    } else if (!station_.IsUsbConnection()) {
+        text = QStringLiteral("Snapshot: %1").arg(snapshotName_);
+        tip = QStringLiteral("The pages show a snapshot file; choose \"USB\" to see the regulator again.");
+    } else if (station_.IsSharing()) {
+        text = QStringLiteral("Sharing with support");
+        tip = QStringLiteral("USB: %1; its data go to the support relay %2.")
+                  .arg(regulator, station_.Support.SupportDomain);
+    } else if (demo_) {
+        text = QStringLiteral("Demo: simulated regulator");
+    } else if (station_.Session.IsDeviceOpen()) {
+        text = QStringLiteral("USB: %1").arg(regulator.isEmpty() ? QStringLiteral("regulator") : regulator);
+    } else {
+        text = QStringLiteral("No regulator");
+        tip = QStringLiteral("No regulator answers on USB. Check the USB cable and the regulator's power; on "
+                             "Linux, check that the udev rule of the README is installed.");
+        warning = true;
+    }
+    if (connectionIndicator_->text() != text)
+        connectionIndicator_->setText(text);
+    connectionIndicator_->setToolTip(tip);
+    // A warm tone that reads on light and dark backgrounds alike.
+    connectionIndicator_->setStyleSheet(warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString());
 }
 
 QString TMainFormKrv::StatusText() const
@@ -605,6 +745,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     if (load.status != SnapshotLoad::Loaded)
         return;
     // Neither the polling nor the support step may overwrite what is shown.
+    snapshotName_ = QFileInfo(path).fileName();
     station_.SetConnection(Connection::None);
     QCoreApplication::processEvents();
 

@@ -8,6 +8,7 @@
 #include "app/user_dialogs.h"
 #include "calibration/calibration.h"
 #include "station/station.h"
+#include "trends/trend_buffer.h"
 #include "views/state_views.h"
 
 #include <QMainWindow>
@@ -25,6 +26,7 @@ class QTabWidget;
 class QTimer;
 class StringGrid;
 class SupportExchange;
+class TrendsWindow;
 
 extern const QString ApplicationTitle;
 
@@ -73,6 +75,8 @@ struct MainFormUi {
     QAction* SendChatMessage = nullptr;
     QAction* SupportDomainName = nullptr;
     QAction* EnableDataLoggingToFile = nullptr;
+    QAction* Trends = nullptr;
+    QAction* OpenDataLog = nullptr;
     QAction* PauseCanWatch = nullptr;
     QAction* ClearAllLines = nullptr;
     QAction* CopyToClipboard = nullptr;
@@ -106,6 +110,10 @@ public:
     // Sharing with support and logging, as the menu's radio group sets them.
     void SetShareDataWithSupport(bool on);
     void SetEnableDataLogging(bool on);
+    // The demo program says so in its title and in the connection indicator.
+    void SetDemoMode(bool demo);
+    // The indicator on the right of the status bar: what the pages show.
+    QString ConnectionIndicatorText() const;
     // A failure no operation catches: its message in an error box captioned
     // with the application title, with a full stop added where it lacks one.
     void ShowFailure(const QString& message);
@@ -163,6 +171,11 @@ public:
     // way.
     bool DeferWhileRelayBusy(std::function<void()> command);
 
+    // --- Trends and the data log viewer, added to the "Options" menu --------
+    void TrendsClick();
+    void OpenDataLogClick();
+    const TrendBuffer& TrendValues() const { return trends_; }
+
     // --- Data log and dropped files -----------------------------------------
     bool WriteLogLine();
     void EnableDataLoggingToFileClick();
@@ -179,6 +192,7 @@ private:
     QWidget* BuildSettingsPage();
     QWidget* BuildCanPage();
     void ShowModes();
+    void ShowConnection();
     void ShowPageTab(QWidget* page, bool visible);
     void SelectProfileTabFromRecord();
     void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
@@ -201,9 +215,17 @@ private:
     PausableTimer usbTimer_;
     PausableTimer inetTimer_;
     QLabel* statusText_ = nullptr;
+    QLabel* connectionIndicator_ = nullptr;
+    bool demo_ = false;
+    QString snapshotName_;
+    // When the last whole state of a remote client arrived (day count; 0: none).
+    double remoteStateAt_ = 0;
     double MessagePanelShownAt = 0;
     SettingsRecord reference_;
     QString writeOperation_ = QStringLiteral("write");
+    TrendBuffer trends_;
+    double trendsStart_ = 0;
+    TrendsWindow* trendsWindow_ = nullptr;
     int selectedProfileTab_ = 0;
     // The regulator status last shown on each state page: a code without a
     // text leaves the cell as it was.

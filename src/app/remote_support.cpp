@@ -125,6 +125,7 @@ void TMainFormKrv::SupportStep()
     switch (support.IncomingKind) {
     case StateMessage:
         if (station_.TakeClientState()) {
+            remoteStateAt_ = station_.Time().Now();
             UpdateMeasuredValuesTable();
             UpdateRegulatorStateTable();
             UpdatePeerRegulatorStateTable();

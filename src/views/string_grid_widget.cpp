@@ -1,6 +1,8 @@
 #include "views/string_grid_widget.h"
 
 #include <QHeaderView>
+
+#include <algorithm>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
@@ -59,7 +61,12 @@ StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, i
     setWordWrap(false);
     setItemDelegate(new CellDelegate(this));
     setTextElideMode(Qt::ElideRight);
-    setFixedSize(columns * columnWidth + 2 * frameWidth() + 1, rows * rowHeight + 2 * frameWidth() + 1);
+    // The design's size is the least; the grid widens with the window (its
+    // rows keep their height).
+    baseColumnWidth_ = columnWidth;
+    setMinimumWidth(columns * columnWidth + 2 * frameWidth() + 1);
+    setFixedHeight(rows * rowHeight + 2 * frameWidth() + 1);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     const QBrush fixedBrush = palette().brush(QPalette::Button);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
@@ -166,4 +173,27 @@ void StringGrid::ShowChange(int row, int column)
     const QString tip = changed ? QStringLiteral("Was: ") + WithoutZeros(reference_[row]) : QString();
     if (cell->toolTip() != tip)
         cell->setToolTip(tip);
+}
+
+void StringGrid::resizeEvent(QResizeEvent* event)
+{
+    QTableWidget::resizeEvent(event);
+    // Room beyond the design's widths goes first to the caption column, as
+    // far as its longest caption needs, then to all columns alike.
+    const int columns = columnCount();
+    int extra = viewport()->width() - columns * baseColumnWidth_;
+    QList<int> widths(columns, baseColumnWidth_);
+    if (extra > 0 && fixedColumns_ > 0) {
+        int needed = 0;
+        for (int r = 0; r < rowCount(); ++r)
+            needed = std::max(needed, fontMetrics().horizontalAdvance(WithoutZeros(Cell(r, 0))) + 8);
+        const int more = std::clamp(needed - baseColumnWidth_, 0, extra);
+        widths[0] += more;
+        extra -= more;
+    }
+    for (int c = 0; c < columns && extra > 0; ++c)
+        widths[c] += extra / columns + (c < extra % columns ? 1 : 0);
+    for (int c = 0; c < columns; ++c)
+        if (columnWidth(c) != widths[c])
+            setColumnWidth(c, widths[c]);
 }

@@ -28,11 +28,15 @@ public:
     void SetReferenceTexts(int column, const QStringList& rowTexts);
     bool IsMarkedChanged(int row, int column) const;
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void ShowChange(int row, int column);
 
     int fixedRows_;
     int fixedColumns_;
+    int baseColumnWidth_ = 0;
     int referenceColumn_ = -1;
     QStringList reference_;
 };

@@ -1,0 +1,43 @@
+#pragma once
+// The "Open Data Log..." window: a data log the program wrote, its columns
+// plotted against time (the line number is the second). Long logs are drawn
+// reduced to the lowest and highest value per pixel column, worked out again
+// for the stretch shown whenever the view is zoomed, so zooming stays smooth
+// and no peak is lost.
+#include "trends/data_log_reader.h"
+
+#include <QWidget>
+
+class QChartView;
+class QLabel;
+class QListWidget;
+class QValueAxis;
+
+class DataLogViewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit DataLogViewer(QWidget* parent = nullptr);
+
+    // Reads the log and shows it; false with the reason when it cannot.
+    bool Open(const QString& path, QString* failure);
+    const DataLogContent& Content() const { return content_; }
+    // The columns offered (those with numbers in them), by name.
+    QStringList PlottableColumns() const;
+    void SetColumnShown(const QString& column, bool shown);
+    // Shows the lines from `first` to `last` (seconds).
+    void ShowRange(double first, double last);
+    // Points drawn for a shown column.
+    int PointCount(const QString& column) const;
+    QString ProblemsText() const;
+
+private:
+    void Redraw();
+
+    DataLogContent content_;
+    QListWidget* columns_ = nullptr;
+    QChartView* view_ = nullptr;
+    QValueAxis* x_ = nullptr;
+    QValueAxis* y_ = nullptr;
+    QLabel* problems_ = nullptr;
+    bool redrawing_ = false;
+};

@@ -1,0 +1,321 @@
+#include "trends/trends_widget.h"
+
+#include "trends/data_log_reader.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QtCharts/QChart>
+#include <QtCharts/QChartView>
+#include <QtCharts/QDateTimeAxis>
+#include <QtCharts/QLegend>
+#include <QtCharts/QLineSeries>
+#include <QtCharts/QValueAxis>
+
+#include <cmath>
+
+namespace {
+
+struct PlotGroup {
+    const char* title;
+    QList<TrendQuantity> quantities;
+};
+
+const QList<PlotGroup>& Groups()
+{
+    static const QList<PlotGroup> groups = {
+        {"Voltage, V", {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
+        {"Current, A", {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
+        {"Field Output, %", {TrendQuantity::FieldOutput}},
+        {"Temperature, \u00B0C",
+         {TrendQuantity::AlternatorTemperature, TrendQuantity::BatteryTemperature,
+          TrendQuantity::RegulatorTemperature}},
+        {"Engine RPM, 1/min", {TrendQuantity::EngineRpm}},
+    };
+    return groups;
+}
+
+const QColor SeriesColors[] = {QColor(0xD6, 0x27, 0x28), QColor(0x1F, 0x77, 0xB4), QColor(0x2C, 0xA0, 0x2C)};
+
+} // namespace
+
+TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, SaveFileNameAsker askFileName,
+                           QWidget* parent)
+    : QWidget(parent, Qt::Window), buffer_(buffer), askFileName_(std::move(askFileName)),
+      // Local time is worked out once: doing it per point would read the
+      // time zone files each time.
+      originMs_(origin.toMSecsSinceEpoch())
+{
+    setObjectName(QStringLiteral("TrendsWindow"));
+    setWindowTitle(QStringLiteral("Trends"));
+    span_ = new QComboBox;
+    span_->addItem(QStringLiteral("Last minute"), 1);
+    span_->addItem(QStringLiteral("Last 10 minutes"), 10);
+    span_->addItem(QStringLiteral("Last 60 minutes"), 60);
+    span_->setCurrentIndex(1);
+    pause_ = new QCheckBox(QStringLiteral("Pause"));
+    peer_ = new QCheckBox(QStringLiteral("Show peer"));
+    auto* png = new QPushButton(QStringLiteral("Export PNG..."));
+    auto* csv = new QPushButton(QStringLiteral("Export CSV..."));
+    connect(span_, &QComboBox::currentIndexChanged, this, [this] { SetSpanMinutes(span_->currentData().toInt()); });
+    connect(pause_, &QCheckBox::toggled, this, [this](bool on) { SetPaused(on); });
+    connect(peer_, &QCheckBox::toggled, this, [this](bool on) { SetPeerShown(on); });
+    connect(png, &QPushButton::clicked, this, [this] {
+        if (const auto path = askFileName_(QStringLiteral("Export Trends As Picture"),
+                                           QStringLiteral("PNG Pictures|*.png"), QStringLiteral("png")))
+            ExportPng(*path);
+    });
+    connect(csv, &QPushButton::clicked, this, [this] {
+        if (const auto path = askFileName_(QStringLiteral("Export Trends As CSV"),
+                                           QStringLiteral("CSV Files|*.csv"), QStringLiteral("csv")))
+            ExportCsv(*path);
+    });
+    auto* bar = new QHBoxLayout;
+    bar->addWidget(span_);
+    bar->addWidget(pause_);
+    bar->addWidget(peer_);
+    bar->addStretch(1);
+    bar->addWidget(png);
+    bar->addWidget(csv);
+
+    plotArea_ = new QWidget;
+    auto* plots = new QVBoxLayout(plotArea_);
+    plots->setContentsMargins(0, 0, 0, 0);
+    plots->setSpacing(0);
+    for (const PlotGroup& group : Groups()) {
+        Plot plot;
+        auto* chart = new QChart;
+        chart->setMargins(QMargins(4, 2, 4, 2));
+        chart->legend()->setAlignment(Qt::AlignRight);
+        plot.x = new QDateTimeAxis;
+        plot.x->setFormat(QStringLiteral("HH:mm:ss"));
+        plot.x->setTickCount(7);
+        plot.y = new QValueAxis;
+        plot.y->setTitleText(QString::fromUtf8(group.title));
+        chart->addAxis(plot.x, Qt::AlignBottom);
+        chart->addAxis(plot.y, Qt::AlignLeft);
+        plot.quantities = group.quantities;
+        for (int i = 0; i < group.quantities.size(); ++i) {
+            for (bool peer : {false, true}) {
+                auto* series = new QLineSeries;
+                series->setName((peer ? QStringLiteral("Peer: ") : QString()) + TrendQuantityName(group.quantities[i]));
+                QPen pen(SeriesColors[i % 3], peer ? 1 : 1.5);
+                if (peer)
+                    pen.setStyle(Qt::DashLine);
+                series->setPen(pen);
+                chart->addSeries(series);
+                series->attachAxis(plot.x);
+                series->attachAxis(plot.y);
+                series->setVisible(!peer);
+                (peer ? plot.peer : plot.own).append(series);
+            }
+        }
+        plot.view = new QChartView(chart);
+        plot.view->setRenderHint(QPainter::Antialiasing);
+        plot.view->setMinimumHeight(140);
+        plot.view->viewport()->setMouseTracking(true);
+        plot.view->viewport()->installEventFilter(this);
+        plots->addWidget(plot.view, 1);
+        plots_.append(plot);
+    }
+    readout_ = new QLabel(QStringLiteral("Point at a plot to read its values."));
+    readout_->setWordWrap(true);
+    stats_ = new QLabel;
+    stats_->setWordWrap(true);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(bar);
+    layout->addWidget(plotArea_, 1);
+    layout->addWidget(readout_);
+    layout->addWidget(stats_);
+    resize(900, 900);
+    Redraw();
+}
+
+double TrendsWindow::SpanStart() const
+{
+    // Half a second of slack: the sample taken a whole span ago belongs in.
+    return buffer_.LatestSeconds() - 60.0 * spanMinutes_ - 0.5;
+}
+
+qint64 TrendsWindow::ClockMs(double seconds) const
+{
+    return originMs_ + qint64(std::llround(seconds * 1000.0));
+}
+
+void TrendsWindow::Refresh()
+{
+    if (!pause_->isChecked())
+        Redraw();
+}
+
+void TrendsWindow::AdjustAxes()
+{
+    const double latest = buffer_.LatestSeconds();
+    const double from = SpanStart();
+    const bool withPeer = peer_->isChecked();
+    for (Plot& plot : plots_) {
+        double low = std::numeric_limits<double>::infinity();
+        double high = -low;
+        for (const TrendQuantity q : plot.quantities)
+            for (bool peer : {false, true}) {
+                if (peer && !withPeer)
+                    continue;
+                const TrendStats stats = buffer_.Stats(q, peer, from);
+                if (stats.count == 0)
+                    continue;
+                low = std::min(low, stats.minimum);
+                high = std::max(high, stats.maximum);
+            }
+        plot.x->setRange(QDateTime::fromMSecsSinceEpoch(ClockMs(latest - 60.0 * spanMinutes_)),
+                         QDateTime::fromMSecsSinceEpoch(ClockMs(latest)));
+        if (!std::isfinite(low)) {
+            low = 0;
+            high = 1;
+        }
+        const double pad = std::max((high - low) * 0.08, 0.5);
+        plot.y->setRange(low - pad, high + pad);
+    }
+    stats_->setText(StatsText());
+}
+
+void TrendsWindow::SetSpanMinutes(int minutes)
+{
+    spanMinutes_ = minutes;
+    const int index = span_->findData(minutes);
+    if (index >= 0 && span_->currentIndex() != index)
+        span_->setCurrentIndex(index);
+    Redraw();
+}
+
+void TrendsWindow::SetPaused(bool paused)
+{
+    if (pause_->isChecked() != paused)
+        pause_->setChecked(paused);
+    if (!paused)
+        Redraw();
+}
+
+void TrendsWindow::SetPeerShown(bool shown)
+{
+    if (peer_->isChecked() != shown)
+        peer_->setChecked(shown);
+    for (const Plot& plot : plots_)
+        for (QLineSeries* s : plot.peer)
+            s->setVisible(shown);
+    Redraw();
+}
+
+void TrendsWindow::Redraw()
+{
+    // Each series is drawn from at most two points (the lowest and the
+    // highest) per pixel column of its plot: an hour of samples costs no
+    // more to draw than the plot has room for, and no peak is lost.
+    const double from = SpanStart();
+    const bool withPeer = peer_->isChecked();
+    const auto& samples = buffer_.Samples();
+    auto first = samples.begin();
+    while (first != samples.end() && first->seconds < from)
+        ++first;
+    for (Plot& plot : plots_) {
+        const int buckets = std::max(100, int(plot.view->chart()->plotArea().width()));
+        for (int i = 0; i < plot.quantities.size(); ++i) {
+            for (bool peer : {false, true}) {
+                QList<QPointF> points;
+                if (!peer || withPeer) {
+                    std::vector<double> values;
+                    values.reserve(std::size_t(std::distance(first, samples.end())));
+                    for (auto it = first; it != samples.end(); ++it)
+                        values.push_back(TrendBuffer::Value(*it, plot.quantities[i], peer));
+                    const int offset = int(std::distance(samples.begin(), first));
+                    for (const QPointF& p : MinMaxDecimate(values, 0, int(values.size()) - 1, buckets)) {
+                        const double seconds = samples[std::size_t(offset + int(p.x()))].seconds;
+                        points.append(QPointF(double(ClockMs(seconds)), p.y()));
+                    }
+                }
+                (peer ? plot.peer : plot.own)[i]->replace(points);
+            }
+        }
+    }
+    AdjustAxes();
+}
+
+int TrendsWindow::PointCount(TrendQuantity quantity) const
+{
+    for (const Plot& plot : plots_)
+        for (int i = 0; i < plot.quantities.size(); ++i)
+            if (plot.quantities[i] == quantity)
+                return plot.own[i]->count();
+    return 0;
+}
+
+QString TrendsWindow::StatsText() const
+{
+    QStringList lines;
+    const double from = SpanStart();
+    for (int q = 0; q < TrendQuantityCount; ++q) {
+        for (bool peer : {false, true}) {
+            if (peer && !peer_->isChecked())
+                continue;
+            const TrendStats stats = buffer_.Stats(TrendQuantity(q), peer, from);
+            if (stats.count == 0)
+                continue;
+            lines << QStringLiteral("%1%2: min %3, max %4, mean %5")
+                         .arg(peer ? QStringLiteral("Peer: ") : QString(), TrendQuantityName(TrendQuantity(q)))
+                         .arg(stats.minimum, 0, 'f', 2)
+                         .arg(stats.maximum, 0, 'f', 2)
+                         .arg(stats.mean, 0, 'f', 2);
+        }
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+QString TrendsWindow::ReadoutAt(double seconds) const
+{
+    const TrendSample* nearest = nullptr;
+    for (const TrendSample& s : buffer_.Samples())
+        if (!nearest || std::abs(s.seconds - seconds) < std::abs(nearest->seconds - seconds))
+            nearest = &s;
+    if (!nearest)
+        return QStringLiteral("No values yet.");
+    QStringList parts;
+    for (int q = 0; q < TrendQuantityCount; ++q) {
+        const double v = TrendBuffer::Value(*nearest, TrendQuantity(q), false);
+        if (std::isfinite(v))
+            parts << QStringLiteral("%1 %2").arg(TrendQuantityName(TrendQuantity(q))).arg(v, 0, 'f', 2);
+    }
+    return QStringLiteral("%1 s before now: ").arg(buffer_.LatestSeconds() - nearest->seconds, 0, 'f', 0)
+           + parts.join(QStringLiteral("; "));
+}
+
+bool TrendsWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove) {
+        for (const Plot& plot : plots_) {
+            if (watched != plot.view->viewport())
+                continue;
+            const QPointF pos = static_cast<QMouseEvent*>(event)->position();
+            const QPointF value = plot.view->chart()->mapToValue(plot.view->mapToScene(pos.toPoint()), plot.own[0]);
+            readout_->setText(ReadoutAt((value.x() - double(originMs_)) / 1000.0));
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+bool TrendsWindow::ExportPng(const QString& path) const
+{
+    return plotArea_->grab().save(path, "PNG");
+}
+
+bool TrendsWindow::ExportCsv(const QString& path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray csv = buffer_.Csv(SpanStart(), peer_->isChecked()).toUtf8();
+    return file.write(csv) == csv.size();
+}

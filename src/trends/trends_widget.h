@@ -1,0 +1,81 @@
+#pragma once
+// The "Trends" window: time plots of the own regulator's battery voltage with
+// the regulation target, the currents, the field output, the temperatures and
+// the engine speed (the peer's on a check box) over the last 1, 10 or 60
+// minutes, from the samples the window update takes anyway. It pauses, reads
+// out the values under the mouse and the minimum, maximum and mean of the
+// span shown, and exports that span as PNG or CSV.
+#include "trends/trend_buffer.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineSeries;
+class QDateTimeAxis;
+class QValueAxis;
+class QChartView;
+
+// Asks for the name of a file to save: title, filter ("Name|*.ext"),
+// default suffix; no value when cancelled.
+using SaveFileNameAsker = std::function<std::optional<QString>(const QString&, const QString&, const QString&)>;
+
+class TrendsWindow : public QWidget {
+    Q_OBJECT
+public:
+    // `origin` is the clock time of the buffer's second 0.
+    TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, SaveFileNameAsker askFileName,
+                 QWidget* parent = nullptr);
+
+    // Brings the plots up to the buffer's newest sample, unless paused.
+    void Refresh();
+
+    void SetSpanMinutes(int minutes);
+    int SpanMinutes() const { return spanMinutes_; }
+    void SetPaused(bool paused);
+    void SetPeerShown(bool shown);
+    // The values of the sample nearest to a time (seconds as the buffer counts them).
+    QString ReadoutAt(double seconds) const;
+    QString StatsText() const;
+    // Points drawn for one quantity (own regulator), for the tests.
+    int PointCount(TrendQuantity quantity) const;
+
+    bool ExportPng(const QString& path) const;
+    bool ExportCsv(const QString& path) const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct Plot {
+        QChartView* view = nullptr;
+        QDateTimeAxis* x = nullptr;
+        QValueAxis* y = nullptr;
+        QList<TrendQuantity> quantities;
+        QList<QLineSeries*> own;
+        QList<QLineSeries*> peer;
+    };
+    double SpanStart() const;
+    qint64 ClockMs(double seconds) const;
+    // Draws the span anew (after a change of span, pause or peer).
+    void Redraw();
+    void AdjustAxes();
+
+    const TrendBuffer& buffer_;
+    SaveFileNameAsker askFileName_;
+    QList<Plot> plots_;
+    QComboBox* span_ = nullptr;
+    QCheckBox* pause_ = nullptr;
+    QCheckBox* peer_ = nullptr;
+    QLabel* readout_ = nullptr;
+    QLabel* stats_ = nullptr;
+    QWidget* plotArea_ = nullptr;
+    int spanMinutes_ = 10;
+    qint64 originMs_ = 0;
+};
