@@ -5,18 +5,14 @@
 //   krova-relay-load [--pairs N] [--seconds S] [--interval-ms MS] [--workers W]
 // Every one-shot carries its session, side and sequence number, so that a
 // lost, doubled or misdelivered one is counted. Loopback only.
+#include "support/php_relay.h"
 #include "support/relay_codec.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -178,28 +174,6 @@ private:
     std::set<int> received_;
 };
 
-quint16 FreePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
-
-bool WaitUntilAccepting(quint16 port)
-{
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 10000) {
-        QTcpSocket s;
-        s.connectToHost(QHostAddress::LocalHost, port);
-        if (s.waitForConnected(200))
-            return true;
-        QThread::msleep(50);
-    }
-    return false;
-}
-
 int Option(const QStringList& args, const QString& name, int fallback)
 {
     const int at = int(args.indexOf(name));
@@ -216,28 +190,14 @@ int main(int argc, char** argv)
     const int seconds = std::clamp(Option(args, QStringLiteral("--seconds"), 15), 1, 120);
     const int intervalMs = std::clamp(Option(args, QStringLiteral("--interval-ms"), 250), 10, 5000);
     const int workers = std::clamp(Option(args, QStringLiteral("--workers"), 8), 1, 64);
-    const QString sourceDir = qEnvironmentVariable("KROVA_SOURCE_DIR", QStringLiteral(KROVA_SOURCE_DIR_DEFAULT));
-    const QString php = qEnvironmentVariable("KROVA_PHP", QStringLiteral("php"));
-
-    QTemporaryDir storage;
-    const quint16 port = FreePort();
-    if (!storage.isValid() || port == 0) {
-        std::fprintf(stderr, "krova-relay-load: no temporary folder or free port\n");
+    // The real relay under `php -S` with its workers, storing in a private
+    // folder; it goes with all its workers at the end.
+    PhpRelay server({{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(workers)}});
+    if (!server.IsRunning()) {
+        std::fprintf(stderr, "krova-relay-load: %s\n", qPrintable(server.ErrorText()));
         return 1;
     }
-    QProcess server;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KROVA_RELAY_DIR"), storage.path());
-    env.insert(QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(workers));
-    server.setProcessEnvironment(env);
-    server.setStandardOutputFile(QProcess::nullDevice());
-    server.setStandardErrorFile(QProcess::nullDevice());
-    server.start(php, {QStringLiteral("-S"), QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-t"),
-                       sourceDir + QStringLiteral("/relay"), sourceDir + QStringLiteral("/relay/router.php")});
-    if (!server.waitForStarted(10000) || !WaitUntilAccepting(port)) {
-        std::fprintf(stderr, "krova-relay-load: php -S did not start\n");
-        return 1;
-    }
+    const quint16 port = server.Port();
 
     Totals totals;
     std::vector<std::unique_ptr<Side>> clients;
@@ -274,8 +234,7 @@ int main(int argc, char** argv)
             for (int sequence : from->Taken())
                 lost += to->ReceivedFromPeer().count(sequence) == 0;
     }
-    server.terminate();
-    server.waitForFinished(5000);
+    server.Stop();
 
     std::vector<qint64>& lat = totals.latenciesUs;
     std::sort(lat.begin(), lat.end());

@@ -264,14 +264,17 @@ QWidget* TMainFormKrv::BuildStatePage(Side side)
     QPlainTextEdit* memo = Memo(nullptr);
     Grows(memo, 410, 316);
 
+    // Spacing as in the design, so that the page fits the design's size.
     auto* left = new QVBoxLayout;
+    left->setSpacing(1);
     left->addWidget(Caption(QStringLiteral("System State")));
     left->addWidget(system);
-    left->addSpacing(12);
+    left->addSpacing(4);
     left->addWidget(Caption(QStringLiteral("Regulator State")));
     left->addWidget(regulator);
     left->addStretch(1);
     auto* right = new QVBoxLayout;
+    right->setSpacing(1);
     // The peer page has no caption over its memo; the memo lines up all the same.
     QLabel* memoCaption = Caption(own ? QStringLiteral("System Messages") : QString());
     right->addWidget(memoCaption);
@@ -281,10 +284,11 @@ QWidget* TMainFormKrv::BuildStatePage(Side side)
     lower->addSpacing(50);
     lower->addLayout(right, 1);
     auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(8, 4, 8, 8);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->setSpacing(1);
     layout->addWidget(Caption(QStringLiteral("Measured Values")));
     layout->addWidget(measured);
-    layout->addSpacing(12);
+    layout->addSpacing(4);
     layout->addLayout(lower, 1);
 
     if (own) {
@@ -371,9 +375,9 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     left->addWidget(SystemSettingsTable);
     left->addStretch(1);
     auto* layout = new QHBoxLayout(page);
-    layout->setContentsMargins(8, 7, 8, 8);
+    layout->setContentsMargins(6, 7, 6, 8);
     layout->addLayout(left, 1);
-    layout->addSpacing(9);
+    layout->addSpacing(7);
     layout->addLayout(right, 1);
     return page;
 }

@@ -56,10 +56,15 @@ bool DataLogViewer::Open(const QString& path, QString* failure)
     setWindowTitle(QStringLiteral("Data Log - ") + QFileInfo(path).fileName());
     const QSignalBlocker block(columns_);
     columns_->clear();
-    for (const QString& name : PlottableColumns()) {
+    // The battery voltage shows at once (or the first column, in a log
+    // without it): an empty plot would look like an empty log.
+    const QStringList plottable = PlottableColumns();
+    const QString first = plottable.contains(QStringLiteral("Battery Voltage, V")) ? QStringLiteral("Battery Voltage, V")
+                                                                                   : plottable.value(0);
+    for (const QString& name : plottable) {
         auto* item = new QListWidgetItem(name, columns_);
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
+        item->setCheckState(name == first ? Qt::Checked : Qt::Unchecked);
     }
     problems_->setText(ProblemsText());
     ShowRange(0, std::max(content_.lines - 1, 1));

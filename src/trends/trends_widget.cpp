@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
@@ -22,20 +23,21 @@
 namespace {
 
 struct PlotGroup {
-    const char* title;
+    const char* unit;        // the value axis' title (the legend names the quantities)
+    const char* labelFormat; // printf format of the value axis' labels
     QList<TrendQuantity> quantities;
 };
 
 const QList<PlotGroup>& Groups()
 {
     static const QList<PlotGroup> groups = {
-        {"Voltage, V", {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
-        {"Current, A", {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
-        {"Field Output, %", {TrendQuantity::FieldOutput}},
-        {"Temperature, \u00B0C",
+        {"V", "%.2f", {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
+        {"A", "%.1f", {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
+        {"%", "%.0f", {TrendQuantity::FieldOutput}},
+        {"\u00B0C", "%.0f",
          {TrendQuantity::AlternatorTemperature, TrendQuantity::BatteryTemperature,
           TrendQuantity::RegulatorTemperature}},
-        {"Engine RPM, 1/min", {TrendQuantity::EngineRpm}},
+        {"1/min", "%.0f", {TrendQuantity::EngineRpm}},
     };
     return groups;
 }
@@ -91,12 +93,13 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
         Plot plot;
         auto* chart = new QChart;
         chart->setMargins(QMargins(4, 2, 4, 2));
-        chart->legend()->setAlignment(Qt::AlignRight);
+        chart->legend()->setAlignment(Qt::AlignTop);
         plot.x = new QDateTimeAxis;
         plot.x->setFormat(QStringLiteral("HH:mm:ss"));
         plot.x->setTickCount(7);
         plot.y = new QValueAxis;
-        plot.y->setTitleText(QString::fromUtf8(group.title));
+        plot.y->setTitleText(QString::fromUtf8(group.unit));
+        plot.y->setLabelFormat(QString::fromLatin1(group.labelFormat));
         chart->addAxis(plot.x, Qt::AlignBottom);
         chart->addAxis(plot.y, Qt::AlignLeft);
         plot.quantities = group.quantities;
@@ -149,6 +152,14 @@ qint64 TrendsWindow::ClockMs(double seconds) const
 
 void TrendsWindow::Refresh()
 {
+    // A hidden window is brought up to date when it shows again.
+    if (!pause_->isChecked() && isVisible())
+        Redraw();
+}
+
+void TrendsWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
     if (!pause_->isChecked())
         Redraw();
 }
@@ -180,7 +191,31 @@ void TrendsWindow::AdjustAxes()
         const double pad = std::max((high - low) * 0.08, 0.5);
         plot.y->setRange(low - pad, high + pad);
     }
+    AlignPlotAreas();
     stats_->setText(StatsText());
+}
+
+void TrendsWindow::AlignPlotAreas()
+{
+    // The plots share one time scale, so their time axes line up: each
+    // chart's left margin makes up for labels narrower than the widest.
+    QList<int> widths;
+    int widest = 0;
+    for (const Plot& plot : plots_) {
+        const QFontMetrics metrics(plot.y->labelsFont());
+        const QByteArray format = plot.y->labelFormat().toLatin1();
+        int width = 0;
+        for (const double v : {plot.y->min(), plot.y->max()})
+            width = std::max(width, metrics.horizontalAdvance(QString::asprintf(format.constData(), v)));
+        widths.append(width);
+        widest = std::max(widest, width);
+    }
+    for (int i = 0; i < plots_.size(); ++i) {
+        QChart* chart = plots_[i].view->chart();
+        const QMargins margins(4 + widest - widths[i], 2, 4, 2);
+        if (chart->margins() != margins)
+            chart->setMargins(margins);
+    }
 }
 
 void TrendsWindow::SetSpanMinutes(int minutes)

@@ -51,6 +51,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct Plot {
@@ -66,6 +67,7 @@ private:
     // Draws the span anew (after a change of span, pause or peer).
     void Redraw();
     void AdjustAxes();
+    void AlignPlotAreas();
 
     const TrendBuffer& buffer_;
     SaveFileNameAsker askFileName_;
