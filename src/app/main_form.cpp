@@ -40,9 +40,9 @@ constexpr int ClientWidth = 873;
 constexpr int ClientHeight = 695;
 constexpr int MessagePanelHeight = 17;
 constexpr int MinimumWindowWidth = 480;
+constexpr int MinimumWindowHeight = 320;
 // Remote data older than this is shown as a warning.
 constexpr qint64 RemoteDataStaleSeconds = 10;
-constexpr int MinimumWindowHeight = 320;
 constexpr int SystemStateTimerMs = 1000;
 constexpr int InetTimerMs = 2000;
 constexpr double MessageDisplayTime = 5 * OneSecond;
