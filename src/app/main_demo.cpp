@@ -3,6 +3,8 @@
 // as a user's click would, and "--trends" the Trends window (for screenshots).
 // "--log FILE" logs the values to FILE once a second, as "Enable Data Logging
 // to File" does; "--open-log FILE" shows a data log in the log viewer.
+// "--version" and "--help" are answered before the QApplication exists, so
+// they need no display.
 #include "app/main_form.h"
 #include "device/simulated_regulator.h"
 #include "trends/log_viewer_widget.h"
@@ -11,8 +13,42 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char HelpText[] =
+    "Usage: krova-utility-demo [OPTION]...\n"
+    "The K-ROVA X Utility attached to a simulated regulator, which runs like a\n"
+    "regulator on a running engine: every page works without hardware.\n"
+    "\n"
+    "  --page PAGE      show PAGE first: settings, can or peer\n"
+    "  --trends         open the Trends window\n"
+    "  --log FILE       log the values to FILE once a second, as \"Enable Data\n"
+    "                   Logging to File\" does\n"
+    "  --open-log FILE  show the data log FILE in the log viewer\n"
+    "  --help           show this help and exit\n"
+    "  --version        print the version and exit\n";
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--version") == 0) {
+            std::fputs("krova-utility-demo " KROVA_VERSION "\n", stdout);
+            return 0;
+        }
+        if (std::strcmp(arg, "--help") == 0) {
+            std::fputs(HelpText, stdout);
+            return 0;
+        }
+        // The value of an option is never read as an option itself.
+        if (std::strcmp(arg, "--page") == 0 || std::strcmp(arg, "--log") == 0 || std::strcmp(arg, "--open-log") == 0)
+            ++i;
+    }
     QApplication app(argc, argv);
     // A name of its own, so that the demo's settings backups stay apart
     // from the real regulator's.
