@@ -77,7 +77,7 @@ private slots:
         if (!product)
             rig.sim.ProductString.reset();
         // Another device listed first is passed over without a word.
-        rig.sim.OtherInterfaces.push_back({QStringLiteral("sim:/keyboard"), 0x046D, 0xC31C});
+        rig.sim.OtherInterfaces.push_back({QStringLiteral("sim:/keyboard"), 0x046D, 0xC31C, QStringLiteral("Logitech"), QStringLiteral("Keyboard")});
         QFETCH(bool, found);
         QFETCH(QString, text);
         QCOMPARE(rig.session.FindAndOpenDevice(), found);

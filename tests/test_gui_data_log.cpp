@@ -74,7 +74,7 @@ private slots:
     void radioPairWithShareData();
     void firstTickWritesHeaderAndLine();
     void existingFileGetsNoHeader();
-    void emptyCellGivesEmptyField();
+    void statusWithoutTextLogsTheShownText();
     void captionWhileLogging_data();
     void captionWhileLogging();
     void failingWriteSwitchesLoggingOff_data();
@@ -294,19 +294,23 @@ void TestGuiDataLog::existingFileGetsNoHeader()
     QCOMPARE(Fields(lines[1]), Latin1(ExpectedValues()));
 }
 
-void TestGuiDataLog::emptyCellGivesEmptyField()
+void TestGuiDataLog::statusWithoutTextLogsTheShownText()
 {
     const QString path = dir_->filePath(QStringLiteral("log.txt"));
     EnableWith(path);
-    // A cell shown empty gives an empty field (two TABs in a row).
-    W().Ui().PeerRegulatorStateTable->SetCell(3, 1, QString());
+    // A status code without a text leaves the status as the page shows it;
+    // the log takes the same text.
+    rig_->sim.PeerState.SetRegulatorStatus(3);
+    W().USBTimerTimer();
+    rig_->sim.PeerState.SetRegulatorStatus(9);
+    W().USBTimerTimer();
     W().SystemStateTimerTimer();
     const QList<QByteArray> lines = FileLines(ReadAll(path));
     QCOMPARE(lines.size(), 2);
     const QList<QByteArray> values = Fields(lines[1]);
     QCOMPARE(values.size(), 38);
-    QCOMPARE(values[15 + 9 + 7 + 2], QByteArray());
-    QVERIFY(lines[1].contains("\t\t"));
+    QCOMPARE(values[15 + 9 + 7 + 1], QByteArray("Float"));
+    QCOMPARE(W().Ui().PeerRegulatorStateTable->Cell(2, 1), QStringLiteral("Float"));
 }
 
 void TestGuiDataLog::captionWhileLogging_data()

@@ -4,6 +4,7 @@
 #include "compare/settings_compare_widget.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
+#include "settings/settings_page_rows.h"
 #include "settings/system_settings_rows.h"
 #include "support/gui_suite.h"
 #include "support/request_log.h"
@@ -117,6 +118,8 @@ private slots:
     void saveFailureShowsMessage();
     void loadFile_data();
     void loadFile();
+    void pageWritesWhatTheToolWrites_data();
+    void pageWritesWhatTheToolWrites();
     void loadFailureChangesNothing_data();
     void loadFailureChangesNothing();
 
@@ -324,6 +327,34 @@ void SettingsCommandsTest::loadFile()
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
     QCOMPARE(w.Ui().FieldRpmChartView->Points()[11], 100.0);
     QVERIFY(rig.sim.Requests.empty());
+}
+
+void SettingsCommandsTest::pageWritesWhatTheToolWrites_data()
+{
+    QTest::addColumn<int>("voltage");
+    QTest::newRow("12 V") << 12;
+    QTest::newRow("24 V") << 24;
+}
+
+void SettingsCommandsTest::pageWritesWhatTheToolWrites()
+{
+    // A file of values out of every range: the page and the command-line
+    // tool take it to the same bytes, which are not the file's.
+    QFETCH(int, voltage);
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    rig.sim.OwnState.SetDetectedSystemVoltage(uint16_t(voltage));
+    rig.Connect();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("odd.krv"));
+    const SettingsRecord file = Patterned<SettingsRecord>(7, 31);
+    QVERIFY(WriteAll(path, file.ToByteArray()));
+    rig.dialogs.AnswerFile(path);
+    w.LoadSettingsFromFileClick();
+    w.WriteAllSettingsToSystemClick();
+    const QByteArray tool = SettingsAsPageWrites(file, uint16_t(voltage)).ToByteArray();
+    QVERIFY(tool != file.ToByteArray());
+    QCOMPARE(rig.sim.Settings().ToByteArray(), tool);
 }
 
 void SettingsCommandsTest::loadFailureChangesNothing_data()

@@ -89,10 +89,15 @@ void HidapiBackendTest::exchanges()
 void HidapiBackendTest::onlyTheRegulatorIsOpened()
 {
     SimulatedRegulator sim;
-    sim.OtherInterfaces.push_back({QStringLiteral("/dev/hidraw0"), 0x046D, 0xC31C});
-    sim.OtherInterfaces.push_back({QStringLiteral("/dev/hidraw1"), 0x04D8, 0x0001});
+    sim.OtherInterfaces.push_back({QStringLiteral("/dev/hidraw0"), 0x046D, 0xC31C, {}, {}});
+    sim.OtherInterfaces.push_back({QStringLiteral("/dev/hidraw1"), 0x04D8, 0x0001, {}, {}});
     fake_hidapi::Reset(&sim);
     std::unique_ptr<HidBackend> backend = CreateHidapiBackend();
+    // The listing names the regulator with its strings, without opening anything.
+    const std::vector<HidInterfaceInfo> found = HidSession::FindRegulators(*backend);
+    QCOMPARE(int(found.size()), 1);
+    QCOMPARE(found[0].manufacturer + QLatin1Char('/') + found[0].product, QStringLiteral("Norvelle/K-ROVA X"));
+    QVERIFY(Fake().openedPaths.empty());
     HidSession session(*backend);
     QVERIFY(session.FindAndOpenDevice());
     QCOMPARE(Fake().openedPaths, std::vector<std::string>{SimulatedRegulator::DevicePath.toStdString()});

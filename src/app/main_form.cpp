@@ -32,8 +32,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-const QString ApplicationTitle = QStringLiteral("Norvelle K-ROVA X Utility v7");
-
 namespace {
 
 constexpr int ClientWidth = 873;
@@ -666,55 +664,42 @@ void TMainFormKrv::SetMemoLines(QPlainTextEdit* memo, const QStringList& lines)
 
 void TMainFormKrv::UpdateMeasuredValuesTable()
 {
-    MeasuredValuesTable->SetCells(
-        MeasuredValuesCells(station_.OwnState, Side::Own, station_.Settings.AuxTempSensorUsage()));
+    MeasuredValuesTable->SetCells(station_.MeasuredValues(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerMeasuredValuesTable()
 {
-    PeerMeasuredValuesTable->SetCells(MeasuredValuesCells(station_.PeerState, Side::Peer, 0));
+    PeerMeasuredValuesTable->SetCells(station_.MeasuredValues(Side::Peer));
 }
 
 void TMainFormKrv::UpdateSystemStateTable()
 {
-    SystemStateTable->SetCells(SystemStateCells(station_.OwnState));
+    SystemStateTable->SetCells(station_.SystemStateValues(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerSystemStateTable()
 {
-    PeerSystemStateTable->SetCells(SystemStateCells(station_.PeerState));
+    PeerSystemStateTable->SetCells(station_.SystemStateValues(Side::Peer));
 }
-
-namespace {
-
-// Cell of the regulator status in the regulator state grids (row 2, value).
-constexpr int RegulatorStatusCell = 2 * StateColumns + 1;
-
-} // namespace
 
 void TMainFormKrv::UpdateRegulatorStateTable()
 {
-    const QStringList cells = RegulatorStateCells(station_.OwnState, Side::Own, shownStatus_[0]);
-    shownStatus_[0] = cells[RegulatorStatusCell];
-    RegulatorStateTable->SetCells(cells);
+    RegulatorStateTable->SetCells(station_.RefreshRegulatorState(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerRegulatorStateTable()
 {
-    const QStringList cells = RegulatorStateCells(station_.PeerState, Side::Peer, shownStatus_[1]);
-    shownStatus_[1] = cells[RegulatorStatusCell];
-    PeerRegulatorStateTable->SetCells(cells);
+    PeerRegulatorStateTable->SetCells(station_.RefreshRegulatorState(Side::Peer));
 }
 
 void TMainFormKrv::UpdateSystemMessages()
 {
-    SetMemoLines(SystemMessagesMemo, SystemMessageLines(station_.OwnState, station_.HoldCounters,
-                                                        station_.Settings.AuxTempSensorUsage()));
+    SetMemoLines(SystemMessagesMemo, station_.RefreshSystemMessages(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerSystemMessages()
 {
-    SetMemoLines(PeerSystemMessagesMemo, PeerSystemMessageLines(station_.PeerState));
+    SetMemoLines(PeerSystemMessagesMemo, station_.RefreshSystemMessages(Side::Peer));
 }
 
 // --- Dropped snapshot files ------------------------------------------------------

@@ -7,6 +7,7 @@
 #include "app/tracked_dialogs.h"
 #include "app/user_dialogs.h"
 #include "calibration/calibration.h"
+#include "station/application.h"
 #include "station/station.h"
 #include "trends/trend_buffer.h"
 #include "views/state_views.h"
@@ -27,8 +28,6 @@ class QTimer;
 class StringGrid;
 class SupportExchange;
 class TrendsWindow;
-
-extern const QString ApplicationTitle;
 
 // The window's components, by the names the program's design gives them.
 struct MainFormUi {
@@ -229,5 +228,4 @@ private:
     int selectedProfileTab_ = 0;
     // The regulator status last shown on each state page: a code without a
     // text leaves the cell as it was.
-    QString shownStatus_[2];
 };

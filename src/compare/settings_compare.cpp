@@ -1,8 +1,6 @@
 #include "compare/settings_compare.h"
 
-#include "settings/charge_profile_rows.h"
-#include "settings/field_rpm_curve.h"
-#include "settings/system_settings_rows.h"
+#include "settings/settings_page_rows.h"
 
 namespace {
 
@@ -12,38 +10,17 @@ QString Shown(QString text)
     return text.remove(QChar(0));
 }
 
-void AddDifferences(QList<SettingsDifference>& out, const QString& section, const QStringList& captions,
-                    const QStringList& ours, const QStringList& theirs)
-{
-    for (int r = 0; r < captions.size() && r < ours.size() && r < theirs.size(); ++r)
-        if (ours[r] != theirs[r])
-            out.append({section, captions[r], Shown(ours[r]), Shown(theirs[r])});
-}
-
 } // namespace
 
 QList<SettingsDifference> CompareSettings(const SettingsRecord& ours, const SettingsRecord& theirs,
                                           uint16_t detectedSystemVoltage)
 {
+    const QList<SettingsPageRow> a = SettingsPageRows(ours, detectedSystemVoltage);
+    const QList<SettingsPageRow> b = SettingsPageRows(theirs, detectedSystemVoltage);
     QList<SettingsDifference> differences;
-    AddDifferences(differences, QStringLiteral("System settings"), SystemSettingsCaptions(),
-                   SystemSettingsTexts(ours, detectedSystemVoltage), SystemSettingsTexts(theirs, detectedSystemVoltage));
-    const QStringList tabs = ChargeProfileTabCaptions();
-    for (int k = 0; k < ChargeProfileCount; ++k)
-        AddDifferences(differences, QStringLiteral("Profile ") + tabs[k], ChargeProfileCaptions(),
-                       ChargeProfileTexts(ours.Profile(k), detectedSystemVoltage),
-                       ChargeProfileTexts(theirs.Profile(k), detectedSystemVoltage));
-    QStringList rpm;
-    QStringList oursPoints;
-    QStringList theirsPoints;
-    const CurvePoints a = CurvePointsFromRecord(ours.Curve());
-    const CurvePoints b = CurvePointsFromRecord(theirs.Curve());
-    for (int i = 0; i < FieldRpmPointCount; ++i) {
-        rpm << QStringLiteral("%1 1/min").arg(CurvePointRpm(i));
-        oursPoints << CurvePointLabel(a[std::size_t(i)]);
-        theirsPoints << CurvePointLabel(b[std::size_t(i)]);
-    }
-    AddDifferences(differences, QStringLiteral("Field/RPM curve"), rpm, oursPoints, theirsPoints);
+    for (int r = 0; r < a.size() && r < b.size(); ++r)
+        if (a[r].text != b[r].text)
+            differences.append({a[r].section, a[r].caption, Shown(a[r].text), Shown(b[r].text)});
     return differences;
 }
 

@@ -18,6 +18,9 @@ struct HidInterfaceInfo {
     QString path;
     uint16_t vendorId = 0;
     uint16_t productId = 0;
+    // The device's manufacturer and product strings, empty where it gives none.
+    QString manufacturer;
+    QString product;
 };
 
 class HidDevice {

@@ -84,15 +84,22 @@ void HidSession::MarkUnanswered(int timeLimitMs)
         quietAtMs_ = quietAt;
 }
 
+std::vector<HidInterfaceInfo> HidSession::FindRegulators(HidBackend& backend)
+{
+    std::vector<HidInterfaceInfo> regulators;
+    for (HidInterfaceInfo& info : backend.Enumerate())
+        if (info.vendorId == DeviceVendorId && info.productId == DeviceProductId)
+            regulators.push_back(std::move(info));
+    return regulators;
+}
+
 bool HidSession::FindAndOpenDevice()
 {
     CloseDevice();
     LinkStatusText = QStringLiteral("K-ROVA not found");
-    for (const HidInterfaceInfo& info : backend_.Enumerate()) {
-        // Interfaces of other devices are never opened; a matching interface
-        // that cannot be opened (held exclusively elsewhere) is skipped.
-        if (info.vendorId != DeviceVendorId || info.productId != DeviceProductId)
-            continue;
+    // Interfaces of other devices are never opened; a matching interface that
+    // cannot be opened (held exclusively elsewhere) is skipped.
+    for (const HidInterfaceInfo& info : FindRegulators(backend_)) {
         std::unique_ptr<HidDevice> device = backend_.Open(info.path);
         if (!device)
             continue;

@@ -37,6 +37,9 @@ public:
 
     explicit HidSession(HidBackend& backend) : backend_(backend), clock_(backend.LinkTime()) {}
 
+    // The regulators among the HID interfaces present, in the platform's order.
+    static std::vector<HidInterfaceInfo> FindRegulators(HidBackend& backend);
+
     bool IsDeviceOpen() const { return device_ != nullptr; }
     bool CloseDevice();
     bool WriteReport();

@@ -72,7 +72,8 @@ public:
             return list;
         hid_device_info* all = hid_enumerate(0, 0);
         for (hid_device_info* d = all; d; d = d->next)
-            list.push_back({QString::fromLocal8Bit(d->path), d->vendor_id, d->product_id});
+            list.push_back({QString::fromLocal8Bit(d->path), d->vendor_id, d->product_id, FromWide(d->manufacturer_string),
+                            FromWide(d->product_string)});
         hid_free_enumeration(all);
         return list;
     }

@@ -117,7 +117,8 @@ std::vector<HidInterfaceInfo> SimulatedRegulator::Enumerate()
     ++SearchCount;
     std::vector<HidInterfaceInfo> list = OtherInterfaces;
     if (Present)
-        list.push_back({DevicePath, HidSession::DeviceVendorId, HidSession::DeviceProductId});
+        list.push_back({DevicePath, HidSession::DeviceVendorId, HidSession::DeviceProductId,
+                        ManufacturerString.value_or(QString()), ProductString.value_or(QString())});
     return list;
 }
 

@@ -1,6 +1,7 @@
 #include "logging/data_log.h"
 
 #include "records/ansi_text.h"
+#include "views/state_views.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -34,6 +35,24 @@ bool CreateWithHeader(const QString& fileName, const QStringList& headerFields)
 }
 
 } // namespace
+
+DataLogFields DataLogFieldsFromCells(const QStringList& measuredCells, const QStringList& systemCells,
+                                     const QStringList& regulatorCells, const QStringList& peerRegulatorCells)
+{
+    DataLogFields fields;
+    const auto add = [&fields](const QStringList& cells, int columns, const QString& prefix) {
+        // Column 0 holds the caption, column 1 the value; row 0 is the grid's caption row.
+        for (int at = columns; at + 1 < cells.size(); at += columns) {
+            fields.header << prefix + cells[at];
+            fields.values << cells[at + 1];
+        }
+    };
+    add(measuredCells, MeasuredValuesColumns, QString());
+    add(systemCells, StateColumns, QString());
+    add(regulatorCells, StateColumns, QString());
+    add(peerRegulatorCells, StateColumns, QStringLiteral("Peer:"));
+    return fields;
+}
 
 QByteArray LogLineBytes(const QStringList& fields)
 {

@@ -15,6 +15,17 @@ constexpr qint64 LogBlockSize = 128;
 // byte 0xB0; characters the code page lacks become '?').
 QByteArray LogLineBytes(const QStringList& fields);
 
+// The fields of one log line: the captions (header) and values of the own
+// measured values, system state and regulator state grids and of the peer's
+// regulator state grid ("Peer:" before its captions), each grid's caption
+// row left out. The grids are given as their cell texts in row order.
+struct DataLogFields {
+    QStringList header;
+    QStringList values;
+};
+DataLogFields DataLogFieldsFromCells(const QStringList& measuredCells, const QStringList& systemCells,
+                                     const QStringList& regulatorCells, const QStringList& peerRegulatorCells);
+
 // Appends one value line to the log. A file that does not exist yet is first
 // created with the header line. Returns false, appending nothing, when the
 // file has reached the size limit or any file operation fails (missing

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 namespace {
 QString NativePath(const QString& path) { return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()); }
@@ -10,11 +11,29 @@ QString NativePath(const QString& path) { return QDir::toNativeSeparators(QFileI
 
 FileOutcome SaveSettingsFile(const QString& path, const SettingsRecord& record)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {false, QStringLiteral("Cannot create file \"%1\". %2").arg(NativePath(path), file.errorString())};
-    const qint64 written = file.write(reinterpret_cast<const char*>(record.Data()), qint64(SettingsRecord::Size));
-    if (written != qint64(SettingsRecord::Size) || !file.flush())
+    const auto cannotCreate = [&path](const QFileDevice& file) {
+        return FileOutcome{false, QStringLiteral("Cannot create file \"%1\". %2").arg(NativePath(path), file.errorString())};
+    };
+    const auto bytes = reinterpret_cast<const char*>(record.Data());
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) {
+        // Not a plain file (a device): written in place.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return cannotCreate(file);
+        if (file.write(bytes, qint64(SettingsRecord::Size)) != qint64(SettingsRecord::Size) || !file.flush())
+            return {false, QStringLiteral("Stream write error")};
+        return {};
+    }
+    // The new content takes the file's place only once it was written whole:
+    // a save that fails (a full disk) leaves the file that was there as it
+    // was, or no file, never one cut short. Where the folder takes no new
+    // files, an existing file is written in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return cannotCreate(file);
+    if (file.write(bytes, qint64(SettingsRecord::Size)) != qint64(SettingsRecord::Size) || !file.commit())
         return {false, QStringLiteral("Stream write error")};
     return {};
 }

@@ -9,7 +9,8 @@ struct FileOutcome {
     QString message; // the failure's message, shown to the user as it stands
 };
 
-// Writes the record to a new or truncated file in one piece.
+// Writes the record to a file in one piece: a failed save leaves no file
+// cut short behind (the old file stays as it was).
 FileOutcome SaveSettingsFile(const QString& path, const SettingsRecord& record);
 
 // Reads the whole file and replaces the record by its first 540 bytes. A file

@@ -65,6 +65,53 @@ bool Station::PollPeer()
     return OnLink([this] { return Protocol.ReadStateRecord(ReadPeerStateBlock, PeerState); });
 }
 
+namespace {
+
+// Cell of the regulator status in the regulator state grids (row 2, value).
+constexpr int RegulatorStatusCell = 2 * StateColumns + 1;
+
+int SideIndex(Side side) { return side == Side::Own ? 0 : 1; }
+
+} // namespace
+
+QStringList Station::MeasuredValues(Side side) const
+{
+    // The peer's aux input is captioned without the own settings.
+    return MeasuredValuesCells(State(side), side, side == Side::Own ? Settings.AuxTempSensorUsage() : 0);
+}
+
+QStringList Station::SystemStateValues(Side side) const
+{
+    return SystemStateCells(State(side));
+}
+
+QStringList Station::RefreshRegulatorState(Side side)
+{
+    QString& shown = shownStatus_[SideIndex(side)];
+    const QStringList cells = RegulatorStateCells(State(side), side, shown);
+    shown = cells[RegulatorStatusCell];
+    return cells;
+}
+
+QStringList Station::RefreshSystemMessages(Side side)
+{
+    return side == Side::Own ? SystemMessageLines(OwnState, HoldCounters, Settings.AuxTempSensorUsage())
+                             : PeerSystemMessageLines(PeerState);
+}
+
+DataLogFields Station::LogFields() const
+{
+    return DataLogFieldsFromCells(MeasuredValues(Side::Own), SystemStateValues(Side::Own),
+                                  RegulatorStateCells(OwnState, Side::Own, shownStatus_[0]),
+                                  RegulatorStateCells(PeerState, Side::Peer, shownStatus_[1]));
+}
+
+bool Station::AppendLogLine() const
+{
+    const DataLogFields fields = LogFields();
+    return WriteLogLine(LogFileName, fields.header, fields.values);
+}
+
 QStringList Station::FetchCanLines(bool hex)
 {
     if (!OnLink([this] { return Protocol.FetchCanFrames(CanFrames[0], CanFrames[1]); }))
@@ -97,8 +144,9 @@ bool Station::ResetSettingsOnDevice()
 void Station::BackUp(const QString& operation)
 {
     QString failure;
-    if (Backups.Save(operation, OwnState.RegulatorName(), Settings, DateTimeOfDayCount(clock_.Now()), &failure)
-            .isEmpty())
+    lastBackupPath_ =
+        Backups.Save(operation, OwnState.RegulatorName(), Settings, DateTimeOfDayCount(clock_.Now()), &failure);
+    if (lastBackupPath_.isEmpty())
         emit backupFailed(failure);
 }
 

@@ -9,6 +9,7 @@
 #include "backup/settings_backups.h"
 #include "device/command_protocol.h"
 #include "device/hid_session.h"
+#include "logging/data_log.h"
 #include "records/can_frame_record.h"
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
@@ -72,8 +73,26 @@ public:
     bool ReadSettingsFromDevice();
     bool WriteSettingsToDevice(const QString& operation = QStringLiteral("write"));
     bool ResetSettingsOnDevice();
+    // The backup the last write or reset saved (empty when it failed).
+    QString LastBackupPath() const { return lastBackupPath_; }
     bool CloseDevice();
     QString LinkStatusText() const { return Session.LinkStatusText; }
+
+    // --- The state pages ------------------------------------------------------
+    // The texts of the state pages, from the records: the cells of the grids
+    // in row order (caption row first) and the memo's lines. A refresh of the
+    // regulator state carries the status text over codes without one, and a
+    // refresh of the own memo advances its hold counters, so the pages call
+    // each of these two once per refresh.
+    const SystemStateRecord& State(Side side) const { return side == Side::Own ? OwnState : PeerState; }
+    QStringList MeasuredValues(Side side) const;
+    QStringList SystemStateValues(Side side) const;
+    QStringList RefreshRegulatorState(Side side);
+    QStringList RefreshSystemMessages(Side side);
+    // The fields of a data log line, from the texts the pages show now.
+    DataLogFields LogFields() const;
+    // Appends one line to the data log LogFileName; false when it could not.
+    bool AppendLogLine() const;
 
     // --- The support relay --------------------------------------------------
     SupportExchange* Exchange() const { return exchange_; }
@@ -121,6 +140,9 @@ private:
 
     const Clock& clock_;
     SupportExchange* exchange_;
+    // The regulator status text each regulator state grid shows (own, peer).
+    QString shownStatus_[2];
+    QString lastBackupPath_;
     Connection connection_ = Connection::Usb;
     int connectionChanges_ = 0;
     bool sharing_ = false;

@@ -1,0 +1,288 @@
+#include "cli/cli_commands.h"
+
+#include "cli/cli_text.h"
+#include "compare/settings_compare.h"
+#include "records/ansi_text.h"
+#include "records/settings_file.h"
+#include "settings/settings_page_rows.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr int PollIntervalMs = UsbTimerIntervalMs; // the window's polling pace
+constexpr int PollsPerLogLine = 1000 / PollIntervalMs; // one line a second
+
+QString Native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+CliCommands::CliCommands(HidBackend& backend, CliConsole console, const std::atomic<bool>& stop)
+    : backend_(backend), console_(std::move(console)), stop_(stop), station_(backend)
+{
+}
+
+QString CliCommands::RegulatorName() const
+{
+    const QString name = FromAnsi(station_.OwnState.RegulatorName());
+    return name.isEmpty() ? QStringLiteral("the regulator") : QStringLiteral("\"%1\"").arg(name);
+}
+
+int CliCommands::LinkFailure(const QString& what)
+{
+    console_.err(QStringLiteral("%1: %2").arg(what, station_.LinkStatusText()));
+    return CliNoRegulator;
+}
+
+bool CliCommands::Connect()
+{
+    if (!station_.Session.FindAndOpenDevice()) {
+        console_.err(QStringLiteral("No regulator found"));
+        return false;
+    }
+    if (!station_.PollOwn()) {
+        LinkFailure(QStringLiteral("State not read"));
+        return false;
+    }
+    return true;
+}
+
+bool CliCommands::ReadSettings()
+{
+    if (station_.ReadSettingsFromDevice())
+        return true;
+    LinkFailure(QStringLiteral("Settings not read"));
+    return false;
+}
+
+int CliCommands::Confirm(const QString& question, bool yes)
+{
+    if (yes)
+        return CliOk;
+    console_.out(question + QStringLiteral(" [y/N] "));
+    const std::optional<QString> answer = console_.ask();
+    if (!answer) {
+        console_.out(QStringLiteral("\n"));
+        console_.err(QStringLiteral("No terminal to ask on: give --yes to go ahead without asking."));
+        return CliBadUsage;
+    }
+    const QString a = answer->trimmed().toLower();
+    if (a == QLatin1String("y") || a == QLatin1String("yes"))
+        return CliOk;
+    console_.out(QStringLiteral("Nothing was changed.\n"));
+    return CliDeclined;
+}
+
+std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status)
+{
+    *status = CliBadUsage;
+    const QFileInfo info(path);
+    if (!info.isFile()) {
+        console_.err(QStringLiteral("%1: %2").arg(Native(path), info.exists() ? QStringLiteral("not a file")
+                                                                              : QStringLiteral("no such file")));
+        return std::nullopt;
+    }
+    if (info.size() < qint64(SettingsRecord::Size)) {
+        console_.err(QStringLiteral("%1: not a settings file: %2 bytes, a settings file has %3")
+                         .arg(Native(path))
+                         .arg(info.size())
+                         .arg(SettingsRecord::Size));
+        return std::nullopt;
+    }
+    SettingsRecord record;
+    const FileOutcome loaded = LoadSettingsFile(path, record);
+    if (!loaded.ok) {
+        console_.err(loaded.message);
+        return std::nullopt;
+    }
+    if (info.size() > qint64(SettingsRecord::Size))
+        console_.err(QStringLiteral("%1 has %2 bytes, but a settings file has %3 bytes: only its first %3 bytes are "
+                                    "taken as settings.")
+                         .arg(Native(path))
+                         .arg(info.size())
+                         .arg(SettingsRecord::Size));
+    *status = CliOk;
+    return record;
+}
+
+int CliCommands::List()
+{
+    const std::vector<HidInterfaceInfo> found = HidSession::FindRegulators(backend_);
+    if (found.empty()) {
+        console_.err(QStringLiteral("No regulator found"));
+        return CliNoRegulator;
+    }
+    for (const HidInterfaceInfo& info : found)
+        console_.out(QStringLiteral("%1\t%2\t%3\n").arg(info.path, info.manufacturer, info.product));
+    return CliOk;
+}
+
+int CliCommands::State(bool peer, bool json)
+{
+    if (!Connect())
+        return CliNoRegulator;
+    const Side side = peer ? Side::Peer : Side::Own;
+    if (peer) {
+        if (!station_.PollPeer())
+            return LinkFailure(QStringLiteral("Peer state not read"));
+    } else if (!ReadSettings()) {
+        // Only the caption of the aux temperature row depends on them.
+        return CliNoRegulator;
+    }
+    StatePageTexts page;
+    page.measured = station_.MeasuredValues(side);
+    page.system = station_.SystemStateValues(side);
+    page.regulator = station_.RefreshRegulatorState(side);
+    page.messages = station_.RefreshSystemMessages(side);
+    console_.out(json ? QString::fromUtf8(StatePageJson(page, station_.State(side))) : StatePageText(page));
+    return CliOk;
+}
+
+int CliCommands::Log(const QString& path, std::optional<int> seconds)
+{
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile()) {
+        console_.err(QStringLiteral("%1: not a file").arg(Native(path)));
+        return CliBadUsage;
+    }
+    if (!target.absoluteDir().exists()) {
+        console_.err(QStringLiteral("%1: no such folder").arg(Native(target.absolutePath())));
+        return CliBadUsage;
+    }
+    if (!Connect() || !ReadSettings())
+        return CliNoRegulator;
+    station_.LogFileName = path;
+
+    using Steady = std::chrono::steady_clock;
+    auto next = Steady::now();
+    bool answering = true;
+    int polls = 0;
+    int lines = 0;
+    for (;;) {
+        next += std::chrono::milliseconds(PollIntervalMs);
+        const auto now = Steady::now();
+        if (now > next + std::chrono::seconds(1))
+            next = now; // far behind (a silent regulator): no burst of polls to catch up
+        // A stop request ends the wait; the line written last is whole.
+        while (!stop_ && Steady::now() < next)
+            std::this_thread::sleep_for(std::min<Steady::duration>(next - Steady::now(), std::chrono::milliseconds(50)));
+        if (stop_)
+            break;
+        // The polling cycle of the window: the own state and the peer's every
+        // 200 ms, the pages' texts refreshed after each, a line every second.
+        const bool own = station_.PollOwn();
+        station_.RefreshRegulatorState(Side::Own);
+        station_.RefreshSystemMessages(Side::Own);
+        if (own)
+            station_.PollPeer();
+        station_.RefreshRegulatorState(Side::Peer);
+        if (own != answering) {
+            answering = own;
+            console_.err(own ? QStringLiteral("The regulator answers again.")
+                             : QStringLiteral("%1 (the log goes on with the last values)").arg(station_.LinkStatusText()));
+        }
+        if (++polls % PollsPerLogLine == 0) {
+            if (!station_.AppendLogLine()) {
+                console_.err(QStringLiteral("%1: the line was not written (no access, a full disk, or the log has "
+                                            "reached its size limit); logging stopped.")
+                                 .arg(Native(path)));
+                return CliBadUsage;
+            }
+            if (seconds && ++lines >= *seconds)
+                break;
+        }
+    }
+    return CliOk;
+}
+
+int CliCommands::SettingsRead(const QString& path)
+{
+    if (!Connect() || !ReadSettings())
+        return CliNoRegulator;
+    // Only a complete read reaches the file, and the file is replaced whole.
+    const FileOutcome saved = SaveSettingsFile(path, station_.Settings);
+    if (!saved.ok) {
+        console_.err(saved.message);
+        return CliBadUsage;
+    }
+    console_.out(QStringLiteral("Settings of %1 saved to %2\n").arg(RegulatorName(), Native(path)));
+    return CliOk;
+}
+
+int CliCommands::SettingsWrite(const QString& path, bool yes)
+{
+    int status = CliOk;
+    const std::optional<SettingsRecord> file = LoadFile(path, &status);
+    if (!file)
+        return status;
+    if (!Connect() || !ReadSettings())
+        return CliNoRegulator;
+    // What the Settings page would send after loading this file.
+    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    const SettingsRecord written = SettingsAsPageWrites(*file, voltage);
+    const QList<SettingsDifference> changes = CompareSettings(station_.Settings, written, voltage);
+    if (changes.isEmpty())
+        console_.out(QStringLiteral("No differences\n"));
+    else
+        console_.out(DifferencesText(changes, QStringLiteral("Regulator"), QFileInfo(path).fileName()));
+    if (const int answer = Confirm(QStringLiteral("Write these settings to %1?").arg(RegulatorName()), yes))
+        return answer == CliDeclined ? CliOk : answer;
+    station_.Settings = written;
+    if (!station_.WriteSettingsToDevice())
+        return LinkFailure(QStringLiteral("Settings not written"));
+    console_.out(QStringLiteral("Settings written to %1. The settings they replaced: %2\n")
+                     .arg(RegulatorName(), Native(station_.LastBackupPath())));
+    return CliOk;
+}
+
+int CliCommands::SettingsReset(bool yes)
+{
+    if (!Connect() || !ReadSettings())
+        return CliNoRegulator;
+    if (const int answer =
+            Confirm(QStringLiteral("Reset the settings of %1 to their default values?").arg(RegulatorName()), yes))
+        return answer == CliDeclined ? CliOk : answer;
+    if (!station_.ResetSettingsOnDevice())
+        return LinkFailure(QStringLiteral("Settings not reset"));
+    // As the window does: a second for the regulator, then the new settings.
+    DelaySeconds(1, station_.Time());
+    if (!ReadSettings())
+        return CliNoRegulator;
+    console_.out(QStringLiteral("Settings of %1 reset to their default values. The settings they replaced: %2\n")
+                     .arg(RegulatorName(), Native(station_.LastBackupPath())));
+    return CliOk;
+}
+
+int CliCommands::SettingsShow(const QString& path, bool json, uint16_t voltage)
+{
+    int status = CliOk;
+    const std::optional<SettingsRecord> file = LoadFile(path, &status);
+    if (!file)
+        return status;
+    const QList<SettingsPageRow> rows = SettingsPageRows(*file, voltage);
+    console_.out(json ? QString::fromUtf8(SettingsRowsJson(rows)) : SettingsRowsText(rows));
+    return CliOk;
+}
+
+int CliCommands::SettingsDiff(const QString& first, const QString& second, uint16_t voltage)
+{
+    int status = CliOk;
+    const std::optional<SettingsRecord> a = LoadFile(first, &status);
+    if (!a)
+        return status;
+    const std::optional<SettingsRecord> b = LoadFile(second, &status);
+    if (!b)
+        return status;
+    const QList<SettingsDifference> differences = CompareSettings(*a, *b, voltage);
+    console_.out(differences.isEmpty() ? QStringLiteral("No differences\n")
+                                       : DifferencesText(differences, QFileInfo(first).fileName(),
+                                                         QFileInfo(second).fileName()));
+    return CliOk;
+}

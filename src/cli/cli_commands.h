@@ -1,0 +1,62 @@
+#pragma once
+// The commands of krova-cli, on the same station as the window: the same
+// device link, transfers, records, texts, backups and files.
+#include "device/hid_backend.h"
+#include "station/clock.h"
+#include "station/station.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+
+// Exit statuses.
+enum CliStatus : int {
+    CliOk = 0,
+    CliNoRegulator = 1, // absent, or it does not answer
+    CliBadUsage = 2,    // a bad argument or a bad file
+    CliDeclined = -1,   // the user said no (the tool ends with CliOk)
+};
+
+// Where the tool talks to its user.
+struct CliConsole {
+    std::function<void(const QString&)> out;
+    std::function<void(const QString&)> err;
+    // A line typed in answer to a question; none without a terminal.
+    std::function<std::optional<QString>()> ask;
+};
+
+class CliCommands {
+public:
+    // `stop` is set from outside (Ctrl+C, SIGTERM) to end a log.
+    CliCommands(HidBackend& backend, CliConsole console, const std::atomic<bool>& stop);
+
+    int List();
+    int State(bool peer, bool json);
+    int Log(const QString& path, std::optional<int> seconds);
+    int SettingsRead(const QString& path);
+    int SettingsWrite(const QString& path, bool yes);
+    int SettingsReset(bool yes);
+    int SettingsShow(const QString& path, bool json, uint16_t voltage);
+    int SettingsDiff(const QString& first, const QString& second, uint16_t voltage);
+
+private:
+    // Finds the regulator and takes one state poll; false (and says why)
+    // when there is none or it does not answer.
+    bool Connect();
+    // The settings the regulator holds now; false (and says why) when the
+    // read was not complete.
+    bool ReadSettings();
+    // CliOk to go ahead, CliDeclined when the user said no, CliBadUsage
+    // without --yes and without a terminal to ask on.
+    int Confirm(const QString& question, bool yes);
+    int LinkFailure(const QString& what);
+    std::optional<SettingsRecord> LoadFile(const QString& path, int* status);
+    QString RegulatorName() const;
+
+    HidBackend& backend_;
+    CliConsole console_;
+    const std::atomic<bool>& stop_;
+    Station station_;
+};
