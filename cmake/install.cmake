@@ -6,6 +6,7 @@
 #   share/metainfo/           AppStream metainfo for software centres
 #   share/man/man1/           manual pages
 #   share/krova-utility/relay the support relay, its router and web server examples
+#   share/krova-utility/systemd a service for logging without a screen
 #   share/doc/krova-utility/  README, the example files, copyright, changelog
 #   lib/udev/rules.d/         the udev rule that gives the user at the seat
 #                             the regulator (prefix /usr only, see below)
@@ -39,6 +40,10 @@ install(DIRECTORY ${KROVA_PACKAGING_DIR}/icons/hicolor DESTINATION ${CMAKE_INSTA
 
 install(FILES relay/support_x.php relay/router.php relay/htaccess.example relay/nginx.conf.example
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${KROVA_PACKAGE_NAME}/relay)
+# A service for logging on a computer without a screen; copied to
+# /etc/systemd/system by whoever wants it, so it is not started by the package.
+install(FILES ${KROVA_PACKAGING_DIR}/systemd/krova-log.service
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${KROVA_PACKAGE_NAME}/systemd)
 install(FILES README.md ${KROVA_PACKAGING_DIR}/copyright DESTINATION ${KROVA_DOC_DIR})
 install(DIRECTORY examples/ DESTINATION ${KROVA_DOC_DIR}/examples)
 

@@ -64,7 +64,8 @@ expected=(
   ./usr/share/doc/krova-utility/examples/demo_service_report.pdf
   ./usr/share/man/man1/krova-utility.1.gz ./usr/share/man/man1/krova-utility-demo.1.gz
 )
-[ -x "$PKG_DIR/krova-cli" ] && expected+=(./usr/bin/krova-cli)
+[ -x "$PKG_DIR/krova-cli" ] && expected+=(./usr/bin/krova-cli ./usr/share/man/man1/krova-cli.1.gz
+  ./usr/share/krova-utility/systemd/krova-log.service)
 for path in "${expected[@]}"; do
   grep -qxF -- "$path" <<<"$contents" || fail "$path is not in the package"
 done
@@ -94,6 +95,12 @@ step "the programs from /usr/bin"
 [ "$(command -v krova-utility-demo)" = /usr/bin/krova-utility-demo ] || fail "krova-utility-demo is not /usr/bin's"
 export HOME; HOME=$(mktemp -d)   # the runs' settings and backups stay out of the real home
 unset QT_QPA_PLATFORM
+if [ -x /usr/bin/krova-cli ]; then
+  out=$(/usr/bin/krova-cli --version) || fail "krova-cli --version failed"
+  [ "$out" = "krova-cli $version" ] || fail "krova-cli --version says '$out', not 'krova-cli $version'"
+  /usr/bin/krova-cli --demo state | grep -q "Battery Voltage" || fail "krova-cli --demo state shows no battery voltage"
+  echo "$out answers, and its demo state shows the battery voltage"
+fi
 for program in krova-utility krova-utility-demo; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "/usr/bin/$program" --version) || fail "$program --version failed"
   [ "$out" = "$program $version" ] || fail "$program --version says '$out', not '$program $version'"

@@ -13,6 +13,7 @@
 #include "views/state_views.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <functional>
 
@@ -224,7 +225,9 @@ private:
     QString writeOperation_ = QStringLiteral("write");
     TrendBuffer trends_;
     double trendsStart_ = 0;
-    TrendsWindow* trendsWindow_ = nullptr;
+    // Cleared by Qt when the window closes (it deletes itself on close) or
+    // when this window's children are deleted.
+    QPointer<TrendsWindow> trendsWindow_;
     int selectedProfileTab_ = 0;
     // The regulator status last shown on each state page: a code without a
     // text leaves the cell as it was.

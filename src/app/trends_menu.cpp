@@ -14,7 +14,6 @@ void TMainFormKrv::TrendsClick()
             },
             this);
         trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);
-        connect(trendsWindow_, &QObject::destroyed, this, [this] { trendsWindow_ = nullptr; });
     }
     trendsWindow_->show();
     trendsWindow_->raise();
