@@ -4,6 +4,7 @@
 #include "device/hid_backend.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <cstring>
@@ -38,6 +39,10 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(ApplicationTitle);
+    // The icon the package installs; the desktop file name is what ties the
+    // window to its menu entry (and so its icon) on Wayland.
+    QApplication::setDesktopFileName(QStringLiteral("example.krova.Utility"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("krova-utility")));
     std::unique_ptr<HidBackend> backend = CreateHidapiBackend();
     QtUserDialogs dialogs;
     TMainFormKrv window(*backend, dialogs);

@@ -10,6 +10,7 @@
 #include "trends/log_viewer_widget.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -53,6 +54,8 @@ int main(int argc, char** argv)
     // A name of its own, so that the demo's settings backups stay apart
     // from the real regulator's.
     QApplication::setApplicationName(ApplicationTitle + QStringLiteral(" (demo)"));
+    QApplication::setDesktopFileName(QStringLiteral("example.krova.UtilityDemo"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("krova-utility")));
     SimulatedRegulator regulator;
     regulator.GenerateCanTraffic = true;
     regulator.RecordRequests = false;
