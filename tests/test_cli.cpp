@@ -23,6 +23,7 @@ class CliTest : public QObject {
     Q_OBJECT
 
     QTemporaryDir dir_;
+    QString dataHome_ = QStringLiteral("data");
 
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
@@ -30,7 +31,7 @@ class CliTest : public QObject {
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // Backups go to a folder of the test's own.
-        env.insert(QStringLiteral("XDG_DATA_HOME"), Path(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), Path(dataHome_));
         return env;
     }
 
@@ -215,6 +216,15 @@ private slots:
         r = Cli({"--demo", "--demo-unplug-after", "18", "settings", "write", OtherSettings(), "--yes"});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.startsWith(QStringLiteral("Settings not written: ")), qPrintable(r.err));
+        // A backup that cannot be made (its folder would be below a file)
+        // does not stop the write, and says why instead of naming no file.
+        WriteAll(Path(QStringLiteral("plain-file")), "x");
+        dataHome_ = QStringLiteral("plain-file");
+        r = Cli({"--demo", "settings", "write", OtherSettings(), "--yes"});
+        dataHome_ = QStringLiteral("data");
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Settings backup not saved: ")), qPrintable(r.err));
+        QVERIFY2(!r.out.contains(QStringLiteral("The settings they replaced")), qPrintable(r.out));
     }
 
     void logLines()

@@ -681,6 +681,15 @@ private slots:
             QVERIFY(!HasPendingMessage(p.relay, "support"));
             QCOMPARE(p.S().StatusText(), QStringLiteral("untouched"));
         }
+        // A line typed after the role ended, before the next tick disables
+        // the item, is sent as nobody: nothing reaches the relay.
+        p.relay.Discard(QStringLiteral("client"));
+        p.C().ShareDataWithSupportClick();
+        QVERIFY(!p.C().Ui().ShareDataWithSupport->isChecked());
+        p.client.dialogs.AnswerText(QStringLiteral("late"));
+        p.C().SendChatMessageClick();
+        p.client.StopTimers();
+        QVERIFY(!HasPendingMessage(p.relay, "client"));
         QVERIFY(!p.client.dialogs.Unscripted);
         QVERIFY(!p.support.dialogs.Unscripted);
         QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());

@@ -138,10 +138,7 @@ void TMainFormKrv::SupportStep()
     case SettingsMessage:
         ShowMessagePanel(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(support.IncomingLength));
         if (station_.TakeClientSettings()) {
-            UpdateSystemSettingsTable();
-            UpdateChargeProfilesTable();
-            UpdateFieldRpmChart();
-            TakeSettingsAsReference();
+            ShowSettingsAsReference();
         }
         break;
     case ChatMessage:
@@ -168,6 +165,9 @@ void TMainFormKrv::SendChatMessageClick()
 {
     // Sends the line as the role that is on; the outcome only goes to the
     // status bar.
+    // The item stays enabled until the next tick: a role that ended since
+    // then (or while the line waited) leaves nobody to send it as.
+    const auto roleOn = [this] { return station_.IsSharing() || station_.IsRemoteConnection(); };
     const auto send = [this](const QString& text) {
         station_.PrepareChat(text);
         RunSupportExchange();
@@ -181,13 +181,13 @@ void TMainFormKrv::SendChatMessageClick()
                              .left(InputBoxMaxLength);
     if (text.isEmpty())
         return;
-    const bool deferred = DeferWhileRelayBusy([this, text, send] {
-        if (!station_.IsSharing() && !station_.IsRemoteConnection())
+    const bool deferred = DeferWhileRelayBusy([this, text, send, roleOn] {
+        if (!roleOn())
             return;
         TimerPause deferredPause{&usbTimer_, &inetTimer_};
         send(text);
     });
-    if (!deferred)
+    if (!deferred && roleOn())
         send(text);
 }
 

@@ -27,6 +27,10 @@ QString Native(const QString& path)
 CliCommands::CliCommands(HidBackend& backend, CliConsole console, const std::atomic<bool>& stop)
     : backend_(backend), console_(std::move(console)), stop_(stop), station_(backend)
 {
+    // A backup that cannot be written never stops a write or reset; it is said.
+    QObject::connect(&station_, &Station::backupFailed, [this](const QString& reason) {
+        console_.err(QStringLiteral("Settings backup not saved: %1").arg(reason));
+    });
 }
 
 QString CliCommands::RegulatorName() const
@@ -62,10 +66,10 @@ bool CliCommands::ReadSettings()
     return false;
 }
 
-int CliCommands::Confirm(const QString& question, bool yes)
+std::optional<int> CliCommands::Confirm(const QString& question, bool yes)
 {
     if (yes)
-        return CliOk;
+        return std::nullopt;
     console_.out(question + QStringLiteral(" [y/N] "));
     const std::optional<QString> answer = console_.ask();
     if (!answer) {
@@ -75,9 +79,16 @@ int CliCommands::Confirm(const QString& question, bool yes)
     }
     const QString a = answer->trimmed().toLower();
     if (a == QLatin1String("y") || a == QLatin1String("yes"))
-        return CliOk;
+        return std::nullopt;
     console_.out(QStringLiteral("Nothing was changed.\n"));
-    return CliDeclined;
+    return CliOk;
+}
+
+void CliCommands::SayBackup()
+{
+    // A failed backup has said why already (backupFailed).
+    if (!station_.LastBackupPath().isEmpty())
+        console_.out(QStringLiteral("The settings they replaced: %1\n").arg(Native(station_.LastBackupPath())));
 }
 
 std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status)
@@ -176,10 +187,11 @@ int CliCommands::Log(const QString& path, std::optional<int> seconds)
         if (stop_)
             break;
         // The polling cycle of the window: the own state and the peer's every
-        // 200 ms, the pages' texts refreshed after each, a line every second.
+        // 200 ms, a line every second. The regulator state is refreshed after
+        // each poll, as the pages are, because its status carries over into
+        // the log; the status messages are not logged.
         const bool own = station_.PollOwn();
         station_.RefreshRegulatorState(Side::Own);
-        station_.RefreshSystemMessages(Side::Own);
         if (own)
             station_.PollPeer();
         station_.RefreshRegulatorState(Side::Peer);
@@ -232,13 +244,13 @@ int CliCommands::SettingsWrite(const QString& path, bool yes)
         console_.out(QStringLiteral("No differences\n"));
     else
         console_.out(DifferencesText(changes, QStringLiteral("Regulator"), QFileInfo(path).fileName()));
-    if (const int answer = Confirm(QStringLiteral("Write these settings to %1?").arg(RegulatorName()), yes))
-        return answer == CliDeclined ? CliOk : answer;
+    if (const std::optional<int> stop = Confirm(QStringLiteral("Write these settings to %1?").arg(RegulatorName()), yes))
+        return *stop;
     station_.Settings = written;
     if (!station_.WriteSettingsToDevice())
         return LinkFailure(QStringLiteral("Settings not written"));
-    console_.out(QStringLiteral("Settings written to %1. The settings they replaced: %2\n")
-                     .arg(RegulatorName(), Native(station_.LastBackupPath())));
+    console_.out(QStringLiteral("Settings written to %1.\n").arg(RegulatorName()));
+    SayBackup();
     return CliOk;
 }
 
@@ -246,17 +258,17 @@ int CliCommands::SettingsReset(bool yes)
 {
     if (!Connect() || !ReadSettings())
         return CliNoRegulator;
-    if (const int answer =
+    if (const std::optional<int> stop =
             Confirm(QStringLiteral("Reset the settings of %1 to their default values?").arg(RegulatorName()), yes))
-        return answer == CliDeclined ? CliOk : answer;
+        return *stop;
     if (!station_.ResetSettingsOnDevice())
         return LinkFailure(QStringLiteral("Settings not reset"));
     // As the window does: a second for the regulator, then the new settings.
     DelaySeconds(1, station_.Time());
     if (!ReadSettings())
         return CliNoRegulator;
-    console_.out(QStringLiteral("Settings of %1 reset to their default values. The settings they replaced: %2\n")
-                     .arg(RegulatorName(), Native(station_.LastBackupPath())));
+    console_.out(QStringLiteral("Settings of %1 reset to their default values.\n").arg(RegulatorName()));
+    SayBackup();
     return CliOk;
 }
 

@@ -16,7 +16,6 @@ enum CliStatus : int {
     CliOk = 0,
     CliNoRegulator = 1, // absent, or it does not answer
     CliBadUsage = 2,    // a bad argument or a bad file
-    CliDeclined = -1,   // the user said no (the tool ends with CliOk)
 };
 
 // Where the tool talks to its user.
@@ -48,9 +47,11 @@ private:
     // The settings the regulator holds now; false (and says why) when the
     // read was not complete.
     bool ReadSettings();
-    // CliOk to go ahead, CliDeclined when the user said no, CliBadUsage
-    // without --yes and without a terminal to ask on.
-    int Confirm(const QString& question, bool yes);
+    // Nothing to go ahead; otherwise the status to end with: CliOk when the
+    // user said no, CliBadUsage without --yes and without a terminal to ask on.
+    std::optional<int> Confirm(const QString& question, bool yes);
+    // Where a write or reset put the settings it replaced.
+    void SayBackup();
     int LinkFailure(const QString& what);
     std::optional<SettingsRecord> LoadFile(const QString& path, int* status);
     QString RegulatorName() const;
