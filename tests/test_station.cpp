@@ -26,6 +26,7 @@ private slots:
         QVERIFY(station.IsSharing() && !station.IsLogging());
         station.SetLogging(true);
         QVERIFY(!station.IsSharing() && station.IsLogging());
+        station.SetLogging(true); // no change, no signal
         const int changes = station.ConnectionChanges();
         station.SetConnection(Connection::None);
         QVERIFY(!station.IsUsbConnection() && !station.IsRemoteConnection());

@@ -53,7 +53,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     // A name of its own, so that the demo's settings backups stay apart
     // from the real regulator's.
-    QApplication::setApplicationName(ApplicationTitle + QStringLiteral(" (demo)"));
+    QApplication::setApplicationName(DemoApplicationName());
     QApplication::setDesktopFileName(QStringLiteral("example.krova.UtilityDemo"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("krova-utility")));
     SimulatedRegulator regulator;

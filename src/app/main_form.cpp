@@ -437,10 +437,7 @@ void TMainFormKrv::FormCreate()
     UpdatePeerRegulatorStateTable();
     UpdateSystemStateTable();
     UpdateSystemMessages();
-    UpdateSystemSettingsTable();
-    UpdateChargeProfilesTable();
-    UpdateFieldRpmChart();
-    TakeSettingsAsReference();
+    ShowSettingsAsReference();
     station_.Support.SupportDomain = QString::fromLatin1(DefaultSupportDomain);
 }
 
@@ -613,9 +610,13 @@ void TMainFormKrv::ShowConnection()
     }
     if (connectionIndicator_->text() != text)
         connectionIndicator_->setText(text);
-    connectionIndicator_->setToolTip(tip);
-    // A warm tone that reads on light and dark backgrounds alike.
-    connectionIndicator_->setStyleSheet(warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString());
+    if (connectionIndicator_->toolTip() != tip)
+        connectionIndicator_->setToolTip(tip);
+    // A warm tone that reads on light and dark backgrounds alike. (Setting a
+    // style sheet polishes the label again, so only a change is set.)
+    const QString style = warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString();
+    if (connectionIndicator_->styleSheet() != style)
+        connectionIndicator_->setStyleSheet(style);
 }
 
 QString TMainFormKrv::StatusText() const
@@ -746,10 +747,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     // store would take back) its voltages at the previous regulator's scale.
     station_.OwnState = load.record.OwnState();
     PageControl->setCurrentWidget(SettingsTabSheet);
-    UpdateSystemSettingsTable();
-    UpdateChargeProfilesTable();
-    UpdateFieldRpmChart();
-    TakeSettingsAsReference();
+    ShowSettingsAsReference();
 
     station_.PeerState = load.record.PeerState();
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);

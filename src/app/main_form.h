@@ -202,8 +202,7 @@ private:
     void RunCalibration(Procedure procedure);
     // The settings as the last read, load, reset or snapshot import put them
     // into the editors; cells that differ from them are marked.
-    void TakeSettingsAsReference();
-    void ShowSettingsReferences();
+    void ShowSettingsAsReference();
     // The record the editors describe as they stand (the record itself is
     // not touched).
     SettingsRecord EditorsRecord();

@@ -15,8 +15,6 @@
 
 namespace {
 
-const QString SettingsFileFilter = QStringLiteral("K-ROVA X Settings File|*.krv");
-
 ReportTable GridTable(const QString& title, const StringGrid* grid)
 {
     ReportTable table{title, {}};
@@ -47,7 +45,7 @@ RegulatorReport RegulatorPart(const QByteArray& name, const StringGrid* measured
 void TMainFormKrv::CompareSettingsWithFileClick()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
-        {QStringLiteral("Compare Settings With File"), SettingsFileFilter, QStringLiteral("krv"), {}, true});
+        {QStringLiteral("Compare Settings With File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
     if (!path)
         return;
     SettingsRecord file;
@@ -73,24 +71,16 @@ void TMainFormKrv::SaveServiceReportClick()
          QStringLiteral("Service report.pdf"), false});
     if (!path)
         return;
-    const SettingsRecord settings = EditorsRecord();
-    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
-    ServiceReport report;
-    report.vessel = vessel->trimmed();
-    report.when = DateTimeOfDayCount(station_.Time().Now());
-    report.program = ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION);
-    report.deviceVersion = QString::number(settings.DeviceVersion());
-    report.detectedSystemVoltage = QString::number(voltage);
+    ServiceReport report = ServiceReportFromRecords(
+        station_.OwnState, station_.PeerState, EditorsRecord(), vessel->trimmed(),
+        DateTimeOfDayCount(station_.Time().Now()), ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION));
+    // The regulators as the pages show them (the carried-over status, the
+    // held messages), not as a fresh reading of the records would.
     report.own = RegulatorPart(station_.OwnState.RegulatorName(), MeasuredValuesTable, SystemStateTable,
                                RegulatorStateTable, SystemMessagesMemo);
-    report.hasPeer = !station_.PeerState.RegulatorName().isEmpty();
     if (report.hasPeer)
         report.peer = RegulatorPart(station_.PeerState.RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
                                     PeerRegulatorStateTable, PeerSystemMessagesMemo);
-    report.systemSettings = SystemSettingsReportTable(settings, voltage);
-    report.chargeProfiles = ChargeProfilesReportTable(settings, voltage);
-    report.curve = CurvePointsFromRecord(settings.Curve());
-    report.calibration = CalibrationReportTable(settings, voltage);
     QString failure;
     if (!WriteServiceReportPdf(report, *path, &failure))
         ShowFailure(failure);

@@ -2,6 +2,7 @@
 // of the "System" menu that move settings between the regulator, the relay,
 // the editors and files.
 #include "app/main_form.h"
+#include "settings/settings_page_rows.h"
 #include "records/settings_file.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
@@ -17,9 +18,6 @@
 #include <QTimer>
 
 namespace {
-
-const QString SettingsFileFilter = QStringLiteral("K-ROVA X Settings File|*.krv");
-const QString SettingsFileSuffix = QStringLiteral("krv");
 
 // Brings a page to the front without it counting as the user's page change.
 void SelectPage(QTabWidget* pages, QWidget* page)
@@ -96,32 +94,23 @@ void TMainFormKrv::UpdateFieldRpmChart()
     FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
 }
 
-void TMainFormKrv::TakeSettingsAsReference()
+void TMainFormKrv::ShowSettingsAsReference()
 {
+    // The reference first: the editors mark what differs from it as they
+    // are drawn.
     reference_ = station_.Settings;
-    ShowSettingsReferences();
-}
-
-void TMainFormKrv::ShowSettingsReferences()
-{
-    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
-    SystemSettingsTable->SetReferenceTexts(1, SystemSettingsTexts(reference_, voltage));
-    ChargeProfilesTable->SetReferenceTexts(1, ChargeProfileTexts(reference_.Profile(selectedProfileTab_), voltage));
-    FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
+    UpdateSystemSettingsTable();
+    UpdateChargeProfilesTable();
+    UpdateFieldRpmChart();
 }
 
 SettingsRecord TMainFormKrv::EditorsRecord()
 {
     SystemSettingsTable->CommitEdit();
     ChargeProfilesTable->CommitEdit();
-    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
-    SettingsRecord record = station_.Settings;
-    StoreSystemSettingsTexts(SystemSettingsTable->Column(1), selectedProfileTab_, voltage, record);
-    ChargeProfile profile = record.Profile(selectedProfileTab_);
-    StoreChargeProfileTexts(ChargeProfilesTable->Column(1), voltage, profile);
-    record.SetProfile(selectedProfileTab_, profile);
-    record.SetCurve(CurveFromPoints(FieldRpmChartView->Points()));
-    return record;
+    return SettingsFromPageTexts(station_.Settings, selectedProfileTab_, SystemSettingsTable->Column(1),
+                                 ChargeProfilesTable->Column(1), FieldRpmChartView->Points(),
+                                 station_.OwnState.DetectedSystemVoltage());
 }
 
 void TMainFormKrv::StoreFieldRpmChart()
@@ -165,10 +154,7 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
             SetStatusText(station_.SupportStatusText());
         }
     }
-    UpdateSystemSettingsTable();
-    UpdateChargeProfilesTable();
-    UpdateFieldRpmChart();
-    TakeSettingsAsReference();
+    ShowSettingsAsReference();
     pause.End();
     QApplication::restoreOverrideCursor();
 }
@@ -258,8 +244,5 @@ void TMainFormKrv::LoadSettingsFromFileClick()
         return;
     }
     SelectPage(PageControl, SettingsTabSheet);
-    UpdateSystemSettingsTable();
-    UpdateChargeProfilesTable();
-    UpdateFieldRpmChart();
-    TakeSettingsAsReference();
+    ShowSettingsAsReference();
 }

@@ -1,5 +1,7 @@
 #include "calibration/calibration.h"
 
+#include "views/number_text.h"
+
 #include <cfloat>
 #include <cmath>
 
@@ -8,13 +10,6 @@ namespace {
 bool InBand(double v, double lo, double hi)
 {
     return v >= lo && v <= hi; // false for NaN
-}
-
-// A value that can be stored as a finite single. Values that only pass this
-// test can reach the record, so no infinity or NaN ever gets there.
-bool FitsSingle(double v)
-{
-    return std::isfinite(v) && std::fabs(v) <= double(FLT_MAX);
 }
 
 CalibrationOutcome DivisionFailed(Procedure p)

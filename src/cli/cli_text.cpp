@@ -2,6 +2,7 @@
 
 #include "records/ansi_text.h"
 #include "views/state_views.h"
+#include "views/value_format.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,23 +12,17 @@
 
 namespace {
 
-// Text cells keep the record's zero bytes; what is printed is the text.
-QString Shown(QString text)
-{
-    return text.remove(QChar(0));
-}
-
 // Rows of `columns` cells, each column padded to its widest cell.
 QString AlignedRows(const QStringList& cells, int columns)
 {
     QList<int> widths(columns, 0);
     for (int i = 0; i < cells.size(); ++i)
-        widths[i % columns] = std::max(widths[i % columns], int(Shown(cells[i]).size()));
+        widths[i % columns] = std::max(widths[i % columns], int(WithoutZeros(cells[i]).size()));
     QString text;
     for (int at = 0; at + columns <= cells.size(); at += columns) {
         QString line = QStringLiteral("  ");
         for (int c = 0; c < columns; ++c) {
-            const QString cell = Shown(cells[at + c]);
+            const QString cell = WithoutZeros(cells[at + c]);
             line += c + 1 < columns ? cell.leftJustified(widths[c] + 2) : cell;
         }
         text += line + QLatin1Char('\n');
@@ -40,7 +35,7 @@ QJsonObject TwoColumnObject(const QStringList& cells)
 {
     QJsonObject object;
     for (int at = StateColumns; at + 1 < cells.size(); at += StateColumns)
-        object.insert(Shown(cells[at]), Shown(cells[at + 1]));
+        object.insert(WithoutZeros(cells[at]), WithoutZeros(cells[at + 1]));
     return object;
 }
 
@@ -104,8 +99,8 @@ QByteArray StatePageJson(const StatePageTexts& page, const SystemStateRecord& re
          at += MeasuredValuesColumns) {
         QJsonObject columns;
         for (int c = 1; c < MeasuredValuesColumns; ++c)
-            columns.insert(page.measured[c], Shown(page.measured[at + c]));
-        measured.insert(Shown(page.measured[at]), columns);
+            columns.insert(page.measured[c], WithoutZeros(page.measured[at + c]));
+        measured.insert(WithoutZeros(page.measured[at]), columns);
     }
     QJsonObject object{
         {QStringLiteral("Measured Values"), measured},
@@ -144,7 +139,7 @@ QByteArray SettingsRowsJson(const QList<SettingsPageRow>& rows)
     QJsonObject object;
     for (const SettingsPageRow& row : rows) {
         QJsonObject section = object.value(row.section).toObject();
-        section.insert(row.caption, Shown(row.text));
+        section.insert(row.caption, WithoutZeros(row.text));
         object.insert(row.section, section);
     }
     return QJsonDocument(object).toJson(QJsonDocument::Indented);

@@ -1,16 +1,7 @@
 #include "compare/settings_compare.h"
 
 #include "settings/settings_page_rows.h"
-
-namespace {
-
-// Text rows keep their zero bytes in the cell; the list shows the text.
-QString Shown(QString text)
-{
-    return text.remove(QChar(0));
-}
-
-} // namespace
+#include "views/value_format.h"
 
 QList<SettingsDifference> CompareSettings(const SettingsRecord& ours, const SettingsRecord& theirs,
                                           uint16_t detectedSystemVoltage)
@@ -20,7 +11,7 @@ QList<SettingsDifference> CompareSettings(const SettingsRecord& ours, const Sett
     QList<SettingsDifference> differences;
     for (int r = 0; r < a.size() && r < b.size(); ++r)
         if (a[r].text != b[r].text)
-            differences.append({a[r].section, a[r].caption, Shown(a[r].text), Shown(b[r].text)});
+            differences.append({a[r].section, a[r].caption, WithoutZeros(a[r].text), WithoutZeros(b[r].text)});
     return differences;
 }
 

@@ -4,6 +4,10 @@
 
 #include <QString>
 
+// What the file dialogs offer for settings files.
+inline const QString SettingsFileFilter = QStringLiteral("K-ROVA X Settings File|*.krv");
+inline const QString SettingsFileSuffix = QStringLiteral("krv");
+
 struct FileOutcome {
     bool ok = true;
     QString message; // the failure's message, shown to the user as it stands

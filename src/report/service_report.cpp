@@ -4,6 +4,7 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/system_settings_rows.h"
 #include "views/state_views.h"
+#include "views/value_format.h"
 
 #include <QFile>
 #include <QFontMetricsF>
@@ -24,11 +25,6 @@ constexpr double RowHeight = 10;
 constexpr double BlockGap = 10;
 constexpr double TitleHeight = 14;
 
-QString Shown(QString text)
-{
-    return text.remove(QChar(0));
-}
-
 // Draws onto the report's pages top to bottom, starting a new page where a
 // block would not fit.
 class PageFlow {
@@ -46,8 +42,6 @@ public:
         titleFont_.setBold(true);
     }
 
-    double Width() const { return width_; }
-    double Y() const { return y_; }
     void Skip(double height) { y_ += height; }
 
     void NewPage()
@@ -97,7 +91,7 @@ public:
             }
             for (int c = 0; c < row.size() && c < shares.size(); ++c) {
                 const double w = width * shares[c];
-                const QString text = metrics.elidedText(Shown(row[c]), Qt::ElideRight, w - 4);
+                const QString text = metrics.elidedText(WithoutZeros(row[c]), Qt::ElideRight, w - 4);
                 painter_.drawText(QPointF(cx + 2, y + RowHeight - 2.5), text);
                 cx += w;
             }
@@ -270,7 +264,7 @@ ReportTable SystemSettingsReportTable(const SettingsRecord& settings, uint16_t d
     const QStringList captions = SystemSettingsCaptions();
     const QStringList texts = SystemSettingsTexts(settings, detectedSystemVoltage);
     for (int r = 0; r < captions.size(); ++r)
-        table.rows.append({captions[r], Shown(texts[r])});
+        table.rows.append({captions[r], texts[r]}); // zeros go when drawn
     return table;
 }
 

@@ -31,16 +31,22 @@ QList<SettingsPageRow> SettingsPageRows(const SettingsRecord& record, uint16_t d
     return rows;
 }
 
+SettingsRecord SettingsFromPageTexts(SettingsRecord record, int tab, const QStringList& systemTexts,
+                                     const QStringList& profileTexts, const CurvePoints& points,
+                                     uint16_t detectedSystemVoltage)
+{
+    StoreSystemSettingsTexts(systemTexts, tab, detectedSystemVoltage, record);
+    ChargeProfile profile = record.Profile(tab);
+    StoreChargeProfileTexts(profileTexts, detectedSystemVoltage, profile);
+    record.SetProfile(tab, profile);
+    record.SetCurve(CurveFromPoints(points));
+    return record;
+}
+
 SettingsRecord SettingsAsPageWrites(const SettingsRecord& record, uint16_t detectedSystemVoltage)
 {
-    SettingsRecord written = record;
     const int tab = ProfileTabForActiveIndex(record.ActiveChargeProfile());
-    StoreSystemSettingsTexts(SystemSettingsTexts(record, detectedSystemVoltage), tab, detectedSystemVoltage,
-                             written);
-    ChargeProfile profile = written.Profile(tab);
-    StoreChargeProfileTexts(ChargeProfileTexts(record.Profile(tab), detectedSystemVoltage), detectedSystemVoltage,
-                            profile);
-    written.SetProfile(tab, profile);
-    written.SetCurve(CurveFromPoints(CurvePointsFromRecord(record.Curve())));
-    return written;
+    return SettingsFromPageTexts(record, tab, SystemSettingsTexts(record, detectedSystemVoltage),
+                                 ChargeProfileTexts(record.Profile(tab), detectedSystemVoltage),
+                                 CurvePointsFromRecord(record.Curve()), detectedSystemVoltage);
 }

@@ -2,13 +2,15 @@
 // The whole "Settings" page as rows of text, without the page: the system
 // settings, the eight charge profiles and the points of the field/RPM curve,
 // each row with its section and caption, voltages in the terms of the
-// detected system voltage. The compare list, the command-line tool and the
-// service report show settings this way; and the record that the page would
-// write after showing a record, for writing a settings file without the page.
+// detected system voltage. The compare list and the command-line tool show
+// settings this way; and the record that the page would write after showing
+// a record, for writing a settings file without the page.
 #include "records/settings_record.h"
+#include "settings/field_rpm_curve.h"
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct SettingsPageRow {
     QString section; // "System settings", "Profile 3 - FireFly", "Field/RPM curve"
@@ -17,6 +19,13 @@ struct SettingsPageRow {
 };
 
 QList<SettingsPageRow> SettingsPageRows(const SettingsRecord& record, uint16_t detectedSystemVoltage);
+
+// `record` with what the page's editors hold: the system settings texts, the
+// texts of the profile of tab `tab` and the curve's points, taken back with
+// the limits, defaults and rounding of typed values.
+SettingsRecord SettingsFromPageTexts(SettingsRecord record, int tab, const QStringList& systemTexts,
+                                     const QStringList& profileTexts, const CurvePoints& points,
+                                     uint16_t detectedSystemVoltage);
 
 // The record as the page writes it after showing `record`: the system
 // settings and the profile of the selected tab taken back from their texts

@@ -3,22 +3,13 @@
 #include "views/number_text.h"
 #include "views/value_format.h"
 
+#include <algorithm>
 #include <array>
+#include <cfloat>
 #include <cmath>
-#include <limits>
 #include <cstddef>
 
 namespace {
-
-// A double as a 4-byte real; beyond the largest one it becomes infinity
-// (a plain conversion would be undefined there).
-float ToSingle(double value)
-{
-    if (std::fabs(value) > double(std::numeric_limits<float>::max()))
-        return std::copysign(std::numeric_limits<float>::infinity(), float(value > 0 ? 1 : -1));
-    return float(value);
-}
-
 
 enum class Kind {
     IntegerLow8,    // u8, no limits: the low 8 bits of the typed integer
@@ -256,7 +247,7 @@ void StoreReal(const RowDef& row, const QString& text, SettingsRecord& record)
     std::optional<double> typed = ParseReal(text);
     // A number too large for the 4-byte field would be stored as infinity
     // and reach the regulator so; it counts as not a number.
-    if (typed && !row.limited && !std::isfinite(ToSingle(*typed)))
+    if (typed && !row.limited && !FitsSingle(*typed))
         typed.reset();
     if (!typed && row.defaultIsPresent && !row.limited) {
         // Keeping the field's bytes is the same as writing the present value
@@ -371,7 +362,9 @@ float VoltageToDisplay(float stored, uint16_t detectedSystemVoltage)
 float VoltageFromText(const QString& text, float present, uint16_t detectedSystemVoltage)
 {
     const std::optional<double> typed = ParseReal(text);
-    float value = typed ? ToSingle(*typed) : present;
+    // Clamped first: a plain conversion beyond the largest 4-byte real is
+    // undefined; the limit below takes any such value to 0 or 18 anyway.
+    float value = typed ? float(std::clamp(*typed, -double(FLT_MAX), double(FLT_MAX))) : present;
     if (detectedSystemVoltage == 24 && value > 18.0f)
         value = 0.5f * value;
     return float(Limit(double(value), 0.0, 18.0));

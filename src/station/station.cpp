@@ -33,6 +33,9 @@ void Station::SetConnection(Connection connection)
 
 void Station::SetSharing(bool on)
 {
+    // Ticks and log lines set these again and again; only a change is news.
+    if (sharing_ == on)
+        return;
     sharing_ = on;
     if (on)
         logging_ = false;
@@ -41,6 +44,8 @@ void Station::SetSharing(bool on)
 
 void Station::SetLogging(bool on)
 {
+    if (logging_ == on)
+        return;
     logging_ = on;
     if (on)
         sharing_ = false;

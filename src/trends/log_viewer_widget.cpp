@@ -13,6 +13,11 @@
 
 #include <cmath>
 
+int DataLogViewer::Buckets(const QRectF& plotArea)
+{
+    return std::max(50, int(plotArea.width()));
+}
+
 DataLogViewer::DataLogViewer(QWidget* parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("DataLogViewer"));
@@ -36,6 +41,16 @@ DataLogViewer::DataLogViewer(QWidget* parent) : QWidget(parent, Qt::Window)
         if (!redrawing_)
             Redraw();
     });
+    // The points are reduced to the plot's width, which is only known once
+    // the window is laid out (a log opens before the window shows) and
+    // changes when it is resized: drawn again for the new width.
+    connect(
+        chart, &QChart::plotAreaChanged, this,
+        [this](const QRectF& area) {
+            if (!content_.columns.isEmpty() && Buckets(area) != drawnBuckets_)
+                Redraw();
+        },
+        Qt::QueuedConnection);
     problems_ = new QLabel;
     problems_->setWordWrap(true);
     auto* top = new QHBoxLayout;
@@ -117,7 +132,8 @@ void DataLogViewer::Redraw()
     QChart* chart = view_->chart();
     const int first = int(std::floor(x_->min()));
     const int last = int(std::ceil(x_->max()));
-    const int buckets = std::max(50, int(chart->plotArea().width()));
+    const int buckets = Buckets(chart->plotArea());
+    drawnBuckets_ = buckets;
     // Series are kept per column and only refilled.
     QMap<QString, QLineSeries*> existing;
     for (QAbstractSeries* s : chart->series())

@@ -11,6 +11,7 @@
 class QChartView;
 class QLabel;
 class QListWidget;
+class QRectF;
 class QValueAxis;
 
 class DataLogViewer : public QWidget {
@@ -31,6 +32,8 @@ public:
     QString ProblemsText() const;
 
 private:
+    // One bucket of reduced points per pixel column of the plot.
+    static int Buckets(const QRectF& plotArea);
     void Redraw();
 
     DataLogContent content_;
@@ -40,4 +43,5 @@ private:
     QValueAxis* y_ = nullptr;
     QLabel* problems_ = nullptr;
     bool redrawing_ = false;
+    int drawnBuckets_ = 0;
 };

@@ -18,6 +18,7 @@
 #include <QtCharts/QLineSeries>
 #include <QtCharts/QValueAxis>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -136,7 +137,7 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
     layout->addWidget(readout_);
     layout->addWidget(stats_);
     resize(900, 900);
-    Redraw();
+    // Drawn when shown (showEvent), at the size it is shown at.
 }
 
 double TrendsWindow::SpanStart() const
@@ -153,7 +154,7 @@ qint64 TrendsWindow::ClockMs(double seconds) const
 void TrendsWindow::Refresh()
 {
     // A hidden window is brought up to date when it shows again.
-    if (!pause_->isChecked() && isVisible())
+    if (!pause_->isChecked() && isVisible() && !isMinimized())
         Redraw();
 }
 
@@ -164,26 +165,15 @@ void TrendsWindow::showEvent(QShowEvent* event)
         Redraw();
 }
 
-void TrendsWindow::AdjustAxes()
+void TrendsWindow::AdjustAxes(const std::vector<ValueRange>& ranges)
 {
     const double latest = buffer_.LatestSeconds();
-    const double from = SpanStart();
-    const bool withPeer = peer_->isChecked();
-    for (Plot& plot : plots_) {
-        double low = std::numeric_limits<double>::infinity();
-        double high = -low;
-        for (const TrendQuantity q : plot.quantities)
-            for (bool peer : {false, true}) {
-                if (peer && !withPeer)
-                    continue;
-                const TrendStats stats = buffer_.Stats(q, peer, from);
-                if (stats.count == 0)
-                    continue;
-                low = std::min(low, stats.minimum);
-                high = std::max(high, stats.maximum);
-            }
+    for (int i = 0; i < plots_.size(); ++i) {
+        Plot& plot = plots_[i];
         plot.x->setRange(QDateTime::fromMSecsSinceEpoch(ClockMs(latest - 60.0 * spanMinutes_)),
                          QDateTime::fromMSecsSinceEpoch(ClockMs(latest)));
+        double low = ranges[std::size_t(i)].low;
+        double high = ranges[std::size_t(i)].high;
         if (!std::isfinite(low)) {
             low = 0;
             high = 1;
@@ -220,25 +210,32 @@ void TrendsWindow::AlignPlotAreas()
 
 void TrendsWindow::SetSpanMinutes(int minutes)
 {
-    spanMinutes_ = minutes;
+    // A change of the box comes back here through its signal.
     const int index = span_->findData(minutes);
-    if (index >= 0 && span_->currentIndex() != index)
+    if (index >= 0 && span_->currentIndex() != index) {
         span_->setCurrentIndex(index);
+        return;
+    }
+    spanMinutes_ = minutes;
     Redraw();
 }
 
 void TrendsWindow::SetPaused(bool paused)
 {
-    if (pause_->isChecked() != paused)
-        pause_->setChecked(paused);
+    if (pause_->isChecked() != paused) {
+        pause_->setChecked(paused); // comes back here through its signal
+        return;
+    }
     if (!paused)
         Redraw();
 }
 
 void TrendsWindow::SetPeerShown(bool shown)
 {
-    if (peer_->isChecked() != shown)
-        peer_->setChecked(shown);
+    if (peer_->isChecked() != shown) {
+        peer_->setChecked(shown); // comes back here through its signal
+        return;
+    }
     for (const Plot& plot : plots_)
         for (QLineSeries* s : plot.peer)
             s->setVisible(shown);
@@ -253,10 +250,14 @@ void TrendsWindow::Redraw()
     const double from = SpanStart();
     const bool withPeer = peer_->isChecked();
     const auto& samples = buffer_.Samples();
-    auto first = samples.begin();
-    while (first != samples.end() && first->seconds < from)
-        ++first;
+    // Samples are in time order.
+    const auto first = std::partition_point(samples.begin(), samples.end(),
+                                            [from](const TrendSample& sample) { return sample.seconds < from; });
+    // The drawn points hold the lowest and highest value of every bucket, so
+    // they give each plot's value range too.
+    std::vector<ValueRange> ranges;
     for (Plot& plot : plots_) {
+        ValueRange range;
         const int buckets = std::max(100, int(plot.view->chart()->plotArea().width()));
         for (int i = 0; i < plot.quantities.size(); ++i) {
             for (bool peer : {false, true}) {
@@ -270,13 +271,18 @@ void TrendsWindow::Redraw()
                     for (const QPointF& p : MinMaxDecimate(values, 0, int(values.size()) - 1, buckets)) {
                         const double seconds = samples[std::size_t(offset + int(p.x()))].seconds;
                         points.append(QPointF(double(ClockMs(seconds)), p.y()));
+                        range.low = std::min(range.low, p.y());
+                        range.high = std::max(range.high, p.y());
                     }
                 }
-                (peer ? plot.peer : plot.own)[i]->replace(points);
+                QLineSeries* series = (peer ? plot.peer : plot.own)[i];
+                if (!points.isEmpty() || series->count() > 0)
+                    series->replace(points);
             }
         }
+        ranges.push_back(range);
     }
-    AdjustAxes();
+    AdjustAxes(ranges);
 }
 
 int TrendsWindow::PointCount(TrendQuantity quantity) const

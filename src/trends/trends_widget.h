@@ -12,7 +12,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <limits>
 #include <optional>
+#include <vector>
 
 class QCheckBox;
 class QComboBox;
@@ -37,7 +39,6 @@ public:
     void Refresh();
 
     void SetSpanMinutes(int minutes);
-    int SpanMinutes() const { return spanMinutes_; }
     void SetPaused(bool paused);
     void SetPeerShown(bool shown);
     // The values of the sample nearest to a time (seconds as the buffer counts them).
@@ -66,7 +67,11 @@ private:
     qint64 ClockMs(double seconds) const;
     // Draws the span anew (after a change of span, pause or peer).
     void Redraw();
-    void AdjustAxes();
+    struct ValueRange {
+        double low = std::numeric_limits<double>::infinity();
+        double high = -std::numeric_limits<double>::infinity();
+    };
+    void AdjustAxes(const std::vector<ValueRange>& ranges);
     void AlignPlotAreas();
 
     const TrendBuffer& buffer_;

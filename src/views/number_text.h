@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <cfloat>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 
@@ -15,6 +17,10 @@
 // optional sign, digits). Blanks around the number are allowed; thousands
 // separators are not. A value too large for a double gives no value.
 std::optional<double> ParseReal(const QString& text);
+
+// A value that can be stored as a finite 4-byte real. Only values that pass
+// this reach a 4-byte field of a record, so no infinity or NaN gets there.
+inline bool FitsSingle(double v) { return std::isfinite(v) && std::fabs(v) <= double(FLT_MAX); }
 
 // An integer: optional sign and decimal digits, blanks around allowed. A value
 // outside the 64-bit signed range gives no value.

@@ -1,4 +1,5 @@
 #include "views/string_grid_widget.h"
+#include "views/value_format.h"
 
 #include <QHeaderView>
 
@@ -7,11 +8,6 @@
 #include <QStyledItemDelegate>
 
 namespace {
-
-QString WithoutZeros(QString text)
-{
-    return text.remove(QChar(0));
-}
 
 // Text fields of the settings keep their zero bytes in the cell text, so that
 // a cell nobody edited gives back exactly the bytes it was filled from. The

@@ -18,5 +18,10 @@ QString FormatInteger(int64_t value);
 QString FormatRunningTime(uint32_t seconds);
 bool IsBitSet(uint32_t word, int n);
 
+// Text fields of the settings keep the record's zero bytes in their cell
+// text, so that an unedited cell gives back exactly its bytes; what is shown
+// or printed is the text without them.
+inline QString WithoutZeros(QString text) { return text.remove(QChar(0)); }
+
 // Whole percent of a field quantity in 1/25 % units, truncating.
 inline uint32_t FieldPercent(uint32_t quarterPercent) { return quarterPercent / 25u; }
