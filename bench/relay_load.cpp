@@ -17,14 +17,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <set>
 #include <vector>
-
-#ifndef KROVA_SOURCE_DIR_DEFAULT
-#define KROVA_SOURCE_DIR_DEFAULT "."
-#endif
 
 namespace {
 
@@ -50,7 +45,6 @@ public:
 
     void Start() { QTimer::singleShot(int(random_.bounded(intervalMs_)), this, [this] { Send(); }); }
     void StopSendingOneShots() { oneShots_ = false; }
-    bool Busy() const { return socket_ != nullptr; }
     // Sequence numbers of one-shots this side sent, that the relay took.
     const std::set<int>& Taken() const { return taken_; }
     const std::set<int>& ReceivedFromPeer() const { return received_; }
@@ -236,7 +230,10 @@ int main(int argc, char** argv)
     }
     server.Stop();
 
+    // Answer times of the load phase only (requests are counted as their
+    // times are taken), like the requests per second.
     std::vector<qint64>& lat = totals.latenciesUs;
+    lat.resize(std::size_t(loadRequests));
     std::sort(lat.begin(), lat.end());
     const auto percentile = [&lat](double p) {
         return lat.empty() ? 0.0 : double(lat[std::min(lat.size() - 1, std::size_t(p * double(lat.size())))]) / 1000.0;

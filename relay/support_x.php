@@ -169,10 +169,46 @@ function replace_file(string $path, string $content): bool
     return true;
 }
 
+// Locks a session: its lock file, created when new, locked and still the
+// file at that name. A sweep may remove the session between the open and the
+// lock; a lock held on a removed file guards nothing (a request after the
+// sweep locks a new file), so then it starts again.
+function lock_session(string $sessionDir)
+{
+    for ($try = 0; $try < 3; $try++) {
+        $lock = make_private_dir($sessionDir) ? open_lock("$sessionDir/lock") : false;
+        if ($lock === false) {
+            continue;
+        }
+        if (!flock($lock, LOCK_EX)) {
+            fclose($lock);
+            return false;
+        }
+        clearstatcache(true, "$sessionDir/lock");
+        $held = fstat($lock);
+        $named = @lstat("$sessionDir/lock");
+        if ($held !== false && $named !== false && $held['dev'] === $named['dev'] && $held['ino'] === $named['ino']) {
+            return $lock;
+        }
+        fclose($lock);
+    }
+    return false;
+}
+
+// The time a session was last used: its state file's, or its folder's.
+function session_used(string $sessionDir)
+{
+    clearstatcache(true, "$sessionDir/state");
+    return @filemtime(is_file("$sessionDir/state") ? "$sessionDir/state" : $sessionDir);
+}
+
 function remove_session(string $sessionDir): void
 {
-    foreach (['state', 'lock'] as $name) {
-        @unlink("$sessionDir/$name");
+    // Everything in it, a temporary file that a stopped worker left included.
+    foreach (scandir($sessionDir) ?: [] as $entry) {
+        if ($entry !== '.' && $entry !== '..') {
+            @unlink("$sessionDir/$entry");
+        }
     }
     @rmdir($sessionDir);
 }
@@ -196,20 +232,24 @@ function sweep(string $sessions, float $now, float $ttl): void
         @touch($marker);
     }
     foreach (scandir($sessions) ?: [] as $entry) {
-        if ($entry === '.' || $entry === '..' || $entry[0] === '.') {
+        if ($entry[0] === '.') { // ., .. and the sweep's marker
             continue;
         }
         $dir = "$sessions/$entry";
         if (is_link($dir) || !is_dir($dir)) {
             continue;
         }
-        $used = @filemtime(is_file("$dir/state") ? "$dir/state" : $dir);
+        $used = session_used($dir);
         if ($used === false || $now - $used < $ttl) {
             continue;
         }
         $lock = open_lock("$dir/lock");
         if ($lock !== false && flock($lock, LOCK_EX | LOCK_NB)) {
-            remove_session($dir);
+            // A request may have used it between the look above and the lock.
+            $used = session_used($dir);
+            if ($used !== false && $now - $used >= $ttl) {
+                remove_session($dir);
+            }
             flock($lock, LOCK_UN);
         }
         if ($lock !== false) {
@@ -272,23 +312,9 @@ $now = microtime(true);
 sweep($sessions, $now, $ttl);
 
 $sessionDir = "$sessions/$session";
-if (!make_private_dir($sessionDir)) {
+$lock = lock_session($sessionDir);
+if ($lock === false) {
     unavailable();
-}
-$lock = open_lock("$sessionDir/lock");
-if ($lock === false || !flock($lock, LOCK_EX)) {
-    unavailable();
-}
-// The sweep of another request may have removed the session between the
-// directory check and the lock: start it again.
-if (!is_dir($sessionDir) || !is_file("$sessionDir/lock")) {
-    if (!make_private_dir($sessionDir)) {
-        unavailable();
-    }
-    $lock = open_lock("$sessionDir/lock");
-    if ($lock === false || !flock($lock, LOCK_EX)) {
-        unavailable();
-    }
 }
 
 $stateFile = "$sessionDir/state";
