@@ -54,12 +54,12 @@ double TrendBuffer::Value(const TrendSample& sample, TrendQuantity quantity, boo
     return double((peer ? sample.peer : sample.own)[std::size_t(quantity)]);
 }
 
-TrendStats TrendBuffer::Stats(TrendQuantity quantity, bool peer, double fromSeconds) const
+TrendStats TrendBuffer::Stats(TrendQuantity quantity, bool peer, double fromSeconds, double toSeconds) const
 {
     TrendStats stats;
     double sum = 0;
     for (const TrendSample& s : samples_) {
-        if (s.seconds < fromSeconds)
+        if (s.seconds < fromSeconds || s.seconds > toSeconds)
             continue;
         const double v = Value(s, quantity, peer);
         if (!std::isfinite(v))
@@ -76,7 +76,7 @@ TrendStats TrendBuffer::Stats(TrendQuantity quantity, bool peer, double fromSeco
     return stats;
 }
 
-QString TrendBuffer::Csv(double fromSeconds, bool withPeer) const
+QString TrendBuffer::Csv(double fromSeconds, bool withPeer, double toSeconds) const
 {
     QStringList header{QStringLiteral("Seconds")};
     for (int q = 0; q < TrendQuantityCount; ++q)
@@ -86,7 +86,7 @@ QString TrendBuffer::Csv(double fromSeconds, bool withPeer) const
             header << QStringLiteral("\"Peer: ") + TrendQuantityName(TrendQuantity(q)) + QLatin1Char('"');
     QString csv = header.join(QLatin1Char(',')) + QLatin1Char('\n');
     for (const TrendSample& s : samples_) {
-        if (s.seconds < fromSeconds)
+        if (s.seconds < fromSeconds || s.seconds > toSeconds)
             continue;
         QStringList line{QString::number(s.seconds, 'f', 1)};
         for (int q = 0; q < TrendQuantityCount; ++q) {

@@ -9,6 +9,7 @@
 
 #include <array>
 #include <deque>
+#include <limits>
 
 enum class TrendQuantity {
     BatteryVoltage,
@@ -53,9 +54,11 @@ public:
     double LatestSeconds() const { return samples_.empty() ? 0 : samples_.back().seconds; }
     // The value of a quantity in a sample (not a number where there is none).
     static double Value(const TrendSample& sample, TrendQuantity quantity, bool peer);
-    TrendStats Stats(TrendQuantity quantity, bool peer, double fromSeconds) const;
-    // The samples from `fromSeconds` on as CSV: a header, then one line each.
-    QString Csv(double fromSeconds, bool withPeer) const;
+    TrendStats Stats(TrendQuantity quantity, bool peer, double fromSeconds,
+                     double toSeconds = std::numeric_limits<double>::infinity()) const;
+    // The samples from `fromSeconds` to `toSeconds` as CSV: a header, then
+    // one line each.
+    QString Csv(double fromSeconds, bool withPeer, double toSeconds = std::numeric_limits<double>::infinity()) const;
 
 private:
     std::deque<TrendSample> samples_;

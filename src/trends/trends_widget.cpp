@@ -143,7 +143,7 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
 double TrendsWindow::SpanStart() const
 {
     // Half a second of slack: the sample taken a whole span ago belongs in.
-    return buffer_.LatestSeconds() - 60.0 * spanMinutes_ - 0.5;
+    return shownLatest_ - 60.0 * spanMinutes_ - 0.5;
 }
 
 qint64 TrendsWindow::ClockMs(double seconds) const
@@ -167,7 +167,7 @@ void TrendsWindow::showEvent(QShowEvent* event)
 
 void TrendsWindow::AdjustAxes(const std::vector<ValueRange>& ranges)
 {
-    const double latest = buffer_.LatestSeconds();
+    const double latest = shownLatest_;
     for (int i = 0; i < plots_.size(); ++i) {
         Plot& plot = plots_[i];
         plot.x->setRange(QDateTime::fromMSecsSinceEpoch(ClockMs(latest - 60.0 * spanMinutes_)),
@@ -247,12 +247,19 @@ void TrendsWindow::Redraw()
     // Each series is drawn from at most two points (the lowest and the
     // highest) per pixel column of its plot: an hour of samples costs no
     // more to draw than the plot has room for, and no peak is lost.
+    // A pause holds the span where it was: a change of span or of the peer
+    // box redraws what was shown, and stats and exports cover it too.
+    if (!pause_->isChecked())
+        shownLatest_ = buffer_.LatestSeconds();
     const double from = SpanStart();
     const bool withPeer = peer_->isChecked();
     const auto& samples = buffer_.Samples();
     // Samples are in time order.
     const auto first = std::partition_point(samples.begin(), samples.end(),
                                             [from](const TrendSample& sample) { return sample.seconds < from; });
+    const auto end = std::partition_point(first, samples.end(), [this](const TrendSample& sample) {
+        return sample.seconds <= shownLatest_;
+    });
     // The drawn points hold the lowest and highest value of every bucket, so
     // they give each plot's value range too.
     std::vector<ValueRange> ranges;
@@ -264,8 +271,8 @@ void TrendsWindow::Redraw()
                 QList<QPointF> points;
                 if (!peer || withPeer) {
                     std::vector<double> values;
-                    values.reserve(std::size_t(std::distance(first, samples.end())));
-                    for (auto it = first; it != samples.end(); ++it)
+                    values.reserve(std::size_t(std::distance(first, end)));
+                    for (auto it = first; it != end; ++it)
                         values.push_back(TrendBuffer::Value(*it, plot.quantities[i], peer));
                     const int offset = int(std::distance(samples.begin(), first));
                     for (const QPointF& p : MinMaxDecimate(values, 0, int(values.size()) - 1, buckets)) {
@@ -302,7 +309,7 @@ QString TrendsWindow::StatsText() const
         for (bool peer : {false, true}) {
             if (peer && !peer_->isChecked())
                 continue;
-            const TrendStats stats = buffer_.Stats(TrendQuantity(q), peer, from);
+            const TrendStats stats = buffer_.Stats(TrendQuantity(q), peer, from, shownLatest_);
             if (stats.count == 0)
                 continue;
             lines << QStringLiteral("%1%2: min %3, max %4, mean %5")
@@ -357,6 +364,6 @@ bool TrendsWindow::ExportCsv(const QString& path) const
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    const QByteArray csv = buffer_.Csv(SpanStart(), peer_->isChecked()).toUtf8();
+    const QByteArray csv = buffer_.Csv(SpanStart(), peer_->isChecked(), shownLatest_).toUtf8();
     return file.write(csv) == csv.size();
 }

@@ -84,5 +84,7 @@ private:
     QLabel* stats_ = nullptr;
     QWidget* plotArea_ = nullptr;
     int spanMinutes_ = 10;
+    // The newest time the plots show: the buffer's newest, held by a pause.
+    double shownLatest_ = 0;
     qint64 originMs_ = 0;
 };
