@@ -19,8 +19,10 @@
 #include <QProcess>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <sys/resource.h>
@@ -224,6 +226,33 @@ int main(int argc, char** argv)
     const long rssEnd = ResidentKiB();
     trends->close();
 
+    // A half-dead regulator: every write blocks for the USB time-out (5 s)
+    // and then fails. 50 polling ticks at the timer's pace, in real time:
+    // the longest the window waited in one of them.
+    double worstHalfDeadTickMs = 0;
+    {
+        SimulatedRegulator sim;
+        sim.RecordRequests = false;
+        QtUserDialogs dialogs;
+        TMainFormKrv window(sim, dialogs);
+        window.Ui().USBTimer->stop();
+        window.Ui().SystemStateTimer->stop();
+        window.Ui().INETTimer->stop();
+        window.USBTimerTimer(); // finds it
+        sim.WriteBlocksFor = [](const ReportBuffer&) { return 5000; };
+        sim.BlockedWritesFail = true;
+        QElapsedTimer pace;
+        pace.start();
+        for (int i = 0; i < 50; ++i) {
+            QElapsedTimer tick;
+            tick.start();
+            window.USBTimerTimer();
+            worstHalfDeadTickMs = std::max(worstHalfDeadTickMs, double(tick.nsecsElapsed()) / 1e6);
+            while (pace.elapsed() < (i + 1) * UsbTimerIntervalMs)
+                QThread::msleep(5);
+        }
+    }
+
     // The command-line tool logging headless for 20 s (start-up included),
     // as a process of its own: the CPU time it used, from the kernel.
     double cliLogPercent = -1;
@@ -257,6 +286,8 @@ int main(int argc, char** argv)
     std::printf("| Opening a one-day data log (86400 lines) and drawing a column | %.0f ms wall |\n", openLogMs);
     std::printf("| krova-cli log with the simulated regulator (20 s, start-up included), CPU | %.2f %% of one core |\n",
                 cliLogPercent);
+    std::printf("| Longest polling tick with a half-dead regulator (every write blocks 5 s, then fails; 50 ticks) | %.0f ms wall |\n",
+                worstHalfDeadTickMs);
     std::printf("| Resident memory over a %d-minute accelerated soak (CAN page with a full memo, logging, Trends window open) | %ld KiB start, %ld KiB half-way, %ld KiB end |\n",
                 soakMinutes, rssStart, rssMid, rssEnd);
     return 0;

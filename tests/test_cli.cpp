@@ -134,6 +134,10 @@ private slots:
                                       << QStringList{"krova-cli: --seconds takes a whole number of seconds, 1 or more\n"};
         QTest::newRow("short file") << QStringList{"settings", "show", Path("short.krv")} << 2 << QStringList{}
                                     << QStringList{"short.krv: not a settings file: 539 bytes, a settings file has 540\n"};
+        QTest::newRow("longer file not written")
+            << QStringList{"--demo", "settings", "write", Path("long.krv"), "--yes"} << 2 << QStringList{}
+            << QStringList{"long.krv: not a settings file: 546 bytes, a settings file has 540 (--any-size writes its "
+                           "first 540 bytes)\n"};
         QTest::newRow("missing file") << QStringList{"--demo", "settings", "write", Path("none.krv"), "--yes"} << 2
                                       << QStringList{} << QStringList{"none.krv: no such file\n"};
         QTest::newRow("log into a missing folder") << QStringList{"--demo", "log", Path("no/log.txt")} << 2
@@ -216,6 +220,19 @@ private slots:
         r = Cli({"--demo", "--demo-unplug-after", "18", "settings", "write", OtherSettings(), "--yes"});
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.startsWith(QStringLiteral("Settings not written: ")), qPrintable(r.err));
+        // So does one whose end marker went unanswered (after the state poll,
+        // the read and the nine slices); one whose first slice never got
+        // through backs nothing up.
+        r = Cli({"--demo", "--demo-unplug-after", "23", "settings", "write", OtherSettings(), "--yes"});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.startsWith(QStringLiteral("Settings not written: ")), qPrintable(r.err));
+        const int backups = Backups().size();
+        r = Cli({"--demo", "--demo-unplug-after", "14", "settings", "write", OtherSettings(), "--yes"});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(Backups().size(), backups);
+        // A longer file is written when the user says so.
+        r = Cli({"--demo", "settings", "write", Path("long.krv"), "--yes", "--any-size"});
+        QCOMPARE(r.status, 0);
         // A backup that cannot be made (its folder would be below a file)
         // does not stop the write, and says why instead of naming no file.
         WriteAll(Path(QStringLiteral("plain-file")), "x");

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QLabel>
 #include <QtTest>
 
 namespace {
@@ -117,6 +118,10 @@ private slots:
         QVERIFY(rig.sim.SettingsImage == before);
         QCOMPARE(rig.sim.AppliedWrites, 0);
         QCOMPARE(int(w.Core().Settings.AlternatorPoles()), 14);
+        // The window says so, also when only the end marker went unanswered.
+        QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
+        QCOMPARE(w.Ui().MessagePanel->text(), QStringLiteral(" Settings not written: K-ROVA not found"));
+        QVERIFY(!w.Ui().MessagePanel->isHidden());
 
         rig.sim.PlugIn();
         w.WriteAllSettingsToSystemClick(); // the search
@@ -134,6 +139,7 @@ private slots:
         QTest::addColumn<bool>("twice");   // every answer comes twice
         QTest::addColumn<bool>("dropped"); // the first answer to settings block 6 never comes
         QTest::newRow("late 400 ms") << 400 << false << false;
+        // Nothing gets through: every transfer meets a copy.
         QTest::newRow("late 500 ms and twice") << 500 << true << false;
         QTest::newRow("settings block lost") << 0 << false << true;
     }
@@ -165,11 +171,17 @@ private slots:
             QVERIFY(w.Core().PeerState == Pattern(50) || w.Core().PeerState == rig.sim.PeerState);
             rig.linkClock.SleepMs(200);
         }
-        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Core().OwnState, twice ? Pattern(1) : rig.sim.OwnState);
 
         w.Ui().PageControl->setCurrentWidget(w.Ui().SettingsTabSheet); // reads the settings
         rig.StopTimers();
-        QCOMPARE(w.Core().Settings, dropped ? SettingsRecord() : SettingsPattern(7));
+        QCOMPARE(w.Core().Settings, dropped || twice ? SettingsRecord() : SettingsPattern(7));
+        if (twice) {
+            w.WriteAllSettingsToSystemClick();
+            rig.StopTimers();
+            QCOMPARE(rig.sim.AppliedWrites, 0);
+            return;
+        }
         if (dropped) {
             w.ReadAllSettingsFromSystemClick();
             rig.StopTimers();
@@ -208,6 +220,12 @@ private slots:
         }
         QCOMPARE(repaints, 4);
         QCOMPARE(w.Core().OwnState, own);
+        // The pages keep the last values; the indicator says they are old.
+        rig.clock.AdvanceSeconds(2);
+        w.SystemStateTimerTimer();
+        QVERIFY2(w.ConnectionIndicatorText().startsWith(QStringLiteral("USB: "))
+                     && w.ConnectionIndicatorText().endsWith(QStringLiteral(" s old")),
+                 qPrintable(w.ConnectionIndicatorText()));
         // Back from silence: once the last unanswered request can no longer
         // be answered, a tick reads whole records again.
         rig.sim.NoAnswer = false;

@@ -24,6 +24,11 @@
 #include <QTimer>
 #include <QtTest>
 
+#ifdef Q_OS_LINUX
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace {
 
 using S = SettingsRecord;
@@ -513,9 +518,10 @@ void SettingsCommandsTest::incompleteReadKeepsRecord()
     QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
     QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
-    // The blocks that came are in the transfer buffer all the same.
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Protocol.SettingsTransferBuffer.data()), 256),
-             QByteArray(reinterpret_cast<const char*>(next.data()), 256));
+    // Nor does the transfer buffer take the blocks that came: it holds the
+    // last complete read.
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Protocol.SettingsTransferBuffer.data()), 576),
+             QByteArray(reinterpret_cast<const char*>(realistic::Image().data()), 576));
 }
 
 // --- Reset ------------------------------------------------------------------------
@@ -822,6 +828,24 @@ void SettingsCommandsTest::serviceReport()
         const QRegularExpression count(QStringLiteral("Pages:\\s+([1-3])\\b"));
         QVERIFY2(count.match(info).hasMatch(), qPrintable(info));
     }
+#ifdef Q_OS_LINUX
+    // A disk that fills up (here: a limit on the file size) is a failure,
+    // and the earlier report stays as it was.
+    QVERIFY(WriteAll(path, "earlier report"));
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit small{4096, limit.rlim_max};
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    rig.dialogs.AnswerText(QString());
+    rig.dialogs.AnswerFile(path);
+    w.SaveServiceReportClick();
+    setrlimit(RLIMIT_FSIZE, &limit);
+    QCOMPARE(rig.dialogs.ErrorTexts().size(), 1);
+    QVERIFY2(rig.dialogs.ErrorTexts()[0].startsWith(QStringLiteral("Cannot write the report to")),
+             qPrintable(rig.dialogs.ErrorTexts()[0]));
+    QCOMPARE(ReadAll(path), QByteArray("earlier report"));
+#endif
 }
 
 QTEST_MAIN(SettingsCommandsTest)

@@ -631,6 +631,21 @@ private slots:
         w.USBTimerTimer();
         QCOMPARE(w.Ui().SystemStateTable->Cell(2, 1), QStringLiteral("12.50"));
         QCOMPARE(measured.count(), 0);
+        // Nor does a window update that changes nothing repaint the pages.
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.SystemStateTimerTimer();
+        QCoreApplication::processEvents();
+        struct PaintCounter : QObject {
+            int paints = 0;
+            bool eventFilter(QObject*, QEvent* e) override { return paints += e->type() == QEvent::Paint, false; }
+        } counter;
+        w.Ui().PageControl->installEventFilter(&counter);
+        for (int i = 0; i < 3; ++i) {
+            w.SystemStateTimerTimer();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(counter.paints, 0);
     }
 
     void liveValuesMove()

@@ -15,6 +15,7 @@ private slots:
     void exchanges();
     void onlyTheRegulatorIsOpened();
     void vanishesBetweenEnumerateAndOpen();
+    void blockedWriteIsLeftToEnd();
 };
 
 void HidapiBackendTest::exchanges_data()
@@ -115,6 +116,41 @@ void HidapiBackendTest::vanishesBetweenEnumerateAndOpen()
     QVERIFY(!session.IsDeviceOpen());
     QCOMPARE(int(Fake().openedPaths.size()), 1);
     QCOMPARE(Fake().openHandles, 0);
+}
+
+// A regulator that refuses reports keeps hid_write blocked; the exchange
+// gives up at once and the write ends on its own thread, also when the
+// device is closed meanwhile.
+void HidapiBackendTest::blockedWriteIsLeftToEnd()
+{
+    SimulatedRegulator sim;
+    fake_hidapi::Reset(&sim);
+    std::unique_ptr<HidBackend> backend = CreateHidapiBackend();
+    HidSession session(*backend);
+    QVERIFY(session.FindAndOpenDevice());
+    Fake().writeBlockMs = 300;
+    Fake().writeFails = true;
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(!session.ExchangeReports());
+    QVERIFY(!session.ExchangeReports());
+    QVERIFY2(t.elapsed() < 200, qPrintable(QString::number(t.elapsed())));
+    QCOMPARE(session.LinkStatusText, QStringLiteral("K-ROVA did not take the request"));
+    QTest::qSleep(400);
+    Fake().writeBlockMs = 0;
+    Fake().writeFails = false;
+    QCOMPARE(int(Fake().written.size()), 1);
+    QVERIFY(!session.ExchangeReports()); // the write failed in the end: a search
+    QCOMPARE(session.LinkStatusText, QStringLiteral("K-ROVA found: VID=Norvelle PID=K-ROVA X"));
+    QVERIFY(session.ExchangeReports());
+
+    Fake().writeBlockMs = 300;
+    QVERIFY(!session.ExchangeReports());
+    t.restart();
+    session.CloseDevice();
+    QVERIFY(t.elapsed() < 100);
+    QCOMPARE(Fake().openHandles, 1); // the writer still holds it
+    QTRY_COMPARE_WITH_TIMEOUT(Fake().openHandles, 0, 2000);
 }
 
 QTEST_GUILESS_MAIN(HidapiBackendTest)

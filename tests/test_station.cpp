@@ -31,6 +31,8 @@ private slots:
         station.SetConnection(Connection::None);
         QVERIFY(!station.IsUsbConnection() && !station.IsRemoteConnection());
         QCOMPARE(station.ConnectionChanges(), changes + 1);
+        station.SetConnection(Connection::None); // chosen again: no change
+        QCOMPARE(station.ConnectionChanges(), changes + 1);
         QCOMPARE(modes.count(), 4);
     }
 
@@ -134,6 +136,47 @@ private slots:
         const QString other = backups.Save(QStringLiteral("reset"), "Boat B", Patterned<SettingsRecord>(9, 1), when, nullptr);
         QCOMPARE(QFileInfo(other).fileName(), QStringLiteral("2026-12-08_143005_Boat-B_reset_unread.krv"));
         QCOMPARE(ReadAll(other), Patterned<SettingsRecord>(9, 1).ToByteArray());
+    }
+
+    // A backup holds what the regulator held just before the operation: the
+    // last complete read or write, nothing after a reset or an unconfirmed
+    // write; none is made when the operation never reached the regulator.
+    void backupsHoldWhatTheRegulatorHeld()
+    {
+        QTemporaryDir dir;
+        SkippingLinkClock clock;
+        SimulatedRegulator sim(clock);
+        sim.OwnState.SetRegulatorName("Boat");
+        sim.SetSettings(Patterned<SettingsRecord>(1, 3)); // A
+        Station station(sim);
+        station.Backups = SettingsBackups(dir.path());
+        QVERIFY(!station.PollOwn());
+        QVERIFY(station.PollOwn());
+        QVERIFY(station.ReadSettingsFromDevice());
+        // The backup a write of the pattern starting at `first` made, if any.
+        const auto write = [&](uint8_t first, bool done) {
+            station.Settings = Patterned<SettingsRecord>(first, 3);
+            return station.WriteSettingsToDevice() == done && !station.LastBackupPath().isEmpty()
+                       ? ReadAll(station.LastBackupPath())
+                       : QByteArray();
+        };
+        const auto pattern = [](uint8_t first) { return Patterned<SettingsRecord>(first, 3).ToByteArray(); };
+        QCOMPARE(write(2, true), pattern(1)); // writing B saves A
+        QCOMPARE(write(3, true), pattern(2)); // writing C saves B
+        sim.Unplug();
+        QCOMPARE(write(4, false), QByteArray()); // nothing reached the regulator: no backup
+        sim.PlugIn();
+        QVERIFY(!station.PollOwn());
+        QVERIFY(station.PollOwn());
+        sim.DropAnswerIf = [](const ReportBuffer& r) { return r[0] == WriteSettingsBlock && r[1] == SettingsWriteEnd; };
+        QCOMPARE(write(5, false), pattern(3)); // the end marker unanswered: not done, and not known after
+        sim.DropAnswerIf = nullptr;
+        clock.SleepMs(5000);
+        QVERIFY(station.WriteSettingsToDevice());
+        QVERIFY(station.LastBackupPath().endsWith(QStringLiteral("_write_unread.krv")));
+        QVERIFY(station.ResetSettingsOnDevice());
+        QVERIFY(station.LastBackupPath().endsWith(QStringLiteral("_Boat_reset.krv")));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
     }
 
     // A timer held by an outer pause stays stopped when an inner one ends.

@@ -59,19 +59,29 @@ private slots:
         w.TrendsClick();
         auto* trends = w.findChild<TrendsWindow*>(QStringLiteral("TrendsWindow"));
         QVERIFY(trends);
-        for (int s = 0; s < 90; ++s) {
+        const auto second = [&] {
+            w.USBTimerTimer();
             rig.clock.AdvanceSeconds(1);
             w.SystemStateTimerTimer();
-        }
+        };
+        for (int s = 0; s < 90; ++s)
+            second();
         QCOMPARE(int(w.TrendValues().Samples().size()), 90);
         QCOMPARE(trends->PointCount(TrendQuantity::BatteryVoltage), 90);
+        // Through an outage the trends get a gap, not the last values again.
+        rig.sim.NoAnswer = true;
+        second();
+        second();
+        QVERIFY(std::isnan(TrendBuffer::Value(w.TrendValues().Samples().back(), TrendQuantity::BatteryVoltage, false)));
+        QCOMPARE(w.TrendValues().Stats(TrendQuantity::BatteryVoltage, false, 0).count, 90);
+        rig.sim.NoAnswer = false;
         trends->SetSpanMinutes(1);
-        QCOMPARE(trends->PointCount(TrendQuantity::BatteryVoltage), 61);
+        QCOMPARE(trends->PointCount(TrendQuantity::BatteryVoltage), 59); // 61 seconds, 2 of them a gap
         trends->SetPaused(true);
         const QString held = QString::number(w.TrendValues().LatestSeconds(), 'f', 1) + QLatin1Char(',');
         rig.clock.AdvanceSeconds(1);
         w.SystemStateTimerTimer();
-        QCOMPARE(trends->PointCount(TrendQuantity::BatteryVoltage), 61);
+        QCOMPARE(trends->PointCount(TrendQuantity::BatteryVoltage), 59);
         QVERIFY(trends->StatsText().contains(QStringLiteral("Battery Voltage, V: min ")));
         QVERIFY(trends->ReadoutAt(w.TrendValues().LatestSeconds()).startsWith(QStringLiteral("0 s before now: ")));
         trends->SetPeerShown(true);
@@ -127,6 +137,9 @@ private slots:
         QCOMPARE(viewer.Content().lines, 86400);
         QCOMPARE(viewer.ProblemsText(), QStringLiteral("86400 lines; not plotted: Line 18: 1 fields instead of 3"));
         QCOMPARE(viewer.PlottableColumns(), QStringList{"Battery Voltage, V"});
+        // The bad line is a gap of one second: the values after it keep their time.
+        QVERIFY(std::isnan(viewer.Content().values[0][16]));
+        QCOMPARE(viewer.Content().values[0][17], 13.16);
         // The battery voltage is shown without a tick.
         QVERIFY(viewer.PointCount(QStringLiteral("Battery Voltage, V")) >= 100);
         QVERIFY(viewer.PointCount(QStringLiteral("Battery Voltage, V")) <= 2 * 1000);

@@ -460,6 +460,8 @@ void TMainFormKrv::USBTimerTimer()
 {
     if (!station_.IsUsbConnection())
         return;
+    // However the regulator misbehaves, one tick waits on it only so long.
+    station_.Session.BeginWaitBudget(HidSession::PollWaitBudgetMs);
     station_.PollOwn();
     UpdateMeasuredValuesTable();
     UpdateSystemStateTable();
@@ -472,6 +474,7 @@ void TMainFormKrv::USBTimerTimer()
     UpdatePeerSystemMessages();
     if (PageControl->currentWidget() == CanBusTabSheet && !PauseCanWatch->isChecked())
         CanOutputStep();
+    station_.Session.EndWaitBudget();
     SetStatusText(station_.LinkStatusText());
 }
 
@@ -490,8 +493,10 @@ void TMainFormKrv::SystemStateTimerTimer()
         caption += QStringLiteral(" (demo, simulated regulator)");
     ShowConnection();
     // The trends take what this update has anyway; no request of their own.
+    // A record that has not come again since the last update is no reading:
+    // the trends get a gap, not the last values over again.
     trends_.Add((station_.Time().Now() - trendsStart_) / OneSecond, station_.OwnState, station_.PeerState,
-                station_.Settings.AuxTempSensorUsage());
+                station_.Settings.AuxTempSensorUsage(), station_.IsLive(Side::Own), station_.IsLive(Side::Peer));
     if (trendsWindow_)
         trendsWindow_->Refresh();
     if (windowTitle() != caption)
@@ -522,7 +527,10 @@ void TMainFormKrv::ShowPageTab(QWidget* page, bool visible)
         const QSignalBlocker block(PageControl);
         PageControl->setCurrentWidget(StateTabSheet);
     }
-    PageControl->setTabVisible(PageControl->indexOf(page), visible);
+    // Each change repaints the whole page control: only a change is made.
+    const int index = PageControl->indexOf(page);
+    if (PageControl->isTabVisible(index) != visible)
+        PageControl->setTabVisible(index, visible);
 }
 
 void TMainFormKrv::ConnectionUSBClick()
@@ -580,13 +588,14 @@ void TMainFormKrv::ShowConnection()
     QString tip;
     bool warning = false;
     const QString regulator = FromAnsi(station_.OwnState.RegulatorName());
+    const double stateAt = station_.StateAt(Side::Own);
+    const qint64 age = qint64((station_.Time().Now() - stateAt) / OneSecond);
     if (station_.IsRemoteConnection()) {
         const QString domain = station_.Support.SupportDomain;
-        if (remoteStateAt_ == 0) {
+        if (stateAt == 0) {
             text = QStringLiteral("Remote: %1, no data yet").arg(domain);
             warning = true;
         } else {
-            const qint64 age = qint64((station_.Time().Now() - remoteStateAt_) / OneSecond);
             text = QStringLiteral("Remote: %1, data %2 s old").arg(domain).arg(age);
             warning = age > RemoteDataStaleSeconds;
         }
@@ -601,7 +610,17 @@ void TMainFormKrv::ShowConnection()
     } else if (demo_) {
         text = QStringLiteral("Demo: simulated regulator");
     } else if (station_.Session.IsDeviceOpen()) {
-        text = QStringLiteral("USB: %1").arg(regulator.isEmpty() ? QStringLiteral("regulator") : regulator);
+        // The pages keep the last values while the regulator is silent: the
+        // indicator says how old they are.
+        const QString name = regulator.isEmpty() ? QStringLiteral("regulator") : regulator;
+        if (station_.IsLive(Side::Own)) {
+            text = QStringLiteral("USB: %1").arg(name);
+        } else {
+            text = stateAt == 0 ? QStringLiteral("USB: %1, no data yet").arg(name)
+                                : QStringLiteral("USB: %1, data %2 s old").arg(name).arg(age);
+            tip = QStringLiteral("The regulator does not answer; the pages show what it sent last.");
+            warning = true;
+        }
     } else {
         text = QStringLiteral("No regulator");
         tip = QStringLiteral("No regulator answers on USB. Check the USB cable and the regulator's power; on "

@@ -206,8 +206,11 @@ private:
     // The record the editors describe as they stand (the record itself is
     // not touched).
     SettingsRecord EditorsRecord();
-    // Runs a write whose backup is named after the operation.
-    void WriteSettingsAs(const QString& operation);
+    // Runs a write whose backup is named after the operation; true when the
+    // regulator confirmed every part of it.
+    bool WriteSettingsAs(const QString& operation);
+    // Marks the cells and points that differ from the reference.
+    void MarkChangedSettings();
 
     Station station_;
     TrackedDialogs dialogs_;
@@ -217,11 +220,8 @@ private:
     QLabel* connectionIndicator_ = nullptr;
     bool demo_ = false;
     QString snapshotName_;
-    // When the last whole state of a remote client arrived (day count; 0: none).
-    double remoteStateAt_ = 0;
     double MessagePanelShownAt = 0;
     SettingsRecord reference_;
-    QString writeOperation_ = QStringLiteral("write");
     TrendBuffer trends_;
     double trendsStart_ = 0;
     // Cleared by Qt when the window closes (it deletes itself on close) or

@@ -125,7 +125,6 @@ void TMainFormKrv::SupportStep()
     switch (support.IncomingKind) {
     case StateMessage:
         if (station_.TakeClientState()) {
-            remoteStateAt_ = station_.Time().Now();
             UpdateMeasuredValuesTable();
             UpdateRegulatorStateTable();
             UpdatePeerRegulatorStateTable();

@@ -94,6 +94,14 @@ void TMainFormKrv::UpdateFieldRpmChart()
     FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
 }
 
+void TMainFormKrv::MarkChangedSettings()
+{
+    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    SystemSettingsTable->SetReferenceTexts(1, SystemSettingsTexts(reference_, voltage));
+    ChargeProfilesTable->SetReferenceTexts(1, ChargeProfileTexts(reference_.Profile(selectedProfileTab_), voltage));
+    FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
+}
+
 void TMainFormKrv::ShowSettingsAsReference()
 {
     // The reference first: the editors mark what differs from it as they
@@ -161,19 +169,34 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
 
 void TMainFormKrv::WriteAllSettingsToSystemClick()
 {
+    WriteSettingsAs(QStringLiteral("write"));
+}
+
+bool TMainFormKrv::WriteSettingsAs(const QString& operation)
+{
     TimerPause pause{&usbTimer_, &inetTimer_};
     QApplication::setOverrideCursor(Qt::WaitCursor);
     StoreSystemSettingsTable();
     StoreChargeProfilesTable();
     StoreFieldRpmChart();
+    bool written = false;
     if (station_.IsUsbConnection()) {
-        station_.WriteSettingsToDevice(writeOperation_);
+        written = station_.WriteSettingsToDevice(operation);
         SetStatusText(station_.LinkStatusText());
+        if (written) {
+            // The regulator holds what was written: cells now differ from that.
+            reference_ = station_.Settings;
+            MarkChangedSettings();
+        } else {
+            // The next poll replaces the status text at once; a write that
+            // did not get through must not pass unseen.
+            ShowMessagePanel(QStringLiteral(" Settings not written: ") + station_.LinkStatusText());
+        }
     }
     if (station_.IsRemoteConnection()) {
-        const bool deferred = DeferWhileRelayBusy([this] {
+        const bool deferred = DeferWhileRelayBusy([this, operation] {
             if (station_.IsRemoteConnection())
-                WriteAllSettingsToSystemClick();
+                WriteSettingsAs(operation);
         });
         if (!deferred) {
             station_.SendSettingsToClient();
@@ -181,13 +204,7 @@ void TMainFormKrv::WriteAllSettingsToSystemClick()
         }
     }
     QApplication::restoreOverrideCursor();
-}
-
-void TMainFormKrv::WriteSettingsAs(const QString& operation)
-{
-    const QString previous = std::exchange(writeOperation_, operation);
-    WriteAllSettingsToSystemClick();
-    writeOperation_ = previous;
+    return written;
 }
 
 void TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick()

@@ -26,6 +26,9 @@ public:
 
     // A complete read from the regulator of this name brought these settings.
     void NoteRead(const SettingsRecord& read, const QByteArray& regulatorName);
+    // What the regulator holds is not known any more (a reset, a write whose
+    // end was not confirmed).
+    void ForgetRead() { lastRead_.reset(); }
     // The settings that an operation on the regulator of this name replaces:
     // those of the last read from it, if any.
     std::optional<SettingsRecord> LastRead(const QByteArray& regulatorName) const;

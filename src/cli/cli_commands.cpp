@@ -91,7 +91,7 @@ void CliCommands::SayBackup()
         console_.out(QStringLiteral("The settings they replaced: %1\n").arg(Native(station_.LastBackupPath())));
 }
 
-std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status)
+std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status, bool exactSize)
 {
     *status = CliBadUsage;
     const QFileInfo info(path);
@@ -100,11 +100,16 @@ std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* st
                                                                               : QStringLiteral("no such file")));
         return std::nullopt;
     }
-    if (info.size() < qint64(SettingsRecord::Size)) {
-        console_.err(QStringLiteral("%1: not a settings file: %2 bytes, a settings file has %3")
+    const bool longer = info.size() > qint64(SettingsRecord::Size);
+    if (info.size() < qint64(SettingsRecord::Size) || (longer && exactSize)) {
+        // A longer file is most likely no settings file at all (a README
+        // renamed): it reaches a regulator only when the user says so.
+        console_.err(QStringLiteral("%1: not a settings file: %2 bytes, a settings file has %3%4")
                          .arg(Native(path))
                          .arg(info.size())
-                         .arg(SettingsRecord::Size));
+                         .arg(SettingsRecord::Size)
+                         .arg(longer ? QStringLiteral(" (--any-size writes its first %1 bytes)").arg(SettingsRecord::Size)
+                                     : QString()));
         return std::nullopt;
     }
     SettingsRecord record;
@@ -190,11 +195,13 @@ int CliCommands::Log(const QString& path, std::optional<int> seconds)
         // 200 ms, a line every second. The regulator state is refreshed after
         // each poll, as the pages are, because its status carries over into
         // the log; the status messages are not logged.
+        station_.Session.BeginWaitBudget(HidSession::PollWaitBudgetMs);
         const bool own = station_.PollOwn();
         station_.RefreshRegulatorState(Side::Own);
         if (own)
             station_.PollPeer();
         station_.RefreshRegulatorState(Side::Peer);
+        station_.Session.EndWaitBudget();
         if (own != answering) {
             answering = own;
             console_.err(own ? QStringLiteral("The regulator answers again.")
@@ -228,10 +235,10 @@ int CliCommands::SettingsRead(const QString& path)
     return CliOk;
 }
 
-int CliCommands::SettingsWrite(const QString& path, bool yes)
+int CliCommands::SettingsWrite(const QString& path, bool yes, bool anySize)
 {
     int status = CliOk;
-    const std::optional<SettingsRecord> file = LoadFile(path, &status);
+    const std::optional<SettingsRecord> file = LoadFile(path, &status, !anySize);
     if (!file)
         return status;
     if (!Connect() || !ReadSettings())

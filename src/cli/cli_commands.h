@@ -35,7 +35,9 @@ public:
     int State(bool peer, bool json);
     int Log(const QString& path, std::optional<int> seconds);
     int SettingsRead(const QString& path);
-    int SettingsWrite(const QString& path, bool yes);
+    // A file of another size than a settings file is refused unless
+    // `anySize` says to take its first 540 bytes.
+    int SettingsWrite(const QString& path, bool yes, bool anySize = false);
     int SettingsReset(bool yes);
     int SettingsShow(const QString& path, bool json, uint16_t voltage);
     int SettingsDiff(const QString& first, const QString& second, uint16_t voltage);
@@ -53,7 +55,9 @@ private:
     // Where a write or reset put the settings it replaced.
     void SayBackup();
     int LinkFailure(const QString& what);
-    std::optional<SettingsRecord> LoadFile(const QString& path, int* status);
+    // The settings of a file; a longer file gives its first 540 bytes with a
+    // warning, unless `exactSize` refuses it.
+    std::optional<SettingsRecord> LoadFile(const QString& path, int* status, bool exactSize = false);
     QString RegulatorName() const;
 
     HidBackend& backend_;

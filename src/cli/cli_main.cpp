@@ -35,9 +35,10 @@ const char HelpText[] =
     "  log FILE [--seconds N]        append one line a second to the data log FILE until\n"
     "                                N seconds have passed, or Ctrl+C / SIGTERM\n"
     "  settings read FILE.krv        save the regulator's settings to a settings file\n"
-    "  settings write FILE.krv [--yes]\n"
+    "  settings write FILE.krv [--yes] [--any-size]\n"
     "                                show what changes, ask, back up the settings the\n"
-    "                                regulator holds, and write the file's settings\n"
+    "                                regulator holds, and write the file's settings;\n"
+    "                                --any-size takes the first 540 bytes of a longer file\n"
     "  settings reset [--yes]        back up, then reset the settings to their defaults\n"
     "  settings show FILE.krv [--json] [--voltage 12|24]\n"
     "                                the settings as the Settings page shows them\n"
@@ -98,7 +99,7 @@ int main(int argc, char** argv)
 
     Arguments a;
     static const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--peer"), QStringLiteral("--yes"),
-                                      QStringLiteral("--demo")};
+                                      QStringLiteral("--demo"), QStringLiteral("--any-size")};
     static const QStringList valued = {QStringLiteral("--seconds"), QStringLiteral("--voltage"),
                                        QStringLiteral("--demo-unplug-after")};
     for (int i = 0; i < args.size(); ++i) {
@@ -179,7 +180,7 @@ int main(int argc, char** argv)
         if (sub == QLatin1String("read") && expect(3))
             return commands.SettingsRead(w[2]);
         if (sub == QLatin1String("write") && expect(3))
-            return commands.SettingsWrite(w[2], yes);
+            return commands.SettingsWrite(w[2], yes, a.flags.contains(QStringLiteral("--any-size")));
         if (sub == QLatin1String("reset") && expect(2))
             return commands.SettingsReset(yes);
         if (sub == QLatin1String("show") && expect(3))

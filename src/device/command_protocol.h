@@ -7,6 +7,8 @@
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
 
+#include <functional>
+
 enum CommandCode : uint8_t {
     ReadOwnStateBlock = 1,
     ReadSettingsBlock = 2,
@@ -29,16 +31,23 @@ class CommandProtocol {
 public:
     explicit CommandProtocol(HidSession& session) : session_(session) {}
 
-    // Reads five blocks; only a complete transfer replaces the target, so a
-    // record is never a mix of two regulators or two moments.
+    // Reads five blocks; only a complete transfer that kept the link in step
+    // replaces the target, so a record is never a mix of two regulators, two
+    // moments or two requests.
     bool ReadStateRecord(uint8_t code, SystemStateRecord& target);
-    // Reads nine blocks into the transfer buffer; only a complete transfer
-    // replaces the record (a partial image written back later would corrupt
-    // the regulator's settings).
+    // Reads nine blocks; only a complete transfer replaces the record and the
+    // transfer buffer (a partial or shifted image written back later would
+    // corrupt the regulator's settings).
     bool ReadSettingsRecord(SettingsRecord& record);
     // Nine 62-byte slices, then the end marker whenever slice 0 got through.
-    bool WriteSettingsRecord(const SettingsRecord& record);
-    bool ResetSettings();
+    // True only when every slice and the end marker were answered; after a
+    // failed slice the status text is that slice's. `whenTaking` runs once
+    // the regulator answered slice 0: it takes the settings over only at the
+    // end marker, so this is the moment to back up the settings it holds.
+    bool WriteSettingsRecord(const SettingsRecord& record, const std::function<void()>& whenTaking = {});
+    // The reset request; `beforeReset` runs when it is about to go out to an
+    // open device that is in step.
+    bool ResetSettings(const std::function<void()>& beforeReset = {});
     // One request for the two CAN frame slots; on failure neither changes.
     bool FetchCanFrames(CanFrameRecord& first, CanFrameRecord& second);
 
@@ -48,5 +57,10 @@ public:
     std::array<uint8_t, SettingsImageSize> SettingsTransferBuffer{};
 
 private:
+    // Waits out what earlier requests left outstanding; false when the link
+    // is open but not ready for a request (the text says why). With no
+    // device open the request that follows fails and searches, as any does.
+    bool AwaitReadyLink();
+
     HidSession& session_;
 };

@@ -26,9 +26,17 @@ struct HidInterfaceInfo {
 class HidDevice {
 public:
     virtual ~HidDevice() = default;
-    // Both return the byte count moved (normally 65) or -1 on failure. A read
-    // that sees no report within timeoutMs returns 0.
-    virtual int Write(const uint8_t* report, int length) = 0;
+    // Both return the byte count moved (normally 65) or -1 on failure.
+    //
+    // A write blocks while the device does not take the report (it refuses
+    // it while busy, up to the USB time-out of several seconds), so Write
+    // waits at most timeoutMs and returns 0 when the report is still on its
+    // way: the write goes on, and WaitWrite tells how it ended. Until then
+    // nothing but WaitWrite may be called. A negative timeoutMs waits as
+    // long as the write takes.
+    virtual int Write(const uint8_t* report, int length, int timeoutMs) = 0;
+    virtual int WaitWrite(int timeoutMs) = 0;
+    // A read that sees no report within timeoutMs returns 0.
     virtual int Read(uint8_t* report, int length, int timeoutMs) = 0;
     // Text of the last failure, as the platform words it.
     virtual QString LastError() const = 0;

@@ -1,5 +1,6 @@
 #include "device/hid_session.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -18,11 +19,22 @@ QString TrimErrorText(QString text)
     return text;
 }
 
+// More reports than this at once: the device streams, the link is not in step.
+constexpr int MaxStrayReports = 64;
+
 } // namespace
 
 bool HidSession::CloseDevice()
 {
     const bool wasOpen = IsDeviceOpen();
+    if (writeUnderWay_) {
+        // The report may still reach the regulator, and a handle opened again
+        // on it would receive the answer.
+        writeUnderWay_ = false;
+        lastWriteEndMs_ = clock_.NowMs();
+        MarkUnanswered(underWayTimeLimitMs_);
+    }
+    // A write still under way ends by itself; the device lets go of it.
     device_.reset();
     regulatorSilent_ = false;
     // An overdue answer stays overdue: a handle opened again on the same
@@ -36,14 +48,39 @@ void HidSession::SetSystemErrorText()
     LinkStatusText = TrimErrorText(device_->LastError());
 }
 
+int HidSession::WithinBudget(int timeLimitMs) const
+{
+    if (!budgetEndMs_)
+        return timeLimitMs;
+    return int(std::clamp<int64_t>(*budgetEndMs_ - clock_.NowMs(), 0, timeLimitMs));
+}
+
+void HidSession::BeginWaitBudget(int ms)
+{
+    budgetEndMs_ = clock_.NowMs() + ms;
+}
+
+void HidSession::EndWaitBudget()
+{
+    budgetEndMs_.reset();
+}
+
 bool HidSession::WriteReport()
 {
     if (!IsDeviceOpen())
         return false;
     uint8_t report[ReportSize] = {};
     std::memcpy(report + 1, CommandBuffer.data(), CommandBuffer.size());
-    lastWriteAtMs_ = clock_.NowMs();
-    const int n = device_->Write(report, ReportSize);
+    const int n = device_->Write(report, ReportSize, WriteTimeLimitMs);
+    // The regulator has the request once the write returned; a write that
+    // blocked a while must not shorten the time its answer may take.
+    lastWriteEndMs_ = clock_.NowMs();
+    if (n == 0) {
+        writeUnderWay_ = true;
+        underWayTimeLimitMs_ = requestTimeLimitMs_;
+        LinkStatusText = QStringLiteral("K-ROVA did not take the request");
+        return false;
+    }
     if (n < 0) {
         SetSystemErrorText();
         return false;
@@ -58,10 +95,11 @@ bool HidSession::ReadReport(int timeLimitMs)
         return false;
     uint8_t report[ReportSize] = {};
     const int wait = regulatorSilent_ && timeLimitMs == ReadTimeLimitMs ? SilentReadTimeLimitMs : timeLimitMs;
-    const int n = device_->Read(report, ReportSize, wait);
+    const int n = device_->Read(report, ReportSize, WithinBudget(wait));
     if (n > 0) {
         LinkStatusText = QString::number(n) + QStringLiteral(" bytes received");
         regulatorSilent_ = false;
+        slowestAnswerMs_ = std::max(slowestAnswerMs_, clock_.NowMs() - lastWriteEndMs_);
     } else {
         if (n == 0) {
             LinkStatusText = QStringLiteral("K-ROVA did not answer");
@@ -79,9 +117,17 @@ bool HidSession::ReadReport(int timeLimitMs)
 
 void HidSession::MarkUnanswered(int timeLimitMs)
 {
-    const int64_t quietAt = lastWriteAtMs_ + int64_t(LateAnswerFactor) * timeLimitMs;
+    const int64_t quietAt = lastWriteEndMs_ + int64_t(LateAnswerFactor) * timeLimitMs;
     if (!quietAtMs_ || *quietAtMs_ < quietAt)
         quietAtMs_ = quietAt;
+}
+
+void HidSession::MarkStray()
+{
+    const int64_t quietAt = clock_.NowMs() + StrayQuietMs;
+    if (!quietAtMs_ || *quietAtMs_ < quietAt)
+        quietAtMs_ = quietAt;
+    LinkStatusText = QStringLiteral("K-ROVA answered out of turn");
 }
 
 std::vector<HidInterfaceInfo> HidSession::FindRegulators(HidBackend& backend)
@@ -117,25 +163,76 @@ bool HidSession::DropStrayAnswers()
     // The time is taken before the reads: everything that arrived up to this
     // moment is read below, so a deadline passed by then leaves nothing behind.
     const int64_t now = clock_.NowMs();
-    // A report that comes without a request (an answer given twice, a late
-    // one) is dropped here rather than taken for the next answer.
-    constexpr int MaxStrayReports = 64;
+    // While a quiet interval runs, what arrives are the overdue answers it
+    // waits for; otherwise nobody asked for a report.
+    const bool awaited = quietAtMs_.has_value();
     uint8_t report[ReportSize];
     int dropped = 0;
     while (dropped < MaxStrayReports && device_->Read(report, ReportSize, 0) > 0) {
         ++dropped;
         regulatorSilent_ = false;
     }
-    if (dropped == MaxStrayReports)
-        return false; // still streaming in: not in step yet
+    if ((dropped > 0 && !awaited) || dropped == MaxStrayReports) {
+        MarkStray();
+        return false;
+    }
     if (quietAtMs_ && now >= *quietAtMs_)
         quietAtMs_.reset();
-    return !quietAtMs_;
+    if (quietAtMs_) {
+        LinkStatusText = QStringLiteral("K-ROVA did not answer");
+        return false;
+    }
+    return true;
+}
+
+bool HidSession::ReadyForRequest()
+{
+    if (!IsDeviceOpen())
+        return false;
+    if (writeUnderWay_) {
+        const int n = device_->WaitWrite(0);
+        if (n == 0) {
+            LinkStatusText = QStringLiteral("K-ROVA did not take the request");
+            return false;
+        }
+        writeUnderWay_ = false;
+        lastWriteEndMs_ = clock_.NowMs();
+        if (n < 0) {
+            // As after any failed write: the regulator is looked for again.
+            FindAndOpenDevice();
+            return false;
+        }
+        // The request went out late; its answer may still come.
+        MarkUnanswered(underWayTimeLimitMs_);
+    }
+    if (!DropStrayAnswers())
+        return false;
+    if (budgetEndMs_ && clock_.NowMs() >= *budgetEndMs_) {
+        LinkStatusText = QStringLiteral("K-ROVA did not answer in time");
+        return false;
+    }
+    return true;
+}
+
+bool HidSession::FinishTransfer()
+{
+    if (!IsDeviceOpen())
+        return false;
+    const int settle = int(std::clamp<int64_t>(2 * slowestAnswerMs_, StraySettleMs, ReadTimeLimitMs));
+    slowestAnswerMs_ = 0;
+    uint8_t report[ReportSize];
+    if (device_->Read(report, ReportSize, WithinBudget(settle)) <= 0)
+        return true;
+    regulatorSilent_ = false;
+    for (int dropped = 1; dropped < MaxStrayReports && device_->Read(report, ReportSize, 0) > 0; ++dropped) {
+    }
+    MarkStray();
+    return false;
 }
 
 void HidSession::AwaitQuietLink()
 {
-    while (IsDeviceOpen() && quietAtMs_) {
+    while (IsDeviceOpen() && quietAtMs_ && !writeUnderWay_) {
         const int64_t now = clock_.NowMs();
         if (now >= *quietAtMs_) {
             DropStrayAnswers();
@@ -152,12 +249,13 @@ void HidSession::AwaitQuietLink()
 
 bool HidSession::ExchangeReports(int readTimeLimitMs)
 {
-    if (IsDeviceOpen() && !DropStrayAnswers()) {
-        LinkStatusText = QStringLiteral("K-ROVA did not answer");
+    requestTimeLimitMs_ = readTimeLimitMs;
+    if (IsDeviceOpen() && !ReadyForRequest())
         return false;
-    }
     if (WriteReport())
         return ReadReport(readTimeLimitMs);
-    FindAndOpenDevice();
+    // A report still on its way is no sign that the regulator has gone.
+    if (!writeUnderWay_)
+        FindAndOpenDevice();
     return false;
 }

@@ -4,11 +4,21 @@
 // describing the last link event for the status bar.
 //
 // Reports carry no sequence number, so an answer is only ever taken for the
-// request it answers by keeping the link in step: once a request went
-// unanswered within its time limit, its answer may still come, and no new
-// request goes out until the time in which it could have come has passed.
-// Meanwhile every exchange fails at once, without writing, so the window
-// stays responsive; whatever arrives is read and thrown away.
+// request it answers by keeping the link in step:
+// - Once a request went unanswered within its time limit, its answer may
+//   still come, and no new request goes out until the time in which it could
+//   have come has passed (the quiet interval). Meanwhile every exchange fails
+//   at once, without writing, so the window stays responsive; whatever
+//   arrives is read and thrown away.
+// - A report that comes when none is awaited (an answer sent twice, one
+//   later than the quiet interval) means that some answer of the transfer
+//   under way may have been another request's: the transfer fails and a
+//   quiet interval starts. A transfer ends by watching the link for a moment
+//   after its last answer, since a second copy comes one interrupt interval
+//   after the first.
+// - A write waits only a short time for the device to take the report; one
+//   that is still under way then goes on by itself, and no request goes out
+//   until it has ended.
 #include "device/hid_backend.h"
 
 #include <array>
@@ -34,6 +44,20 @@ public:
     // An answer that comes later than this many times its request's time
     // limit is not waited for any more.
     static constexpr int LateAnswerFactor = 3;
+    // A regulator takes a report within a millisecond or two; a write that
+    // has not ended after this long is left to end by itself (a regulator
+    // that refuses reports keeps a write blocked for the USB time-out, 5 s).
+    static constexpr int WriteTimeLimitMs = 50;
+    // How long the link is watched after the last answer of a transfer: a
+    // copy of an answer comes one interrupt interval (1 ms) after it. When
+    // answers of the transfer took longer, the watch is twice the longest
+    // (copies that come later than the watch are caught by a later one).
+    static constexpr int StraySettleMs = 3;
+    // After a report nobody asked for, no request goes out for this long.
+    static constexpr int StrayQuietMs = ReadTimeLimitMs;
+    // What a polling tick may wait on the link altogether: with the write
+    // limit on top, the window never waits much longer than 300 ms a tick.
+    static constexpr int PollWaitBudgetMs = 250;
 
     explicit HidSession(HidBackend& backend) : backend_(backend), clock_(backend.LinkTime()) {}
 
@@ -47,13 +71,27 @@ public:
     bool FindAndOpenDevice();
     // True only when the request in CommandBuffer was written and its answer
     // read into ResponseBuffer. A failed write starts a new device search.
-    // While an earlier answer is overdue nothing is written and the result is
-    // false ("K-ROVA did not answer").
+    // While the link is out of step (an answer overdue, a stray report, a
+    // write still under way) nothing is written and the result is false.
     bool ExchangeReports(int readTimeLimitMs = ReadTimeLimitMs);
+    // Whether a request could go out to the open device now: no write under
+    // way, nothing overdue, no stray report. Sets LinkStatusText when not.
+    bool ReadyForRequest();
+    // Ends a transfer of several exchanges: true when no report came that
+    // nobody asked for, also in a short watch after its last answer. On
+    // false the transfer's answers must not be used.
+    bool FinishTransfer();
     // Waits until no answer is overdue any more, reading and dropping what
     // arrives meanwhile. Transfers that the user started call it first, so
-    // they do not fail on what an earlier poll left outstanding.
+    // they do not fail on what an earlier poll left outstanding. A write
+    // still under way is not waited for: the transfer fails at once instead.
     void AwaitQuietLink();
+
+    // Bounds the time that the exchanges made until EndWaitBudget may wait
+    // on the link altogether (a polling tick); the waits of an exchange that
+    // finds the budget spent are cut short.
+    void BeginWaitBudget(int ms);
+    void EndWaitBudget();
 
     ReportBuffer CommandBuffer{};
     ReportBuffer ResponseBuffer{};
@@ -62,15 +100,27 @@ public:
 private:
     void SetSystemErrorText();
     // Reads and drops every report that has already arrived; true when the
-    // link is in step again (nothing overdue any more).
+    // link is in step (nothing overdue, nothing that nobody asked for).
     bool DropStrayAnswers();
     void MarkUnanswered(int timeLimitMs);
+    void MarkStray();
+    // A time limit cut to what is left of the wait budget.
+    int WithinBudget(int timeLimitMs) const;
 
     HidBackend& backend_;
     LinkClock& clock_;
     std::unique_ptr<HidDevice> device_;
-    int64_t lastWriteAtMs_ = 0;
+    // When the last write returned: the regulator takes the request then.
+    int64_t lastWriteEndMs_ = 0;
     // When set: the time after which no answer to an earlier request can come.
     std::optional<int64_t> quietAtMs_;
     bool regulatorSilent_ = false;
+    // A write that had not ended in time goes on; the answer time limit of
+    // its request, for the quiet interval once it has ended.
+    bool writeUnderWay_ = false;
+    int underWayTimeLimitMs_ = ReadTimeLimitMs;
+    int requestTimeLimitMs_ = ReadTimeLimitMs;
+    // The longest time an answer of the transfer under way took.
+    int64_t slowestAnswerMs_ = 0;
+    std::optional<int64_t> budgetEndMs_;
 };

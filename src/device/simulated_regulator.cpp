@@ -12,13 +12,26 @@ struct SimulatedRegulator::Handle {
         int64_t dueMs;
         ReportBuffer data;
     };
+    struct BlockedWrite {
+        int64_t endsAtMs;
+        ReportBuffer request;
+        bool fails;
+    };
     bool alive = true;
     // Ordered by the time each answer arrives.
     std::deque<Pending> answers;
     QString lastError;
+    std::optional<BlockedWrite> blockedWrite;
+    // The device's reports leave in the order it made them, at most one per
+    // interrupt interval: none arrives before this time.
+    int64_t nextReportAtMs = 0;
 
-    void Queue(int64_t dueMs, const ReportBuffer& data)
+    void Queue(int64_t dueMs, const ReportBuffer& data, int intervalMs)
     {
+        if (intervalMs > 0) {
+            dueMs = std::max(dueMs, nextReportAtMs);
+            nextReportAtMs = dueMs + intervalMs;
+        }
         auto at = answers.end();
         while (at != answers.begin() && std::prev(at)->dueMs > dueMs)
             --at;
@@ -33,7 +46,11 @@ public:
     {
     }
     ~SimulatedDevice() override { handle_->alive = false; }
-    int Write(const uint8_t* report, int length) override { return sim_.Write(*handle_, report, length); }
+    int Write(const uint8_t* report, int length, int timeoutMs) override
+    {
+        return sim_.Write(*handle_, report, length, timeoutMs);
+    }
+    int WaitWrite(int timeoutMs) override { return sim_.WaitWrite(*handle_, timeoutMs); }
     int Read(uint8_t* report, int length, int timeoutMs) override { return sim_.Read(*handle_, report, length, timeoutMs); }
     QString LastError() const override { return handle_->lastError; }
     std::optional<QString> Manufacturer() override { return sim_.ManufacturerString; }
@@ -133,7 +150,8 @@ std::unique_ptr<HidDevice> SimulatedRegulator::Open(const QString& path)
         const int64_t now = clock_.NowMs();
         for (const Handle::Pending& a : current_->answers)
             if (a.dueMs > now)
-                handle->Queue(a.dueMs, a.data);
+                handle->Queue(a.dueMs, a.data, 0);
+        handle->nextReportAtMs = current_->nextReportAtMs;
         current_->answers.clear();
         current_->alive = false;
     }
@@ -141,7 +159,7 @@ std::unique_ptr<HidDevice> SimulatedRegulator::Open(const QString& path)
     return std::make_unique<SimulatedDevice>(*this, current_);
 }
 
-int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
+int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length, int timeoutMs)
 {
     if (UnplugAfterExchanges == 0) {
         UnplugAfterExchanges = -1;
@@ -152,24 +170,60 @@ int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length)
         handle.lastError = QStringLiteral("No such device.\n");
         return -1;
     }
-    if (UnplugAfterExchanges > 0)
-        --UnplugAfterExchanges;
     ReportBuffer request;
     std::memcpy(request.data(), report + 1, request.size());
+    const int blocks = WriteBlocksFor ? WriteBlocksFor(request) : 0;
+    const int64_t now = clock_.NowMs();
+    if (blocks <= 0)
+        return Take(handle, request, now);
+    handle.blockedWrite = Handle::BlockedWrite{now + blocks, request, BlockedWritesFail};
+    if (timeoutMs >= 0 && blocks > timeoutMs) {
+        clock_.SleepMs(timeoutMs);
+        return 0;
+    }
+    return WaitWrite(handle, -1);
+}
+
+int SimulatedRegulator::WaitWrite(Handle& handle, int timeoutMs)
+{
+    if (!handle.blockedWrite) {
+        handle.lastError = QStringLiteral("Invalid argument");
+        return -1;
+    }
+    const int64_t now = clock_.NowMs();
+    const Handle::BlockedWrite write = *handle.blockedWrite;
+    if (timeoutMs >= 0 && write.endsAtMs > now + timeoutMs) {
+        clock_.SleepMs(timeoutMs);
+        return 0;
+    }
+    clock_.SleepMs(write.endsAtMs - now);
+    handle.blockedWrite.reset();
+    if (write.fails) {
+        handle.lastError = QStringLiteral("Connection timed out");
+        return -1;
+    }
+    // Taken when the write ended, whenever the caller looks.
+    return Take(handle, write.request, write.endsAtMs);
+}
+
+int SimulatedRegulator::Take(Handle& handle, const ReportBuffer& request, int64_t at)
+{
+    if (UnplugAfterExchanges > 0)
+        --UnplugAfterExchanges;
     if (RecordRequests)
         Requests.push_back(request);
     ReportBuffer answer{};
     Answer(request, answer);
     if (NoAnswer || (DropAnswerIf && DropAnswerIf(request)))
-        return length;
+        return ReportSize;
     const bool commit = (request[0] == WriteSettingsBlock && request[1] == SettingsWriteEnd)
                         || request[0] == ResetSettingsToDefaults;
-    const int64_t due = clock_.NowMs() + AnswerDelayMs + (ExtraDelayFor ? ExtraDelayFor(request) : 0)
-                        + (commit ? CommitDelayMs : 0);
-    handle.Queue(due, answer);
+    const int64_t due =
+        at + AnswerDelayMs + (ExtraDelayFor ? ExtraDelayFor(request) : 0) + (commit ? CommitDelayMs : 0);
+    handle.Queue(due, answer, ReportIntervalMs);
     if (DuplicateAnswerIf && DuplicateAnswerIf(request))
-        handle.Queue(due, answer);
-    return length;
+        handle.Queue(due + CopyAfterMs, answer, ReportIntervalMs);
+    return ReportSize;
 }
 
 int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length, int timeoutMs)

@@ -63,8 +63,19 @@ public:
     // ...plus this long for the end marker of a settings write and the reset,
     // which make the regulator store its settings first.
     int CommitDelayMs = 0;
-    // Requests for which this returns true are answered twice.
+    // Requests for which this returns true are answered twice, the copy
+    // this long after the first answer (a device sends it at one of its
+    // next interrupt polls)...
     std::function<bool(const ReportBuffer&)> DuplicateAnswerIf;
+    int CopyAfterMs = 0;
+    // ...and the device sends at most one report per interrupt interval, in
+    // the order it made them (0: any number at once).
+    int ReportIntervalMs = 0;
+    // A write of a request for which this returns more than 0 blocks this
+    // long before the device takes the report (it refuses it while busy)...
+    std::function<int(const ReportBuffer&)> WriteBlocksFor;
+    // ...and then fails (the USB time-out) instead of being taken.
+    bool BlockedWritesFail = false;
     bool FailReads = false;       // reads fail with an error
     std::optional<QString> ManufacturerString = QStringLiteral("Norvelle");
     std::optional<QString> ProductString = QStringLiteral("K-ROVA X");
@@ -86,7 +97,10 @@ public:
 private:
     friend class SimulatedDevice;
     struct Handle;
-    int Write(Handle& handle, const uint8_t* report, int length);
+    int Write(Handle& handle, const uint8_t* report, int length, int timeoutMs);
+    int WaitWrite(Handle& handle, int timeoutMs);
+    // The device takes the request at the link time `at`.
+    int Take(Handle& handle, const ReportBuffer& request, int64_t at);
     int Read(Handle& handle, uint8_t* report, int length, int timeoutMs);
     void Answer(const ReportBuffer& request, ReportBuffer& answer);
     void AdvanceState();

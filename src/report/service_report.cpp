@@ -7,6 +7,7 @@
 #include "views/value_format.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -296,17 +297,25 @@ ReportTable CalibrationReportTable(const SettingsRecord& settings, uint16_t dete
 
 bool WriteServiceReportPdf(const ServiceReport& report, const QString& path, QString* failure)
 {
-    {
-        // The writer reports no failure of its own; a file that cannot be
-        // created is found out first.
-        QFile probe(path);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            if (failure)
-                *failure = QStringLiteral("Cannot create file \"%1\". %2").arg(path, probe.errorString());
-            return false;
-        }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (failure)
+            *failure = QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString());
+        return false;
     }
-    QPdfWriter writer(path);
+    // A write that failed (a full disk) makes the commit fail; the file of
+    // that name is replaced only on success.
+    if (!WriteServiceReportPdf(report, file, nullptr) || !file.commit()) {
+        if (failure)
+            *failure = QStringLiteral("Cannot write the report to \"%1\". %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool WriteServiceReportPdf(const ServiceReport& report, QIODevice& device, QString* failure)
+{
+    QPdfWriter writer(&device);
     writer.setResolution(Resolution);
     writer.setPageSize(QPageSize(QPageSize::A4));
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
@@ -315,7 +324,7 @@ bool WriteServiceReportPdf(const ServiceReport& report, const QString& path, QSt
     QPainter painter;
     if (!painter.begin(&writer)) {
         if (failure)
-            *failure = QStringLiteral("Cannot write the report to \"%1\"").arg(path);
+            *failure = device.errorString();
         return false;
     }
     PageFlow flow(writer, painter);
@@ -346,7 +355,7 @@ bool WriteServiceReportPdf(const ServiceReport& report, const QString& path, QSt
     flow.FullTable(report.calibration, {0.7, 0.3});
     if (!painter.end()) {
         if (failure)
-            *failure = QStringLiteral("Cannot write the report to \"%1\"").arg(path);
+            *failure = device.errorString();
         return false;
     }
     return true;

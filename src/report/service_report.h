@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QIODevice>
 #include <QString>
 #include <QStringList>
 
@@ -55,5 +56,8 @@ ReportTable ChargeProfilesReportTable(const SettingsRecord& settings, uint16_t d
 ReportTable CalibrationReportTable(const SettingsRecord& settings, uint16_t detectedSystemVoltage);
 
 // Writes the report; false with the reason in *failure when the file cannot
-// be written.
+// be written. A file of that name is replaced only by a report written
+// whole: a full disk leaves an earlier report as it was.
 bool WriteServiceReportPdf(const ServiceReport& report, const QString& path, QString* failure);
+// The same onto an open device.
+bool WriteServiceReportPdf(const ServiceReport& report, QIODevice& device, QString* failure);

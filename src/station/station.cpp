@@ -8,6 +8,9 @@
 
 namespace {
 
+constexpr double UsbLiveSeconds = 1.5;
+constexpr double RemoteLiveSeconds = 10;
+
 template <std::size_t N>
 void CopyRecord(const std::array<uint8_t, N>& record, SupportBuffer& buffer)
 {
@@ -26,9 +29,23 @@ Station::~Station() = default;
 
 void Station::SetConnection(Connection connection)
 {
+    // Choosing the connection that is on already changes nothing: a relay
+    // answer that is on its way still counts.
+    if (connection_ == connection)
+        return;
     ++connectionChanges_;
     connection_ = connection;
+    stateAt_[0] = stateAt_[1] = 0;
     emit modesChanged();
+}
+
+bool Station::IsLive(Side side) const
+{
+    const double at = StateAt(side);
+    if (at == 0 || connection_ == Connection::None)
+        return false;
+    const double limit = connection_ == Connection::Usb ? UsbLiveSeconds : RemoteLiveSeconds;
+    return clock_.Now() - at <= limit * OneSecond;
 }
 
 void Station::SetSharing(bool on)
@@ -62,12 +79,18 @@ bool Station::OnLink(Step step)
 
 bool Station::PollOwn()
 {
-    return OnLink([this] { return Protocol.ReadStateRecord(ReadOwnStateBlock, OwnState); });
+    const bool whole = OnLink([this] { return Protocol.ReadStateRecord(ReadOwnStateBlock, OwnState); });
+    if (whole)
+        stateAt_[0] = clock_.Now();
+    return whole;
 }
 
 bool Station::PollPeer()
 {
-    return OnLink([this] { return Protocol.ReadStateRecord(ReadPeerStateBlock, PeerState); });
+    const bool whole = OnLink([this] { return Protocol.ReadStateRecord(ReadPeerStateBlock, PeerState); });
+    if (whole)
+        stateAt_[1] = clock_.Now();
+    return whole;
 }
 
 namespace {
@@ -136,14 +159,31 @@ bool Station::ReadSettingsFromDevice()
 
 bool Station::WriteSettingsToDevice(const QString& operation)
 {
-    BackUp(operation);
-    return OnLink([this] { return Protocol.WriteSettingsRecord(Settings); });
+    lastBackupPath_.clear();
+    bool sent = false;
+    const bool done = OnLink([&] {
+        return Protocol.WriteSettingsRecord(Settings, [&] {
+            BackUp(operation);
+            sent = true;
+        });
+    });
+    if (done)
+        Backups.NoteRead(Settings, OwnState.RegulatorName());
+    else if (sent)
+        Backups.ForgetRead(); // the regulator may hold either settings now
+    return done;
 }
 
 bool Station::ResetSettingsOnDevice()
 {
-    BackUp(QStringLiteral("reset"));
-    return OnLink([this] { return Protocol.ResetSettings(); });
+    lastBackupPath_.clear();
+    return OnLink([this] {
+        return Protocol.ResetSettings([this] {
+            BackUp(QStringLiteral("reset"));
+            // What the regulator holds afterwards is known from the next read.
+            Backups.ForgetRead();
+        });
+    });
 }
 
 void Station::BackUp(const QString& operation)
@@ -236,6 +276,7 @@ bool Station::TakeClientState()
     if (Support.IncomingLength < int32_t(SystemStateRecord::Size))
         return false;
     OwnState.Assign(Support.ClientToSupportBuffer.data());
+    stateAt_[0] = clock_.Now();
     return true;
 }
 

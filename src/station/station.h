@@ -65,11 +65,21 @@ public:
     // One state transfer each; true when the record was replaced whole.
     bool PollOwn();
     bool PollPeer();
+    // When a record last came whole (from the regulator, or for the own one
+    // from a remote client; day count, 0: not since the connection was
+    // chosen), and whether it is that recent: the pages show live values
+    // (within a second and a half on USB, ten seconds through the relay).
+    double StateAt(Side side) const { return stateAt_[side == Side::Own ? 0 : 1]; }
+    bool IsLive(Side side) const;
     // One CAN fetch: the lines it adds (none when the fetch fails).
     QStringList FetchCanLines(bool hex);
     // The settings transfers; the record is replaced by a complete read only.
-    // A write and a reset first back up the settings they replace; the
-    // operation names the backup ("write", "calibration-write", ...).
+    // A write and a reset back up the settings they replace, once the
+    // regulator took the first slice of the write and just before the reset
+    // goes out to it; the operation names the backup ("write",
+    // "calibration-write", ...). A write is done only when every slice and
+    // the end marker were answered; then the written record is what the
+    // regulator holds.
     bool ReadSettingsFromDevice();
     bool WriteSettingsToDevice(const QString& operation = QStringLiteral("write"));
     bool ResetSettingsOnDevice();
@@ -142,6 +152,7 @@ private:
     SupportExchange* exchange_;
     // The regulator status text each regulator state grid shows (own, peer).
     QString shownStatus_[2];
+    double stateAt_[2] = {0, 0};
     QString lastBackupPath_;
     Connection connection_ = Connection::Usb;
     int connectionChanges_ = 0;

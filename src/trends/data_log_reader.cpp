@@ -63,6 +63,9 @@ bool ReadDataLog(const QString& path, DataLogContent* content, QString* failure)
                                          .arg(lineNumber)
                                          .arg(fields.size())
                                          .arg(names.size());
+            // The line still stands for its second: a gap, not a removed second.
+            for (std::vector<double>& column : content->values)
+                column.push_back(std::numeric_limits<double>::quiet_NaN());
             continue;
         }
         for (int c = 0; c < fields.size(); ++c)

@@ -2,8 +2,8 @@
 // Reading back a data log the program wrote: the header line names the
 // columns, every further line holds one second's values (the line number is
 // the second). Lines that do not have the header's number of fields are
-// reported by number and left out; a field that is not a number ("-", a
-// status text) is a gap in its column.
+// reported by number and are a gap in every column, as a field that is not
+// a number ("-", a status text) is in its own.
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -14,7 +14,7 @@
 struct DataLogContent {
     QStringList columns;                       // the header's fields
     std::vector<std::vector<double>> values;   // per column, one value per line (not a number: none)
-    int lines = 0;                             // value lines taken
+    int lines = 0;                             // value lines taken (bad ones are gaps in `values`)
     QStringList problems;                      // "Line 17: 12 fields instead of 38"
 };
 

@@ -82,7 +82,7 @@ bool DataLogViewer::Open(const QString& path, QString* failure)
         item->setCheckState(name == first ? Qt::Checked : Qt::Unchecked);
     }
     problems_->setText(ProblemsText());
-    ShowRange(0, std::max(content_.lines - 1, 1));
+    ShowRange(0, std::max(int(content_.values.empty() ? 0 : content_.values[0].size()) - 1, 1));
     return true;
 }
 

@@ -33,13 +33,16 @@ QString TrendQuantityName(TrendQuantity quantity)
 }
 
 void TrendBuffer::Add(double seconds, const SystemStateRecord& own, const SystemStateRecord& peer,
-                      uint8_t auxTempSensorUsage)
+                      uint8_t auxTempSensorUsage, bool ownLive, bool peerLive)
 {
     TrendSample sample;
     sample.seconds = seconds;
-    sample.own = ValuesOf(own, auxTempSensorUsage == 0);
+    if (ownLive)
+        sample.own = ValuesOf(own, auxTempSensorUsage == 0);
+    else
+        sample.own.fill(std::numeric_limits<float>::quiet_NaN());
     // The peer's aux input is not known to measure the battery.
-    sample.hasPeer = !peer.RegulatorName().isEmpty();
+    sample.hasPeer = peerLive && !peer.RegulatorName().isEmpty();
     if (sample.hasPeer)
         sample.peer = ValuesOf(peer, false);
     samples_.push_back(sample);

@@ -47,8 +47,10 @@ public:
 
     // The sample of one window update. `auxTempSensorUsage` says whether the
     // aux input measures the battery (0); otherwise there is no battery
-    // temperature (not a number).
-    void Add(double seconds, const SystemStateRecord& own, const SystemStateRecord& peer, uint8_t auxTempSensorUsage);
+    // temperature (not a number). A side whose record did not come again
+    // since the last update is a gap (not a number) in its plots.
+    void Add(double seconds, const SystemStateRecord& own, const SystemStateRecord& peer, uint8_t auxTempSensorUsage,
+             bool ownLive = true, bool peerLive = true);
 
     const std::deque<TrendSample>& Samples() const { return samples_; }
     double LatestSeconds() const { return samples_.empty() ? 0 : samples_.back().seconds; }

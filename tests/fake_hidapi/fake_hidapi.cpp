@@ -2,7 +2,9 @@
 
 #include <hidapi.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <cstring>
 #include <cwchar>
 
@@ -21,7 +23,8 @@ Control& Fake()
 
 void Reset(SimulatedRegulator* regulator)
 {
-    Fake() = Control{};
+    Fake().~Control();
+    new (&Fake()) Control{};
     Fake().regulator = regulator;
 }
 
@@ -121,8 +124,16 @@ void hid_close(hid_device* dev)
 
 int hid_write(hid_device* dev, const unsigned char* data, size_t length)
 {
+    // Called on the backend's writer thread; the test looks at what was
+    // written only once the write has ended.
     Fake().written.emplace_back(data, data + length);
-    const int n = dev->device->Write(data, int(length));
+    if (Fake().writeBlockMs > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(Fake().writeBlockMs));
+    if (Fake().writeFails) {
+        dev->error = Fake().writeErrorText;
+        return -1;
+    }
+    const int n = dev->device->Write(data, int(length), -1);
     if (n < 0)
         dev->error = dev->device->LastError().toStdWString();
     return n;

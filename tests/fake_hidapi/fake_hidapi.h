@@ -4,6 +4,7 @@
 // regulator, with the faults a real hidraw device shows.
 #include "device/simulated_regulator.h"
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -22,11 +23,16 @@ struct Control {
     // report within the time limit) or -1, with readErrorText as the error.
     std::optional<int> forcedReadResult;
     std::wstring readErrorText = L"Resource temporarily unavailable.\n";
+    // hid_write blocks this long in real time (a device that refuses the
+    // report), then fails with writeErrorText when writeFails is set.
+    std::atomic<int> writeBlockMs{0};
+    std::atomic<bool> writeFails{false};
+    std::wstring writeErrorText = L"Connection timed out";
     // Runs after hid_enumerate has listed the devices and before any is
     // opened (a device can vanish in between).
     std::function<void()> afterEnumerate;
     std::vector<std::string> openedPaths;
-    int openHandles = 0;
+    std::atomic<int> openHandles{0};
     int initCalls = 0;
     int exitCalls = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 // Helpers shared by the test suites.
+#include "device/link_clock.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -27,3 +29,15 @@ Record Patterned(uint8_t first, uint8_t step)
 
 // An answer body of the relay: "<body>" CR LF, the message text, "</body>".
 QByteArray RelayBody(const QByteArray& messageText);
+
+// A link clock that only moves by its waits: the timing of the simulated
+// regulator's answers, copies and blocked writes is exact, whatever the
+// machine does meanwhile.
+class ManualLinkClock : public LinkClock {
+public:
+    int64_t NowMs() const override { return nowMs_; }
+    void SleepMs(int64_t ms) override { nowMs_ += ms > 0 ? ms : 0; }
+
+private:
+    int64_t nowMs_ = 1000;
+};
