@@ -5,10 +5,6 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QSignalSpy>
-#include <QtCharts/QChart>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
 #include <QtTest>
 
 #include <cmath>
@@ -19,12 +15,15 @@ namespace {
 // A curve with a different value at every point, so each segment slopes.
 const CurvePoints StartPoints = {40, 45, 50, 60, 70, 80, 90, 95, 100, 85, 65, 35};
 
-// Where the chart draws a value, in viewport coordinates, worked out from
-// the chart's own mapping rather than the widget's helpers.
+// Where the chart draws a value, in widget coordinates, worked out from the
+// plot area and the axes rather than the widget's helpers.
 QPointF PixelOf(const FieldRpmChart& view, double rpm, double percent)
 {
-    const QPointF scene = view.chart()->mapToScene(view.chart()->mapToPosition(QPointF(rpm, percent), view.Series()));
-    return scene - view.mapToScene(QPoint(0, 0));
+    const QRectF area = view.PlotArea();
+    const PlotWidget::Axis& x = view.XAxis();
+    const PlotWidget::Axis& y = view.YAxis(0);
+    return {area.left() + (rpm - x.low) / (x.high - x.low) * area.width(),
+            area.bottom() - (percent - y.low) / (y.high - y.low) * area.height()};
 }
 
 QPoint Pixel(const QPointF& p)
@@ -35,7 +34,7 @@ QPoint Pixel(const QPointF& p)
 // The value one pixel spans on the left axis.
 double ValuePerPixel(const FieldRpmChart& view)
 {
-    return (FieldAxisMaximum - FieldAxisMinimum) / view.chart()->plotArea().height();
+    return (FieldAxisMaximum - FieldAxisMinimum) / view.PlotArea().height();
 }
 
 } // namespace
@@ -84,7 +83,7 @@ void TestFieldRpmChart::init()
     view_->show();
     QVERIFY(QTest::qWaitForWindowExposed(view_.get()));
     // The plot area is laid out once the chart has its size.
-    QTRY_VERIFY(view_->chart()->plotArea().height() > 100);
+    QTRY_VERIFY(view_->PlotArea().height() > 100);
 }
 
 void TestFieldRpmChart::cleanup()
@@ -94,69 +93,63 @@ void TestFieldRpmChart::cleanup()
 
 void TestFieldRpmChart::Press(const QPoint& pos, Qt::MouseButton button)
 {
-    QTest::mousePress(view_->viewport(), button, Qt::NoModifier, pos);
+    QTest::mousePress(view_.get(), button, Qt::NoModifier, pos);
 }
 
 void TestFieldRpmChart::Move(const QPoint& pos)
 {
-    QTest::mouseMove(view_->viewport(), pos);
+    QTest::mouseMove(view_.get(), pos);
 }
 
 void TestFieldRpmChart::Release(const QPoint& pos, Qt::MouseButton button)
 {
-    QTest::mouseRelease(view_->viewport(), button, Qt::NoModifier, pos);
+    QTest::mouseRelease(view_.get(), button, Qt::NoModifier, pos);
 }
 
 void TestFieldRpmChart::chartSetUp()
 {
-    QChart* chart = view_->chart();
-    QCOMPARE(chart->title(), QString());
-    QVERIFY(!chart->legend()->isVisible());
-    QCOMPARE(chart->series().size(), 1);
-    QCOMPARE(view_->Series()->name(), QStringLiteral("Series1"));
-    QCOMPARE(view_->Series()->pen().color(), QColor(Qt::red));
-    QVERIFY(view_->Series()->pointsVisible());
-    QVERIFY(!view_->Series()->lightMarker().isNull());
+    QCOMPARE(view_->SeriesCount(), 1);
+    const PlotWidget::Series& series = view_->SeriesAt(FieldRpmChart::CurveSeries);
+    QCOMPARE(series.name, QStringLiteral("Series1"));
+    QCOMPARE(series.pen.color(), QColor(Qt::red));
+    QCOMPARE(series.marker.size(), QSize(FieldRpmChart::MarkerSize, FieldRpmChart::MarkerSize));
 
-    const auto horizontal = chart->axes(Qt::Horizontal);
-    const auto vertical = chart->axes(Qt::Vertical);
-    QCOMPARE(horizontal.size(), 1);
-    QCOMPARE(vertical.size(), 1);
-    auto* x = qobject_cast<QValueAxis*>(horizontal.first());
-    auto* y = qobject_cast<QValueAxis*>(vertical.first());
-    QVERIFY(x && y);
-    QCOMPARE(x->alignment(), Qt::AlignBottom);
-    QCOMPARE(y->alignment(), Qt::AlignLeft);
-    QCOMPARE(x->min(), 450.0);
-    QCOMPARE(x->max(), 6100.0);
-    QCOMPARE(x->tickInterval(), 1000.0);
-    QCOMPARE(x->titleText(), QStringLiteral("Engine RPM, 1/min"));
-    QCOMPARE(y->min(), 25.0);
-    QCOMPARE(y->max(), 105.0);
-    QCOMPARE(y->tickInterval(), 10.0);
-    QCOMPARE(y->titleText(), QStringLiteral("Field Limit, %"));
-    QCOMPARE(view_->viewport()->cursor().shape(), Qt::CrossCursor);
-    QCOMPARE(view_->rubberBand(), QChartView::NoRubberBand);
-    QCOMPARE(chart->margins().top(), 0);
-    QCOMPARE(chart->margins().left(), 0);
-    QCOMPARE(chart->margins().bottom(), 0);
+    QCOMPARE(view_->YAxisCount(), 1);
+    const PlotWidget::Axis& x = view_->XAxis();
+    const PlotWidget::Axis& y = view_->YAxis(0);
+    QCOMPARE(x.low, 450.0);
+    QCOMPARE(x.high, 6100.0);
+    QCOMPARE(x.step, 1000.0);
+    QCOMPARE(x.title, QStringLiteral("Engine RPM, 1/min"));
+    QCOMPARE(y.low, 25.0);
+    QCOMPARE(y.high, 105.0);
+    QCOMPARE(y.step, 10.0);
+    QCOMPARE(y.title, QStringLiteral("Field Limit, %"));
+    QCOMPARE(view_->cursor().shape(), Qt::CrossCursor);
+    // No margin at the top, left and bottom: the axes' labels and titles
+    // reach the widget's edges.
+    const QFontMetrics metrics(view_->font());
+    QCOMPARE(view_->PlotArea().top(), metrics.height() / 2.0);
+    QCOMPARE(view_->PlotArea().left(), double(view_->AxesWidth()));
+    QCOMPARE(view_->height() - view_->PlotArea().bottom(), 4.0 + 2 + 2 * metrics.height() + 2);
 
     // The first and last points lie inside the plot area.
-    QVERIFY(chart->plotArea().contains(chart->mapToPosition(QPointF(500, 30), view_->Series())));
-    QVERIFY(chart->plotArea().contains(chart->mapToPosition(QPointF(6000, 100), view_->Series())));
+    QVERIFY(view_->PlotArea().contains(PixelOf(*view_, 500, 30)));
+    QVERIFY(view_->PlotArea().contains(PixelOf(*view_, 6000, 100)));
 }
 
 void TestFieldRpmChart::setPointsRebuilds()
 {
     QCOMPARE(view_->Points(), StartPoints);
-    QCOMPARE(view_->Series()->count(), FieldRpmPointCount);
+    const auto& points = view_->SeriesAt(FieldRpmChart::CurveSeries).points;
+    QCOMPARE(points.size(), FieldRpmPointCount);
     for (int i = 0; i < FieldRpmPointCount; ++i)
-        QCOMPARE(view_->Series()->at(i).x(), (i + 1) * 500.0);
+        QCOMPARE(points[i].x(), (i + 1) * 500.0);
 
     CurvePoints flat;
     flat.fill(30);
     view_->SetPoints(flat);
-    QCOMPARE(view_->Series()->count(), FieldRpmPointCount);
+    QCOMPARE(view_->SeriesAt(FieldRpmChart::CurveSeries).points.size(), FieldRpmPointCount);
     QCOMPARE(view_->Points(), flat);
 }
 
@@ -205,9 +198,9 @@ void TestFieldRpmChart::anyButtonStartsDrag()
     if (secondOfDoubleClick) {
         Press(pos, button);
         Release(pos, button);
-        QMouseEvent second(QEvent::MouseButtonDblClick, pos, view_->viewport()->mapToGlobal(pos), button, button,
+        QMouseEvent second(QEvent::MouseButtonDblClick, pos, view_->mapToGlobal(pos), button, button,
                            Qt::NoModifier);
-        QApplication::sendEvent(view_->viewport(), &second);
+        QApplication::sendEvent(view_.get(), &second);
     } else {
         Press(pos, button);
     }
@@ -289,7 +282,7 @@ void TestFieldRpmChart::dragToValue()
     // The value is the axis value at the mouse row, not rounded.
     QCOMPARE(y, view_->ValueAtPixelY(pos.y()));
     QVERIFY(y != std::round(y));
-    QCOMPARE(view_->Series()->at(index).x(), 2000.0);
+    QCOMPARE(view_->SeriesAt(FieldRpmChart::CurveSeries).points[index].x(), 2000.0);
     for (int i = 0; i < FieldRpmPointCount; ++i)
         if (i != index)
             QCOMPARE(points[std::size_t(i)], StartPoints[std::size_t(i)]);

@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QtCharts/QChart>
 #include <QtTest>
 
 #include <cstring>
@@ -137,7 +136,7 @@ bool SettingsPageTest::ShowSettingsPage(GuiRig& rig)
     w.show();
     if (!QTest::qWaitForWindowExposed(&w))
         return false;
-    return QTest::qWaitFor([&] { return w.Ui().FieldRpmChartView->chart()->plotArea().height() > 100; });
+    return QTest::qWaitFor([&] { return w.Ui().FieldRpmChartView->PlotArea().height() > 100; });
 }
 
 // --- Read and write -----------------------------------------------------------

@@ -123,9 +123,10 @@ private slots:
     // A one-day log with a damaged line: the line is named, the rest plotted.
     void oneDayLogWithABadLine()
     {
-        QByteArray log("Battery Voltage, V\tStatus\tRunning Time\t\r\n");
+        QByteArray log("Battery Voltage, V\tStatus\tRunning Time\tEngine RPM, 1/min\t\r\n");
         for (int s = 0; s < 86400; ++s) {
-            log += QByteArray::number(13.0 + (s % 100) / 100.0, 'f', 2) + "\tBulk\t1:2:3\t\r\n";
+            log += QByteArray::number(13.0 + (s % 100) / 100.0, 'f', 2) + "\tBulk\t1:2:3\t"
+                   + QByteArray::number(1000 + s % 100 * 10) + "\t\r\n";
             if (s == 15)
                 log += "13.1\t\r\n";
         }
@@ -135,8 +136,8 @@ private slots:
         QString failure;
         QVERIFY2(viewer.Open(path, &failure), qPrintable(failure));
         QCOMPARE(viewer.Content().lines, 86400);
-        QCOMPARE(viewer.ProblemsText(), QStringLiteral("86400 lines; not plotted: Line 18: 1 fields instead of 3"));
-        QCOMPARE(viewer.PlottableColumns(), QStringList{"Battery Voltage, V"});
+        QCOMPARE(viewer.ProblemsText(), QStringLiteral("86400 lines; not plotted: Line 18: 1 fields instead of 4"));
+        QCOMPARE(viewer.PlottableColumns(), (QStringList{"Battery Voltage, V", "Engine RPM, 1/min"}));
         // The bad line is a gap of one second: the values after it keep their time.
         QVERIFY(std::isnan(viewer.Content().values[0][16]));
         QCOMPARE(viewer.Content().values[0][17], 13.16);
@@ -145,6 +146,12 @@ private slots:
         QVERIFY(viewer.PointCount(QStringLiteral("Battery Voltage, V")) <= 2 * 1000);
         viewer.ShowRange(100, 199);
         QCOMPARE(viewer.PointCount(QStringLiteral("Battery Voltage, V")), 100);
+        // Each ticked column on a scale of its own around its values.
+        viewer.SetColumnShown(QStringLiteral("Engine RPM, 1/min"), true);
+        const auto volts = viewer.ScaleOf(QStringLiteral("Battery Voltage, V"));
+        const auto rpm = viewer.ScaleOf(QStringLiteral("Engine RPM, 1/min"));
+        QVERIFY(volts.first > 12.5 && volts.second < 14.5);
+        QVERIFY(rpm.first > 900 && rpm.second < 2100);
         QVERIFY(!viewer.Open(TempPath(QStringLiteral("missing.txt")), &failure));
     }
 };

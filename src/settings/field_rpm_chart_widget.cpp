@@ -1,15 +1,9 @@
 #include "settings/field_rpm_chart_widget.h"
 
 #include <QFontMetricsF>
-#include <QGraphicsLayout>
-#include <QImage>
 #include <QMouseEvent>
-#include <QToolTip>
 #include <QPainter>
-#include <QtCharts/QChart>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
+#include <QToolTip>
 
 #include <cmath>
 
@@ -41,110 +35,71 @@ double DistanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b)
 
 } // namespace
 
-FieldRpmChart::FieldRpmChart(QWidget* parent)
-    : QChartView(new QChart, parent)
+FieldRpmChart::FieldRpmChart(QWidget* parent) : PlotWidget(parent)
 {
-    QChart* c = chart();
-    c->legend()->hide();
-    c->setTitle(QString());
-    c->setMargins(QMargins(0, 0, RightMargin, 0));
-    c->layout()->setContentsMargins(0, 0, 0, 0);
-    c->setBackgroundRoundness(0);
+    SetOuterMargins(QMargins(0, 0, RightMargin, 0));
+    Axis rpm;
+    rpm.low = RpmAxisMinimum;
+    rpm.high = RpmAxisMaximum;
+    rpm.step = RpmAxisLabelStep;
+    rpm.anchor = RpmAxisLabelStep;
+    rpm.title = RpmAxisTitle();
+    SetXAxis(rpm);
+    Axis field;
+    field.low = FieldAxisMinimum;
+    field.high = FieldAxisMaximum;
+    field.step = FieldAxisLabelStep;
+    field.anchor = CurveMinimumPercent;
+    field.title = FieldAxisTitle();
+    SetYAxes({field});
 
-    series_ = new QLineSeries;
-    series_->setName(QStringLiteral("Series1"));
-    series_->setObjectName(QStringLiteral("Series1"));
-    series_->setPen(QPen(Qt::red, 2));
-    series_->setPointsVisible(true);
-    series_->setMarkerSize(MarkerSize);
-    series_->setLightMarker(RectangleMarker());
-    // The series' own labels would show the unrounded value; ours are drawn
-    // in drawForeground with the whole-number format.
-    series_->setPointLabelsVisible(false);
-    c->addSeries(series_);
-
-    rpmAxis_ = new QValueAxis;
-    rpmAxis_->setRange(RpmAxisMinimum, RpmAxisMaximum);
-    rpmAxis_->setTickType(QValueAxis::TicksDynamic);
-    rpmAxis_->setTickAnchor(RpmAxisLabelStep);
-    rpmAxis_->setTickInterval(RpmAxisLabelStep);
-    rpmAxis_->setMinorTickCount(0);
-    rpmAxis_->setLabelFormat(QStringLiteral("%.0f"));
-    rpmAxis_->setTitleText(RpmAxisTitle());
-    c->addAxis(rpmAxis_, Qt::AlignBottom);
-    series_->attachAxis(rpmAxis_);
-
-    fieldAxis_ = new QValueAxis;
-    fieldAxis_->setRange(FieldAxisMinimum, FieldAxisMaximum);
-    fieldAxis_->setTickType(QValueAxis::TicksDynamic);
-    fieldAxis_->setTickAnchor(CurveMinimumPercent);
-    fieldAxis_->setTickInterval(FieldAxisLabelStep);
-    fieldAxis_->setMinorTickCount(0);
-    fieldAxis_->setLabelFormat(QStringLiteral("%.0f"));
-    fieldAxis_->setTitleText(FieldAxisTitle());
-    c->addAxis(fieldAxis_, Qt::AlignLeft);
-    series_->attachAxis(fieldAxis_);
-
-    // No zoom, no panning; the chart fills the widget exactly, so viewport
-    // and widget coordinates agree.
-    setRubberBand(QChartView::NoRubberBand);
-    setDragMode(QGraphicsView::NoDrag);
-    setFrameShape(QFrame::NoFrame);
-    setRenderHint(QPainter::Antialiasing);
+    Series curve;
+    curve.name = QStringLiteral("Series1");
+    curve.pen = QPen(Qt::red, 2);
+    // Labels are drawn over the points with the whole-number format.
+    curve.marker = RectangleMarker();
+    AddSeries(curve);
+    // No zoom, no panning; the crosshair cursor of the design.
     setCursor(Qt::CrossCursor);
-    viewport()->setCursor(Qt::CrossCursor);
-    viewport()->setMouseTracking(true);
 
     SetPoints(CurvePointsFromRecord(FieldRpmCurve{}));
 }
 
 void FieldRpmChart::SetPoints(const CurvePoints& points)
 {
-    series_->clear();
+    QVector<QPointF> values;
     for (int i = 0; i < FieldRpmPointCount; ++i)
-        series_->append(CurvePointRpm(i), points[std::size_t(i)]);
-    viewport()->update();
+        values.append(QPointF(CurvePointRpm(i), points[std::size_t(i)]));
+    SetSeriesPoints(CurveSeries, values);
 }
 
 CurvePoints FieldRpmChart::Points() const
 {
     CurvePoints points{};
-    for (int i = 0; i < FieldRpmPointCount && i < series_->count(); ++i)
-        points[std::size_t(i)] = series_->at(i).y();
+    const QVector<QPointF>& values = SeriesAt(CurveSeries).points;
+    for (int i = 0; i < FieldRpmPointCount && i < values.size(); ++i)
+        points[std::size_t(i)] = values[i].y();
     return points;
-}
-
-// The view neither scrolls nor scales, so scene and viewport differ by a
-// plain offset, which keeps fractions of a pixel intact.
-QPointF FieldRpmChart::ViewportToChart(const QPointF& pos) const
-{
-    return chart()->mapFromScene(pos + mapToScene(QPoint(0, 0)));
-}
-
-QPointF FieldRpmChart::ChartToViewport(const QPointF& pos) const
-{
-    const QPointF scene = chart()->mapToScene(pos);
-    return scene - mapToScene(QPoint(0, 0));
 }
 
 QPointF FieldRpmChart::PositionOfValue(double rpm, double percent) const
 {
-    return ChartToViewport(chart()->mapToPosition(QPointF(rpm, percent), series_));
+    return ToPixel(QPointF(rpm, percent));
 }
 
 double FieldRpmChart::ValueAtPixelY(int y) const
 {
-    const QPointF inChart = ViewportToChart(QPointF(0, y));
-    return chart()->mapToValue(QPointF(chart()->plotArea().center().x(), inChart.y()), series_).y();
+    return ToValue(QPointF(PlotArea().center().x(), y)).y();
 }
 
 int FieldRpmChart::PointIndexAt(const QPoint& widgetPos) const
 {
     const QPointF p(widgetPos);
     const double half = MarkerSize / 2.0;
+    const QVector<QPointF>& values = SeriesAt(CurveSeries).points;
     QPointF previous;
-    for (int i = 0; i < series_->count(); ++i) {
-        const QPointF here = PositionOfValue(series_->at(i).x(), series_->at(i).y());
+    for (int i = 0; i < values.size(); ++i) {
+        const QPointF here = PositionOfValue(values[i].x(), values[i].y());
         if (std::abs(p.x() - here.x()) <= half && std::abs(p.y() - here.y()) <= half)
             return i;
         if (i > 0 && DistanceToSegment(p, previous, here) <= LineTolerance)
@@ -165,11 +120,11 @@ void FieldRpmChart::FieldRpmChartMouseDown(const QPoint& pos)
 
 void FieldRpmChart::FieldRpmChartMouseMove(const QPoint& pos)
 {
-    if (!curveDragActive_ || curveDragIndex_ < 0 || curveDragIndex_ >= series_->count())
+    const QVector<QPointF>& values = SeriesAt(CurveSeries).points;
+    if (!curveDragActive_ || curveDragIndex_ < 0 || curveDragIndex_ >= values.size())
         return;
     const double value = LimitCurveValue(ValueAtPixelY(pos.y()));
-    series_->replace(curveDragIndex_, QPointF(series_->at(curveDragIndex_).x(), value));
-    viewport()->update();
+    SetSeriesPoint(CurveSeries, curveDragIndex_, QPointF(values[curveDragIndex_].x(), value));
     emit curveEdited();
 }
 
@@ -181,7 +136,6 @@ void FieldRpmChart::FieldRpmChartMouseUp(const QPoint&)
 void FieldRpmChart::mousePressEvent(QMouseEvent* event)
 {
     FieldRpmChartMouseDown(event->position().toPoint());
-    QChartView::mousePressEvent(event);
     // The chart takes every click, hit or not; nothing behind it wants them.
     event->accept();
 }
@@ -191,7 +145,6 @@ void FieldRpmChart::mousePressEvent(QMouseEvent* event)
 void FieldRpmChart::mouseDoubleClickEvent(QMouseEvent* event)
 {
     FieldRpmChartMouseDown(event->position().toPoint());
-    QChartView::mouseDoubleClickEvent(event);
     event->accept();
 }
 
@@ -202,55 +155,47 @@ void FieldRpmChart::mouseMoveEvent(QMouseEvent* event)
         QToolTip::showText(event->globalPosition().toPoint(),
                            QStringLiteral("Was: ") + CurvePointLabel((*reference_)[std::size_t(hovered)]), this);
     FieldRpmChartMouseMove(event->position().toPoint());
-    QChartView::mouseMoveEvent(event);
+    event->accept();
 }
 
 void FieldRpmChart::mouseReleaseEvent(QMouseEvent* event)
 {
     FieldRpmChartMouseUp(event->position().toPoint());
-    QChartView::mouseReleaseEvent(event);
+    event->accept();
 }
 
-void FieldRpmChart::resizeEvent(QResizeEvent* event)
+void FieldRpmChart::PaintOverlay(QPainter& painter)
 {
-    QChartView::resizeEvent(event);
-    // The labels are drawn by the view, not by the chart's items, so a new
-    // plot area needs a full repaint of them.
-    viewport()->update();
-}
-
-void FieldRpmChart::drawForeground(QPainter* painter, const QRectF& rect)
-{
-    QChartView::drawForeground(painter, rect);
-    painter->save();
-    painter->setPen(Qt::black);
-    const QFontMetricsF metrics(painter->font());
-    for (int i = 0; i < series_->count(); ++i) {
-        const QPointF point = series_->at(i);
-        const QPointF scene = chart()->mapToScene(chart()->mapToPosition(point, series_));
-        const QString label = CurvePointLabel(point.y());
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(palette().color(QPalette::Text));
+    const QFontMetricsF metrics(painter.font());
+    const QVector<QPointF>& values = SeriesAt(CurveSeries).points;
+    for (int i = 0; i < values.size(); ++i) {
+        const QPointF at = PositionOfValue(values[i].x(), values[i].y());
+        const QString label = CurvePointLabel(values[i].y());
         const double width = metrics.horizontalAdvance(label);
-        const QPointF baseline(scene.x() - width / 2.0, scene.y() - MarkerSize / 2.0 - 2.0 - metrics.descent());
-        painter->drawText(baseline, label);
+        painter.drawText(QPointF(at.x() - width / 2.0, at.y() - MarkerSize / 2.0 - 2.0 - metrics.descent()), label);
         if (IsPointChanged(i)) {
-            painter->save();
-            painter->setPen(QPen(palette().color(QPalette::Highlight), 2));
-            painter->setBrush(Qt::NoBrush);
-            painter->drawEllipse(scene, MarkerSize, MarkerSize);
-            painter->restore();
+            painter.save();
+            painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            painter.setBrush(Qt::NoBrush);
+            painter.drawEllipse(at, MarkerSize, MarkerSize);
+            painter.restore();
         }
     }
-    painter->restore();
+    painter.restore();
 }
 
 void FieldRpmChart::SetReferencePoints(const CurvePoints& points)
 {
     reference_ = points;
-    viewport()->update();
+    update();
 }
 
 bool FieldRpmChart::IsPointChanged(int index) const
 {
-    return reference_ && index >= 0 && index < series_->count()
-           && CurvePointLabel(series_->at(index).y()) != CurvePointLabel((*reference_)[std::size_t(index)]);
+    const QVector<QPointF>& values = SeriesAt(CurveSeries).points;
+    return reference_ && index >= 0 && index < values.size()
+           && CurvePointLabel(values[index].y()) != CurvePointLabel((*reference_)[std::size_t(index)]);
 }

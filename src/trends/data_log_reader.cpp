@@ -82,11 +82,21 @@ QList<QPointF> MinMaxDecimate(const std::vector<double>& values, int first, int 
     last = std::min(last, int(values.size()) - 1);
     if (last < first || buckets < 1)
         return points;
+    const double gap = std::numeric_limits<double>::quiet_NaN();
+    // A stretch without values after one with values: one point without a
+    // value, which breaks the line.
+    const auto markGap = [&points, gap](int x) {
+        if (!points.isEmpty() && std::isfinite(points.back().y()))
+            points.append(QPointF(x, gap));
+    };
     const int span = last - first + 1;
     if (span <= 2 * buckets) {
-        for (int i = first; i <= last; ++i)
+        for (int i = first; i <= last; ++i) {
             if (std::isfinite(values[std::size_t(i)]))
                 points.append(QPointF(i, values[std::size_t(i)]));
+            else
+                markGap(i);
+        }
         return points;
     }
     for (int b = 0; b < buckets; ++b) {
@@ -103,8 +113,10 @@ QList<QPointF> MinMaxDecimate(const std::vector<double>& values, int first, int 
             if (high < 0 || v > values[std::size_t(high)])
                 high = i;
         }
-        if (low < 0)
+        if (low < 0) {
+            markGap(from);
             continue;
+        }
         const int a = std::min(low, high);
         const int z = std::max(low, high);
         points.append(QPointF(a, values[std::size_t(a)]));

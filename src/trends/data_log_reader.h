@@ -24,5 +24,6 @@ bool ReadDataLog(const QString& path, DataLogContent* content, QString* failure)
 // A column reduced for drawing: for each of `buckets` equal stretches of the
 // x range [first, last], the lowest and the highest value in it (in the order
 // they occur), so that peaks survive however far the view is zoomed out.
-// Gaps are skipped. x is the line index (seconds).
+// A stretch without values gives one point whose y is not a number (a gap
+// in the line). x is the line index (seconds).
 QList<QPointF> MinMaxDecimate(const std::vector<double>& values, int first, int last, int buckets);

@@ -5,13 +5,20 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
+
+#include "plot/plot_widget.h"
 
 #include <cmath>
+#include <limits>
+
+namespace {
+
+// One colour per ticked column, its scale in the same colour.
+const QColor ColumnColors[] = {QColor(0xD6, 0x27, 0x28), QColor(0x1F, 0x77, 0xB4), QColor(0x2C, 0xA0, 0x2C),
+                               QColor(0x94, 0x67, 0xBD), QColor(0xFF, 0x7F, 0x0E), QColor(0x8C, 0x56, 0x4B),
+                               QColor(0x17, 0xBE, 0xCF), QColor(0x7F, 0x7F, 0x7F)};
+
+} // namespace
 
 int DataLogViewer::Buckets(const QRectF& plotArea)
 {
@@ -25,27 +32,29 @@ DataLogViewer::DataLogViewer(QWidget* parent) : QWidget(parent, Qt::Window)
     columns_ = new QListWidget;
     columns_->setMaximumWidth(300);
     connect(columns_, &QListWidget::itemChanged, this, [this] { Redraw(); });
-    auto* chart = new QChart;
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    x_ = new QValueAxis;
-    x_->setTitleText(QStringLiteral("Seconds (line of the log)"));
-    x_->setLabelFormat(QStringLiteral("%.0f"));
-    y_ = new QValueAxis;
-    chart->addAxis(x_, Qt::AlignBottom);
-    chart->addAxis(y_, Qt::AlignLeft);
-    view_ = new QChartView(chart);
-    // Zooming by a rectangle; the reduced points are worked out again for
-    // the stretch then shown.
-    view_->setRubberBand(QChartView::HorizontalRubberBand);
-    connect(x_, &QValueAxis::rangeChanged, this, [this] {
-        if (!redrawing_)
-            Redraw();
+    view_ = new PlotWidget;
+    view_->SetLegendVisible(true);
+    PlotWidget::Axis seconds;
+    seconds.title = QStringLiteral("Seconds (line of the log)");
+    view_->SetXAxis(seconds);
+    // Zooming by a band dragged across the plot, back with the right button;
+    // the reduced points are worked out again for the stretch then shown.
+    view_->SetRubberBandEnabled(true);
+    connect(view_, &PlotWidget::rangeSelected, this, [this](double low, double high) {
+        zoomedFrom_.append({first_, last_});
+        ShowRange(low, high);
+    });
+    connect(view_, &PlotWidget::zoomOutRequested, this, [this] {
+        if (!zoomedFrom_.isEmpty()) {
+            const auto previous = zoomedFrom_.takeLast();
+            ShowRange(previous.first, previous.second);
+        }
     });
     // The points are reduced to the plot's width, which is only known once
     // the window is laid out (a log opens before the window shows) and
     // changes when it is resized: drawn again for the new width.
     connect(
-        chart, &QChart::plotAreaChanged, this,
+        view_, &PlotWidget::plotAreaChanged, this,
         [this](const QRectF& area) {
             if (!content_.columns.isEmpty() && Buckets(area) != drawnBuckets_)
                 Redraw();
@@ -82,6 +91,7 @@ bool DataLogViewer::Open(const QString& path, QString* failure)
         item->setCheckState(name == first ? Qt::Checked : Qt::Unchecked);
     }
     problems_->setText(ProblemsText());
+    zoomedFrom_.clear();
     ShowRange(0, std::max(int(content_.values.empty() ? 0 : content_.values[0].size()) - 1, 1));
     return true;
 }
@@ -106,18 +116,28 @@ void DataLogViewer::SetColumnShown(const QString& column, bool shown)
 
 void DataLogViewer::ShowRange(double first, double last)
 {
-    redrawing_ = true;
-    x_->setRange(first, last);
-    redrawing_ = false;
+    first_ = first;
+    last_ = last;
+    view_->SetXRange(first, last);
     Redraw();
 }
 
 int DataLogViewer::PointCount(const QString& column) const
 {
-    for (QAbstractSeries* s : view_->chart()->series())
-        if (s->name() == column)
-            return static_cast<QLineSeries*>(s)->count();
+    for (int i = 0; i < view_->SeriesCount(); ++i)
+        if (view_->SeriesAt(i).name == column)
+            return view_->PointCount(i);
     return 0;
+}
+
+std::pair<double, double> DataLogViewer::ScaleOf(const QString& column) const
+{
+    for (int i = 0; i < view_->SeriesCount(); ++i)
+        if (view_->SeriesAt(i).name == column) {
+            const PlotWidget::Axis& axis = view_->YAxis(view_->SeriesAt(i).axis);
+            return {axis.low, axis.high};
+        }
+    return {0, 0};
 }
 
 QString DataLogViewer::ProblemsText() const
@@ -129,49 +149,49 @@ QString DataLogViewer::ProblemsText() const
 
 void DataLogViewer::Redraw()
 {
-    QChart* chart = view_->chart();
-    const int first = int(std::floor(x_->min()));
-    const int last = int(std::ceil(x_->max()));
-    const int buckets = Buckets(chart->plotArea());
+    const int first = int(std::floor(first_));
+    const int last = int(std::ceil(last_));
+    const int buckets = Buckets(view_->PlotArea());
     drawnBuckets_ = buckets;
-    // Series are kept per column and only refilled.
-    QMap<QString, QLineSeries*> existing;
-    for (QAbstractSeries* s : chart->series())
-        existing.insert(s->name(), static_cast<QLineSeries*>(s));
-    double low = std::numeric_limits<double>::infinity();
-    double high = -low;
+    // Every ticked column gets a scale of its own, in its colour.
+    QVector<PlotWidget::Axis> axes;
+    QVector<PlotWidget::Series> series;
     for (int i = 0; i < columns_->count(); ++i) {
         const QListWidgetItem* item = columns_->item(i);
-        const QString name = item->text();
-        QLineSeries* series = existing.take(name);
-        if (item->checkState() != Qt::Checked) {
-            if (series) {
-                chart->removeSeries(series);
-                delete series;
-            }
+        if (item->checkState() != Qt::Checked)
             continue;
-        }
-        if (!series) {
-            series = new QLineSeries;
-            series->setName(name);
-            chart->addSeries(series);
-            series->attachAxis(x_);
-            series->attachAxis(y_);
-        }
+        const QString name = item->text();
         const int column = int(content_.columns.indexOf(name));
-        const QList<QPointF> points = MinMaxDecimate(content_.values[std::size_t(column)], first, last, buckets);
-        for (const QPointF& p : points) {
-            low = std::min(low, p.y());
-            high = std::max(high, p.y());
+        PlotWidget::Series s;
+        s.name = name;
+        s.axis = int(axes.size());
+        s.pen = QPen(ColumnColors[std::size_t(s.axis) % (sizeof ColumnColors / sizeof ColumnColors[0])], 1.2);
+        s.points = MinMaxDecimate(content_.values[std::size_t(column)], first, last, buckets);
+        double low = std::numeric_limits<double>::infinity();
+        double high = -low;
+        for (const QPointF& p : s.points)
+            if (std::isfinite(p.y())) {
+                low = std::min(low, p.y());
+                high = std::max(high, p.y());
+            }
+        if (!std::isfinite(low)) {
+            low = 0;
+            high = 1;
         }
-        series->replace(points);
+        // A flat column still gets a scale around its value.
+        const double pad = high > low ? (high - low) * 0.05 : std::max(std::abs(high) * 0.05, 0.5);
+        PlotWidget::Axis axis;
+        axis.low = low - pad;
+        axis.high = high + pad;
+        axis.color = s.pen.color();
+        // Enough decimals to tell the ticks apart.
+        const double step = NicePlotStep(axis.high - axis.low, 5);
+        axis.decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step)));
+        axes.append(axis);
+        series.append(s);
     }
-    for (QLineSeries* gone : existing) {
-        chart->removeSeries(gone);
-        delete gone;
-    }
-    if (std::isfinite(low)) {
-        const double pad = std::max((high - low) * 0.05, 0.5);
-        y_->setRange(low - pad, high + pad);
-    }
+    view_->ClearSeries();
+    view_->SetYAxes(axes);
+    for (const PlotWidget::Series& s : series)
+        view_->AddSeries(s);
 }

@@ -1,18 +1,19 @@
 #pragma once
 // The "Open Data Log..." window: a data log the program wrote, its columns
-// plotted against time (the line number is the second). Long logs are drawn
-// reduced to the lowest and highest value per pixel column, worked out again
-// for the stretch shown whenever the view is zoomed, so zooming stays smooth
-// and no peak is lost.
+// plotted against time (the line number is the second), each ticked column
+// on a value scale of its own (volts and engine speed do not share one).
+// Long logs are drawn reduced to the lowest and highest value per pixel
+// column, worked out again for the stretch shown whenever the view is
+// zoomed, so zooming stays smooth and no peak is lost.
 #include "trends/data_log_reader.h"
 
 #include <QWidget>
 
-class QChartView;
+#include <utility>
+
+class PlotWidget;
 class QLabel;
 class QListWidget;
-class QRectF;
-class QValueAxis;
 
 class DataLogViewer : public QWidget {
     Q_OBJECT
@@ -27,8 +28,9 @@ public:
     void SetColumnShown(const QString& column, bool shown);
     // Shows the lines from `first` to `last` (seconds).
     void ShowRange(double first, double last);
-    // Points drawn for a shown column.
+    // Points drawn for a shown column, and the value range of its scale.
     int PointCount(const QString& column) const;
+    std::pair<double, double> ScaleOf(const QString& column) const;
     QString ProblemsText() const;
 
 private:
@@ -38,10 +40,11 @@ private:
 
     DataLogContent content_;
     QListWidget* columns_ = nullptr;
-    QChartView* view_ = nullptr;
-    QValueAxis* x_ = nullptr;
-    QValueAxis* y_ = nullptr;
+    PlotWidget* view_ = nullptr;
     QLabel* problems_ = nullptr;
-    bool redrawing_ = false;
+    double first_ = 0;
+    double last_ = 1;
+    // The stretches shown before each zoom, for going back.
+    QList<std::pair<double, double>> zoomedFrom_;
     int drawnBuckets_ = 0;
 };

@@ -11,12 +11,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <QtCharts/QChart>
-#include <QtCharts/QChartView>
-#include <QtCharts/QDateTimeAxis>
-#include <QtCharts/QLegend>
-#include <QtCharts/QLineSeries>
-#include <QtCharts/QValueAxis>
+
+#include "plot/plot_widget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -24,21 +20,21 @@
 namespace {
 
 struct PlotGroup {
-    const char* unit;        // the value axis' title (the legend names the quantities)
-    const char* labelFormat; // printf format of the value axis' labels
+    const char* unit; // the value axis' title (the legend names the quantities)
+    int decimals;     // of the value axis' labels
     QList<TrendQuantity> quantities;
 };
 
 const QList<PlotGroup>& Groups()
 {
     static const QList<PlotGroup> groups = {
-        {"V", "%.2f", {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
-        {"A", "%.1f", {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
-        {"%", "%.0f", {TrendQuantity::FieldOutput}},
-        {"\u00B0C", "%.0f",
+        {"V", 2, {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
+        {"A", 1, {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
+        {"%", 0, {TrendQuantity::FieldOutput}},
+        {"\u00B0C", 0,
          {TrendQuantity::AlternatorTemperature, TrendQuantity::BatteryTemperature,
           TrendQuantity::RegulatorTemperature}},
-        {"1/min", "%.0f", {TrendQuantity::EngineRpm}},
+        {"1/min", 0, {TrendQuantity::EngineRpm}},
     };
     return groups;
 }
@@ -92,38 +88,32 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
     plots->setSpacing(0);
     for (const PlotGroup& group : Groups()) {
         Plot plot;
-        auto* chart = new QChart;
-        chart->setMargins(QMargins(4, 2, 4, 2));
-        chart->legend()->setAlignment(Qt::AlignTop);
-        plot.x = new QDateTimeAxis;
-        plot.x->setFormat(QStringLiteral("HH:mm:ss"));
-        plot.x->setTickCount(7);
-        plot.y = new QValueAxis;
-        plot.y->setTitleText(QString::fromUtf8(group.unit));
-        plot.y->setLabelFormat(QString::fromLatin1(group.labelFormat));
-        chart->addAxis(plot.x, Qt::AlignBottom);
-        chart->addAxis(plot.y, Qt::AlignLeft);
+        plot.view = new PlotWidget;
+        plot.view->SetOuterMargins(QMargins(4, 2, 8, 2));
+        plot.view->SetLegendVisible(true);
+        PlotWidget::Axis time;
+        time.clock = true;
+        plot.view->SetXAxis(time);
+        PlotWidget::Axis value;
+        value.title = QString::fromUtf8(group.unit);
+        value.decimals = group.decimals;
+        plot.view->SetYAxes({value});
         plot.quantities = group.quantities;
         for (int i = 0; i < group.quantities.size(); ++i) {
             for (bool peer : {false, true}) {
-                auto* series = new QLineSeries;
-                series->setName((peer ? QStringLiteral("Peer: ") : QString()) + TrendQuantityName(group.quantities[i]));
-                QPen pen(SeriesColors[i % 3], peer ? 1 : 1.5);
+                PlotWidget::Series series;
+                series.name = (peer ? QStringLiteral("Peer: ") : QString()) + TrendQuantityName(group.quantities[i]);
+                series.pen = QPen(SeriesColors[i % 3], peer ? 1 : 1.5);
                 if (peer)
-                    pen.setStyle(Qt::DashLine);
-                series->setPen(pen);
-                chart->addSeries(series);
-                series->attachAxis(plot.x);
-                series->attachAxis(plot.y);
-                series->setVisible(!peer);
-                (peer ? plot.peer : plot.own).append(series);
+                    series.pen.setStyle(Qt::DashLine);
+                series.visible = !peer;
+                (peer ? plot.peer : plot.own).append(plot.view->AddSeries(series));
             }
         }
-        plot.view = new QChartView(chart);
-        plot.view->setRenderHint(QPainter::Antialiasing);
         plot.view->setMinimumHeight(140);
-        plot.view->viewport()->setMouseTracking(true);
-        plot.view->viewport()->installEventFilter(this);
+        connect(plot.view, &PlotWidget::hovered, this, [this, view = plot.view](const QPointF& pos) {
+            readout_->setText(ReadoutAt((view->ToValue(pos).x() - double(originMs_)) / 1000.0));
+        });
         plots->addWidget(plot.view, 1);
         plots_.append(plot);
     }
@@ -170,16 +160,15 @@ void TrendsWindow::AdjustAxes(const std::vector<ValueRange>& ranges)
     const double latest = shownLatest_;
     for (int i = 0; i < plots_.size(); ++i) {
         Plot& plot = plots_[i];
-        plot.x->setRange(QDateTime::fromMSecsSinceEpoch(ClockMs(latest - 60.0 * spanMinutes_)),
-                         QDateTime::fromMSecsSinceEpoch(ClockMs(latest)));
+        plot.view->SetXRange(double(ClockMs(latest - 60.0 * spanMinutes_)), double(ClockMs(latest)));
         double low = ranges[std::size_t(i)].low;
         double high = ranges[std::size_t(i)].high;
         if (!std::isfinite(low)) {
             low = 0;
             high = 1;
         }
-        const double pad = std::max((high - low) * 0.08, 0.5);
-        plot.y->setRange(low - pad, high + pad);
+        const double pad = high > low ? (high - low) * 0.08 : std::max(std::abs(high) * 0.05, 0.5);
+        plot.view->SetYRange(0, low - pad, high + pad);
     }
     AlignPlotAreas();
     stats_->setText(StatsText());
@@ -187,25 +176,13 @@ void TrendsWindow::AdjustAxes(const std::vector<ValueRange>& ranges)
 
 void TrendsWindow::AlignPlotAreas()
 {
-    // The plots share one time scale, so their time axes line up: each
-    // chart's left margin makes up for labels narrower than the widest.
-    QList<int> widths;
+    // The plots share one time scale, so their time axes line up: every
+    // plot's value axis takes the width of the widest.
     int widest = 0;
-    for (const Plot& plot : plots_) {
-        const QFontMetrics metrics(plot.y->labelsFont());
-        const QByteArray format = plot.y->labelFormat().toLatin1();
-        int width = 0;
-        for (const double v : {plot.y->min(), plot.y->max()})
-            width = std::max(width, metrics.horizontalAdvance(QString::asprintf(format.constData(), v)));
-        widths.append(width);
-        widest = std::max(widest, width);
-    }
-    for (int i = 0; i < plots_.size(); ++i) {
-        QChart* chart = plots_[i].view->chart();
-        const QMargins margins(4 + widest - widths[i], 2, 4, 2);
-        if (chart->margins() != margins)
-            chart->setMargins(margins);
-    }
+    for (const Plot& plot : plots_)
+        widest = std::max(widest, plot.view->AxesWidth());
+    for (const Plot& plot : plots_)
+        plot.view->SetMinimumAxesWidth(widest);
 }
 
 void TrendsWindow::SetSpanMinutes(int minutes)
@@ -237,8 +214,8 @@ void TrendsWindow::SetPeerShown(bool shown)
         return;
     }
     for (const Plot& plot : plots_)
-        for (QLineSeries* s : plot.peer)
-            s->setVisible(shown);
+        for (const int series : plot.peer)
+            plot.view->SetSeriesVisible(series, shown);
     Redraw();
 }
 
@@ -265,10 +242,10 @@ void TrendsWindow::Redraw()
     std::vector<ValueRange> ranges;
     for (Plot& plot : plots_) {
         ValueRange range;
-        const int buckets = std::max(100, int(plot.view->chart()->plotArea().width()));
+        const int buckets = std::max(100, int(plot.view->PlotArea().width()));
         for (int i = 0; i < plot.quantities.size(); ++i) {
             for (bool peer : {false, true}) {
-                QList<QPointF> points;
+                QVector<QPointF> points;
                 if (!peer || withPeer) {
                     std::vector<double> values;
                     values.reserve(std::size_t(std::distance(first, end)));
@@ -278,13 +255,15 @@ void TrendsWindow::Redraw()
                     for (const QPointF& p : MinMaxDecimate(values, 0, int(values.size()) - 1, buckets)) {
                         const double seconds = samples[std::size_t(offset + int(p.x()))].seconds;
                         points.append(QPointF(double(ClockMs(seconds)), p.y()));
-                        range.low = std::min(range.low, p.y());
-                        range.high = std::max(range.high, p.y());
+                        if (std::isfinite(p.y())) {
+                            range.low = std::min(range.low, p.y());
+                            range.high = std::max(range.high, p.y());
+                        }
                     }
                 }
-                QLineSeries* series = (peer ? plot.peer : plot.own)[i];
-                if (!points.isEmpty() || series->count() > 0)
-                    series->replace(points);
+                const int series = (peer ? plot.peer : plot.own)[i];
+                if (!points.isEmpty() || !plot.view->SeriesAt(series).points.isEmpty())
+                    plot.view->SetSeriesPoints(series, std::move(points));
             }
         }
         ranges.push_back(range);
@@ -297,7 +276,7 @@ int TrendsWindow::PointCount(TrendQuantity quantity) const
     for (const Plot& plot : plots_)
         for (int i = 0; i < plot.quantities.size(); ++i)
             if (plot.quantities[i] == quantity)
-                return plot.own[i]->count();
+                return plot.view->PointCount(plot.own[i]);
     return 0;
 }
 
@@ -338,20 +317,6 @@ QString TrendsWindow::ReadoutAt(double seconds) const
     }
     return QStringLiteral("%1 s before now: ").arg(buffer_.LatestSeconds() - nearest->seconds, 0, 'f', 0)
            + parts.join(QStringLiteral("; "));
-}
-
-bool TrendsWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::MouseMove) {
-        for (const Plot& plot : plots_) {
-            if (watched != plot.view->viewport())
-                continue;
-            const QPointF pos = static_cast<QMouseEvent*>(event)->position();
-            const QPointF value = plot.view->chart()->mapToValue(plot.view->mapToScene(pos.toPoint()), plot.own[0]);
-            readout_->setText(ReadoutAt((value.x() - double(originMs_)) / 1000.0));
-        }
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 bool TrendsWindow::ExportPng(const QString& path) const

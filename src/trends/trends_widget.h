@@ -16,13 +16,10 @@
 #include <optional>
 #include <vector>
 
+class PlotWidget;
 class QCheckBox;
 class QComboBox;
 class QLabel;
-class QLineSeries;
-class QDateTimeAxis;
-class QValueAxis;
-class QChartView;
 
 // Asks for the name of a file to save: title, filter ("Name|*.ext"),
 // default suffix; no value when cancelled.
@@ -51,17 +48,15 @@ public:
     bool ExportCsv(const QString& path) const;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     struct Plot {
-        QChartView* view = nullptr;
-        QDateTimeAxis* x = nullptr;
-        QValueAxis* y = nullptr;
+        PlotWidget* view = nullptr;
         QList<TrendQuantity> quantities;
-        QList<QLineSeries*> own;
-        QList<QLineSeries*> peer;
+        // The series of each quantity in the plot, own and peer.
+        QList<int> own;
+        QList<int> peer;
     };
     double SpanStart() const;
     qint64 ClockMs(double seconds) const;
