@@ -1,4 +1,5 @@
 #include "logging/data_log.h"
+#include "records/ansi_text.h"
 #include "support/test_support.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 
 #include <csignal>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -55,6 +59,8 @@ private slots:
     void init();
     void lineBytes_data();
     void lineBytes();
+    void codePage_data();
+    void codePage();
     void newFileGetsHeaderThenValues();
     void existingFileGetsNoHeader();
     void emptyExistingFileGetsNoHeader();
@@ -88,8 +94,6 @@ void TestDataLog::lineBytes_data()
     QTest::newRow("no fields") << QStringList{} << QByteArray("\r\n");
     QTest::newRow("degree sign one byte") << QStringList{QStringLiteral("Alternator Temperature, \u00B0C")}
                                           << QByteArray("Alternator Temperature, \xB0" "C\t\r\n");
-    QTest::newRow("euro sign as Windows-1252") << QStringList{QStringLiteral("\u20AC5")} << QByteArray("\x80" "5\t\r\n");
-    QTest::newRow("beyond the code page") << QStringList{QStringLiteral("\u03A95")} << QByteArray("?5\t\r\n");
     QTest::newRow("dash for out of range") << QStringList{"-", "12.5"} << QByteArray("-\t12.5\t\r\n");
 }
 
@@ -98,6 +102,45 @@ void TestDataLog::lineBytes()
     QFETCH(QStringList, fields);
     QFETCH(QByteArray, bytes);
     QCOMPARE(LogLineBytes(fields), bytes);
+}
+
+// The log, chat lines and regulator names are 8-bit text of the system's
+// code page on Windows (elsewhere Latin-1 read as Windows-1252 has it): the
+// bytes of Windows-1252 and of the Cyrillic 1251, both ways.
+void TestDataLog::codePage_data()
+{
+#ifdef Q_OS_WIN
+    const unsigned codePage = GetACP();
+#else
+    const unsigned codePage = 1252;
+#endif
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("back"); // the bytes read back give the text
+    const auto row = [](const char* name, const char* text, const QByteArray& bytes, bool back) {
+        QTest::newRow(name) << QString::fromUtf8(text) << bytes << back;
+    };
+    row("degree sign", "\u00B0C", "\xB0" "C", true);
+    row("not in the code page", "\u03A95", "?5", false);
+    if (codePage == 1252) {
+        row("euro sign", "\u20AC5", "\x80" "5", true);
+        row("Cyrillic", "\u0416\u0443\u043A", "???", false);
+    } else if (codePage == 1251) {
+        row("euro sign", "\u20AC5", "\x88" "5", true);
+        row("Cyrillic", "\u0416\u0443\u043A", "\xC6\xF3\xEA", true);
+    } else {
+        QSKIP("no rows for this code page");
+    }
+}
+
+void TestDataLog::codePage()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, back);
+    QCOMPARE(LogLineBytes({text}), bytes + "\t\r\n");
+    if (back)
+        QCOMPARE(FromAnsi(bytes), text);
 }
 
 void TestDataLog::newFileGetsHeaderThenValues()

@@ -12,6 +12,7 @@
 #include "support/test_support.h"
 
 #include <QDir>
+#include <QFileDialog>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -147,6 +148,7 @@ private slots:
     void compareWithFile_data();
     void compareWithFile();
     void serviceReport();
+    void fileDialogFilters();
 
 private:
     static void ReadFrom(GuiRig& rig, const Image& image);
@@ -846,6 +848,17 @@ void SettingsCommandsTest::serviceReport()
              qPrintable(rig.dialogs.ErrorTexts()[0]));
     QCOMPARE(ReadAll(path), QByteArray("earlier report"));
 #endif
+}
+
+// The filters of the design ("Name|*.ext") as the file dialogs take them,
+// native ones (Windows) included.
+void SettingsCommandsTest::fileDialogFilters()
+{
+    QCOMPARE(QtFileFilter(Filter), QStringLiteral("K-ROVA X Settings File (*.krv)"));
+    QCOMPARE(QtFileFilter(QStringLiteral("PDF Files|*.pdf")), QStringLiteral("PDF Files (*.pdf)"));
+    QCOMPARE(QtFileFilter(QStringLiteral("All (*)")), QStringLiteral("All (*)"));
+    QFileDialog dialog(nullptr, QString(), QString(), QtFileFilter(Filter));
+    QCOMPARE(dialog.nameFilters(), QStringList{"K-ROVA X Settings File (*.krv)"});
 }
 
 QTEST_MAIN(SettingsCommandsTest)

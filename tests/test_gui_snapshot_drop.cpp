@@ -198,6 +198,10 @@ void TestGuiSnapshotDrop::handleDroppedFile_data()
     QTest::newRow("1104 bytes .txt, Settings page") << "snap.txt" << 1104 << int(SettingsPage) << int(Imported);
     QTest::newRow("1104 bytes .TxT") << "snap.TxT" << 1104 << int(StatePage) << int(Imported);
     QTest::newRow("5000 bytes") << "big.txt" << 5000 << int(StatePage) << int(Imported);
+    // Names outside ASCII and outside the system's code page (Windows' wide paths).
+    QTest::newRow("accented name") << QString::fromUtf8("Bøtehjørne snäp.txt") << 1104 << int(StatePage) << int(Imported);
+    QTest::newRow("Cyrillic and Greek name, short")
+        << QString::fromUtf8("Катер Ωμέγα.txt") << 1103 << int(StatePage) << int(ErrorBox);
     QTest::newRow("1103 bytes") << "short.TXT" << 1103 << int(StatePage) << int(ErrorBox);
     QTest::newRow("1103 bytes, Settings page") << "short.txt" << 1103 << int(SettingsPage) << int(ErrorBox);
     QTest::newRow("empty file") << "empty.txt" << 0 << int(StatePage) << int(ErrorBox);

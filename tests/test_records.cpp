@@ -6,6 +6,7 @@
 #include "records/system_state_record.h"
 
 #include <QTemporaryDir>
+#include <QDir>
 #include <QtTest>
 
 #include <cstring>
@@ -265,13 +266,13 @@ private slots:
         SettingsRecord record;
         FileOutcome load = LoadSettingsFile(missing, record);
         QVERIFY(!load.ok);
-        QVERIFY2(load.message.startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(missing)), qPrintable(load.message));
+        QVERIFY2(load.message.startsWith(QStringLiteral("Cannot open file \"%1\". ").arg(QDir::toNativeSeparators(missing))), qPrintable(load.message));
         QVERIFY(load.message.size() > missing.size() + 22);
 
         const QString badDir = dir.filePath(QStringLiteral("no/such/folder/x.krv"));
         FileOutcome save = SaveSettingsFile(badDir, record);
         QVERIFY(!save.ok);
-        QVERIFY2(save.message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(badDir)), qPrintable(save.message));
+        QVERIFY2(save.message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(QDir::toNativeSeparators(badDir))), qPrintable(save.message));
     }
 
     void fullDiskReportsWriteError()

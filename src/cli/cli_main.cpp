@@ -16,6 +16,7 @@
 
 #ifdef Q_OS_WIN
 #include <io.h>
+#include <windows.h>
 #define KROVA_ISATTY(fd) _isatty(fd)
 #else
 #include <unistd.h>
@@ -62,9 +63,32 @@ extern "C" void RequestStop(int)
     stopRequested = true;
 }
 
+#ifdef Q_OS_WIN
+// Ctrl+C, Ctrl+Break, closing the console window, logging off and shutting
+// down all end a log after a whole line.
+BOOL WINAPI ConsoleControl(DWORD)
+{
+    stopRequested = true;
+    return TRUE;
+}
+#endif
+
+// Text for the terminal, a pipe or a file: UTF-8, which holds every
+// character. A Windows console is written in its own characters instead
+// (its code page is not the system's).
 void Print(FILE* stream, const QString& text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
+#ifdef Q_OS_WIN
+    const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
+        const QString lines = QString(text).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+        DWORD written = 0;
+        WriteConsoleW(handle, lines.utf16(), DWORD(lines.size()), &written, nullptr);
+        return;
+    }
+#endif
+    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), stream);
     std::fflush(stream);
 }
@@ -162,6 +186,9 @@ int main(int argc, char** argv)
     };
     std::signal(SIGINT, RequestStop);
     std::signal(SIGTERM, RequestStop);
+#ifdef Q_OS_WIN
+    SetConsoleCtrlHandler(ConsoleControl, TRUE);
+#endif
     CliCommands commands(*backend, console, stopRequested);
 
     const QStringList& w = a.words;

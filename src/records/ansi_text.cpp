@@ -1,8 +1,7 @@
 #include "records/ansi_text.h"
 
 #ifdef Q_OS_WIN
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <windows.h>
 #endif
 
 #include <array>
@@ -22,7 +21,12 @@ constexpr std::array<char16_t, 32> Cp1252High = {
 QString FromAnsi(const QByteArray& bytes)
 {
 #ifdef Q_OS_WIN
-    return QStringDecoder(QStringConverter::System)(bytes);
+    if (bytes.isEmpty())
+        return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), nullptr, 0);
+    QString text(n, Qt::Uninitialized);
+    MultiByteToWideChar(CP_ACP, 0, bytes.constData(), int(bytes.size()), reinterpret_cast<wchar_t*>(text.data()), n);
+    return text;
 #else
     QString text(bytes.size(), Qt::Uninitialized);
     for (int i = 0; i < bytes.size(); ++i) {
@@ -36,7 +40,15 @@ QString FromAnsi(const QByteArray& bytes)
 QByteArray ToAnsi(const QString& text)
 {
 #ifdef Q_OS_WIN
-    return QStringEncoder(QStringConverter::System)(text);
+    // A character the code page lacks becomes "?", not a look-alike ("Omega"
+    // would otherwise be written as "O").
+    if (text.isEmpty())
+        return {};
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, int(text.size()), nullptr, 0, "?", nullptr);
+    QByteArray bytes(n, Qt::Uninitialized);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, int(text.size()), bytes.data(), n, "?", nullptr);
+    return bytes;
 #else
     QByteArray bytes(text.size(), Qt::Uninitialized);
     for (int i = 0; i < text.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include "support/test_support.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
@@ -36,9 +37,24 @@ quint16 FreeLoopbackPort()
     return port;
 }
 
+// Where the mailboxes go. A Windows build tested under Wine runs the Linux
+// PHP (KROVA_PHP is a Unix path): the folder must have the same name on both
+// sides, which a folder below /tmp has (Wine's drive Z: is the Unix root).
+// A path as the Linux side names it (Wine gives the Unix root as drive Z:).
+QString UnixPath(const QString& path)
+{
+    return PhpRelay::UnderWine() && path.startsWith(QLatin1String("Z:"), Qt::CaseInsensitive) ? path.mid(2) : path;
+}
+
+QString MailboxTemplate()
+{
+    return PhpRelay::UnderWine() ? QStringLiteral("/tmp/krova-relay-XXXXXX")
+                                 : QDir::tempPath() + QStringLiteral("/krova-relay-XXXXXX");
+}
+
 } // namespace
 
-PhpRelay::PhpRelay(const QMap<QString, QString>& environment)
+PhpRelay::PhpRelay(const QMap<QString, QString>& environment) : mailboxDir_(MailboxTemplate())
 {
     if (!mailboxDir_.isValid()) {
         error_ = QStringLiteral("cannot create a temporary mailbox directory");
@@ -79,7 +95,9 @@ QString PhpRelay::ScriptUrl() const
 
 QString PhpRelay::MailboxDir() const
 {
-    return mailboxDir_.path();
+    // Made by the relay itself, private to it (a folder made by a Windows
+    // program under Wine would not be).
+    return mailboxDir_.filePath(QStringLiteral("mailboxes"));
 }
 
 namespace {
@@ -144,7 +162,7 @@ bool PhpRelay::StartOnce(const QMap<QString, QString>& environment)
     }
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("KROVA_RELAY_DIR"), mailboxDir_.path());
+    env.insert(QStringLiteral("KROVA_RELAY_DIR"), UnixPath(MailboxDir()));
     for (auto it = environment.begin(); it != environment.end(); ++it)
         env.insert(it.key(), it.value());
     process_.setProcessEnvironment(env);
@@ -158,9 +176,21 @@ bool PhpRelay::StartOnce(const QMap<QString, QString>& environment)
     // Own process group, so that Stop() also reaches any worker processes.
     process_.setChildProcessModifier([] { ::setpgid(0, 0); });
 #endif
-    process_.start(PhpProgram(), {QStringLiteral("-S"), QStringLiteral("127.0.0.1:%1").arg(port_),
-                                  QStringLiteral("-t"), SourceDir() + QStringLiteral("/relay"),
-                                  SourceDir() + QStringLiteral("/relay/router.php")});
+    const QStringList arguments = {QStringLiteral("-S"), QStringLiteral("127.0.0.1:%1").arg(port_), QStringLiteral("-t"),
+                                   UnixPath(SourceDir() + QStringLiteral("/relay")),
+                                   UnixPath(SourceDir() + QStringLiteral("/relay/router.php"))};
+    if (UnderWine()) {
+        // A Windows build cannot end a Linux process it started: a shell
+        // notes its number (Wine starts it in a process group of its own)
+        // and becomes PHP, for a kill of that group run the same way in Stop().
+        const QString pidFile = UnixPath(mailboxDir_.filePath(QStringLiteral("php.pid")));
+        process_.start(QStringLiteral("/bin/sh"),
+                       QStringList{QStringLiteral("-c"), QStringLiteral("echo $$ > %1; exec $0 $*").arg(pidFile),
+                                   PhpProgram()}
+                           + arguments);
+    } else {
+        process_.start(PhpProgram(), arguments);
+    }
     if (!process_.waitForStarted(StartTimeLimitMs)) {
         error_ = QStringLiteral("cannot start %1: %2").arg(PhpProgram(), process_.errorString());
         return false;
@@ -196,10 +226,28 @@ bool PhpRelay::WaitUntilAccepting(int timeLimitMs)
     return false;
 }
 
+bool PhpRelay::UnderWine()
+{
+#ifdef Q_OS_WIN
+    return PhpProgram().startsWith(QLatin1Char('/'));
+#else
+    return false;
+#endif
+}
+
 void PhpRelay::Stop()
 {
     if (process_.state() == QProcess::NotRunning)
         return;
+    if (UnderWine()) {
+        QFile pidFile(mailboxDir_.filePath(QStringLiteral("php.pid")));
+        const QByteArray pid = pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed() : QByteArray();
+        if (!pid.isEmpty())
+            QProcess::execute(QStringLiteral("/bin/kill"),
+                              {QStringLiteral("-KILL"), QStringLiteral("--"), QLatin1Char('-') + QString::fromLatin1(pid)});
+        process_.waitForFinished(3000);
+        return;
+    }
 #ifdef Q_OS_UNIX
     const pid_t group = pid_t(process_.processId());
     if (group > 0) {

@@ -39,6 +39,8 @@ public:
 
     // Path of the PHP interpreter: $KROVA_PHP, else "php" from the PATH.
     static QString PhpProgram();
+    // A Windows build tested under Wine, running the Linux PHP.
+    static bool UnderWine();
 
 private:
     bool StartOnce(const QMap<QString, QString>& environment);

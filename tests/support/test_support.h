@@ -27,6 +27,10 @@ Record Patterned(uint8_t first, uint8_t step)
     return r;
 }
 
+// The processor time this process has used (std::clock() counts wall time
+// on Windows).
+double ProcessCpuSeconds();
+
 // An answer body of the relay: "<body>" CR LF, the message text, "</body>".
 QByteArray RelayBody(const QByteArray& messageText);
 
