@@ -39,9 +39,19 @@
 // a message twice.
 //
 // Checks. A request that is not well-formed (a value outside 0..255, a kind
-// its sender never sends) gets status 400 and changes nothing. The mailbox
+// its sender never sends, more values than its kind carries: a state 280, a
+// settings record 540, a chat line 255, a request or stop none) gets status
+// 400 and changes nothing. The mailbox
 // directory must belong to the user the relay runs as, have mode 0700 and not
 // be a symbolic link; otherwise every request gets 500 and nothing is touched.
+//
+// Bounds. Nobody can fill the server through the relay: each session stores
+// at most 2 x MAX_QUEUED_BYTES, and a new session is refused with 503 while
+// MAX_SESSIONS sessions live or one more would let them store more than
+// MAX_BYTES together (the sessions are counted again every few seconds, and
+// each new one counted at once). A session whose messages have all expired and that saw no
+// request for the session time to live (default five minutes) is swept; the
+// next request with its code simply starts it again.
 // Files are created exclusively, never through a link. The time value only
 // makes every request URL unique, so that no cache on the way answers it.
 //
@@ -49,14 +59,19 @@
 // rewrite rule). Environment (optional):
 //   KROVA_RELAY_DIR          mailbox directory (default: <system temp>/krova-relay)
 //   KROVA_RELAY_MAX_AGE      age limit of a message in seconds (default: 60)
-//   KROVA_RELAY_SESSION_TTL  seconds after which an unused session goes (default: 86400)
+//   KROVA_RELAY_SESSION_TTL  seconds after which an unused session goes (default: 300)
+//   KROVA_RELAY_MAX_SESSIONS sessions that may live at once (default: 4000)
+//   KROVA_RELAY_MAX_BYTES    bytes all sessions may store together (default: 268435456)
 
 umask(0077);
 
 const MAX_QUERY_LENGTH = 16384;
 const MAX_QUEUED = 64;
-const MAX_QUEUED_BYTES = 262144;
-const SWEEP_INTERVAL = 600;
+const MAX_QUEUED_BYTES = 32768;
+const SWEEP_INTERVAL = 60;
+const USAGE_INTERVAL = 5;
+// The values each kind carries at most.
+const MAX_VALUES = ['0' => 0, '1' => 0, '2' => 280, '3' => 540, '4' => 255, '5' => 0];
 const CODE_ALPHABET = '0123456789ABCDEFGHJKMNPQRSTVWXYZ';
 
 function answer(int $status, string $text): void
@@ -213,9 +228,55 @@ function remove_session(string $sessionDir): void
     @rmdir($sessionDir);
 }
 
-// Removes sessions nobody used for the time to live, at most every
-// SWEEP_INTERVAL seconds. A session in use right now is left alone.
-function sweep(string $sessions, float $now, float $ttl): void
+// Whether a session still holds a message younger than the age limit.
+function holds_live_message(string $sessionDir, float $now, float $maxAge): bool
+{
+    $stored = json_decode((string)@file_get_contents("$sessionDir/state"), true);
+    foreach (is_array($stored) ? $stored : [] as $queue) {
+        foreach (is_array($queue) ? $queue : [] as $m) {
+            if (is_array($m) && isset($m['at']) && $now - (float)$m['at'] <= $maxAge) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The sessions that live, counted again when the last count is older than
+// USAGE_INTERVAL seconds (a new session is rare, a scan of thousands of them
+// is not free).
+function live_sessions(string $sessions, float $now): int
+{
+    $file = "$sessions/.usage";
+    clearstatcache(true, $file);
+    if (is_file($file) && !is_link($file)) {
+        $known = json_decode((string)file_get_contents($file), true);
+        if (is_array($known) && isset($known['at'], $known['sessions']) && $now - (float)$known['at'] < USAGE_INTERVAL) {
+            return (int)$known['sessions'];
+        }
+    }
+    $count = 0;
+    foreach (scandir($sessions) ?: [] as $entry) {
+        if ($entry[0] !== '.' && is_dir("$sessions/$entry") && !is_link("$sessions/$entry")) {
+            $count++;
+        }
+    }
+    replace_file($file, json_encode(['at' => $now, 'sessions' => $count]));
+    return $count;
+}
+
+function count_new_session(string $sessions, float $now, int $live): void
+{
+    $file = "$sessions/.usage";
+    $known = json_decode((string)@file_get_contents($file), true);
+    $at = is_array($known) && isset($known['at']) ? (float)$known['at'] : $now;
+    replace_file($file, json_encode(['at' => $at, 'sessions' => $live + 1]));
+}
+
+// Removes sessions nobody used for the time to live and whose messages have
+// all expired, at most every SWEEP_INTERVAL seconds. A session in use right
+// now is left alone.
+function sweep(string $sessions, float $now, float $ttl, float $maxAge): void
 {
     $marker = "$sessions/.swept";
     clearstatcache(true, $marker);
@@ -247,7 +308,7 @@ function sweep(string $sessions, float $now, float $ttl): void
         if ($lock !== false && flock($lock, LOCK_EX | LOCK_NB)) {
             // A request may have used it between the look above and the lock.
             $used = session_used($dir);
-            if ($used !== false && $now - $used >= $ttl) {
+            if ($used !== false && $now - $used >= $ttl && !holds_live_message($dir, $now, $maxAge)) {
                 remove_session($dir);
             }
             flock($lock, LOCK_UN);
@@ -290,6 +351,9 @@ if (!is_string($data) || preg_match('/^[0-9](?:\$\+?0*(?:25[0-5]|2[0-4][0-9]|1?[
 if (strpos($user === 'client' ? '234' : '01345', $data[0]) === false) {
     reject('kind');
 }
+if (substr_count($data, '$') > MAX_VALUES[$data[0]]) {
+    reject('more values than the kind carries');
+}
 if (!is_string($time) || preg_match('/^[0-9]+$/D', $time) !== 1) {
     reject('time');
 }
@@ -299,7 +363,11 @@ $dir = relay_setting('KROVA_RELAY_DIR') ?: sys_get_temp_dir() . '/krova-relay';
 $maxAge = relay_setting('KROVA_RELAY_MAX_AGE');
 $maxAge = is_numeric($maxAge) && (float)$maxAge >= 0 ? (float)$maxAge : 60.0;
 $ttl = relay_setting('KROVA_RELAY_SESSION_TTL');
-$ttl = is_numeric($ttl) && (float)$ttl >= 0 ? (float)$ttl : 86400.0;
+$ttl = is_numeric($ttl) && (float)$ttl >= 0 ? (float)$ttl : 300.0;
+$maxSessions = relay_setting('KROVA_RELAY_MAX_SESSIONS');
+$maxSessions = is_numeric($maxSessions) && (int)$maxSessions >= 0 ? (int)$maxSessions : 4000;
+$maxBytes = relay_setting('KROVA_RELAY_MAX_BYTES');
+$maxBytes = is_numeric($maxBytes) && (int)$maxBytes >= 0 ? (int)$maxBytes : 256 * 1024 * 1024;
 
 if (!make_private_dir($dir)) {
     unavailable();
@@ -309,9 +377,19 @@ if (!make_private_dir($sessions)) {
     unavailable();
 }
 $now = microtime(true);
-sweep($sessions, $now, $ttl);
+sweep($sessions, $now, $ttl, $maxAge);
 
 $sessionDir = "$sessions/$session";
+clearstatcache(true, $sessionDir);
+if (!is_dir($sessionDir)) {
+    $live = live_sessions($sessions, $now);
+    if ($live >= $maxSessions || ($live + 1) * 2 * MAX_QUEUED_BYTES > $maxBytes) {
+        answer(503, "Relay full: no new session now\r\n");
+    }
+    // Counted at once, so that a burst of new codes meets the bound before
+    // the next count.
+    count_new_session($sessions, $now, $live);
+}
 $lock = lock_session($sessionDir);
 if ($lock === false) {
     unavailable();

@@ -136,6 +136,8 @@ private slots:
     void unsafeStorageIsRefused_data();
     void unsafeStorageIsRefused();
     void unusedSessionsAreRemoved();
+    void newSessionsAreBounded_data();
+    void newSessionsAreBounded();
     void wellFormedDataIsRelayedVerbatim_data();
     void wellFormedDataIsRelayedVerbatim();
     void malformedRequestIsRejectedAndChangesNothing_data();
@@ -335,7 +337,8 @@ void TestRelayPhp::unsafeStorageIsRefused()
 
 void TestRelayPhp::unusedSessionsAreRemoved()
 {
-    PhpRelay relay({{QStringLiteral("KROVA_RELAY_SESSION_TTL"), QStringLiteral("1")}});
+    PhpRelay relay({{QStringLiteral("KROVA_RELAY_SESSION_TTL"), QStringLiteral("1")},
+                    {QStringLiteral("KROVA_RELAY_MAX_AGE"), QStringLiteral("1")}});
     QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
     const QString base = QStringLiteral("http://") + relay.Domain();
     QCOMPARE(Get(manager_, base + "/s/AAAA-BBBB/support_x.php?user=client&data=2$1&time=1").status, 200);
@@ -349,6 +352,40 @@ void TestRelayPhp::unusedSessionsAreRemoved()
     QCOMPARE(Get(manager_, base + "/s/CCCC-DDDD/support_x.php?user=client&data=2$1&time=2").status, 200);
     QVERIFY(!QFileInfo::exists(sessions + QStringLiteral("/s-AAAABBBB")));
     QVERIFY(QFileInfo::exists(sessions + QStringLiteral("/s-CCCCDDDD/state")));
+}
+
+// A new session is refused while as many live as allowed, or while the
+// stored messages leave no room for its queues; the ones that live go on.
+void TestRelayPhp::newSessionsAreBounded_data()
+{
+    QTest::addColumn<QString>("maxSessions");
+    QTest::addColumn<QString>("maxBytes");
+    QTest::addColumn<QList<int>>("statuses"); // of the first request of sessions A, B, C, then A again
+    QTest::newRow("two sessions") << "2" << "" << QList<int>{200, 200, 503, 200};
+    QTest::newRow("room for one session's queues") << "" << "100000" << QList<int>{200, 503, 503, 200};
+    QTest::newRow("no bound reached") << "" << "" << QList<int>{200, 200, 200, 200};
+}
+
+void TestRelayPhp::newSessionsAreBounded()
+{
+    QFETCH(QString, maxSessions);
+    QFETCH(QString, maxBytes);
+    QFETCH(QList<int>, statuses);
+    QMap<QString, QString> environment;
+    if (!maxSessions.isEmpty())
+        environment.insert(QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), maxSessions);
+    if (!maxBytes.isEmpty())
+        environment.insert(QStringLiteral("KROVA_RELAY_MAX_BYTES"), maxBytes);
+    PhpRelay relay(environment);
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    const QString base = QStringLiteral("http://") + relay.Domain();
+    QByteArray settings("3");
+    for (int i = 0; i < 540; ++i)
+        settings += "$255";
+    QList<int> got;
+    for (const char* code : {"AAAA-AAAA", "BBBB-BBBB", "CCCC-CCCC", "AAAA-AAAA"})
+        got << Get(manager_, base + "/s/" + code + "/support_x.php?user=client&data=" + settings + "&time=1").status;
+    QCOMPARE(got, statuses);
 }
 
 void TestRelayPhp::wellFormedDataIsRelayedVerbatim_data()
@@ -408,6 +445,18 @@ void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing_data()
     while (tooLong.size() <= 16384)
         tooLong += QStringLiteral("$1");
     QTest::newRow("query over 16 KB") << tooLong + "&time=1";
+    // More values than the kind carries.
+    const auto values = [](int kind, int count) {
+        QString data = QStringLiteral("data=%1").arg(kind);
+        for (int i = 0; i < count; ++i)
+            data += QStringLiteral("$7");
+        return data + QStringLiteral("&time=1");
+    };
+    QTest::newRow("state of 281 values") << "user=client&" + values(2, 281);
+    QTest::newRow("settings of 541 values") << "user=support&" + values(3, 541);
+    QTest::newRow("chat of 256 values") << "user=client&" + values(4, 256);
+    QTest::newRow("state request with a value") << "user=support&" + values(0, 1);
+    QTest::newRow("stop with a value") << "user=support&" + values(5, 1);
 }
 
 void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing()
@@ -430,13 +479,15 @@ void TestRelayPhp::malformedRequestIsRejectedAndChangesNothing()
 
 void TestRelayPhp::longestLegalQueryIsAccepted()
 {
-    // Near the limit the relay still takes the message whole.
-    QByteArray data("3");
-    while (data.size() < 16000)
-        data += "$255";
+    // The longest message of each kind goes through whole.
     const QString url = relay_->ScriptUrl();
-    QCOMPARE(Get(manager_, url + "?user=support&data=" + QString::fromLatin1(data) + "&time=1").status, 200);
-    QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, RelayBody(data));
+    for (const auto& [kind, count] : {std::pair{'3', 540}, std::pair{'4', 255}}) {
+        QByteArray data(1, kind);
+        for (int i = 0; i < count; ++i)
+            data += "$255";
+        QCOMPARE(Get(manager_, url + "?user=support&data=" + QString::fromLatin1(data) + "&time=1").status, 200);
+        QCOMPARE(Get(manager_, url + "?user=client&data=2&time=2").body, RelayBody(data));
+    }
 }
 
 void TestRelayPhp::onlyGetIsServed()
