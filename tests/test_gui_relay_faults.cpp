@@ -191,11 +191,10 @@ private slots:
             QTest::addRow("%s, 204", role)
                 << support << int(CannedAnswer) << QByteArray("HTTP/1.1 204 No Content\r\nConnection: close\r\n\r\n")
                 << Exactly(QStringLiteral("HTTP/1.1 204 No Content")) << -1 << -1 << QString();
-            // The support side still reacts to the kind it just recognised.
+            // A message that did not arrive whole is not acted on.
             QTest::addRow("%s, bad value", role)
                 << support << int(CannedAnswer) << Ok(RelayBody("3$1$x$2"))
-                << Exactly(QStringLiteral("'x' is not a valid integer value")) << 3 << 1
-                << (support ? QStringLiteral(" CLIENT sent settings: received 1 bytes") : QString());
+                << Exactly(QStringLiteral("'x' is not a valid integer value")) << 3 << 1 << QString();
             QTest::addRow("%s, never answers", role)
                 << support << int(NeverAnswers) << QByteArray()
                 << Exactly(QStringLiteral("No answer from the relay within 0.3 s")) << -1 << -1 << QString();

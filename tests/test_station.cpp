@@ -77,14 +77,11 @@ private slots:
         QFETCH(bool, settings);
         SimulatedRegulator sim;
         Station station(sim);
-        station.Support.ClientToSupportBuffer.fill(0x5A);
-        station.Support.SupportToClientBuffer.fill(0xA5);
-        station.Support.IncomingLength = length;
-        QCOMPARE(station.TakeClientState(), state);
+        QCOMPARE(station.TakeClientState({StateMessage, QByteArray(length, 0x5A)}), state);
         QCOMPARE(int(station.OwnState.Data()[0]), state ? 0x5A : 0);
-        QCOMPARE(station.TakeClientSettings(), settings);
+        QCOMPARE(station.TakeClientSettings({SettingsMessage, QByteArray(length, 0x5A)}), settings);
         QCOMPARE(int(station.Settings.Data()[539]), settings ? 0x5A : 0);
-        QCOMPARE(station.TakeSupportSettings(), settings);
+        QCOMPARE(station.TakeSupportSettings({SettingsMessage, QByteArray(length, char(0xA5))}), settings);
         QCOMPARE(int(station.Settings.Data()[0]), settings ? 0xA5 : 0);
     }
 
@@ -105,9 +102,7 @@ private slots:
         station.PrepareChat(QStringLiteral("ok"));
         QCOMPARE(station.Support.SupportRole, RoleSupport);
         QCOMPARE(int(station.Support.SupportToClientBuffer[0]), 'o');
-        station.Support.IncomingLength = 2;
-        QCOMPARE(station.ReceivedChat(RoleClient), QStringLiteral("ok"));
-        QCOMPARE(station.ReceivedChat(RoleSupport), QStringLiteral("12"));
+        QCOMPARE(Station::ChatText({ChatMessage, QByteArray("12 \x80")}), QString::fromUtf8("12 \u20AC"));
     }
 
     // Only the newest 200 backups stay; other files of the folder are not

@@ -220,6 +220,8 @@ private:
     QLabel* connectionIndicator_ = nullptr;
     bool demo_ = false;
     QString snapshotName_;
+    // On the support side: the client's settings came since the role began.
+    bool clientSettingsArrived_ = false;
     double MessagePanelShownAt = 0;
     SettingsRecord reference_;
     TrendBuffer trends_;

@@ -65,35 +65,47 @@ void TMainFormKrv::ClientStep()
 {
     SupportExchangeState& support = station_.Support;
     support.SupportRole = RoleClient;
-    switch (support.IncomingKind) {
-    case StateRequest:
-        station_.PrepareOwnState();
-        break;
-    case SettingsRequest:
-        ShowMessagePanel(QStringLiteral(" Settings requested by SUPPORT"));
+    // Each message the support side sent is acted on once, whichever exchange
+    // brought it; a request is answered once. Without one that asks for
+    // more, the tick sends the state, fresh.
+    bool settingsRequested = false;
+    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
+        switch (message->kind) {
+        case SettingsRequest:
+            ShowMessagePanel(QStringLiteral(" Settings requested by SUPPORT"));
+            settingsRequested = true;
+            break;
+        case SettingsMessage:
+            ShowMessagePanel(
+                QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(message->values.size()));
+            if (message->values.size() >= int(SettingsRecord::Size)) {
+                ReadAllSettingsFromSystemClick();
+                station_.TakeSupportSettings(*message);
+                UpdateSystemSettingsTable();
+                UpdateChargeProfilesTable();
+                UpdateFieldRpmChart();
+                WriteSettingsAs(QStringLiteral("support-write"));
+            }
+            break;
+        case ChatMessage:
+            if (message->values.size() >= 2) {
+                const QString text = Station::ChatText(*message);
+                ShowMessagePanel(QStringLiteral(" Message from SUPPORT: ") + text);
+                station_.NoteReceivedChat(text);
+            }
+            break;
+        case StopMessage:
+            station_.SetSharing(false);
+            break;
+        default: // a state request: the state goes out below
+            break;
+        }
+    }
+    if (settingsRequested) {
         ReadAllSettingsFromSystemClick();
         station_.PrepareSettings();
-        break;
-    case SettingsMessage:
-        ShowMessagePanel(QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(support.IncomingLength));
-        if (support.IncomingLength >= int32_t(SettingsRecord::Size)) {
-            ReadAllSettingsFromSystemClick();
-            station_.TakeSupportSettings();
-            UpdateSystemSettingsTable();
-            UpdateChargeProfilesTable();
-            UpdateFieldRpmChart();
-            WriteSettingsAs(QStringLiteral("support-write"));
-        }
-        break;
-    case ChatMessage:
-        if (support.IncomingLength >= 2)
-            ShowMessagePanel(QStringLiteral(" Message from SUPPORT: ") + station_.ReceivedChat(RoleClient));
-        break;
-    case StopMessage:
-        station_.SetSharing(false);
-        break;
-    default:
-        break;
+    } else {
+        station_.PrepareOwnState();
     }
     if (!RunSupportExchange()) {
         // The role ends before the box opens, so that nothing that runs while
@@ -121,31 +133,39 @@ void TMainFormKrv::SupportStep()
         SetStatusText(station_.SupportStatusText());
         return;
     }
-    const SupportExchangeState& support = station_.Support;
-    switch (support.IncomingKind) {
-    case StateMessage:
-        if (station_.TakeClientState()) {
-            UpdateMeasuredValuesTable();
-            UpdateRegulatorStateTable();
-            UpdatePeerRegulatorStateTable();
-            UpdateSystemStateTable();
-            UpdateSystemMessages();
-            if (station_.IsLogging())
-                station_.SetLogging(WriteLogLine());
+    // Each message of the client is acted on once, whichever exchange brought
+    // it: settings that arrived rebuild the editors once, and what the
+    // technician types afterwards stays.
+    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
+        switch (message->kind) {
+        case StateMessage:
+            if (station_.TakeClientState(*message)) {
+                UpdateMeasuredValuesTable();
+                UpdateRegulatorStateTable();
+                UpdatePeerRegulatorStateTable();
+                UpdateSystemStateTable();
+                UpdateSystemMessages();
+                if (station_.IsLogging())
+                    station_.SetLogging(WriteLogLine());
+            }
+            break;
+        case SettingsMessage:
+            ShowMessagePanel(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(message->values.size()));
+            if (station_.TakeClientSettings(*message)) {
+                clientSettingsArrived_ = true;
+                ShowSettingsAsReference();
+            }
+            break;
+        case ChatMessage:
+            if (message->values.size() >= 2) {
+                const QString text = Station::ChatText(*message);
+                ShowMessagePanel(QStringLiteral(" Message from CLIENT: ") + text);
+                station_.NoteReceivedChat(text);
+            }
+            break;
+        default:
+            break;
         }
-        break;
-    case SettingsMessage:
-        ShowMessagePanel(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(support.IncomingLength));
-        if (station_.TakeClientSettings()) {
-            ShowSettingsAsReference();
-        }
-        break;
-    case ChatMessage:
-        if (support.IncomingLength >= 2)
-            ShowMessagePanel(QStringLiteral(" Message from CLIENT: ") + station_.ReceivedChat(RoleSupport));
-        break;
-    default:
-        break;
     }
     SetStatusText(station_.SupportStatusText());
 }
@@ -168,8 +188,7 @@ void TMainFormKrv::SendChatMessageClick()
     // then (or while the line waited) leaves nobody to send it as.
     const auto roleOn = [this] { return station_.IsSharing() || station_.IsRemoteConnection(); };
     const auto send = [this](const QString& text) {
-        station_.PrepareChat(text);
-        RunSupportExchange();
+        station_.SendChat(text);
         SetStatusText(station_.SupportStatusText());
     };
     TimerPause pause{&usbTimer_, &inetTimer_};

@@ -36,6 +36,7 @@ void Station::SetConnection(Connection connection)
     ++connectionChanges_;
     connection_ = connection;
     stateAt_[0] = stateAt_[1] = 0;
+    inbox_.clear();
     emit modesChanged();
 }
 
@@ -56,6 +57,7 @@ void Station::SetSharing(bool on)
     sharing_ = on;
     if (on)
         logging_ = false;
+    inbox_.clear();
     emit modesChanged();
 }
 
@@ -208,8 +210,23 @@ bool Station::IsExchangeInProgress() const
 bool Station::RunExchange()
 {
     const bool ok = exchange_->RunSupportExchange(Support, clock_);
+    if (ok && Support.IncomingRecognised) {
+        const SupportBuffer& incoming =
+            Support.SupportRole == RoleSupport ? Support.ClientToSupportBuffer : Support.SupportToClientBuffer;
+        const int n = int(std::clamp<int32_t>(Support.IncomingLength, 0, SupportBufferSize));
+        inbox_.push_back({Support.IncomingKind, QByteArray(reinterpret_cast<const char*>(incoming.data()), n)});
+    }
     emit supportStatusChanged(Support.SupportStatusText);
     return ok;
+}
+
+std::optional<RelayMessage> Station::TakeReceived()
+{
+    if (inbox_.empty())
+        return std::nullopt;
+    RelayMessage message = std::move(inbox_.front());
+    inbox_.pop_front();
+    return message;
 }
 
 void Station::RequestClientSettings()
@@ -271,34 +288,47 @@ void Station::PrepareChat(const QString& text)
     }
 }
 
-bool Station::TakeClientState()
+bool Station::TakeClientState(const RelayMessage& message)
 {
-    if (Support.IncomingLength < int32_t(SystemStateRecord::Size))
+    if (message.values.size() < int(SystemStateRecord::Size))
         return false;
-    OwnState.Assign(Support.ClientToSupportBuffer.data());
+    OwnState.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
     stateAt_[0] = clock_.Now();
     return true;
 }
 
-bool Station::TakeClientSettings()
+bool Station::TakeClientSettings(const RelayMessage& message)
 {
-    if (Support.IncomingLength < int32_t(SettingsRecord::Size))
+    if (message.values.size() < int(SettingsRecord::Size))
         return false;
-    Settings.Assign(Support.ClientToSupportBuffer.data());
+    Settings.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
     return true;
 }
 
-bool Station::TakeSupportSettings()
+bool Station::TakeSupportSettings(const RelayMessage& message)
 {
-    if (Support.IncomingLength < int32_t(SettingsRecord::Size))
-        return false;
-    Settings.Assign(Support.SupportToClientBuffer.data());
-    return true;
+    return TakeClientSettings(message);
 }
 
-QString Station::ReceivedChat(uint8_t role) const
+QString Station::ChatText(const RelayMessage& message)
 {
-    const SupportBuffer& buffer = role == RoleClient ? Support.SupportToClientBuffer : Support.ClientToSupportBuffer;
-    const int n = int(std::clamp<int32_t>(Support.IncomingLength, 0, SupportBufferSize));
-    return FromAnsi(QByteArray(reinterpret_cast<const char*>(buffer.data()), n));
+    return FromAnsi(message.values);
+}
+
+bool Station::SendChat(const QString& text)
+{
+    PrepareChat(text);
+    const bool sent = RunExchange();
+    if (sent) {
+        chatLines_.append({clock_.Now(), true, IsRemoteConnection() ? QStringLiteral("SUPPORT") : QStringLiteral("CLIENT"),
+                           text.left(SupportBufferSize)});
+        emit chatLogged();
+    }
+    return sent;
+}
+
+void Station::NoteReceivedChat(const QString& text)
+{
+    chatLines_.append({clock_.Now(), false, IsRemoteConnection() ? QStringLiteral("CLIENT") : QStringLiteral("SUPPORT"), text});
+    emit chatLogged();
 }

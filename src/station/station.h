@@ -20,11 +20,28 @@
 #include <QObject>
 #include <QStringList>
 
+#include <deque>
+#include <optional>
+
 class SupportExchange;
 
 // Where the shown data comes from: the regulator on USB (at start), a client's
 // regulator through the support relay, or neither (a dropped snapshot).
 enum class Connection { Usb, Remote, None };
+
+// A message of the other side as it arrived: its kind and its values.
+struct RelayMessage {
+    uint8_t kind = 0;
+    QByteArray values;
+};
+
+// A chat line of this run, sent or received.
+struct ChatLine {
+    double at = 0;   // day count
+    bool sent = false;
+    QString side;    // who wrote it: "CLIENT" or "SUPPORT"
+    QString text;
+};
 
 class Station : public QObject {
     Q_OBJECT
@@ -123,14 +140,25 @@ public:
     void PrepareSettings();
     // A chat line for the role that is on, one byte per character.
     void PrepareChat(const QString& text);
+    // Every message the other side sent is acted on once, whichever exchange
+    // brought it (a tick's, a chat's, a remote read's or write's): each one
+    // recognised waits here, oldest first, until a tick takes it. A change
+    // of role drops what waits for the role that ended.
+    std::optional<RelayMessage> TakeReceived();
+    int ReceivedWaiting() const { return int(inbox_.size()); }
     // Takes what arrived into the records when it came whole: the client's
     // state (at least 280 values) or settings (540) on the support side, new
     // settings from the support side on the client.
-    bool TakeClientState();
-    bool TakeClientSettings();
-    bool TakeSupportSettings();
-    // The chat line that arrived, for the role given.
-    QString ReceivedChat(uint8_t role) const;
+    bool TakeClientState(const RelayMessage& message);
+    bool TakeClientSettings(const RelayMessage& message);
+    bool TakeSupportSettings(const RelayMessage& message);
+    // A chat message's text.
+    static QString ChatText(const RelayMessage& message);
+    // Sends a chat line for the role that is on; false when the exchange
+    // failed. Lines sent and shown are kept for the "Chat..." window.
+    bool SendChat(const QString& text);
+    void NoteReceivedChat(const QString& text);
+    const QList<ChatLine>& ChatLines() const { return chatLines_; }
 
 signals:
     // The connection, sharing or logging changed.
@@ -142,6 +170,8 @@ signals:
     void requestUnderWay(bool busy);
     // A backup could not be saved (the operation went on).
     void backupFailed(const QString& reason);
+    // A chat line was sent or received.
+    void chatLogged();
 
 private:
     template <typename Step>
@@ -153,6 +183,8 @@ private:
     // The regulator status text each regulator state grid shows (own, peer).
     QString shownStatus_[2];
     double stateAt_[2] = {0, 0};
+    std::deque<RelayMessage> inbox_;
+    QList<ChatLine> chatLines_;
     QString lastBackupPath_;
     Connection connection_ = Connection::Usb;
     int connectionChanges_ = 0;

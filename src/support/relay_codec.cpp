@@ -68,6 +68,7 @@ bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* 
                   const KindText (&kinds)[N], int minimumLength, SupportBuffer& incoming)
 {
     state.IncomingLength = 0;
+    state.IncomingRecognised = false;
     incoming.fill(0);
     state.SupportStatusText = QStringLiteral("Nothing received");
 
@@ -80,6 +81,7 @@ bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* 
         return true;
 
     state.IncomingKind = kind->kind;
+    state.IncomingRecognised = true;
     if (kind->hasData) {
         QString reason;
         if (!ParseMessageValues(message, incoming, state.IncomingLength, &reason)) {

@@ -33,6 +33,7 @@ struct SupportExchangeState {
     SupportBuffer SupportToClientBuffer{};
     uint8_t IncomingKind = 0;          // kind of the last recognised message (sticky)
     int32_t IncomingLength = 0;        // values stored by the last parse
+    bool IncomingRecognised = false;   // the last parse recognised a message
     QString SupportDomain;             // host part of the relay URL
     QString SupportStatusText;         // outcome of the last exchange
 };
