@@ -5,7 +5,9 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/system_settings_rows.h"
 #include "support/gui_rig.h"
+#include "support/chat_window_widget.h"
 #include "support/php_relay.h"
+#include "support/relay_address.h"
 #include "support/realistic_settings.h"
 #include "support/support_exchange.h"
 
@@ -27,6 +29,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <memory>
@@ -741,6 +744,15 @@ private slots:
         };
         QCOMPARE(received(p.C()), (QStringList{"sent Yes", "got Hi from support"}));
         QCOMPARE(received(p.S()), (QStringList{"sent Hi from support", "got Yes"}));
+        // The "Chat..." window lists them with time and side.
+        p.C().ChatLogClick();
+        auto* chat = p.C().findChild<ChatWindow*>(QStringLiteral("ChatWindow"));
+        QVERIFY(chat);
+        QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  CLIENT \\(you\\): Yes\n"
+                                                   "\\d\\d:\\d\\d:\\d\\d  SUPPORT: Hi from support$"))
+                     .match(chat->Text()).hasMatch(),
+                 qPrintable(chat->Text()));
+        chat->close();
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2).size(), 9);
         QVERIFY(typed);
         QCOMPARE(p.S().Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("51"));
@@ -973,7 +985,8 @@ private slots:
         const ShownDialog box = p.client.dialogs.Shown.back();
         QCOMPARE(int(box.kind), int(ShownDialog::Input));
         QCOMPARE(box.caption, QStringLiteral("Remote Support"));
-        QCOMPARE(box.text, QStringLiteral("Domain Name"));
+        QVERIFY2(box.text.startsWith(QStringLiteral("Domain Name (a host, host:port, or a session address")),
+                 qPrintable(box.text));
         QCOMPARE(box.proposed, domain);
         Tick(p.client);
         QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());
@@ -1013,7 +1026,52 @@ private slots:
         QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
         QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
         QVERIFY(HasPendingMessage(p.relay, "client"));
+
+        // A malformed code is refused in the box; the domain stays.
+        p.client.dialogs.AnswerText(domain + QStringLiteral("/s/7Q4K-2XU"));
+        w.SupportDomainNameClick();
+        QCOMPARE(w.Core().Support.SupportDomain, domain);
+        QCOMPARE(p.client.dialogs.ErrorTexts().size(), 2);
+        QVERIFY2(p.client.dialogs.ErrorTexts().last().startsWith(QStringLiteral("\"7Q4K-2XU\" is not a session code")),
+                 qPrintable(p.client.dialogs.ErrorTexts().last()));
+        // A relay that keeps no such session says so, in plain words.
+        p.client.dialogs.AnswerText(domain + QStringLiteral("/elsewhere/s/7Q4K-2X9F-M3"));
+        w.SupportDomainNameClick();
+        Tick(p.client);
+        QCOMPARE(w.StatusText(), QStringLiteral("No support session with this code on ") + domain);
+        QCOMPARE(p.client.dialogs.ErrorTexts().last(), InternetConnection + w.StatusText());
         QVERIFY(!p.client.dialogs.Unscripted);
+    }
+
+    // The technician makes a session: a code of its own on the relay in use,
+    // read out from a box with a Copy button, and shown in both indicators.
+    void newSupportSession()
+    {
+        RemotePair p;
+        REQUIRE_RELAY(p.relay);
+        p.S().NewSupportSessionClick();
+        const QString domain = p.S().Core().Support.SupportDomain;
+        const QString code = SessionCodeOf(domain);
+        QVERIFY(IsSessionCode(code));
+        QCOMPARE(domain, p.relay.Domain() + QStringLiteral("/s/") + code);
+        const ShownDialog box = p.support.dialogs.Shown.back();
+        QCOMPARE(int(box.kind), int(ShownDialog::InfoWithCopy));
+        QCOMPARE(box.caption, QStringLiteral("New Support Session"));
+        QVERIFY2(box.text.startsWith(QStringLiteral("Session code: ") + code + QStringLiteral("\r\rRead this to the customer: ")),
+                 qPrintable(box.text));
+        QCOMPARE(box.proposed, domain);
+        // The customer enters the address; both sides meet in that session.
+        p.client.dialogs.AnswerText(domain);
+        p.C().SupportDomainNameClick();
+        Tick(p.client);
+        Tick(p.support);
+        QVERIFY(p.S().Core().OwnState == p.C().Core().OwnState);
+        p.S().SystemStateTimerTimer();
+        p.C().SystemStateTimerTimer();
+        QVERIFY2(p.S().ConnectionIndicatorText().startsWith(QStringLiteral("Remote: ") + code + QStringLiteral(", data ")),
+                 qPrintable(p.S().ConnectionIndicatorText()));
+        QCOMPARE(p.C().ConnectionIndicatorText(), QStringLiteral("Sharing with support: ") + code);
+        QVERIFY(p.relay.Waiting(QStringLiteral("client")).isEmpty()); // nothing went to the trial session
     }
 
     void supportLogsReceivedStateInTheSameTick()

@@ -1,10 +1,12 @@
 // Message format of the support relay: time stamp, request URL, message text
 // extraction and the two role parsers.
+#include "support/relay_address.h"
 #include "support/relay_codec.h"
 #include "station/clock.h"
 
 #include <QDate>
 #include <QElapsedTimer>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <algorithm>
@@ -50,6 +52,8 @@ private slots:
     void buildRequestUrlNeverReadsBeyondBuffer();
     void supportDomainFromText_data();
     void supportDomainFromText();
+    void sessionAddresses_data();
+    void sessionAddresses();
     void extractMessageText_data();
     void extractMessageText();
     void parse_data();
@@ -144,6 +148,9 @@ void TestRelayCodec::buildRequestUrl_data()
     QTest::newRow("domain with port")
         << 1 << 0 << 0 << Bytes{} << "localhost:8080" << qint64(4636350000)
         << "http://localhost:8080/support_x.php?user=support&data=0&time=4636350000" << 0;
+    QTest::newRow("TLS where the domain asks for it")
+        << 1 << 0 << 0 << Bytes{} << "https://relay.example:8443/s/7Q4K-2X9F" << qint64(1)
+        << "https://relay.example:8443/s/7Q4K-2X9F/support_x.php?user=support&data=0&time=1" << 0;
     QTest::newRow("empty domain")
         << 1 << 0 << 0 << Bytes{} << "" << qint64(4636350000)
         << "http:///support_x.php?user=support&data=0&time=4636350000" << 0;
@@ -203,7 +210,9 @@ void TestRelayCodec::supportDomainFromText_data()
     QTest::newRow("pasted script URL") << "HTTP://host:8080/s/7Q4K-2X9F/support_x.php" << "host:8080/s/7Q4K-2X9F";
     QTest::newRow("pasted request URL") << "http://relay.example.org/support_x.php?user=client&data=2&time=1"
                                         << "relay.example.org";
-    QTest::newRow("https and blanks") << "  https://relay.example.org/  " << "relay.example.org";
+    QTest::newRow("https kept, blanks go") << "  HTTPS://relay.example.org/  " << "https://relay.example.org";
+    QTest::newRow("pasted https session URL") << "https://relay.example.org:8443/s/7Q4K-2X9F-M3/support_x.php"
+                                              << "https://relay.example.org:8443/s/7Q4K-2X9F-M3";
     QTest::newRow("empty") << "" << "";
 }
 
@@ -212,6 +221,42 @@ void TestRelayCodec::supportDomainFromText()
     QFETCH(QString, text);
     QFETCH(QString, domain);
     QCOMPARE(SupportDomainFromText(text), domain);
+}
+
+// A domain's relay host and session code, and whether the code is one the
+// relay keeps.
+void TestRelayCodec::sessionAddresses_data()
+{
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("trial session") << "relay.example.org" << "relay.example.org" << "" << false;
+    QTest::newRow("grouped code") << "host:8080/s/7Q4K-2X9F-M3" << "host:8080" << "7Q4K-2X9F-M3" << true;
+    QTest::newRow("TLS, lower case, O and I") << "https://host/s/7q4k2x9fOI" << "host" << "7q4k2x9fOI" << true;
+    QTest::newRow("seven characters") << "host/s/7Q4K-2X9" << "host" << "7Q4K-2X9" << false;
+    QTest::newRow("a U") << "host/s/7Q4K-2X9U" << "host" << "7Q4K-2X9U" << false;
+    QTest::newRow("33 characters") << "host/s/" + QString(33, QLatin1Char('A')) << "host" << QString(33, QLatin1Char('A'))
+                                   << false;
+}
+
+void TestRelayCodec::sessionAddresses()
+{
+    QFETCH(QString, domain);
+    QFETCH(QString, host);
+    QFETCH(QString, code);
+    QFETCH(bool, valid);
+    QCOMPARE(RelayHostOf(domain), host);
+    QCOMPARE(SessionCodeOf(domain), code);
+    QCOMPARE(IsSessionCode(code), valid);
+    QCOMPARE(SessionDomain(domain, QStringLiteral("ABCD-EFGH-JK")).endsWith(host + "/s/ABCD-EFGH-JK"), true);
+    // A new code is ten characters of the alphabet in groups of 4, 4 and 2,
+    // and each one another.
+    const QString fresh = NewSessionCode();
+    QVERIFY2(QRegularExpression(QStringLiteral("^[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{4}-[0-9A-HJKMNP-TV-Z]{2}$"))
+                 .match(fresh).hasMatch(),
+             qPrintable(fresh));
+    QVERIFY(IsSessionCode(fresh) && fresh != NewSessionCode());
 }
 
 void TestRelayCodec::extractMessageText_data()

@@ -3,6 +3,7 @@
 #include "canbus/can_line_buffer.h"
 #include "records/ansi_text.h"
 #include "records/snapshot_file.h"
+#include "support/relay_address.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
@@ -235,6 +236,8 @@ void TMainFormKrv::BuildMenus()
     SendChatMessage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     SendChatMessage->setEnabled(false);
     SupportDomainName = add(options, QStringLiteral("Support Domain Name..."), &TMainFormKrv::SupportDomainNameClick);
+    NewSupportSession = add(options, QStringLiteral("New Support Session..."), &TMainFormKrv::NewSupportSessionClick);
+    ChatLog = add(options, QStringLiteral("Chat..."), &TMainFormKrv::ChatLogClick);
     options->addSeparator();
     EnableDataLoggingToFile = add(options, QStringLiteral("Enable Data Logging to File"),
                                   &TMainFormKrv::EnableDataLoggingToFileClick);
@@ -590,8 +593,10 @@ void TMainFormKrv::ShowConnection()
     const QString regulator = FromAnsi(station_.OwnState.RegulatorName());
     const double stateAt = station_.StateAt(Side::Own);
     const qint64 age = qint64((station_.Time().Now() - stateAt) / OneSecond);
+    // A private session is named by its code, the trial session by its relay.
+    const QString code = SessionCodeOf(station_.Support.SupportDomain);
     if (station_.IsRemoteConnection()) {
-        const QString domain = station_.Support.SupportDomain;
+        const QString domain = code.isEmpty() ? station_.Support.SupportDomain : code;
         if (stateAt == 0) {
             text = QStringLiteral("Remote: %1, no data yet").arg(domain);
             warning = true;
@@ -604,7 +609,7 @@ void TMainFormKrv::ShowConnection()
         text = QStringLiteral("Snapshot: %1").arg(snapshotName_);
         tip = QStringLiteral("The pages show a snapshot file; choose \"USB\" to see the regulator again.");
     } else if (station_.IsSharing()) {
-        text = QStringLiteral("Sharing with support");
+        text = code.isEmpty() ? QStringLiteral("Sharing with support") : QStringLiteral("Sharing with support: %1").arg(code);
         tip = QStringLiteral("USB: %1; its data go to the support relay %2.")
                   .arg(regulator, station_.Support.SupportDomain);
     } else if (demo_) {

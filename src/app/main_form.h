@@ -29,6 +29,7 @@ class QTimer;
 class StringGrid;
 class SupportExchange;
 class TrendsWindow;
+class ChatWindow;
 
 // The window's components, by the names the program's design gives them.
 struct MainFormUi {
@@ -74,6 +75,8 @@ struct MainFormUi {
     QAction* ShareDataWithSupport = nullptr;
     QAction* SendChatMessage = nullptr;
     QAction* SupportDomainName = nullptr;
+    QAction* NewSupportSession = nullptr;
+    QAction* ChatLog = nullptr;
     QAction* EnableDataLoggingToFile = nullptr;
     QAction* Trends = nullptr;
     QAction* OpenDataLog = nullptr;
@@ -165,6 +168,10 @@ public:
     void RemoteViaInternetToProvideSupportClick();
     void SendChatMessageClick();
     void SupportDomainNameClick();
+    // Added around them: a private session with a code of its own, and every
+    // chat line of the run in a window.
+    void NewSupportSessionClick();
+    void ChatLogClick();
     bool RunSupportExchange();
     // Runs `command` later, once the relay exchange under way has ended and
     // no box is open; false (and nothing scheduled) when no exchange is under
@@ -229,6 +236,7 @@ private:
     // Cleared by Qt when the window closes (it deletes itself on close) or
     // when this window's children are deleted.
     QPointer<TrendsWindow> trendsWindow_;
+    QPointer<ChatWindow> chatWindow_;
     int selectedProfileTab_ = 0;
     // The regulator status last shown on each state page: a code without a
     // text leaves the cell as it was.

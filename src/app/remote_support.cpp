@@ -3,6 +3,8 @@
 // messages and the exchange are the station's; this decides when, and shows
 // what came.
 #include "app/main_form.h"
+#include "support/chat_window_widget.h"
+#include "support/relay_address.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -211,8 +213,48 @@ void TMainFormKrv::SendChatMessageClick()
 
 void TMainFormKrv::SupportDomainNameClick()
 {
-    if (const std::optional<QString> domain = dialogs_.InputBox(
-            QStringLiteral("Remote Support"), QStringLiteral("Domain Name"), station_.Support.SupportDomain,
-            InputBoxMaxLength))
-        station_.Support.SupportDomain = SupportDomainFromText(*domain);
+    const std::optional<QString> typed = dialogs_.InputBox(
+        QStringLiteral("Remote Support"),
+        QStringLiteral("Domain Name (a host, host:port, or a session address such as relay.example.org/s/7Q4K-2X9F-M3)"),
+        station_.Support.SupportDomain, InputBoxMaxLength);
+    if (!typed)
+        return;
+    const QString domain = SupportDomainFromText(*typed);
+    const QString code = SessionCodeOf(domain);
+    if (domain.contains(QLatin1String("/s/")) && !IsSessionCode(code)) {
+        // Refused here rather than by the relay later, which would end the
+        // role with a bare "404".
+        dialogs_.Error(QStringLiteral("Remote Support"),
+                       QStringLiteral("\"%1\" is not a session code: a code has 8 to 32 letters and digits "
+                                      "(no I, L, O or U), in groups or not. The domain stays %2.")
+                           .arg(code, station_.Support.SupportDomain));
+        return;
+    }
+    station_.Support.SupportDomain = domain;
+    ShowConnection();
+}
+
+void TMainFormKrv::NewSupportSessionClick()
+{
+    const QString code = NewSessionCode();
+    station_.Support.SupportDomain = SessionDomain(station_.Support.SupportDomain, code);
+    ShowConnection();
+    dialogs_.InformWithCopy(
+        QStringLiteral("New Support Session"),
+        QStringLiteral("Session code: %1\r\rRead this to the customer: \"In the utility, choose Options, Support Domain "
+                       "Name..., enter %2 and click OK. Then choose Options, Share data with support.\"\r\r"
+                       "Choose Connection, Remote via Internet to see the customer's regulator.")
+            .arg(code, station_.Support.SupportDomain),
+        station_.Support.SupportDomain);
+}
+
+void TMainFormKrv::ChatLogClick()
+{
+    if (!chatWindow_) {
+        chatWindow_ = new ChatWindow([this] { return station_.ChatLines(); }, this);
+        chatWindow_->setAttribute(Qt::WA_DeleteOnClose);
+        connect(&station_, &Station::chatLogged, chatWindow_, &ChatWindow::Refresh);
+    }
+    chatWindow_->show();
+    chatWindow_->raise();
 }

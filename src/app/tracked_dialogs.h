@@ -47,6 +47,10 @@ public:
     {
         return Track([&] { return inner_.SaveFileName(options); });
     }
+    void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) override
+    {
+        Track([&] { inner_.InformWithCopy(caption, text, copyText); });
+    }
     std::optional<QString> OpenFileName(const FileDialogOptions& options) override
     {
         return Track([&] { return inner_.OpenFileName(options); });

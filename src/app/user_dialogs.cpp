@@ -3,7 +3,10 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 
@@ -84,4 +87,15 @@ std::optional<QString> QtUserDialogs::SaveFileName(const FileDialogOptions& opti
 std::optional<QString> QtUserDialogs::OpenFileName(const FileDialogOptions& options)
 {
     return RunFileDialog(parent_, options, QFileDialog::AcceptOpen);
+}
+
+void QtUserDialogs::InformWithCopy(const QString& caption, const QString& text, const QString& copyText)
+{
+    QMessageBox box(QMessageBox::Information, caption, BoxText(text), QMessageBox::Ok, parent_);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPushButton* copy = box.addButton(QStringLiteral("Copy"), QMessageBox::ActionRole);
+    // A button of the action role would close the box: it copies instead.
+    copy->disconnect();
+    QObject::connect(copy, &QPushButton::clicked, &box, [copyText] { QGuiApplication::clipboard()->setText(copyText); });
+    box.exec();
 }

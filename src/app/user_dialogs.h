@@ -35,6 +35,9 @@ public:
                                             int maxLength) = 0;
     virtual std::optional<QString> SaveFileName(const FileDialogOptions& options) = 0;
     virtual std::optional<QString> OpenFileName(const FileDialogOptions& options) = 0;
+    // Information box with OK and a "Copy" button that puts `copyText` on
+    // the clipboard (and leaves the box open).
+    virtual void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) = 0;
 };
 
 // Qt's own dialogs, parented to the given window.
@@ -51,6 +54,7 @@ public:
                                     int maxLength) override;
     std::optional<QString> SaveFileName(const FileDialogOptions& options) override;
     std::optional<QString> OpenFileName(const FileDialogOptions& options) override;
+    void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) override;
 
 private:
     QWidget* parent_;

@@ -14,6 +14,7 @@
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
 #include "station/clock.h"
+#include "support/chat_log.h"
 #include "support/relay_codec.h"
 #include "views/state_views.h"
 
@@ -35,13 +36,6 @@ struct RelayMessage {
     QByteArray values;
 };
 
-// A chat line of this run, sent or received.
-struct ChatLine {
-    double at = 0;   // day count
-    bool sent = false;
-    QString side;    // who wrote it: "CLIENT" or "SUPPORT"
-    QString text;
-};
 
 class Station : public QObject {
     Q_OBJECT

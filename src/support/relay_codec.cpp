@@ -1,5 +1,7 @@
 #include "support/relay_codec.h"
 
+#include "support/relay_address.h"
+
 #include "views/number_text.h"
 
 #include <algorithm>
@@ -129,16 +131,20 @@ QString BuildRequestUrl(SupportExchangeState& state, int64_t timeStamp)
     }
     query += "&time=";
     query += QByteArray::number(qint64(timeStamp));
-    return QStringLiteral("http://") + state.SupportDomain + QStringLiteral("/support_x.php")
-         + QString::fromLatin1(query);
+    // A domain written with "https://" is reached over TLS; any other over
+    // plain HTTP, as always.
+    const QString base = IsSecureDomain(state.SupportDomain) ? state.SupportDomain
+                                                             : QStringLiteral("http://") + state.SupportDomain;
+    return base + QStringLiteral("/support_x.php") + QString::fromLatin1(query);
 }
 
 QString SupportDomainFromText(const QString& text)
 {
     QString domain = text.trimmed();
-    for (const QLatin1String scheme : {QLatin1String("http://"), QLatin1String("https://")})
-        if (domain.startsWith(scheme, Qt::CaseInsensitive))
-            domain.remove(0, scheme.size());
+    if (domain.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        domain.remove(0, 7);
+    else if (IsSecureDomain(domain))
+        domain.replace(0, 8, QStringLiteral("https://"));
     const qsizetype query = domain.indexOf(QLatin1Char('?'));
     if (query >= 0)
         domain.truncate(query);

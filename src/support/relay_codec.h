@@ -45,11 +45,13 @@ int64_t RelayTimeStamp(double dayCount);
 // The support domain that a text typed or pasted into "Support Domain Name..."
 // names: a host with an optional port and session path ("relay.example.org",
 // "host:8080/s/7Q4K-2X9F"), also when pasted as the relay's URL, with
-// "http://", a trailing "/" or "/support_x.php" and a query. Blanks around it
-// go; empty stays empty.
+// "http://", a trailing "/" or "/support_x.php" and a query. "https://" is
+// kept: it makes the exchanges use TLS. Blanks around it go; empty stays
+// empty.
 QString SupportDomainFromText(const QString& text);
 
-// "http://" + domain + "/support_x.php?user=...&data=<kind>[$byte...]&time=<stamp>".
+// "http://" + domain + "/support_x.php?user=...&data=<kind>[$byte...]&time=<stamp>"
+// ("https://..." as it stands for a domain written so).
 // The support role sends data bytes only with kinds 3 and 4 and otherwise sets
 // OutgoingLength to 0. At most SupportBufferSize bytes are ever read.
 QString BuildRequestUrl(SupportExchangeState& state, int64_t timeStamp);

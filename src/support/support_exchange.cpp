@@ -1,5 +1,7 @@
 #include "support/support_exchange.h"
 
+#include "support/relay_address.h"
+
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
@@ -150,6 +152,10 @@ bool SupportExchange::RunSupportExchange(SupportExchangeState& state, const Cloc
         state.SupportStatusText = reply->errorString();
         if (state.SupportStatusText.isEmpty())
             state.SupportStatusText = QStringLiteral("No answer from the relay");
+    } else if (status.toInt() == 404 && !SessionCodeOf(state.SupportDomain).isEmpty()) {
+        // A code typed wrong, or a relay that does not keep sessions.
+        state.SupportStatusText =
+            QStringLiteral("No support session with this code on %1").arg(RelayHostOf(state.SupportDomain));
     } else if (status.toInt() != 200) {
         state.SupportStatusText = StatusLine(*reply);
     } else if (reply->error() != QNetworkReply::NoError) {

@@ -67,3 +67,8 @@ std::optional<QString> ScriptedDialogs::OpenFileName(const FileDialogOptions& op
     Shown.push_back({ShownDialog::OpenFile, options.title, {}, options.initialName, options});
     return Next();
 }
+
+void ScriptedDialogs::InformWithCopy(const QString& caption, const QString& text, const QString& copyText)
+{
+    Shown.push_back({ShownDialog::InfoWithCopy, caption, text, copyText, {}});
+}

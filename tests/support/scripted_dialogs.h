@@ -12,10 +12,10 @@
 #include <vector>
 
 struct ShownDialog {
-    enum Kind { Error, OkCancel, YesCancel, WarningYesCancel, Input, SaveFile, OpenFile } kind;
+    enum Kind { Error, OkCancel, YesCancel, WarningYesCancel, Input, SaveFile, OpenFile, InfoWithCopy } kind;
     QString caption;
     QString text;      // message, or the input box's prompt
-    QString proposed;  // input box's proposed text
+    QString proposed;  // input box's proposed text; what the Copy button copies
     FileDialogOptions file;
 };
 
@@ -41,6 +41,8 @@ public:
                                     int maxLength) override;
     std::optional<QString> SaveFileName(const FileDialogOptions& options) override;
     std::optional<QString> OpenFileName(const FileDialogOptions& options) override;
+    // Needs no answer: it only informs.
+    void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) override;
 
 private:
     std::optional<QString> Next();

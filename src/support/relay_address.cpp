@@ -1,0 +1,65 @@
+#include "support/relay_address.h"
+
+#include <QRandomGenerator>
+
+namespace {
+
+const QLatin1String Alphabet("0123456789ABCDEFGHJKMNPQRSTVWXYZ");
+const QLatin1String Https("https://");
+
+QString WithoutScheme(const QString& domain)
+{
+    return IsSecureDomain(domain) ? domain.mid(Https.size()) : domain;
+}
+
+} // namespace
+
+QString NewSessionCode()
+{
+    // The system's source of random numbers: a code is the only key to a
+    // session, so it must not be guessable from an earlier one.
+    QString code;
+    for (int i = 0; i < 10; ++i) {
+        if (i == 4 || i == 8)
+            code += QLatin1Char('-');
+        code += Alphabet[int(QRandomGenerator::system()->bounded(Alphabet.size()))];
+    }
+    return code;
+}
+
+bool IsSessionCode(const QString& code)
+{
+    QString plain = code.toUpper();
+    plain.remove(QLatin1Char('-'));
+    plain.replace(QLatin1Char('O'), QLatin1Char('0'));
+    plain.replace(QLatin1Char('I'), QLatin1Char('1'));
+    plain.replace(QLatin1Char('L'), QLatin1Char('1'));
+    if (plain.size() < 8 || plain.size() > 32)
+        return false;
+    for (const QChar c : plain)
+        if (!Alphabet.contains(c))
+            return false;
+    return true;
+}
+
+QString SessionCodeOf(const QString& domain)
+{
+    const QString rest = WithoutScheme(domain);
+    const qsizetype at = rest.indexOf(QLatin1String("/s/"));
+    return at < 0 ? QString() : rest.mid(at + 3).section(QLatin1Char('/'), 0, 0);
+}
+
+QString RelayHostOf(const QString& domain)
+{
+    return WithoutScheme(domain).section(QLatin1Char('/'), 0, 0);
+}
+
+QString SessionDomain(const QString& domain, const QString& code)
+{
+    return (IsSecureDomain(domain) ? QString(Https) : QString()) + RelayHostOf(domain) + QStringLiteral("/s/") + code;
+}
+
+bool IsSecureDomain(const QString& domain)
+{
+    return domain.startsWith(Https, Qt::CaseInsensitive);
+}
