@@ -9,11 +9,18 @@
 
 class PhpRelay {
 public:
+    // The web server in front of the script: PHP's own (php -S with the
+    // router), or nginx with PHP-FPM as the README has an administrator set
+    // it up (the location block of relay/nginx.conf.example), on plain HTTP
+    // and on TLS with certificates made for the test. FromEnvironment takes
+    // KROVA_RELAY_SERVER ("nginx"), so that a whole suite runs on either.
+    enum class Server { FromEnvironment, PhpBuiltIn, NginxPhpFpm };
+
     // `environment` is added to the relay's environment, e.g.
     // {"KROVA_RELAY_MAX_AGE", "0.2"}; KROVA_RELAY_DIR defaults to the private
     // directory. Starts the server and waits (bounded) until it accepts
     // connections; check IsRunning() / ErrorText().
-    explicit PhpRelay(const QMap<QString, QString>& environment = {});
+    explicit PhpRelay(const QMap<QString, QString>& environment = {}, Server server = Server::FromEnvironment);
     ~PhpRelay();
     PhpRelay(const PhpRelay&) = delete;
     PhpRelay& operator=(const PhpRelay&) = delete;
@@ -25,6 +32,13 @@ public:
     QString Domain() const;
     // Base URL of the script: "http://127.0.0.1:<port>/support_x.php".
     QString ScriptUrl() const;
+    // nginx only: the same relay over TLS, "https://localhost:<port>", with a
+    // certificate for localhost that CertificatePath() holds; and a server
+    // whose certificate names another host (WrongHostDomain()).
+    QString TlsDomain() const;
+    QString WrongHostDomain() const;
+    QString CertificatePath(bool wrongHost = false) const;
+    Server Kind() const { return server_; }
     QString MailboxDir() const;
     // The messages that one side left and the other has not taken yet,
     // oldest first, as the relay stores them for a session ("trial" is the
@@ -44,10 +58,16 @@ public:
 
 private:
     bool StartOnce(const QMap<QString, QString>& environment);
-    bool WaitUntilAccepting(int timeLimitMs);
+    bool StartNginx(const QMap<QString, QString>& environment);
+    bool WaitUntilAccepting(QProcess& process, quint16 port, int timeLimitMs);
+    static void EndGroup(QProcess& process);
 
     QTemporaryDir mailboxDir_;
+    Server server_ = Server::PhpBuiltIn;
     QProcess process_;
+    QProcess fpm_;
     quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
+    quint16 wrongPort_ = 0;
     QString error_;
 };
