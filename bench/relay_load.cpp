@@ -1,10 +1,9 @@
-// Load test of the support relay alone: many support sessions at once over
-// `php -S` with several workers, each side polling as the program does (one
-// request at a time, the next one an interval after the answer) and sending
-// one-shot messages at random. Prints a Markdown table:
-//   krova-relay-load [--pairs N] [--seconds S] [--interval-ms MS] [--workers W]
-// Every one-shot carries its session, side and sequence number, so that a
-// lost, doubled or misdelivered one is counted. Loopback only.
+// Load test of the support relay alone: many support sessions at once, each
+// side polling as the program does (one request at a time, the next one an
+// interval after the answer) and sending one-shot messages at random. Every
+// one-shot carries its session, side and sequence number, so that a lost,
+// doubled or misdelivered one is counted. Prints a Markdown table; see
+// HelpText below.
 #include "support/php_relay.h"
 #include "support/relay_codec.h"
 
@@ -14,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 
 #include <algorithm>
 #include <cstdio>
@@ -21,7 +21,39 @@
 #include <set>
 #include <vector>
 
+#ifdef Q_OS_UNIX
+#include <sys/resource.h>
+#endif
+
 namespace {
+
+const char HelpText[] =
+    "Usage: krova-relay-load [OPTION]...\n"
+    "Puts the support relay under the load of many sessions and prints what it\n"
+    "delivered: one-shots lost, doubled or misdelivered, requests per second and\n"
+    "answer times.\n"
+    "\n"
+    "  --pairs N          session pairs (client and support side), 1 to 10000 (default 50)\n"
+    "  --seconds S        length of the load phase (default 15)\n"
+    "  --interval-ms MS   pause of each side between an answer and its next request\n"
+    "                     (default 250; the program's own pace is 2000)\n"
+    "  --server php|nginx serve the relay with php -S (default) or nginx with PHP-FPM\n"
+    "  --workers W        php -S workers (default 8)\n"
+    "  --url URL          put the load on a relay that already runs at URL\n"
+    "                     (http://host[:port][/path]); no server is started\n"
+    "  --find-max         at the pace of --interval-ms, the most session pairs for which\n"
+    "                     nothing is lost, doubled or misdelivered and 99 % of the answers\n"
+    "                     come within 50 ms (pairs tried: 250, 500, 1000, 1500, 2000, ...)\n"
+    "  --help             show this help and exit\n"
+    "\n"
+    "Exit status: 0 when nothing was lost, doubled or misdelivered, 1 otherwise,\n"
+    "2 on bad usage.\n";
+
+struct Target {
+    QString host = QStringLiteral("127.0.0.1");
+    quint16 port = 0;
+    QByteArray path; // in front of /s/<code>/support_x.php
+};
 
 struct Totals {
     qint64 requests = 0;
@@ -37,13 +69,16 @@ struct Totals {
 // One side of one session: a client or a support copy of the program.
 class Side : public QObject {
 public:
-    Side(int session, bool support, quint16 port, int intervalMs, Totals& totals)
-        : session_(session), support_(support), port_(port), intervalMs_(intervalMs), totals_(totals),
+    Side(int session, bool support, const Target& target, int intervalMs, Totals& totals)
+        : session_(session), support_(support), target_(target), intervalMs_(intervalMs), totals_(totals),
           random_(quint32(session * 2 + (support ? 1 : 0) + 7))
     {
     }
 
-    void Start() { QTimer::singleShot(int(random_.bounded(intervalMs_)), this, [this] { Send(); }); }
+    // Precise timers: coarse ones line the sides up, so that requests would
+    // come in bursts where the program's copies poll at their own moments.
+    void Start() { QTimer::singleShot(int(random_.bounded(intervalMs_)), Qt::PreciseTimer, this, [this] { Send(); }); }
+    void Stop() { stopped_ = true; }
     void StopSendingOneShots() { oneShots_ = false; }
     // Sequence numbers of one-shots this side sent, that the relay took.
     const std::set<int>& Taken() const { return taken_; }
@@ -69,14 +104,14 @@ private:
     {
         int sequence = -1;
         const QByteArray data = NextMessage(&sequence);
-        const QByteArray target = QByteArray("/s/") + Code() + "/support_x.php?user=" +
+        const QByteArray target = target_.path + QByteArray("/s/") + Code() + "/support_x.php?user=" +
                                   (support_ ? "support" : "client") + "&data=" + data + "&time=" +
                                   QByteArray::number(++stamp_);
         socket_ = new QTcpSocket(this);
         received_bytes_.clear();
         elapsed_.start();
         connect(socket_, &QTcpSocket::connected, this, [this, target] {
-            socket_->write("GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+            socket_->write("GET " + target + " HTTP/1.0\r\nHost: " + target_.host.toLatin1() + "\r\n\r\n");
         });
         connect(socket_, &QTcpSocket::readyRead, this, [this] { received_bytes_ += socket_->readAll(); });
         connect(socket_, &QTcpSocket::disconnected, this, [this, sequence] { Finish(sequence); });
@@ -84,7 +119,7 @@ private:
             if (e != QAbstractSocket::RemoteHostClosedError)
                 Finish(sequence);
         });
-        socket_->connectToHost(QHostAddress::LocalHost, port_);
+        socket_->connectToHost(target_.host, target_.port);
         if (sequence >= 0)
             ++totals_.oneShotsSent;
     }
@@ -110,7 +145,8 @@ private:
             else
                 ++totals_.failedRequests;
         }
-        QTimer::singleShot(intervalMs_, this, [this] { Send(); });
+        if (!stopped_)
+            QTimer::singleShot(intervalMs_, Qt::PreciseTimer, this, [this] { Send(); });
     }
 
     void Take(const QByteArray& message)
@@ -154,7 +190,7 @@ private:
 
     const int session_;
     const bool support_;
-    const quint16 port_;
+    const Target target_;
     const int intervalMs_;
     Totals& totals_;
     QRandomGenerator random_;
@@ -162,6 +198,7 @@ private:
     QByteArray received_bytes_;
     QElapsedTimer elapsed_;
     bool oneShots_ = true;
+    bool stopped_ = false;
     int next_ = 0;
     qint64 stamp_ = 0;
     std::set<int> taken_;
@@ -174,31 +211,28 @@ int Option(const QStringList& args, const QString& name, int fallback)
     return at >= 0 && at + 1 < args.size() ? args[at + 1].toInt() : fallback;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    const int pairs = std::clamp(Option(args, QStringLiteral("--pairs"), 50), 1, 500);
-    const int seconds = std::clamp(Option(args, QStringLiteral("--seconds"), 15), 1, 120);
-    const int intervalMs = std::clamp(Option(args, QStringLiteral("--interval-ms"), 250), 10, 5000);
-    const int workers = std::clamp(Option(args, QStringLiteral("--workers"), 8), 1, 64);
-    // The real relay under `php -S` with its workers, storing in a private
-    // folder; it goes with all its workers at the end.
-    PhpRelay server({{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(workers)}});
-    if (!server.IsRunning()) {
-        std::fprintf(stderr, "krova-relay-load: %s\n", qPrintable(server.ErrorText()));
-        return 1;
-    }
-    const quint16 port = server.Port();
-
+struct Result {
+    int pairs = 0;
     Totals totals;
+    qint64 lost = 0;
+    double requestsPerSecond = 0;
+    double medianMs = 0;
+    double p99Ms = 0;
+    bool Clean() const { return lost == 0 && totals.duplicates == 0 && totals.misdelivered == 0; }
+};
+
+// One load phase with one-shots, then periodic polls only until everything
+// waiting has been fetched (bounded).
+Result RunLoad(const Target& target, int pairs, int seconds, int intervalMs)
+{
+    Result result;
+    result.pairs = pairs;
+    Totals& totals = result.totals;
     std::vector<std::unique_ptr<Side>> clients;
     std::vector<std::unique_ptr<Side>> supports;
     for (int s = 0; s < pairs; ++s) {
-        clients.push_back(std::make_unique<Side>(s, false, port, intervalMs, totals));
-        supports.push_back(std::make_unique<Side>(s, true, port, intervalMs, totals));
+        clients.push_back(std::make_unique<Side>(s, false, target, intervalMs, totals));
+        supports.push_back(std::make_unique<Side>(s, true, target, intervalMs, totals));
     }
     QElapsedTimer wall;
     wall.start();
@@ -206,8 +240,6 @@ int main(int argc, char** argv)
         clients[std::size_t(s)]->Start();
         supports[std::size_t(s)]->Start();
     }
-    // Load with one-shots, then only periodic polls until everything waiting
-    // has been fetched (bounded).
     QEventLoop loop;
     QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
     loop.exec();
@@ -217,40 +249,139 @@ int main(int argc, char** argv)
         clients[std::size_t(s)]->StopSendingOneShots();
         supports[std::size_t(s)]->StopSendingOneShots();
     }
-    QTimer::singleShot(std::max(20 * intervalMs, 3000), &loop, &QEventLoop::quit);
+    QTimer::singleShot(std::max(4 * intervalMs, 3000), &loop, &QEventLoop::quit);
+    loop.exec();
+    for (int s = 0; s < pairs; ++s) {
+        clients[std::size_t(s)]->Stop();
+        supports[std::size_t(s)]->Stop();
+    }
+    // The requests still under way end before the sides go.
+    QTimer::singleShot(2000, &loop, &QEventLoop::quit);
     loop.exec();
 
-    qint64 lost = 0;
     for (int s = 0; s < pairs; ++s) {
         const auto i = std::size_t(s);
         for (const auto& [from, to] : {std::pair{clients[i].get(), supports[i].get()},
                                        std::pair{supports[i].get(), clients[i].get()}})
             for (int sequence : from->Taken())
-                lost += to->ReceivedFromPeer().count(sequence) == 0;
+                result.lost += to->ReceivedFromPeer().count(sequence) == 0;
     }
-    server.Stop();
-
     // Answer times of the load phase only (requests are counted as their
     // times are taken), like the requests per second.
-    std::vector<qint64>& lat = totals.latenciesUs;
+    std::vector<qint64> lat = totals.latenciesUs;
     lat.resize(std::size_t(loadRequests));
     std::sort(lat.begin(), lat.end());
     const auto percentile = [&lat](double p) {
         return lat.empty() ? 0.0 : double(lat[std::min(lat.size() - 1, std::size_t(p * double(lat.size())))]) / 1000.0;
     };
-    std::printf("| Relay load (%d session pairs, %d PHP workers, a poll every %d ms per side, %d s) | Result |\n",
-                pairs, workers, intervalMs, seconds);
-    std::printf("|---|---|\n");
+    result.requestsPerSecond = double(loadRequests) * 1000.0 / double(std::max<qint64>(loadMs, 1));
+    result.medianMs = percentile(0.5);
+    result.p99Ms = percentile(0.99);
+    return result;
+}
+
+void PrintTable(const Result& r, const QString& heading)
+{
+    const Totals& t = r.totals;
+    std::printf("| %s | Result |\n|---|---|\n", qPrintable(heading));
     std::printf("| One-shots sent / taken by the relay / refused as queue full | %lld / %lld / %lld |\n",
-                static_cast<long long>(totals.oneShotsSent),
-                static_cast<long long>(totals.oneShotsSent - totals.oneShotsRefused),
-                static_cast<long long>(totals.oneShotsRefused));
-    std::printf("| One-shots lost | %lld |\n", static_cast<long long>(lost));
-    std::printf("| One-shots delivered twice | %lld |\n", static_cast<long long>(totals.duplicates));
-    std::printf("| Messages delivered to another session | %lld |\n", static_cast<long long>(totals.misdelivered));
-    std::printf("| Requests without an answer | %lld |\n", static_cast<long long>(totals.failedRequests));
-    std::printf("| Requests per second | %.0f |\n", double(loadRequests) * 1000.0 / double(std::max<qint64>(loadMs, 1)));
-    std::printf("| Answer time, median / 99th percentile | %.1f ms / %.1f ms |\n", percentile(0.5),
-                percentile(0.99));
-    return lost == 0 && totals.duplicates == 0 && totals.misdelivered == 0 ? 0 : 1;
+                static_cast<long long>(t.oneShotsSent), static_cast<long long>(t.oneShotsSent - t.oneShotsRefused),
+                static_cast<long long>(t.oneShotsRefused));
+    std::printf("| One-shots lost | %lld |\n", static_cast<long long>(r.lost));
+    std::printf("| One-shots delivered twice | %lld |\n", static_cast<long long>(t.duplicates));
+    std::printf("| Messages delivered to another session | %lld |\n", static_cast<long long>(t.misdelivered));
+    std::printf("| Requests without an answer | %lld |\n", static_cast<long long>(t.failedRequests));
+    std::printf("| Requests per second | %.0f |\n", r.requestsPerSecond);
+    std::printf("| Answer time, median / 99th percentile | %.1f ms / %.1f ms |\n", r.medianMs, r.p99Ms);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.contains(QStringLiteral("--help"))) {
+        std::fputs(HelpText, stdout);
+        return 0;
+    }
+    const int pairs = std::clamp(Option(args, QStringLiteral("--pairs"), 50), 1, 10000);
+    const int seconds = std::clamp(Option(args, QStringLiteral("--seconds"), 15), 1, 600);
+    const int intervalMs = std::clamp(Option(args, QStringLiteral("--interval-ms"), 250), 10, 10000);
+    const int workers = std::clamp(Option(args, QStringLiteral("--workers"), 8), 1, 64);
+    const int serverAt = int(args.indexOf(QStringLiteral("--server")));
+    const QString serverName = serverAt >= 0 && serverAt + 1 < args.size() ? args[serverAt + 1] : QStringLiteral("php");
+    const int urlAt = int(args.indexOf(QStringLiteral("--url")));
+    if ((serverName != QLatin1String("php") && serverName != QLatin1String("nginx")) || (urlAt >= 0 && urlAt + 1 >= args.size())) {
+        std::fputs("krova-relay-load: bad usage; try --help\n", stderr);
+        return 2;
+    }
+#ifdef Q_OS_UNIX
+    // A socket per side at most: thousands of them.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+#endif
+
+    Target target;
+    std::unique_ptr<PhpRelay> server;
+    QString served;
+    if (urlAt >= 0) {
+        const QUrl url(args[urlAt + 1]);
+        if (!url.isValid() || url.scheme() != QLatin1String("http") || url.host().isEmpty()) {
+            std::fputs("krova-relay-load: --url takes http://host[:port][/path]\n", stderr);
+            return 2;
+        }
+        target.host = url.host();
+        target.port = quint16(url.port(80));
+        target.path = url.path().toLatin1();
+        while (target.path.endsWith('/'))
+            target.path.chop(1);
+        served = url.toString();
+    } else {
+        // The real relay, storing in a private folder, with room for every
+        // session of the test; it goes with all its workers at the end.
+        const bool nginx = serverName == QLatin1String("nginx");
+        server = std::make_unique<PhpRelay>(
+            QMap<QString, QString>{{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(workers)},
+                                   {QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), QStringLiteral("100000")},
+                                   {QStringLiteral("KROVA_RELAY_MAX_BYTES"), QStringLiteral("100000000000")}},
+            nginx ? PhpRelay::Server::NginxPhpFpm : PhpRelay::Server::PhpBuiltIn);
+        if (!server->IsRunning()) {
+            std::fprintf(stderr, "krova-relay-load: %s\n", qPrintable(server->ErrorText()));
+            return 1;
+        }
+        target.port = server->Port();
+        served = nginx ? QStringLiteral("nginx with PHP-FPM") : QStringLiteral("php -S, %1 workers").arg(workers);
+    }
+
+    if (!args.contains(QStringLiteral("--find-max"))) {
+        const Result r = RunLoad(target, pairs, seconds, intervalMs);
+        PrintTable(r, QStringLiteral("Relay load (%1 session pairs, %2, a poll every %3 ms per side, %4 s)")
+                          .arg(pairs)
+                          .arg(served)
+                          .arg(intervalMs)
+                          .arg(seconds));
+        return r.Clean() ? 0 : 1;
+    }
+    // The most pairs that the relay serves cleanly within 50 ms at the 99th
+    // percentile, at this pace.
+    std::printf("| Session pairs (%s, a poll every %d ms per side, %d s each) | Lost / twice / misdelivered | "
+                "Requests per second | Answer time, median / 99th percentile |\n|---|---|---|---|\n",
+                qPrintable(served), intervalMs, seconds);
+    int best = 0;
+    for (const int tried : {250, 500, 1000, 1500, 2000, 2500, 3000, 4000, 5000}) {
+        const Result r = RunLoad(target, tried, seconds, intervalMs);
+        std::printf("| %d | %lld / %lld / %lld | %.0f | %.1f ms / %.1f ms |\n", tried, static_cast<long long>(r.lost),
+                    static_cast<long long>(r.totals.duplicates), static_cast<long long>(r.totals.misdelivered),
+                    r.requestsPerSecond, r.medianMs, r.p99Ms);
+        std::fflush(stdout);
+        if (!r.Clean() || r.p99Ms >= 50 || r.totals.failedRequests > 0)
+            break;
+        best = tried;
+    }
+    std::printf("\nMost session pairs served cleanly with 99 %% of the answers within 50 ms: %d\n", best);
+    return best > 0 ? 0 : 1;
 }

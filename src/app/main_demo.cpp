@@ -3,6 +3,8 @@
 // as a user's click would, and "--trends" the Trends window (for screenshots).
 // "--log FILE" logs the values to FILE once a second, as "Enable Data Logging
 // to File" does; "--open-log FILE" shows a data log in the log viewer.
+// "--share DOMAIN" and "--remote DOMAIN" start a remote support session on
+// that relay as the customer or as the technician (for the README's pictures).
 // "--version" and "--help" are answered before the QApplication exists, so
 // they need no display.
 #include "app/main_form.h"
@@ -29,6 +31,8 @@ const char HelpText[] =
     "  --log FILE       log the values to FILE once a second, as \"Enable Data\n"
     "                   Logging to File\" does\n"
     "  --open-log FILE  show the data log FILE in the log viewer\n"
+    "  --share DOMAIN   share the data with support through the relay DOMAIN\n"
+    "  --remote DOMAIN  show the regulator of a customer who shares through DOMAIN\n"
     "  --help           show this help and exit\n"
     "  --version        print the version and exit\n";
 
@@ -47,8 +51,9 @@ int main(int argc, char** argv)
             return 0;
         }
         // The value of an option is never read as an option itself.
-        if (std::strcmp(arg, "--page") == 0 || std::strcmp(arg, "--log") == 0 || std::strcmp(arg, "--open-log") == 0)
-            ++i;
+        for (const char* valued : {"--page", "--log", "--open-log", "--share", "--remote"})
+            if (std::strcmp(arg, valued) == 0)
+                ++i;
     }
     QApplication app(argc, argv);
     // A name of its own, so that the demo's settings backups stay apart
@@ -84,6 +89,14 @@ int main(int argc, char** argv)
     if (const QString log = option("--log"); !log.isEmpty()) {
         window.Core().LogFileName = log;
         window.SetEnableDataLogging(true);
+    }
+    if (const QString domain = option("--share"); !domain.isEmpty()) {
+        window.Core().Support.SupportDomain = domain;
+        window.SetShareDataWithSupport(true);
+    }
+    if (const QString domain = option("--remote"); !domain.isEmpty()) {
+        window.Core().Support.SupportDomain = domain;
+        window.RemoteViaInternetToProvideSupportClick();
     }
     if (const QString log = option("--open-log"); !log.isEmpty()) {
         auto* viewer = new DataLogViewer(&window);

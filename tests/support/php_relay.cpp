@@ -315,9 +315,10 @@ bool PhpRelay::StartNginx(const QMap<QString, QString>& environment)
     const bool root = false;
 #endif
     // PHP-FPM's pool, the relay's settings in its environment.
+    // As many PHP processes as php -S would have workers (a load test sets it).
     QString pool = QStringLiteral("[global]\npid = %1/fpm.pid\nerror_log = %1/fpm.log\ndaemonize = no\n"
-                                  "[krova]\nlisten = %1/fpm.sock\npm = static\npm.max_children = 4\n")
-                       .arg(dir);
+                                  "[krova]\nlisten = %1/fpm.sock\npm = static\npm.max_children = %2\n")
+                       .arg(dir, environment.value(QStringLiteral("PHP_CLI_SERVER_WORKERS"), QStringLiteral("4")));
     if (root)
         pool += QStringLiteral("user = root\ngroup = root\n");
     for (auto it = environment.begin(); it != environment.end(); ++it)
