@@ -3,7 +3,8 @@
 # its window. Usage: scripts/screenshot.sh OUTPUT.png [SECONDS] [PAGE]
 # KROVA_SCREEN (default 1024x800) sets the display's size, KROVA_SCALE
 # (default 1) the display scale (QT_SCALE_FACTOR); with KROVA_WHOLE_SCREEN=1
-# the whole screen is kept, not only the window.
+# the whole screen is kept, not only the window; KROVA_DEMO_ARGS adds options
+# of the demo (--trends, --share DOMAIN, ...).
 set -euo pipefail
 out=${1:-docs/system-state.png}
 wait=${2:-4}
@@ -13,8 +14,12 @@ bin=${KROVA_DEMO:-$here/build/krova-utility-demo}
 mkdir -p "$(dirname "$out")"
 screen=${KROVA_SCREEN:-1024x800}
 scale=${KROVA_SCALE:-1}
+# With a window manager (openbox, where installed) the window gets its title
+# bar and frame, as on a desktop.
+wm=$(command -v openbox || true)
 xvfb-run -a -s "-screen 0 ${screen}x24" bash -c "
-  QT_SCALE_FACTOR=$scale '$bin' ${page:+--page $page} & pid=\$!
+  ${wm:+$wm & sleep 1;}
+  QT_SCALE_FACTOR=$scale '$bin' ${page:+--page $page} ${KROVA_DEMO_ARGS:-} & pid=\$!
   sleep $wait
   import -window root '$out.full.png'
   kill \$pid

@@ -595,9 +595,18 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(rig.sim.Requests.empty());
 
+        // Before the customer's settings came, a write asks first; Cancel
+        // sends nothing.
+        rig.dialogs.AnswerCancel();
+        w.WriteAllSettingsToSystemClick();
+        QCOMPARE(int(rig.dialogs.Shown.back().kind), int(ShownDialog::WarningYesCancel));
+        QVERIFY(rig.dialogs.Shown.back().text.startsWith(QStringLiteral("The customer's settings have not arrived yet")));
+        QCOMPARE(PendingMessage(relay, "support"), QByteArray("1"));
+        rig.dialogs.Shown.clear();
         // A remote write with the relay gone: the reason in the status bar,
-        // no box, and the timers and cursor back to normal.
+        // no failure box, and the timers and cursor back to normal.
         relay.Stop();
+        rig.dialogs.AnswerYes();
         w.WriteAllSettingsToSystemClick();
         QVERIFY(w.Ui().USBTimer->isActive());
         QVERIFY(w.Ui().INETTimer->isActive());
@@ -606,7 +615,7 @@ private slots:
         QVERIFY(!w.StatusText().isEmpty());
         QCOMPARE(w.StatusText(), w.Core().Support.SupportStatusText);
         QVERIFY(w.StatusText() != QStringLiteral("Nothing received"));
-        QVERIFY(rig.dialogs.Shown.empty());
+        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1)); // the question only
         QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
     }
 

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QLabel>
 #include <QPlainTextEdit>
 
 void TMainFormKrv::CanOutputStep()
@@ -19,6 +20,7 @@ void TMainFormKrv::PauseCanWatchClick()
 {
     const QSignalBlocker block(PauseCanWatch);
     PauseCanWatch->setChecked(!PauseCanWatch->isChecked());
+    CanPausedLabel->setVisible(PauseCanWatch->isChecked());
 }
 
 void TMainFormKrv::ClearAllLinesClick()

@@ -9,6 +9,7 @@
 #include "settings/system_settings_rows.h"
 #include "trends/trends_widget.h"
 #include "views/string_grid_widget.h"
+#include "views/window_fit_widget.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -29,6 +30,8 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTextDocument>
+#include <QTextOption>
 #include <QTimer>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -40,6 +43,8 @@ constexpr int ClientHeight = 695;
 constexpr int MessagePanelHeight = 17;
 constexpr int MinimumWindowWidth = 480;
 constexpr int MinimumWindowHeight = 320;
+// How long after showing the window system has framed a window.
+constexpr int FrameSettleMs = 300;
 // Remote data older than this is shown as a warning.
 constexpr qint64 RemoteDataStaleSeconds = 10;
 constexpr int SystemStateTimerMs = 1000;
@@ -172,19 +177,23 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     // The design's size, 873 x 695 below the menu bar, unless the screen is
     // smaller; centred on the screen the window opens on.
     setMinimumSize(MinimumWindowWidth, MinimumWindowHeight);
-    QSize size(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
-    if (QScreen* s = screen()) {
-        const QRect area = s->availableGeometry();
-        size = size.boundedTo(area.size() - (frameGeometry().size() - geometry().size()));
-        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, area));
-    } else {
-        resize(size);
-    }
+    FitWindowToScreen(this, QSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight));
 
     ShowConnection();
     USBTimer->start();
     SystemStateTimer->start();
     INETTimer->start();
+}
+
+void TMainFormKrv::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // The frame's size is known only once the window manager has framed the
+    // window, a moment after it is shown.
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        QTimer::singleShot(FrameSettleMs, this, [this] { ::KeepFrameOnScreen(this); });
+    }
 }
 
 TMainFormKrv::~TMainFormKrv()
@@ -287,6 +296,7 @@ QWidget* TMainFormKrv::BuildStatePage(Side side)
     auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->setSpacing(1);
+    layout->addWidget(NotLiveBanner(own ? OwnBanner : PeerBanner));
     layout->addWidget(Caption(QStringLiteral("Measured Values")));
     layout->addWidget(measured);
     layout->addSpacing(4);
@@ -331,7 +341,7 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     ChargeProfileTabControl->setFont(tabFont);
     // Flat, tight tabs drawn like buttons, so that all eight captions fit.
     ChargeProfileTabControl->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 4px 0px; margin: 0px; border: 1px solid palette(mid);"
+        "QTabBar::tab { padding: 4px 3px; margin: 0px; border: 1px solid palette(mid);"
         " background: palette(button); }"
         "QTabBar::tab:selected { background: palette(base); border-color: palette(dark); }"));
     for (const QString& caption : ChargeProfileTabCaptions())
@@ -375,12 +385,66 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     auto* left = new QVBoxLayout;
     left->addWidget(SystemSettingsTable);
     left->addStretch(1);
-    auto* layout = new QHBoxLayout(page);
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left, 1);
+    columns->addSpacing(7);
+    columns->addLayout(right, 1);
+    auto* layout = new QVBoxLayout(page);
     layout->setContentsMargins(6, 7, 6, 8);
-    layout->addLayout(left, 1);
-    layout->addSpacing(7);
-    layout->addLayout(right, 1);
+    layout->addWidget(NotLiveBanner(SettingsBanner));
+    layout->addLayout(columns, 1);
     return page;
+}
+
+QLabel* TMainFormKrv::NotLiveBanner(int which)
+{
+    auto* banner = new QLabel;
+    banner->setObjectName(QStringLiteral("NotLiveBanner"));
+    banner->setWordWrap(true);
+    banner->setStyleSheet(QStringLiteral("color: #d9480f; font-weight: bold;"));
+    banner->hide();
+    banners_[which] = banner;
+    return banner;
+}
+
+void TMainFormKrv::ShowWhetherLive()
+{
+    // The pages keep the records' values whatever happens (they are redrawn
+    // as always); when those are no readings, the page says so and the values
+    // are greyed.
+    QString state;
+    bool dim = false;
+    const double stateAt = station_.StateAt(Side::Own);
+    const qint64 age = qint64((station_.Time().Now() - stateAt) / OneSecond);
+    if (station_.IsUsbConnection() && !demo_) {
+        if (!station_.Session.IsDeviceOpen())
+            state = QStringLiteral("No regulator: connect it by USB and switch it on. The values shown are no readings.");
+        else if (stateAt == 0)
+            state = QStringLiteral("The regulator has not answered yet: the values shown are no readings.");
+        else if (!station_.IsLive(Side::Own))
+            state = QStringLiteral("The regulator does not answer: the values shown are from %1 s ago.").arg(age);
+    } else if (station_.IsRemoteConnection()) {
+        if (stateAt == 0)
+            state = QStringLiteral("No data from the customer yet: the values shown are no readings.");
+        else if (age > RemoteDataStaleSeconds)
+            state = QStringLiteral("No data from the customer for %1 s: the values shown are from then.").arg(age);
+    }
+    dim = !state.isEmpty();
+    QString settings;
+    if (station_.IsUsbConnection() && !demo_ && !station_.Session.IsDeviceOpen())
+        settings = QStringLiteral("No regulator: these settings were not read from one.");
+    else if (station_.IsRemoteConnection() && !clientSettingsArrived_)
+        settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");
+    const QString texts[] = {state, state, settings};
+    for (int i = 0; i < BannerCount; ++i) {
+        if (banners_[i]->text() != texts[i])
+            banners_[i]->setText(texts[i]);
+        if (banners_[i]->isHidden() != texts[i].isEmpty())
+            banners_[i]->setHidden(texts[i].isEmpty());
+    }
+    for (StringGrid* grid : {MeasuredValuesTable, SystemStateTable, RegulatorStateTable, PeerMeasuredValuesTable,
+                             PeerSystemStateTable, PeerRegulatorStateTable})
+        grid->SetDimmed(dim);
 }
 
 QWidget* TMainFormKrv::BuildCanPage()
@@ -393,7 +457,9 @@ QWidget* TMainFormKrv::BuildCanPage()
 
     CanViewHexCheckBox->setChecked(true);
     CanMemo = new QPlainTextEdit(page);
-    Grows(CanMemo, 855, 592);
+    // Narrower than a line of eight data bytes: the memo scrolls its lines
+    // sideways itself, so the page needs no scroll bar of its own for it.
+    Grows(CanMemo, 400, 592);
     CanMemo->setReadOnly(true);
     CanMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     CanMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -401,10 +467,22 @@ QWidget* TMainFormKrv::BuildCanPage()
     // Appended lines must not pile up in an undo history nobody can use.
     CanMemo->setUndoRedoEnabled(false);
     CanMemo->setContextMenuPolicy(Qt::CustomContextMenu);
-    // The kind texts are followed by as many tabs as line the columns up on
-    // stops eight characters apart.
+    // The kind texts are followed by as many tabs as reach column 32 on stops
+    // eight characters apart; after that each piece has a stop of its own
+    // width, so that "14 bytes" lines up with "8 bytes" and every data byte
+    // with the one above it (the text itself keeps its tabs).
     CanMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    CanMemo->setTabStopDistance(8 * QFontMetricsF(CanMemo->font()).horizontalAdvance(QLatin1Char('0')));
+    {
+        const qreal digit = QFontMetricsF(CanMemo->font()).horizontalAdvance(QLatin1Char('0'));
+        QList<QTextOption::Tab> stops;
+        for (const int column : {8, 16, 24, 32, 42, 57})
+            stops.append(QTextOption::Tab(column * digit, QTextOption::LeftTab));
+        for (int b = 1; b <= CanFrameRecord::MaxDataBytes; ++b)
+            stops.append(QTextOption::Tab((57 + 9 * b) * digit, QTextOption::LeftTab));
+        QTextOption option = CanMemo->document()->defaultTextOption();
+        option.setTabs(stops);
+        CanMemo->document()->setDefaultTextOption(option);
+    }
 
     CanRxMemoPopupMenu = new QMenu(this);
     PauseCanWatch = CanRxMemoPopupMenu->addAction(QStringLiteral("Pause"));
@@ -419,8 +497,15 @@ QWidget* TMainFormKrv::BuildCanPage()
     connect(CopyToClipboard, &QAction::triggered, this, &TMainFormKrv::CopyToClipboardClick);
     connect(CanMemo, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { CanRxMemoPopupMenu->popup(CanMemo->mapToGlobal(pos)); });
+    // While "Pause" is ticked the page says so: no line is added meanwhile.
+    CanPausedLabel = new QLabel(QStringLiteral("Paused: no new frames are listed (right-click, \"Pause\" to go on)"), page);
+    CanPausedLabel->setObjectName(QStringLiteral("CanPausedLabel"));
+    CanPausedLabel->setStyleSheet(QStringLiteral("color: #d9480f; font-weight: bold;"));
+    CanPausedLabel->hide();
     auto* top = new QHBoxLayout;
     top->addWidget(label);
+    top->addSpacing(16);
+    top->addWidget(CanPausedLabel);
     top->addStretch(1);
     top->addWidget(CanViewHexCheckBox);
     auto* layout = new QVBoxLayout(page);
@@ -571,6 +656,8 @@ void TMainFormKrv::ShowModes()
     SetCheck(RemoteViaInternetToProvideSupport, station_.IsRemoteConnection());
     SetCheck(ShareDataWithSupport, station_.IsSharing());
     SetCheck(EnableDataLoggingToFile, station_.IsLogging());
+    if (!station_.IsRemoteConnection())
+        clientSettingsArrived_ = false;
     ShowConnection();
 }
 
@@ -636,6 +723,7 @@ void TMainFormKrv::ShowConnection()
         connectionIndicator_->setText(text);
     if (connectionIndicator_->toolTip() != tip)
         connectionIndicator_->setToolTip(tip);
+    ShowWhetherLive();
     // A warm tone that reads on light and dark backgrounds alike. (Setting a
     // style sheet polishes the label again, so only a change is set.)
     const QString style = warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString();

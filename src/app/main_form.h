@@ -52,6 +52,7 @@ struct MainFormUi {
     FieldRpmChart* FieldRpmChartView = nullptr;
     QPlainTextEdit* CanMemo = nullptr;
     QCheckBox* CanViewHexCheckBox = nullptr;
+    QLabel* CanPausedLabel = nullptr;
     QMenu* CanRxMemoPopupMenu = nullptr;
     QLabel* MessagePanel = nullptr;
     QTimer* USBTimer = nullptr;
@@ -190,11 +191,15 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildMenus();
+    enum { OwnBanner, PeerBanner, SettingsBanner, BannerCount };
+    QLabel* NotLiveBanner(int which);
+    void ShowWhetherLive();
     QWidget* BuildStatePage(Side side);
     QWidget* BuildSettingsPage();
     QWidget* BuildCanPage();
@@ -226,6 +231,8 @@ private:
     QLabel* statusText_ = nullptr;
     QLabel* connectionIndicator_ = nullptr;
     bool demo_ = false;
+    bool shownOnce_ = false;
+    QLabel* banners_[BannerCount] = {};
     QString snapshotName_;
     // On the support side: the client's settings came since the role began.
     bool clientSettingsArrived_ = false;

@@ -194,6 +194,16 @@ bool TMainFormKrv::WriteSettingsAs(const QString& operation)
         }
     }
     if (station_.IsRemoteConnection()) {
+        // Before the customer's settings came, the editors hold none of
+        // theirs (zeros at first): such a write is sent only when asked for.
+        if (!clientSettingsArrived_
+            && !dialogs_.WarnYesCancel(QStringLiteral("Write Settings"),
+                                       QStringLiteral("The customer's settings have not arrived yet, so the editors "
+                                                      "do not show them.\rSend these settings to the customer's "
+                                                      "regulator all the same?"))) {
+            QApplication::restoreOverrideCursor();
+            return false;
+        }
         const bool deferred = DeferWhileRelayBusy([this, operation] {
             if (station_.IsRemoteConnection())
                 WriteSettingsAs(operation);

@@ -9,8 +9,10 @@ void TMainFormKrv::TrendsClick()
     if (!trendsWindow_) {
         trendsWindow_ = new TrendsWindow(
             trends_, DateTimeOfDayCount(trendsStart_),
-            [this](const QString& title, const QString& filter, const QString& suffix) {
-                return dialogs_.SaveFileName({title, filter, suffix, {}, false});
+            // Over the Trends window, so that the main window does not come
+            // in front of it when the dialog closes.
+            [this](QWidget* over, const QString& title, const QString& filter, const QString& suffix) {
+                return dialogs_.SaveFileName({title, filter, suffix, {}, false, over});
             },
             this);
         trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);

@@ -1,12 +1,14 @@
 #include "app/user_dialogs.h"
 
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
 
 namespace {
 
@@ -16,9 +18,12 @@ QString BoxText(QString text)
     return text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
 }
 
-std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogOptions& o, QFileDialog::AcceptMode mode)
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogOptions& o, QFileDialog::AcceptMode mode,
+                                     QString& lastFolder)
 {
-    QFileDialog dialog(parent, o.title, QString(), QtFileFilter(o.filter));
+    if (lastFolder.isEmpty())
+        lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QFileDialog dialog(o.over ? o.over : parent, o.title, lastFolder, QtFileFilter(o.filter));
     dialog.setAcceptMode(mode);
     dialog.setFileMode(o.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     dialog.setDefaultSuffix(o.defaultSuffix);
@@ -27,7 +32,9 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogOptions& o
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (!o.initialName.isEmpty())
         dialog.selectFile(o.initialName);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    lastFolder = dialog.directory().absolutePath();
+    if (!chosen)
         return std::nullopt;
     return dialog.selectedFiles().constFirst();
 }
@@ -42,26 +49,49 @@ QString QtFileFilter(const QString& filter)
     return filter.left(bar) + QStringLiteral(" (") + filter.mid(bar + 1) + QLatin1Char(')');
 }
 
+namespace {
+
+// Room for the whole caption in the title bar: a box is only as wide as its
+// text and buttons, and a window system cuts a longer title short.
+int TitleWidth(const QWidget& box, const QString& caption)
+{
+    QFont title = box.font();
+    title.setBold(true);
+    return QFontMetrics(title).horizontalAdvance(caption) + 140;
+}
+
+int RunBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
+           QMessageBox::StandardButtons buttons)
+{
+    QMessageBox box(icon, caption, BoxText(text), buttons, parent);
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(TitleWidth(box, caption), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    return box.exec();
+}
+
+} // namespace
+
 void QtUserDialogs::Error(const QString& caption, const QString& text)
 {
-    QMessageBox::critical(parent_, caption, BoxText(text), QMessageBox::Ok);
+    RunBox(parent_, QMessageBox::Critical, caption, text, QMessageBox::Ok);
 }
 
 bool QtUserDialogs::ConfirmOkCancel(const QString& caption, const QString& text)
 {
-    return QMessageBox::information(parent_, caption, BoxText(text), QMessageBox::Ok | QMessageBox::Cancel)
+    return RunBox(parent_, QMessageBox::Information, caption, text, QMessageBox::Ok | QMessageBox::Cancel)
         == QMessageBox::Ok;
 }
 
 bool QtUserDialogs::AskYesCancel(const QString& caption, const QString& text)
 {
-    return QMessageBox::information(parent_, caption, BoxText(text), QMessageBox::Yes | QMessageBox::Cancel)
+    return RunBox(parent_, QMessageBox::Information, caption, text, QMessageBox::Yes | QMessageBox::Cancel)
         == QMessageBox::Yes;
 }
 
 bool QtUserDialogs::WarnYesCancel(const QString& caption, const QString& text)
 {
-    return QMessageBox::warning(parent_, caption, BoxText(text), QMessageBox::Yes | QMessageBox::Cancel)
+    return RunBox(parent_, QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::Cancel)
         == QMessageBox::Yes;
 }
 
@@ -70,6 +100,7 @@ std::optional<QString> QtUserDialogs::InputBox(const QString& caption, const QSt
 {
     QInputDialog dialog(parent_);
     dialog.setWindowTitle(caption);
+    dialog.setMinimumWidth(TitleWidth(dialog, caption));
     dialog.setLabelText(prompt);
     dialog.setTextValue(text);
     if (auto* edit = dialog.findChild<QLineEdit*>())
@@ -81,12 +112,12 @@ std::optional<QString> QtUserDialogs::InputBox(const QString& caption, const QSt
 
 std::optional<QString> QtUserDialogs::SaveFileName(const FileDialogOptions& options)
 {
-    return RunFileDialog(parent_, options, QFileDialog::AcceptSave);
+    return RunFileDialog(parent_, options, QFileDialog::AcceptSave, lastFolder_);
 }
 
 std::optional<QString> QtUserDialogs::OpenFileName(const FileDialogOptions& options)
 {
-    return RunFileDialog(parent_, options, QFileDialog::AcceptOpen);
+    return RunFileDialog(parent_, options, QFileDialog::AcceptOpen, lastFolder_);
 }
 
 void QtUserDialogs::InformWithCopy(const QString& caption, const QString& text, const QString& copyText)

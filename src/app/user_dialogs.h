@@ -17,6 +17,7 @@ struct FileDialogOptions {
     QString defaultSuffix; // without the dot
     QString initialName;   // proposed file name, may be empty
     bool mustExist = false;
+    QWidget* over = nullptr; // the window it belongs to (default: the main window)
 };
 
 class UserDialogs {
@@ -58,6 +59,8 @@ public:
 
 private:
     QWidget* parent_;
+    // Where the last file dialog was left; the user's documents at first.
+    QString lastFolder_;
 };
 
 // "Description|*.ext" as Qt writes a filter: "Description (*.ext)".

@@ -10,9 +10,12 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "plot/plot_widget.h"
+#include "views/window_fit_widget.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,12 +68,12 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
     connect(pause_, &QCheckBox::toggled, this, [this](bool on) { SetPaused(on); });
     connect(peer_, &QCheckBox::toggled, this, [this](bool on) { SetPeerShown(on); });
     connect(png, &QPushButton::clicked, this, [this] {
-        if (const auto path = askFileName_(QStringLiteral("Export Trends As Picture"),
+        if (const auto path = askFileName_(this, QStringLiteral("Export Trends As Picture"),
                                            QStringLiteral("PNG Pictures|*.png"), QStringLiteral("png")))
             ExportPng(*path);
     });
     connect(csv, &QPushButton::clicked, this, [this] {
-        if (const auto path = askFileName_(QStringLiteral("Export Trends As CSV"),
+        if (const auto path = askFileName_(this, QStringLiteral("Export Trends As CSV"),
                                            QStringLiteral("CSV Files|*.csv"), QStringLiteral("csv")))
             ExportCsv(*path);
     });
@@ -110,7 +113,8 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
                 (peer ? plot.peer : plot.own).append(plot.view->AddSeries(series));
             }
         }
-        plot.view->setMinimumHeight(140);
+        // Small enough that the window fits a 768-pixel screen at 150 %.
+        plot.view->setMinimumHeight(60);
         connect(plot.view, &PlotWidget::hovered, this, [this, view = plot.view](const QPointF& pos) {
             readout_->setText(ReadoutAt((view->ToValue(pos).x() - double(originMs_)) / 1000.0));
         });
@@ -120,13 +124,21 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
     readout_ = new QLabel(QStringLiteral("Point at a plot to read its values."));
     readout_->setWordWrap(true);
     stats_ = new QLabel;
-    stats_->setWordWrap(true);
+    stats_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The figures of nine quantities (and the peer's) scroll in a few lines
+    // of room rather than pushing the plots off a small screen.
+    auto* statsArea = new QScrollArea;
+    statsArea->setWidget(stats_);
+    statsArea->setWidgetResizable(true);
+    statsArea->setFrameShape(QFrame::NoFrame);
+    statsArea->setMaximumHeight(6 * fontMetrics().height());
+    statsArea->setMinimumHeight(3 * fontMetrics().height());
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(bar);
     layout->addWidget(plotArea_, 1);
     layout->addWidget(readout_);
-    layout->addWidget(stats_);
-    resize(900, 900);
+    layout->addWidget(statsArea);
+    FitWindowToScreen(this, QSize(900, 900));
     // Drawn when shown (showEvent), at the size it is shown at.
 }
 
@@ -151,6 +163,10 @@ void TrendsWindow::Refresh()
 void TrendsWindow::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        QTimer::singleShot(300, this, [this] { KeepFrameOnScreen(this); });
+    }
     if (!pause_->isChecked())
         Redraw();
 }

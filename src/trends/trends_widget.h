@@ -21,9 +21,10 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 
-// Asks for the name of a file to save: title, filter ("Name|*.ext"),
-// default suffix; no value when cancelled.
-using SaveFileNameAsker = std::function<std::optional<QString>(const QString&, const QString&, const QString&)>;
+// Asks for the name of a file to save, over the window given: title, filter
+// ("Name|*.ext"), default suffix; no value when cancelled.
+using SaveFileNameAsker =
+    std::function<std::optional<QString>(QWidget* over, const QString&, const QString&, const QString&)>;
 
 class TrendsWindow : public QWidget {
     Q_OBJECT
@@ -82,4 +83,5 @@ private:
     // The newest time the plots show: the buffer's newest, held by a pause.
     double shownLatest_ = 0;
     qint64 originMs_ = 0;
+    bool shownOnce_ = false;
 };

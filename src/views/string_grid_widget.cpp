@@ -1,6 +1,7 @@
 #include "views/string_grid_widget.h"
 #include "views/value_format.h"
 
+#include <QApplication>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -91,6 +92,10 @@ void StringGrid::SetCell(int row, int column, const QString& text)
     // A caption cut off at the grid's width stays readable.
     if (row < fixedRows_ || column < fixedColumns_)
         cell->setToolTip(WithoutZeros(text));
+    // A caption, or a value that no longer fits its column, shares the
+    // width out anew.
+    if (column < fixedColumns_ || fontMetrics().horizontalAdvance(WithoutZeros(text)) + CellPadding > columnWidth(column))
+        FitColumns();
 }
 
 QString StringGrid::Cell(int row, int column) const
@@ -171,24 +176,63 @@ void StringGrid::ShowChange(int row, int column)
         cell->setToolTip(tip);
 }
 
+void StringGrid::SetDimmed(bool dimmed)
+{
+    if (dimmed_ == dimmed)
+        return;
+    dimmed_ = dimmed;
+    QPalette p = palette();
+    p.setColor(QPalette::Text, QApplication::palette().color(dimmed ? QPalette::Disabled : QPalette::Active,
+                                                               QPalette::Text));
+    setPalette(p);
+}
+
 void StringGrid::resizeEvent(QResizeEvent* event)
 {
     QTableWidget::resizeEvent(event);
-    // Room beyond the design's widths goes first to the caption column, as
-    // far as its longest caption needs, then to all columns alike.
+    FitColumns();
+}
+
+void StringGrid::FitColumns()
+{
     const int columns = columnCount();
-    int extra = viewport()->width() - columns * baseColumnWidth_;
-    QList<int> widths(columns, baseColumnWidth_);
-    if (extra > 0 && fixedColumns_ > 0) {
-        int needed = 0;
+    const int total = viewport()->width();
+    if (total <= 0 || columns == 0)
+        return;
+    QList<int> needed(columns, 0);
+    const QFontMetrics metrics = fontMetrics();
+    for (int c = 0; c < columns; ++c)
         for (int r = 0; r < rowCount(); ++r)
-            needed = std::max(needed, fontMetrics().horizontalAdvance(WithoutZeros(Cell(r, 0))) + 8);
-        const int more = std::clamp(needed - baseColumnWidth_, 0, extra);
-        widths[0] += more;
-        extra -= more;
+            needed[c] = std::max(needed[c], metrics.horizontalAdvance(WithoutZeros(Cell(r, c))) + CellPadding);
+    // The value columns take what their texts need (within the design's
+    // width), the caption columns the rest, so that whole captions show
+    // where the room is there; what is left over widens the values.
+    QList<int> widths(columns, 0);
+    int values = 0;
+    for (int c = fixedColumns_; c < columns; ++c) {
+        widths[c] = std::clamp(needed[c], std::min(MinValueWidth, baseColumnWidth_), baseColumnWidth_);
+        values += widths[c];
     }
-    for (int c = 0; c < columns && extra > 0; ++c)
-        widths[c] += extra / columns + (c < extra % columns ? 1 : 0);
+    const int captionColumns = std::min(fixedColumns_, columns);
+    int captionNeed = 0;
+    for (int c = 0; c < captionColumns; ++c)
+        captionNeed += std::max(needed[c], MinValueWidth);
+    int room = total - values;
+    if (captionColumns == 0) {
+        room = total;
+    } else if (room >= captionNeed) {
+        for (int c = 0; c < captionColumns; ++c)
+            widths[c] = std::max(needed[c], MinValueWidth);
+        room -= captionNeed;
+    } else {
+        for (int c = 0; c < captionColumns; ++c)
+            widths[c] = std::max(room / captionColumns, MinValueWidth);
+        room = 0;
+    }
+    const int spreadOver = columns - captionColumns > 0 ? columns - captionColumns : columns;
+    const int first = columns - spreadOver;
+    for (int c = first; c < columns && room > 0; ++c)
+        widths[c] += room / spreadOver + (c - first < room % spreadOver ? 1 : 0);
     for (int c = 0; c < columns; ++c)
         if (columnWidth(c) != widths[c])
             setColumnWidth(c, widths[c]);

@@ -27,16 +27,24 @@ public:
     // it replaced as its tooltip. An empty list ends the marking.
     void SetReferenceTexts(int column, const QStringList& rowTexts);
     bool IsMarkedChanged(int row, int column) const;
+    // Greys the value cells: what they show is no reading.
+    void SetDimmed(bool dimmed);
+    bool IsDimmed() const { return dimmed_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    static constexpr int CellPadding = 10;
+    static constexpr int MinValueWidth = 60;
     void ShowChange(int row, int column);
+    // Shares the grid's width out among its columns.
+    void FitColumns();
 
     int fixedRows_;
     int fixedColumns_;
     int baseColumnWidth_ = 0;
     int referenceColumn_ = -1;
+    bool dimmed_ = false;
     QStringList reference_;
 };
