@@ -368,8 +368,9 @@ void SettingsCommandsTest::loadFailureChangesNothing_data()
 {
     QTest::addColumn<int>("size"); // -1: no file at all
     QTest::addColumn<QString>("message");
-    QTest::newRow("539 bytes") << 539 << "Stream read error.";
-    QTest::newRow("empty file") << 0 << "Stream read error.";
+    QTest::newRow("539 bytes") << 539 << "Stream read error. The file \"%1\" has 539 bytes; a settings file has 540 bytes.";
+    QTest::newRow("10 bytes") << 10 << "Stream read error. The file \"%1\" has 10 bytes; a settings file has 540 bytes.";
+    QTest::newRow("empty file") << 0 << "Stream read error. The file \"%1\" has 0 bytes; a settings file has 540 bytes.";
     QTest::newRow("missing file") << -1 << "Cannot open file";
 }
 
@@ -396,7 +397,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
     QCOMPARE(box.kind, ShownDialog::Error);
     QCOMPARE(box.caption, QStringLiteral("Norvelle K-ROVA X Utility v7"));
     if (size >= 0) {
-        QCOMPARE(box.text, message);
+        QCOMPARE(box.text, message.arg(QDir::toNativeSeparators(path)));
     } else {
         const QString start = QStringLiteral("Cannot open file \"") + QDir::toNativeSeparators(path) + QStringLiteral("\". ");
         QVERIFY2(box.text.startsWith(start), qPrintable(box.text));

@@ -25,6 +25,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QShortcut>
 #include <QScrollArea>
 #include <QStyle>
 #include <QStatusBar>
@@ -203,7 +204,13 @@ TMainFormKrv::~TMainFormKrv()
 
 void TMainFormKrv::BuildMenus()
 {
-    QMenu* system = menuBar()->addMenu(QStringLiteral("System"));
+    // Alt+S, Alt+O and Alt+H open the menus; F10 reaches the menu bar.
+    QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        menuBar()->setFocus(Qt::ShortcutFocusReason);
+        menuBar()->setActiveAction(menuBar()->actions().constFirst());
+    });
     auto add = [this](QMenu* menu, const QString& text, void (TMainFormKrv::*handler)()) {
         QAction* a = menu->addAction(text);
         connect(a, &QAction::triggered, this, handler);
@@ -230,8 +237,11 @@ void TMainFormKrv::BuildMenus()
                                   &TMainFormKrv::CompareSettingsWithFileClick);
     SaveServiceReport = add(system, QStringLiteral("Save Service Report..."), &TMainFormKrv::SaveServiceReportClick);
     OpenBackupsFolder = add(system, QStringLiteral("Open Backups Folder"), &TMainFormKrv::OpenBackupsFolderClick);
+    RestoreSettingsFromBackup = add(system, QStringLiteral("Restore Settings From Backup..."),
+                                    &TMainFormKrv::RestoreSettingsFromBackupClick);
+    OpenSnapshot = add(system, QStringLiteral("Open Snapshot..."), &TMainFormKrv::OpenSnapshotClick);
 
-    QMenu* options = menuBar()->addMenu(QStringLiteral("Options"));
+    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     QMenu* connection = options->addMenu(QStringLiteral("Connection"));
     ConnectionUSB = add(connection, QStringLiteral("USB"), &TMainFormKrv::ConnectionUSBClick);
     ConnectionUSB->setCheckable(true);
@@ -262,6 +272,17 @@ void TMainFormKrv::BuildMenus()
     options->addSeparator();
     Trends = add(options, QStringLiteral("Trends..."), &TMainFormKrv::TrendsClick);
     OpenDataLog = add(options, QStringLiteral("Open Data Log..."), &TMainFormKrv::OpenDataLogClick);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    UserGuide = add(help, QStringLiteral("User Guide"), &TMainFormKrv::UserGuideClick);
+    UserGuide->setShortcut(QKeySequence::HelpContents);
+    About = add(help, QStringLiteral("About"), &TMainFormKrv::AboutClick);
+
+    // The usual keys for files and leaving; none collides with a key of the
+    // design (Ctrl+C sends a chat).
+    SaveSettingsToFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    LoadSettingsFromFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
 QWidget* TMainFormKrv::BuildStatePage(Side side)
@@ -324,6 +345,7 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     gridFont.setPixelSize(11);
     SystemSettingsTable->setFont(gridFont);
     SystemSettingsTable->SetEditable(true);
+    SystemSettingsTable->SetMaskedCell(WifiPasswordRow, 1, QStringLiteral("Show Wi-Fi Password"));
     const QStringList captions = SystemSettingsCaptions();
     for (int r = 0; r < SystemSettingsRowCount; ++r)
         SystemSettingsTable->SetCell(r, 0, captions[r]);

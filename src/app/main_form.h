@@ -71,6 +71,10 @@ struct MainFormUi {
     QAction* CompareSettingsWithFile = nullptr;
     QAction* SaveServiceReport = nullptr;
     QAction* OpenBackupsFolder = nullptr;
+    QAction* RestoreSettingsFromBackup = nullptr;
+    QAction* OpenSnapshot = nullptr;
+    QAction* About = nullptr;
+    QAction* UserGuide = nullptr;
     QAction* ConnectionUSB = nullptr;
     QAction* RemoteViaInternetToProvideSupport = nullptr;
     QAction* ShareDataWithSupport = nullptr;
@@ -151,6 +155,13 @@ public:
     void CompareSettingsWithFileClick();
     void SaveServiceReportClick();
     void OpenBackupsFolderClick();
+    // A backup back onto the regulator, through the normal write; a snapshot
+    // file shown as a dropped one is.
+    void RestoreSettingsFromBackupClick();
+    void OpenSnapshotClick();
+    // The "Help" menu.
+    void AboutClick();
+    void UserGuideClick();
 
     // --- Calibrations -------------------------------------------------------
     void CalibrateInternalPowerSupplyClick();

@@ -2,15 +2,20 @@
 // comparing the editors with a settings file, the service report, and the
 // folder of the automatic backups.
 #include "app/main_form.h"
+#include "compare/settings_compare.h"
 #include "compare/settings_compare_widget.h"
 #include "records/ansi_text.h"
+#include "backup/restore_dialog_widget.h"
 #include "records/settings_file.h"
 #include "report/service_report.h"
 #include "views/string_grid_widget.h"
 
 #include <QDesktopServices>
+#include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QUrl>
 
 namespace {
@@ -71,8 +76,10 @@ void TMainFormKrv::SaveServiceReportClick()
          QStringLiteral("Service report.pdf"), false});
     if (!path)
         return;
+    // The settings as read (or loaded), and what was typed since beside
+    // them: typed values are no settings of the regulator until written.
     ServiceReport report = ServiceReportFromRecords(
-        station_.OwnState, station_.PeerState, EditorsRecord(), vessel->trimmed(),
+        station_.OwnState, station_.PeerState, reference_, vessel->trimmed(),
         DateTimeOfDayCount(station_.Time().Now()), ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION));
     // The regulators as the pages show them (the carried-over status, the
     // held messages), not as a fresh reading of the records would.
@@ -81,6 +88,8 @@ void TMainFormKrv::SaveServiceReportClick()
     if (report.hasPeer)
         report.peer = RegulatorPart(station_.PeerState.RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
                                     PeerRegulatorStateTable, PeerSystemMessagesMemo);
+    report.notWritten =
+        NotWrittenReportTable(CompareSettings(reference_, EditorsRecord(), station_.OwnState.DetectedSystemVoltage()));
     QString failure;
     if (!WriteServiceReportPdf(report, *path, &failure))
         ShowFailure(failure);
@@ -90,5 +99,99 @@ void TMainFormKrv::OpenBackupsFolderClick()
 {
     const QString folder = station_.Backups.Folder();
     QDir().mkpath(folder);
-    QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    // Without a file manager nothing would seem to happen: the place is said.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        dialogs_.InformWithCopy(QStringLiteral("Open Backups Folder"),
+                                QStringLiteral("No file manager could show the folder. The settings backups are in\r%1")
+                                    .arg(QDir::toNativeSeparators(folder)),
+                                QDir::toNativeSeparators(folder));
+}
+
+void TMainFormKrv::RestoreSettingsFromBackupClick()
+{
+    // Compared with what the regulator holds now: read first.
+    if (station_.IsUsbConnection())
+        ReadAllSettingsFromSystemClick();
+    const SettingsRecord now = station_.Settings;
+    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    const QString name = FromAnsi(station_.OwnState.RegulatorName());
+    const QString regulator = name.isEmpty() ? QStringLiteral("the regulator") : QStringLiteral("\"%1\"").arg(name);
+    auto* dialog = new RestoreBackupDialog(
+        station_.Backups.List(station_.OwnState.RegulatorName()), regulator,
+        [now, voltage](const QString& path) {
+            SettingsRecord backup;
+            return LoadSettingsFile(path, backup).ok ? CompareSettings(now, backup, voltage) : QList<SettingsDifference>{};
+        },
+        this);
+    connect(dialog, &RestoreBackupDialog::restoreRequested, this, [this, dialog, regulator](const QString& path) {
+        if (!dialogs_.AskYesCancel(QStringLiteral("Restore Settings From Backup"),
+                                   QStringLiteral("Write the settings of this backup to %1?\r%2")
+                                       .arg(regulator, QDir::toNativeSeparators(path))))
+            return;
+        SettingsRecord backup;
+        const FileOutcome loaded = LoadSettingsFile(path, backup);
+        if (!loaded.ok) {
+            ShowFailure(loaded.message);
+            return;
+        }
+        station_.Settings = backup;
+        UpdateSystemSettingsTable();
+        UpdateChargeProfilesTable();
+        UpdateFieldRpmChart();
+        // The normal write, which backs up what it replaces first.
+        if (WriteSettingsAs(QStringLiteral("restore")))
+            dialog->close();
+    });
+    dialog->show();
+}
+
+void TMainFormKrv::OpenSnapshotClick()
+{
+    const std::optional<QString> path = dialogs_.OpenFileName(
+        {QStringLiteral("Open Snapshot"), QStringLiteral("Snapshot Files|*.txt"), QStringLiteral("txt"), {}, true});
+    if (!path)
+        return;
+    // As a file dropped onto the "System State" page.
+    {
+        const QSignalBlocker block(PageControl);
+        PageControl->setCurrentWidget(StateTabSheet);
+    }
+    HandleDroppedFile(*path);
+}
+
+void TMainFormKrv::AboutClick()
+{
+    QString text = ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION)
+                   + QStringLiteral("\r\rCopyright 2026 Norvelle. All rights reserved: no licence to copy, change or "
+                                    "distribute this program has been published.\rBuilt with Qt %1 (LGPL 3) and hidapi.")
+                         .arg(QString::fromLatin1(qVersion()));
+#ifdef Q_OS_LINUX
+    text += QStringLiteral("\r\rOn Linux the regulator opens without root only with the udev rule installed "
+                           "(70-krova-regulator.rules in /usr/lib/udev/rules.d, or see the README).");
+#endif
+    dialogs_.InformWithCopy(QStringLiteral("About"), text, text);
+}
+
+void TMainFormKrv::UserGuideClick()
+{
+    // The README as installed beside the programs (Windows), in the
+    // package's documentation folder (Linux), or in a source checkout.
+    const QString programs = QCoreApplication::applicationDirPath();
+    for (const QString& path : {programs + QStringLiteral("/README.md"),
+                                programs + QStringLiteral("/../share/doc/krova-utility/README.md"),
+                                programs + QStringLiteral("/../README.md")}) {
+        if (!QFileInfo(path).isFile())
+            continue;
+        const QString guide = QFileInfo(path).canonicalFilePath();
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+            dialogs_.InformWithCopy(QStringLiteral("User Guide"),
+                                    QStringLiteral("No program could open the user guide. It is the file\r%1")
+                                        .arg(QDir::toNativeSeparators(guide)),
+                                    QDir::toNativeSeparators(guide));
+        return;
+    }
+    dialogs_.InformWithCopy(QStringLiteral("User Guide"),
+                            QStringLiteral("The user guide (README.md) is not installed with this program. It comes "
+                                           "with the program's package and its source."),
+                            QString());
 }

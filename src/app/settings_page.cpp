@@ -267,7 +267,13 @@ void TMainFormKrv::LoadSettingsFromFileClick()
         return;
     const FileOutcome outcome = LoadSettingsFile(*path, station_.Settings);
     if (!outcome.ok) {
-        ShowFailure(outcome.message);
+        // The reader's own words first; then what was wrong with this file.
+        ShowFailure(size >= 0 && size < qint64(SettingsRecord::Size) && QFileInfo(*path).isFile()
+                        ? QStringLiteral("%1. The file \"%2\" has %3 bytes; a settings file has %4 bytes.")
+                              .arg(outcome.message, QDir::toNativeSeparators(*path))
+                              .arg(size)
+                              .arg(SettingsRecord::Size)
+                        : outcome.message);
         return;
     }
     SelectPage(PageControl, SettingsTabSheet);

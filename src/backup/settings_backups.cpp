@@ -94,3 +94,22 @@ void SettingsBackups::Prune() const
     while (names.size() > KeptBackups)
         QFile::remove(QDir(folder_).filePath(names.takeFirst()));
 }
+
+QList<SettingsBackups::Entry> SettingsBackups::List(const QByteArray& regulatorName) const
+{
+    // yyyy-MM-dd_HHmmss_<name>_<operation>[-n][_unread].krv
+    static const QRegularExpression backupName(
+        QStringLiteral("^(\\d{4}-\\d\\d-\\d\\d_\\d{6})_([A-Za-z0-9-]+)_([a-z-]+?)(-\\d+)?(_unread)?\\.krv$"));
+    const QString name = NamePart(regulatorName);
+    QList<Entry> entries;
+    const QStringList files = QDir(folder_).entryList({QStringLiteral("*.krv")}, QDir::Files, QDir::Name | QDir::Reversed);
+    for (const QString& file : files) {
+        const QRegularExpressionMatch m = backupName.match(file);
+        if (!m.hasMatch() || m.captured(2) != name)
+            continue;
+        entries.append({QDir(folder_).filePath(file),
+                        QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd_HHmmss")), m.captured(3),
+                        m.captured(5).isEmpty()});
+    }
+    return entries;
+}

@@ -11,6 +11,7 @@
 #include "records/settings_record.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -39,6 +40,15 @@ public:
     // empty string with the reason in *failure.
     QString Save(const QString& operation, const QByteArray& regulatorName, const SettingsRecord& current,
                  const QDateTime& when, QString* failure);
+
+    struct Entry {
+        QString path;
+        QDateTime when;
+        QString operation; // "write", "reset", "calibration-write", ...
+        bool read = true;  // holds a read from the regulator ("_unread": the program's settings)
+    };
+    // The backups of the regulator of this name, newest first.
+    QList<Entry> List(const QByteArray& regulatorName) const;
 
     // The file name of a backup (exposed for the listing rules).
     static QString FileName(const QDateTime& when, const QByteArray& regulatorName, const QString& operation,

@@ -5,6 +5,10 @@
 
 #include <QDialog>
 
+// The rows as a table (Section, Setting, ours, theirs), or "No differences".
+QWidget* NewDifferencesView(const QList<SettingsDifference>& differences, const QString& oursTitle,
+                            const QString& theirsTitle);
+
 class SettingsCompareDialog : public QDialog {
     Q_OBJECT
 public:

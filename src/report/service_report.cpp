@@ -1,6 +1,7 @@
 #include "report/service_report.h"
 
 #include "records/ansi_text.h"
+#include "compare/settings_compare.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/system_settings_rows.h"
 #include "views/state_views.h"
@@ -265,7 +266,25 @@ ReportTable SystemSettingsReportTable(const SettingsRecord& settings, uint16_t d
     const QStringList captions = SystemSettingsCaptions();
     const QStringList texts = SystemSettingsTexts(settings, detectedSystemVoltage);
     for (int r = 0; r < captions.size(); ++r)
-        table.rows.append({captions[r], texts[r]}); // zeros go when drawn
+        table.rows.append({captions[r], r == WifiPasswordRow ? MaskedPassword(texts[r]) : texts[r]}); // zeros go when drawn
+    return table;
+}
+
+QString MaskedPassword(const QString& password)
+{
+    return WithoutZeros(password).isEmpty() ? QString() : QStringLiteral("********");
+}
+
+ReportTable NotWrittenReportTable(const QList<SettingsDifference>& differences)
+{
+    ReportTable table{QStringLiteral("Edited in the program, not written to the regulator"),
+                      {{QStringLiteral("Section"), QStringLiteral("Setting"), QStringLiteral("As read"),
+                        QStringLiteral("Edited")}}};
+    for (const SettingsDifference& d : differences) {
+        const bool password = d.caption == SystemSettingsCaptions()[WifiPasswordRow];
+        table.rows.append({d.section, d.caption, password ? MaskedPassword(d.ours) : d.ours,
+                           password ? MaskedPassword(d.theirs) : d.theirs});
+    }
     return table;
 }
 
@@ -353,6 +372,8 @@ bool WriteServiceReportPdf(const ServiceReport& report, QIODevice& device, QStri
     flow.NewPage();
     flow.FullTable(report.systemSettings, {0.7, 0.3});
     flow.FullTable(report.calibration, {0.7, 0.3});
+    if (report.notWritten.rows.size() > 1)
+        flow.FullTable(report.notWritten, {0.2, 0.4, 0.2, 0.2});
     if (!painter.end()) {
         if (failure)
             *failure = device.errorString();

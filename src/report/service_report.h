@@ -40,7 +40,17 @@ struct ServiceReport {
     ReportTable chargeProfiles;
     CurvePoints curve{};
     ReportTable calibration;
+    // Values typed into the editors and not written to the regulator: the
+    // tables above show the settings as read, these the edits beside them.
+    ReportTable notWritten;
 };
+
+// The rows of a settings comparison as the report lists edits not written.
+struct SettingsDifference;
+ReportTable NotWrittenReportTable(const QList<SettingsDifference>& differences);
+
+// What a report prints for a password: never the password itself.
+QString MaskedPassword(const QString& password);
 
 // A whole report from the records, shown as the state pages show them after
 // one refresh (for a tool without the window; the window takes the texts its

@@ -1,7 +1,10 @@
 #include "views/string_grid_widget.h"
 #include "views/value_format.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -16,7 +19,16 @@ namespace {
 // visible text as it was keeps the cell's original text.
 class CellDelegate : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    explicit CellDelegate(StringGrid* grid) : QStyledItemDelegate(grid), grid_(grid) {}
+
+    // A masked cell shows dots in place of its text until revealed; the
+    // editor still edits the text itself.
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (grid_->IsMasked(index.row(), index.column()) && !option->text.isEmpty())
+            option->text = QString(8, QChar(0x2022));
+    }
 
     QString displayText(const QVariant& value, const QLocale& locale) const override
     {
@@ -36,6 +48,9 @@ public:
             return;
         QStyledItemDelegate::setModelData(editor, model, index);
     }
+
+private:
+    StringGrid* grid_;
 };
 
 } // namespace
@@ -176,6 +191,26 @@ void StringGrid::ShowChange(int row, int column)
         cell->setToolTip(tip);
 }
 
+void StringGrid::SetMaskedCell(int row, int column, const QString& revealText)
+{
+    maskedRow_ = row;
+    maskedColumn_ = column;
+    // A way to read it: the grid's context menu shows or hides it.
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+    auto* reveal = new QAction(revealText, this);
+    reveal->setCheckable(true);
+    connect(reveal, &QAction::toggled, this, [this](bool on) {
+        revealed_ = on;
+        viewport()->update();
+    });
+    addAction(reveal);
+}
+
+bool StringGrid::IsMasked(int row, int column) const
+{
+    return !revealed_ && row == maskedRow_ && column == maskedColumn_;
+}
+
 void StringGrid::SetDimmed(bool dimmed)
 {
     if (dimmed_ == dimmed)
@@ -185,6 +220,29 @@ void StringGrid::SetDimmed(bool dimmed)
     p.setColor(QPalette::Text, QApplication::palette().color(dimmed ? QPalette::Disabled : QPalette::Active,
                                                                QPalette::Text));
     setPalette(p);
+}
+
+bool StringGrid::event(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)
+        && currentIndex().isValid()) {
+        event->accept();
+        return true;
+    }
+    return QTableWidget::event(event);
+}
+
+void StringGrid::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Copy) && currentIndex().isValid()) {
+        const int row = currentIndex().row();
+        const int column = currentIndex().column();
+        // A masked cell is copied as it is shown.
+        QGuiApplication::clipboard()->setText(IsMasked(row, column) ? QString() : WithoutZeros(Cell(row, column)));
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
 }
 
 void StringGrid::resizeEvent(QResizeEvent* event)

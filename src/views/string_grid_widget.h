@@ -27,12 +27,20 @@ public:
     // it replaced as its tooltip. An empty list ends the marking.
     void SetReferenceTexts(int column, const QStringList& rowTexts);
     bool IsMarkedChanged(int row, int column) const;
+    // A cell (a password) shown as dots, with an item of the context menu
+    // that shows its text.
+    void SetMaskedCell(int row, int column, const QString& revealText);
+    bool IsMasked(int row, int column) const;
     // Greys the value cells: what they show is no reading.
     void SetDimmed(bool dimmed);
     bool IsDimmed() const { return dimmed_; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Ctrl+C copies the cell in focus, as users expect of a grid, before any
+    // window-wide shortcut of the same keys.
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     static constexpr int CellPadding = 10;
@@ -46,5 +54,8 @@ private:
     int baseColumnWidth_ = 0;
     int referenceColumn_ = -1;
     bool dimmed_ = false;
+    int maskedRow_ = -1;
+    int maskedColumn_ = -1;
+    bool revealed_ = false;
     QStringList reference_;
 };

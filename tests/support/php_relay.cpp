@@ -294,7 +294,7 @@ bool PhpRelay::StartNginx(const QMap<QString, QString>& environment)
         if (!QFileInfo::exists(certificates.filePath(name + ".crt"))
             && !MakeCertificate(certificates.path(), name, host, &error_))
             return false;
-        for (const QString suffix : {QStringLiteral(".crt"), QStringLiteral(".key")})
+        for (const QString& suffix : {QStringLiteral(".crt"), QStringLiteral(".key")})
             if (!QFileInfo::exists(dir + "/" + name + suffix)
                 && !QFile::copy(certificates.filePath(name + suffix), dir + "/" + name + suffix)) {
                 error_ = QStringLiteral("cannot copy the test certificates");
