@@ -131,6 +131,14 @@ private slots:
                                                << QStringList{};
         QTest::newRow("settings diff, same") << QStringList{"settings", "diff", demo, demo} << 0
                                              << QStringList{"No differences\n"} << QStringList{};
+        QTest::newRow("settings diff, different") << QStringList{"settings", "diff", demo, OtherSettings()} << 1
+                                                  << QStringList{"System settings\tDevice Name\tPort engine\tStbd engine\n"}
+                                                  << QStringList{};
+#ifdef Q_OS_LINUX
+        QTest::newRow("no regulator") << QStringList{"list"} << 1 << QStringList{}
+                                      << QStringList{"No regulator found\nIf it is plugged in: without the udev rule "
+                                                     "(70-krova-regulator.rules"};
+#endif
         QTest::newRow("longer file shown with a warning")
             << QStringList{"settings", "show", Path("long.krv")} << 0 << QStringList{"  Device Name "}
             << QStringList{"long.krv has 546 bytes, but a settings file has 540 bytes: only its first 540 bytes are taken"};
@@ -140,7 +148,16 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--demo", "state", "--fast"} << 2 << QStringList{}
                                         << QStringList{"krova-cli: unknown option --fast\n"};
         QTest::newRow("missing argument") << QStringList{"settings", "write"} << 2 << QStringList{}
-                                          << QStringList{"krova-cli: unknown command or wrong arguments: settings write\n"};
+                                          << QStringList{"krova-cli: usage: krova-cli settings write FILE.krv [--yes] "
+                                                         "[--any-size]\n"};
+        QTest::newRow("show without a file") << QStringList{"settings", "show", "--json"} << 2 << QStringList{}
+                                             << QStringList{"krova-cli: usage: krova-cli settings show FILE.krv"};
+        QTest::newRow("restore, file and --last") << QStringList{"settings", "restore", demo, "--last"} << 2
+                                                  << QStringList{}
+                                                  << QStringList{"krova-cli: usage: krova-cli settings restore "
+                                                                 "FILE.krv|--last [--yes]\n"};
+        QTest::newRow("unknown command") << QStringList{"settings", "erase"} << 2 << QStringList{}
+                                         << QStringList{"krova-cli: unknown command or wrong arguments: settings erase\n"};
         QTest::newRow("voltage 13") << QStringList{"settings", "show", demo, "--voltage", "13"} << 2 << QStringList{}
                                     << QStringList{"krova-cli: --voltage takes 12 or 24\n"};
         QTest::newRow("zero seconds") << QStringList{"--demo", "log", Path("x.txt"), "--seconds", "0"} << 2
@@ -220,7 +237,8 @@ private slots:
         QCOMPARE(Backups().size(), 0);
         r = Cli({"--demo", "settings", "write", OtherSettings(), "--yes"});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QStringLiteral("Settings written to \"Port engine\".")), qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("Settings written to \"Port engine\"; its name is now \"Stbd engine\".")),
+                 qPrintable(r.out));
         r = Cli({"--demo", "settings", "reset", "--yes"});
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.contains(QStringLiteral("Settings of \"Port engine\" reset to their default values.")),
@@ -244,6 +262,11 @@ private slots:
         r = Cli({"--demo", "--demo-unplug-after", "14", "settings", "write", OtherSettings(), "--yes"});
         QCOMPARE(r.status, 1);
         QCOMPARE(Backups().size(), backups);
+        // The newest backup goes back, through a write that backs up first.
+        r = Cli({"--demo", "settings", "restore", "--last", "--yes"});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.out.contains(QStringLiteral("The newest backup: ")) && r.out.contains(QStringLiteral("_Port-engine_write")), qPrintable(r.out));
+        QCOMPARE(Backups().filter(QStringLiteral("_restore.krv")).size(), 1);
         // A longer file is written when the user says so.
         r = Cli({"--demo", "settings", "write", Path("long.krv"), "--yes", "--any-size"});
         QCOMPARE(r.status, 0);

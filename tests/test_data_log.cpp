@@ -201,7 +201,9 @@ void TestDataLog::sizeLimit()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         QVERIFY(f.resize(size));
     }
-    QCOMPARE(WriteLogLine(path, Header, Values), appended);
+    QString failure;
+    QCOMPARE(WriteLogLine(path, Header, Values, &failure), appended);
+    QCOMPARE(failure, appended ? QString() : QStringLiteral("the log has reached its size limit of 268435328 bytes"));
     const qint64 expected = appended ? size + LogLineBytes(Values).size() : size;
     QCOMPARE(QFileInfo(path).size(), expected);
     if (appended) {
@@ -216,14 +218,16 @@ void TestDataLog::sizeLimit()
 void TestDataLog::failures_data()
 {
     QTest::addColumn<QString>("what");
-    QTest::newRow("missing folder") << "missing";
-    QTest::newRow("a folder") << "folder";
-    QTest::newRow("path through a file") << "through-file";
+    QTest::addColumn<QString>("reason"); // the start of what the failure says
+    QTest::newRow("missing folder") << "missing" << "the file could not be created (";
+    QTest::newRow("a folder") << "folder" << "the file could not be opened";
+    QTest::newRow("path through a file") << "through-file" << "the file could not be created (";
 }
 
 void TestDataLog::failures()
 {
     QFETCH(QString, what);
+    QFETCH(QString, reason);
     QString path;
     if (what == "missing") {
         path = Path("no/such/folder/log.txt");
@@ -234,7 +238,9 @@ void TestDataLog::failures()
         QVERIFY(WriteAll(Path("plain"), "x"));
         path = Path("plain/log.txt");
     }
-    QVERIFY(!WriteLogLine(path, Header, Values));
+    QString failure;
+    QVERIFY(!WriteLogLine(path, Header, Values, &failure));
+    QVERIFY2(failure.startsWith(reason), qPrintable(failure));
     if (what == "missing")
         QVERIFY(!QFileInfo::exists(Path("no")));
     if (what == "through-file")
@@ -276,7 +282,9 @@ void TestDataLog::fullDevice()
 {
     if (!QFileInfo::exists("/dev/full"))
         QSKIP("no /dev/full on this system");
-    QVERIFY(!WriteLogLine("/dev/full", Header, Values));
+    QString failure;
+    QVERIFY(!WriteLogLine("/dev/full", Header, Values, &failure));
+    QVERIFY2(failure.startsWith(QStringLiteral("the line could not be written (")), qPrintable(failure));
 }
 
 void TestDataLog::halfWrittenLineIsTakenBack_data()

@@ -3,6 +3,8 @@
 #include "records/ansi_text.h"
 #include "records/settings_file.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -111,5 +113,12 @@ QList<SettingsBackups::Entry> SettingsBackups::List(const QByteArray& regulatorN
                         QDateTime::fromString(m.captured(1), QStringLiteral("yyyy-MM-dd_HHmmss")), m.captured(3),
                         m.captured(5).isEmpty()});
     }
+    // Names of one second do not sort by time ("reset" before "write",
+    // "write" before "write-2"): there the file's own time decides.
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.when != b.when)
+            return a.when > b.when;
+        return QFileInfo(a.path).lastModified() > QFileInfo(b.path).lastModified();
+    });
     return entries;
 }

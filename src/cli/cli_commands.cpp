@@ -45,10 +45,21 @@ int CliCommands::LinkFailure(const QString& what)
     return CliNoRegulator;
 }
 
+void CliCommands::SayNoRegulator()
+{
+#ifdef Q_OS_LINUX
+    console_.err(QStringLiteral("No regulator found\n"
+                                "If it is plugged in: without the udev rule (70-krova-regulator.rules, installed with "
+                                "the package; see the README) only root may open it."));
+#else
+    console_.err(QStringLiteral("No regulator found"));
+#endif
+}
+
 bool CliCommands::Connect()
 {
     if (!station_.Session.FindAndOpenDevice()) {
-        console_.err(QStringLiteral("No regulator found"));
+        SayNoRegulator();
         return false;
     }
     if (!station_.PollOwn()) {
@@ -132,7 +143,7 @@ int CliCommands::List()
 {
     const std::vector<HidInterfaceInfo> found = HidSession::FindRegulators(backend_);
     if (found.empty()) {
-        console_.err(QStringLiteral("No regulator found"));
+        SayNoRegulator();
         return CliNoRegulator;
     }
     for (const HidInterfaceInfo& info : found)
@@ -208,10 +219,10 @@ int CliCommands::Log(const QString& path, std::optional<int> seconds)
                              : QStringLiteral("%1 (the log goes on with the last values)").arg(station_.LinkStatusText()));
         }
         if (++polls % PollsPerLogLine == 0) {
-            if (!station_.AppendLogLine()) {
-                console_.err(QStringLiteral("%1: the line was not written (no access, a full disk, or the log has "
-                                            "reached its size limit); logging stopped.")
-                                 .arg(Native(path)));
+            QString failure;
+            if (!station_.AppendLogLine(&failure)) {
+                console_.err(QStringLiteral("%1: the line was not written: %2; logging stopped.")
+                                 .arg(Native(path), failure));
                 return CliBadUsage;
             }
             if (seconds && ++lines >= *seconds)
@@ -237,15 +248,44 @@ int CliCommands::SettingsRead(const QString& path)
 
 int CliCommands::SettingsWrite(const QString& path, bool yes, bool anySize)
 {
+    // A bad file is said before the regulator is looked for.
     int status = CliOk;
     const std::optional<SettingsRecord> file = LoadFile(path, &status, !anySize);
     if (!file)
         return status;
     if (!Connect() || !ReadSettings())
         return CliNoRegulator;
+    return WriteFile(*file, path, yes, QStringLiteral("write"));
+}
+
+int CliCommands::SettingsRestore(const std::optional<QString>& path, bool yes)
+{
+    int status = CliOk;
+    std::optional<SettingsRecord> file;
+    if (path && !(file = LoadFile(*path, &status, true)))
+        return status;
+    if (!Connect() || !ReadSettings())
+        return CliNoRegulator;
+    if (path)
+        return WriteFile(*file, *path, yes, QStringLiteral("restore"));
+    const QList<SettingsBackups::Entry> backups = station_.Backups.List(station_.OwnState.RegulatorName());
+    if (backups.isEmpty()) {
+        console_.err(QStringLiteral("No backup of the settings of %1 in %2")
+                         .arg(RegulatorName(), Native(station_.Backups.Folder())));
+        return CliBadUsage;
+    }
+    const QString newest = backups.first().path;
+    console_.out(QStringLiteral("The newest backup: %1\n").arg(Native(newest)));
+    if (!(file = LoadFile(newest, &status, true)))
+        return status;
+    return WriteFile(*file, newest, yes, QStringLiteral("restore"));
+}
+
+int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool yes, const QString& operation)
+{
     // What the Settings page would send after loading this file.
     const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
-    const SettingsRecord written = SettingsAsPageWrites(*file, voltage);
+    const SettingsRecord written = SettingsAsPageWrites(file, voltage);
     const QList<SettingsDifference> changes = CompareSettings(station_.Settings, written, voltage);
     if (changes.isEmpty())
         console_.out(QStringLiteral("No differences\n"));
@@ -253,10 +293,16 @@ int CliCommands::SettingsWrite(const QString& path, bool yes, bool anySize)
         console_.out(DifferencesText(changes, QStringLiteral("Regulator"), QFileInfo(path).fileName()));
     if (const std::optional<int> stop = Confirm(QStringLiteral("Write these settings to %1?").arg(RegulatorName()), yes))
         return *stop;
+    const QString before = RegulatorName();
     station_.Settings = written;
-    if (!station_.WriteSettingsToDevice())
+    if (!station_.WriteSettingsToDevice(operation))
         return LinkFailure(QStringLiteral("Settings not written"));
-    console_.out(QStringLiteral("Settings written to %1.\n").arg(RegulatorName()));
+    // The name the regulator goes by from now on, when the write changed it.
+    const QString name = FromAnsi(written.DeviceName());
+    if (!name.isEmpty() && written.DeviceName() != station_.OwnState.RegulatorName())
+        console_.out(QStringLiteral("Settings written to %1; its name is now \"%2\".\n").arg(before, name));
+    else
+        console_.out(QStringLiteral("Settings written to %1.\n").arg(before));
     SayBackup();
     return CliOk;
 }
@@ -303,5 +349,5 @@ int CliCommands::SettingsDiff(const QString& first, const QString& second, uint1
     console_.out(differences.isEmpty() ? QStringLiteral("No differences\n")
                                        : DifferencesText(differences, QFileInfo(first).fileName(),
                                                          QFileInfo(second).fileName()));
-    return CliOk;
+    return differences.isEmpty() ? CliOk : CliDiffer;
 }

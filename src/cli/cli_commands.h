@@ -15,6 +15,7 @@
 enum CliStatus : int {
     CliOk = 0,
     CliNoRegulator = 1, // absent, or it does not answer
+    CliDiffer = 1,      // settings diff: the files differ (as diff says it)
     CliBadUsage = 2,    // a bad argument or a bad file
 };
 
@@ -38,6 +39,9 @@ public:
     // A file of another size than a settings file is refused unless
     // `anySize` says to take its first 540 bytes.
     int SettingsWrite(const QString& path, bool yes, bool anySize = false);
+    // A backup written back: the file given, or with none the newest backup
+    // of the connected regulator.
+    int SettingsRestore(const std::optional<QString>& path, bool yes);
     int SettingsReset(bool yes);
     int SettingsShow(const QString& path, bool json, uint16_t voltage);
     int SettingsDiff(const QString& first, const QString& second, uint16_t voltage);
@@ -55,6 +59,12 @@ private:
     // Where a write or reset put the settings it replaced.
     void SayBackup();
     int LinkFailure(const QString& what);
+    // Says that no regulator was found, and on Linux what keeps a plugged-in
+    // one from being opened.
+    void SayNoRegulator();
+    // Shows what the file's settings change, asks, and writes them; the
+    // regulator is connected and its settings read.
+    int WriteFile(const SettingsRecord& file, const QString& path, bool yes, const QString& operation);
     // The settings of a file; a longer file gives its first 540 bytes with a
     // warning, unless `exactSize` refuses it.
     std::optional<SettingsRecord> LoadFile(const QString& path, int* status, bool exactSize = false);

@@ -41,6 +41,9 @@ const char HelpText[] =
     "                                regulator holds, and write the file's settings;\n"
     "                                --any-size takes the first 540 bytes of a longer file\n"
     "  settings reset [--yes]        back up, then reset the settings to their defaults\n"
+    "  settings restore FILE.krv|--last [--yes]\n"
+    "                                as write, for a backup: the file given, or the newest\n"
+    "                                backup of the connected regulator\n"
     "  settings show FILE.krv [--json] [--voltage 12|24]\n"
     "                                the settings as the Settings page shows them\n"
     "  settings diff A.krv B.krv [--voltage 12|24]\n"
@@ -53,8 +56,25 @@ const char HelpText[] =
     "  --help       show this help and exit\n"
     "  --version    print the version and exit\n"
     "\n"
-    "Exit status: 0 done, 1 no regulator or it does not answer, 2 bad usage or a\n"
-    "bad file. Without a terminal, settings write and reset need --yes.\n";
+    "Exit status: 0 done, 1 no regulator or it does not answer (settings diff: the\n"
+    "files differ), 2 bad usage or a bad file. Without a terminal, settings write,\n"
+    "restore and reset need --yes.\n";
+
+// What each command takes, said when it is given the wrong arguments.
+const struct {
+    const char* words;
+    const char* usage;
+} CommandUsage[] = {
+    {"list", "list"},
+    {"state", "state [--peer] [--json]"},
+    {"log", "log FILE [--seconds N]"},
+    {"settings read", "settings read FILE.krv"},
+    {"settings write", "settings write FILE.krv [--yes] [--any-size]"},
+    {"settings reset", "settings reset [--yes]"},
+    {"settings restore", "settings restore FILE.krv|--last [--yes]"},
+    {"settings show", "settings show FILE.krv [--json] [--voltage 12|24]"},
+    {"settings diff", "settings diff A.krv B.krv [--voltage 12|24]"},
+};
 
 std::atomic<bool> stopRequested{false};
 
@@ -123,7 +143,7 @@ int main(int argc, char** argv)
 
     Arguments a;
     static const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--peer"), QStringLiteral("--yes"),
-                                      QStringLiteral("--demo"), QStringLiteral("--any-size")};
+                                      QStringLiteral("--demo"), QStringLiteral("--any-size"), QStringLiteral("--last")};
     static const QStringList valued = {QStringLiteral("--seconds"), QStringLiteral("--voltage"),
                                        QStringLiteral("--demo-unplug-after")};
     for (int i = 0; i < args.size(); ++i) {
@@ -214,8 +234,17 @@ int main(int argc, char** argv)
             return commands.SettingsShow(w[2], json, voltage);
         if (sub == QLatin1String("diff") && expect(4))
             return commands.SettingsDiff(w[2], w[3], voltage);
+        const bool last = a.flags.contains(QStringLiteral("--last"));
+        if (sub == QLatin1String("restore") && (last ? expect(2) : expect(3)))
+            return commands.SettingsRestore(last ? std::nullopt : std::optional<QString>(w[2]), yes);
     }
     if (command.isEmpty())
         return BadUsage(QStringLiteral("no command given"));
+    // A known command with the wrong arguments: what it takes.
+    for (const auto& known : CommandUsage) {
+        const QStringList words = QString::fromLatin1(known.words).split(QLatin1Char(' '));
+        if (w.mid(0, words.size()) == words)
+            return BadUsage(QStringLiteral("usage: krova-cli %1").arg(QLatin1String(known.usage)));
+    }
     return BadUsage(QStringLiteral("unknown command or wrong arguments: %1").arg(w.join(QLatin1Char(' '))));
 }

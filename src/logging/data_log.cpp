@@ -19,19 +19,27 @@ bool WriteAllAndClose(QFile& file, const QByteArray& bytes)
     return written == bytes.size() && flushed && file.error() == QFileDevice::NoError;
 }
 
-bool CreateWithHeader(const QString& fileName, const QStringList& headerFields)
+bool Fail(QString* failure, const QString& text)
+{
+    if (failure)
+        *failure = text;
+    return false;
+}
+
+bool CreateWithHeader(const QString& fileName, const QStringList& headerFields, QString* failure)
 {
     QFile file(fileName);
     // NewOnly: should another program create the file in the meantime, its
     // content is not overwritten.
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        return false;
+        return Fail(failure, QStringLiteral("the file could not be created (%1)").arg(file.errorString()));
     if (WriteAllAndClose(file, LogLineBytes(headerFields)))
         return true;
+    const QString reason = file.errorString();
     // A header cut short (a full disk) would have the next value line glued
     // to it: the file this call created goes again.
     file.remove();
-    return false;
+    return Fail(failure, QStringLiteral("the header line could not be written (%1)").arg(reason));
 }
 
 } // namespace
@@ -65,29 +73,32 @@ QByteArray LogLineBytes(const QStringList& fields)
     return line;
 }
 
-bool WriteLogLine(const QString& fileName, const QStringList& headerFields, const QStringList& valueFields)
+bool WriteLogLine(const QString& fileName, const QStringList& headerFields, const QStringList& valueFields,
+                  QString* failure)
 {
-    if (!QFileInfo::exists(fileName) && !CreateWithHeader(fileName, headerFields))
+    if (!QFileInfo::exists(fileName) && !CreateWithHeader(fileName, headerFields, failure))
         return false;
 
     qint64 size = 0;
     {
         QFile file(fileName);
         if (!file.open(QIODevice::ReadOnly))
-            return false;
+            return Fail(failure, QStringLiteral("the file could not be opened (%1)").arg(file.errorString()));
         size = file.size();
     }
     if (size / LogBlockSize >= LogSizeLimitBlocks)
-        return false;
+        return Fail(failure, QStringLiteral("the log has reached its size limit of %1 bytes")
+                                 .arg(qint64(LogBlockSize) * LogSizeLimitBlocks));
 
     // Build the whole line before touching the file.
     const QByteArray line = LogLineBytes(valueFields);
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered))
-        return false;
+        return Fail(failure, QStringLiteral("the file could not be opened for writing (%1)").arg(file.errorString()));
     const qint64 before = file.size();
     if (WriteAllAndClose(file, line))
         return true;
+    Fail(failure, QStringLiteral("the line could not be written (%1)").arg(file.errorString()));
 
     // Take back whatever part of the line reached the file. This fails
     // harmlessly on devices and on files that cannot be written at all.

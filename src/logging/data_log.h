@@ -32,5 +32,7 @@ DataLogFields DataLogFieldsFromCells(const QStringList& measuredCells, const QSt
 // folder, no write access, full disk, a folder of that name); the caller then
 // switches logging off. The value line goes out in a single write, and a
 // failed write is cut back off the file where possible, so a failure does not
-// leave half a line behind. No handle stays open between calls.
-bool WriteLogLine(const QString& fileName, const QStringList& headerFields, const QStringList& valueFields);
+// leave half a line behind. No handle stays open between calls. `failure`
+// gets which step failed and why.
+bool WriteLogLine(const QString& fileName, const QStringList& headerFields, const QStringList& valueFields,
+                  QString* failure = nullptr);

@@ -136,10 +136,10 @@ DataLogFields Station::LogFields() const
                                   RegulatorStateCells(PeerState, Side::Peer, shownStatus_[1]));
 }
 
-bool Station::AppendLogLine() const
+bool Station::AppendLogLine(QString* failure) const
 {
     const DataLogFields fields = LogFields();
-    return WriteLogLine(LogFileName, fields.header, fields.values);
+    return WriteLogLine(LogFileName, fields.header, fields.values, failure);
 }
 
 QStringList Station::FetchCanLines(bool hex)

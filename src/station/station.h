@@ -112,8 +112,9 @@ public:
     QStringList RefreshSystemMessages(Side side);
     // The fields of a data log line, from the texts the pages show now.
     DataLogFields LogFields() const;
-    // Appends one line to the data log LogFileName; false when it could not.
-    bool AppendLogLine() const;
+    // Appends one line to the data log LogFileName; false (and why, in
+    // `failure`) when it could not.
+    bool AppendLogLine(QString* failure = nullptr) const;
 
     // --- The support relay --------------------------------------------------
     SupportExchange* Exchange() const { return exchange_; }
