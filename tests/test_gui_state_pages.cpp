@@ -3,6 +3,9 @@
 #include "support/gui_suite.h"
 #include "support/test_support.h"
 
+#include "backup/restore_dialog_widget.h"
+#include "trends/trends_widget.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -548,6 +551,33 @@ private slots:
             QVERIFY(w.Ui().MeasuredValuesTable->width() > 1000);
             QVERIFY(w.Ui().SystemMessagesMemo->height() > 316);
         }
+    }
+
+    // A 1366 x 768 screen, less a task bar and a title bar, holds the main
+    // window, the Trends window and the restore dialog at their smallest: at
+    // 150 % that screen is 910 x 512 pixels as the program counts them.
+    void fitsSmallScreens_data()
+    {
+        QTest::addColumn<QSize>("free");
+        QTest::newRow("1366 x 768 at 100 %") << QSize(1366, 768 - 40 - 30);
+        QTest::newRow("1366 x 768 at 150 %") << QSize(910, 512 - 27 - 20);
+    }
+    void fitsSmallScreens()
+    {
+        QFETCH(QSize, free);
+        TMainFormKrv& w = W();
+        w.show();
+        w.TrendsClick();
+        RestoreBackupDialog restore({}, QStringLiteral("the regulator"), {}, &w);
+        const std::pair<const char*, QWidget*> windows[] = {
+            {"main window", &w}, {"Trends", w.findChild<TrendsWindow*>()}, {"restore", &restore}};
+        for (const auto& [name, window] : windows) {
+            QVERIFY(window);
+            const QSize smallest = window->minimumSize().expandedTo(window->minimumSizeHint());
+            QVERIFY2(smallest.width() <= free.width() && smallest.height() <= free.height(),
+                     qPrintable(QStringLiteral("%1: %2 x %3").arg(name).arg(smallest.width()).arg(smallest.height())));
+        }
+        w.findChild<TrendsWindow*>()->close();
     }
 
     void captionWithLoggingAndNoConnection()

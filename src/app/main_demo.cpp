@@ -28,6 +28,7 @@ const char HelpText[] =
     "\n"
     "  --page PAGE      show PAGE first: settings, can or peer\n"
     "  --trends         open the Trends window\n"
+    "  --restore        open \"Restore Settings From Backup...\"\n"
     "  --log FILE       log the values to FILE once a second, as \"Enable Data\n"
     "                   Logging to File\" does\n"
     "  --open-log FILE  show the data log FILE in the log viewer\n"
@@ -86,6 +87,8 @@ int main(int argc, char** argv)
     // fill at the usual pace of one sample a second.
     if (args.contains(QStringLiteral("--trends")))
         QTimer::singleShot(1500, &window, [&window] { window.TrendsClick(); });
+    if (args.contains(QStringLiteral("--restore")))
+        QTimer::singleShot(1500, &window, [&window] { window.RestoreSettingsFromBackupClick(); });
     if (const QString log = option("--log"); !log.isEmpty()) {
         window.Core().LogFileName = log;
         window.SetEnableDataLogging(true);

@@ -346,6 +346,10 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     SystemSettingsTable->setFont(gridFont);
     SystemSettingsTable->SetEditable(true);
     SystemSettingsTable->SetMaskedCell(WifiPasswordRow, 1, QStringLiteral("Show Wi-Fi Password"));
+    // A little narrower than the design's two 210-pixel columns at the least
+    // (its values are short), so that the eight profile tabs beside it show
+    // whole at the window's design size.
+    SystemSettingsTable->setMinimumWidth(400);
     const QStringList captions = SystemSettingsCaptions();
     for (int r = 0; r < SystemSettingsRowCount; ++r)
         SystemSettingsTable->SetCell(r, 0, captions[r]);
@@ -354,7 +358,8 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     ChargeProfileTabControl->setMinimumSize(417, 25);
     ChargeProfileTabControl->setShape(QTabBar::RoundedNorth);
     ChargeProfileTabControl->setExpanding(false);
-    ChargeProfileTabControl->setUsesScrollButtons(false);
+    // Where the column is narrower than the eight tabs, arrows reach the rest.
+    ChargeProfileTabControl->setUsesScrollButtons(true);
     ChargeProfileTabControl->setElideMode(Qt::ElideNone);
     ChargeProfileTabControl->setDocumentMode(true);
     ChargeProfileTabControl->setDrawBase(false);
@@ -363,11 +368,13 @@ QWidget* TMainFormKrv::BuildSettingsPage()
     ChargeProfileTabControl->setFont(tabFont);
     // Flat, tight tabs drawn like buttons, so that all eight captions fit.
     ChargeProfileTabControl->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 4px 3px; margin: 0px; border: 1px solid palette(mid);"
+        "QTabBar::tab { padding: 4px 1px; margin: 0px; border: 1px solid palette(mid);"
         " background: palette(button); }"
         "QTabBar::tab:selected { background: palette(base); border-color: palette(dark); }"));
     for (const QString& caption : ChargeProfileTabCaptions())
         ChargeProfileTabControl->addTab(caption);
+    // All eight tabs are room the column must give.
+    ChargeProfileTabControl->setMinimumWidth(std::max(417, ChargeProfileTabControl->sizeHint().width()));
     // A change of tab by the user first takes the grid into the profile being
     // left, then makes the new tab the active profile. Selecting the tab from
     // the record goes through SelectProfileTabFromRecord with signals blocked.
@@ -479,9 +486,11 @@ QWidget* TMainFormKrv::BuildCanPage()
 
     CanViewHexCheckBox->setChecked(true);
     CanMemo = new QPlainTextEdit(page);
-    // Narrower than a line of eight data bytes: the memo scrolls its lines
-    // sideways itself, so the page needs no scroll bar of its own for it.
-    Grows(CanMemo, 400, 592);
+    // Narrower than a line of eight data bytes and lower than the design's
+    // 592 pixels, which it grows to: the memo scrolls its lines itself, both
+    // ways, so the page needs no scroll bar of its own for it, on a small
+    // screen too.
+    Grows(CanMemo, 400, 160);
     CanMemo->setReadOnly(true);
     CanMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
     CanMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
