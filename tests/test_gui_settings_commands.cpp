@@ -6,6 +6,7 @@
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/settings_page_rows.h"
 #include "settings/system_settings_rows.h"
+#include "backup/restore_dialog_widget.h"
 #include "support/gui_suite.h"
 #include "support/request_log.h"
 #include "support/realistic_settings.h"
@@ -23,6 +24,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QPushButton>
 #include <QtTest>
 
 #ifdef Q_OS_LINUX
@@ -145,6 +147,7 @@ private slots:
 
     void backupBeforeReplacing_data();
     void backupBeforeReplacing();
+    void restoreFromBackup();
     void compareWithFile_data();
     void compareWithFile();
     void serviceReport();
@@ -756,6 +759,37 @@ void SettingsCommandsTest::backupBeforeReplacing()
         QCOMPARE(saved, rig.sim.Settings().ToByteArray()); // what was written, as the program held it
 }
 
+// A write, then its backup written back: the dialog shows what goes back, and
+// the restore is a write that backs up what it replaces.
+void SettingsCommandsTest::restoreFromBackup()
+{
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    rig.sim.OwnState.SetRegulatorName("Port engine");
+    rig.Connect();
+    const Image before = realistic::Image();
+    ReadFrom(rig, before);
+    w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
+    w.WriteAllSettingsToSystemClick();
+    const QByteArray edited = rig.sim.Settings().ToByteArray();
+    QVERIFY(edited != QByteArray(reinterpret_cast<const char*>(before.data()), 540));
+
+    w.RestoreSettingsFromBackupClick();
+    auto* dialog = w.findChild<RestoreBackupDialog*>(QStringLiteral("RestoreBackupDialog"));
+    QVERIFY(dialog);
+    QCOMPARE(dialog->Count(), 1);
+    QVERIFY2(dialog->DifferencesText().contains(
+                 QRegularExpression(QStringLiteral("\nSystem settings\tWarning Battery Temperature, \u00B0C\t51\t\\d+\n"))),
+             qPrintable(dialog->DifferencesText()));
+    rig.dialogs.AnswerYes();
+    dialog->findChild<QPushButton*>(QStringLiteral("Restore"))->click();
+    rig.StopTimers();
+    QCOMPARE(rig.sim.Settings().ToByteArray(), QByteArray(reinterpret_cast<const char*>(before.data()), 540));
+    const QStringList files = QDir(rig.backups.path()).entryList({QStringLiteral("*_restore.krv")}, QDir::Files);
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(ReadAll(QDir(rig.backups.path()).filePath(files[0])), edited);
+}
+
 // The rows in which the editors differ from a file, as the page shows them.
 void SettingsCommandsTest::compareWithFile_data()
 {
@@ -806,6 +840,8 @@ void SettingsCommandsTest::serviceReport()
     rig.sim.PeerState.SetRegulatorName("Stbd engine");
     ReadFrom(rig, realistic::Image());
     w.USBTimerTimer();
+    // Typed, not written: listed apart, not as the regulator's setting.
+    w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
     const QString path = TempPath(QStringLiteral("report.pdf"));
     rig.dialogs.AnswerText(QStringLiteral("MY Salty Dog, J. Smith"));
     rig.dialogs.AnswerFile(path);
@@ -824,6 +860,11 @@ void SettingsCommandsTest::serviceReport()
         "Engine RPM, 1/min", "Calibration Factors", "Power Supply Voltage Comp"};
     for (const QString& item : expected)
         QVERIFY2(report.contains(item), qPrintable(item));
+    QVERIFY(report.contains(QRegularExpression(QStringLiteral("Edited in the program, not written to the regulator\\s+"
+                                                              "Section\\s+Setting\\s+As read\\s+Edited\\s+System settings\\s+"
+                                                              "Warning Battery Temperature, \u00B0C\\s+\\d+\\s+51\\n"))));
+    QVERIFY(!report.contains(QStringLiteral("s3cret#Pass")));
+    QVERIFY(report.contains(QRegularExpression(QStringLiteral("Wi-Fi STA Password\\s+\\*{8}\\n"))));
     QProcess pages;
     pages.start(QStringLiteral("pdfinfo"), {path});
     if (pages.waitForFinished(20000)) {
