@@ -4,6 +4,7 @@
 #include "canbus/can_line_buffer.h"
 #include "support/gui_suite.h"
 
+#include <QLabel>
 #include <QAction>
 #include <QCheckBox>
 #include <QClipboard>
@@ -157,11 +158,13 @@ void TestGuiCanMonitor::pauseMenuItemToggles()
     // Through the popup menu item, as the user picks it.
     w.Ui().PauseCanWatch->trigger();
     QVERIFY(w.Ui().PauseCanWatch->isChecked());
+    QVERIFY(!w.Ui().CanPausedLabel->isHidden()); // the page says that it is paused
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 0);
 
     w.Ui().PauseCanWatch->trigger();
     QVERIFY(!w.Ui().PauseCanWatch->isChecked());
+    QVERIFY(w.Ui().CanPausedLabel->isHidden());
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 1);
 

@@ -94,9 +94,20 @@ private slots:
             QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
             QCOMPARE(rig.sim.SearchCount, 2 * i); // own and peer transfer each search once
         }
-        // Both pages were redrawn from the unchanged records.
+        // Both pages were redrawn from the unchanged records, and say that
+        // these are no readings.
         QCOMPARE(w.Ui().PeerSystemStateTable->Cell(9, 1), QStringLiteral("0x00000000"));
         QCOMPARE(w.Ui().PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
+        w.SystemStateTimerTimer();
+        QStringList banners;
+        for (const QLabel* banner : w.findChildren<QLabel*>(QStringLiteral("NotLiveBanner")))
+            banners << banner->text();
+        banners.sort();
+        QCOMPARE(banners,
+                 (QStringList{"No regulator: connect it by USB and switch it on. The values shown are no readings.",
+                              "No regulator: connect it by USB and switch it on. The values shown are no readings.",
+                              "No regulator: these settings were not read from one."}));
+        QVERIFY(w.Ui().MeasuredValuesTable->IsDimmed());
     }
 
     void firstTickReadsOnlyThePeer()
