@@ -12,6 +12,7 @@
 #include "support/realistic_settings.h"
 #include "support/test_support.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFileDialog>
 #include <QFile>
@@ -152,6 +153,7 @@ private slots:
     void compareWithFile();
     void serviceReport();
     void fileDialogFilters();
+    void keyboard();
 
 private:
     static void ReadFrom(GuiRig& rig, const Image& image);
@@ -901,6 +903,34 @@ void SettingsCommandsTest::fileDialogFilters()
     QCOMPARE(QtFileFilter(QStringLiteral("All (*)")), QStringLiteral("All (*)"));
     QFileDialog dialog(nullptr, QString(), QString(), QtFileFilter(Filter));
     QCOMPARE(dialog.nameFilters(), QStringList{"K-ROVA X Settings File (*.krv)"});
+}
+
+// The usual keys; Ctrl+C in a grid with a selected cell copies the cell (the
+// password as shown: nothing) instead of starting a chat message.
+void SettingsCommandsTest::keyboard()
+{
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    QCOMPARE(w.Ui().SaveSettingsToFile->shortcut(), QKeySequence(QStringLiteral("Ctrl+S")));
+    QCOMPARE(w.Ui().LoadSettingsFromFile->shortcut(), QKeySequence(QStringLiteral("Ctrl+O")));
+    QCOMPARE(w.Ui().Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QCOMPARE(w.Ui().UserGuide->shortcut(), QKeySequence(QStringLiteral("F1")));
+    ReadFrom(rig, realistic::Image());
+    w.Ui().PageControl->setCurrentWidget(w.Ui().SettingsTabSheet);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.Ui().SendChatMessage->setEnabled(true);
+    QSignalSpy chat(w.Ui().SendChatMessage, &QAction::triggered);
+    StringGrid* grid = w.Ui().SystemSettingsTable;
+    grid->setFocus();
+    const std::pair<int, QString> cells[] = {{DeviceNameRow, QStringLiteral("Salty Dog 2")}, {WifiPasswordRow, QString()}};
+    for (const auto& [row, copied] : cells) {
+        grid->setCurrentCell(row, 1);
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QTest::keyClick(grid, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+    }
+    QCOMPARE(chat.count(), 0);
 }
 
 QTEST_MAIN(SettingsCommandsTest)
