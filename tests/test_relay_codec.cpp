@@ -2,7 +2,7 @@
 // extraction and the two role parsers.
 #include "support/relay_address.h"
 #include "support/relay_codec.h"
-#include "station/clock.h"
+#include "time/clock.h"
 
 #include <QDate>
 #include <QElapsedTimer>

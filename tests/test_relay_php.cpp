@@ -4,7 +4,7 @@
 #include "support/test_support.h"
 #include "support/php_relay.h"
 #include "support/support_exchange.h"
-#include "station/clock.h"
+#include "time/clock.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -54,6 +54,13 @@ private slots:
         frame.SetFrameDataLength(1);
         sim.CanQueue.push_back(frame);
         QCOMPARE(station.FetchCanLines(true), QStringList{"Standard data frame\t\t1 bytes\tID=0x00000000\tb0=0x00\t"});
+        // One polling cycle: both records, their page texts, the CAN lines.
+        sim.CanQueue.push_back(frame);
+        const Station::TickOutcome tick = station.Tick(true, false);
+        QVERIFY(tick.own && tick.peer);
+        QCOMPARE(tick.canLines.size(), 1);
+        QCOMPARE(station.PageTexts(Side::Peer).regulator.mid(0, 3),
+                 (QStringList{"Regulator Parameter", "Value", "Running Time"}));
         sim.NoAnswer = true;
         QCOMPARE(station.FetchCanLines(true), QStringList{});
         QCOMPARE(station.LinkStatusText(), QStringLiteral("K-ROVA did not answer"));

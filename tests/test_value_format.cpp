@@ -1,5 +1,5 @@
 // Cell text of record values, with a point and with a comma separator.
-#include "station/clock.h"
+#include "time/clock.h"
 #include "support/test_support.h"
 #include "views/value_format.h"
 

@@ -579,21 +579,12 @@ void TMainFormKrv::USBTimerTimer()
 {
     if (!station_.IsUsbConnection())
         return;
-    // However the regulator misbehaves, one tick waits on it only so long.
-    station_.Session.BeginWaitBudget(HidSession::PollWaitBudgetMs);
-    station_.PollOwn();
-    UpdateMeasuredValuesTable();
-    UpdateSystemStateTable();
-    UpdateRegulatorStateTable();
-    UpdateSystemMessages();
-    station_.PollPeer();
-    UpdatePeerMeasuredValuesTable();
-    UpdatePeerSystemStateTable();
-    UpdatePeerRegulatorStateTable();
-    UpdatePeerSystemMessages();
-    if (PageControl->currentWidget() == CanBusTabSheet && !PauseCanWatch->isChecked())
-        CanOutputStep();
-    station_.Session.EndWaitBudget();
+    // The station polls (and refreshes the page texts); the window draws.
+    const Station::TickOutcome tick = station_.Tick(
+        PageControl->currentWidget() == CanBusTabSheet && !PauseCanWatch->isChecked(), CanViewHexCheckBox->isChecked());
+    DrawStatePages();
+    for (const QString& line : tick.canLines)
+        CanMemo->appendPlainText(line);
     SetStatusText(station_.LinkStatusText());
 }
 
@@ -828,22 +819,39 @@ void TMainFormKrv::UpdatePeerSystemStateTable()
 
 void TMainFormKrv::UpdateRegulatorStateTable()
 {
-    RegulatorStateTable->SetCells(station_.RefreshRegulatorState(Side::Own));
+    station_.RefreshRegulatorState(Side::Own);
+    RegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerRegulatorStateTable()
 {
-    PeerRegulatorStateTable->SetCells(station_.RefreshRegulatorState(Side::Peer));
+    station_.RefreshRegulatorState(Side::Peer);
+    PeerRegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Peer));
 }
 
 void TMainFormKrv::UpdateSystemMessages()
 {
-    SetMemoLines(SystemMessagesMemo, station_.RefreshSystemMessages(Side::Own));
+    station_.RefreshSystemMessages(Side::Own);
+    SetMemoLines(SystemMessagesMemo, station_.SystemMessageTexts(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerSystemMessages()
 {
-    SetMemoLines(PeerSystemMessagesMemo, station_.RefreshSystemMessages(Side::Peer));
+    station_.RefreshSystemMessages(Side::Peer);
+    SetMemoLines(PeerSystemMessagesMemo, station_.SystemMessageTexts(Side::Peer));
+}
+
+void TMainFormKrv::DrawStatePages()
+{
+    // As the station's last refresh left them: drawing refreshes nothing.
+    UpdateMeasuredValuesTable();
+    UpdateSystemStateTable();
+    RegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Own));
+    SetMemoLines(SystemMessagesMemo, station_.SystemMessageTexts(Side::Own));
+    UpdatePeerMeasuredValuesTable();
+    UpdatePeerSystemStateTable();
+    PeerRegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Peer));
+    SetMemoLines(PeerSystemMessagesMemo, station_.SystemMessageTexts(Side::Peer));
 }
 
 // --- Dropped snapshot files ------------------------------------------------------

@@ -135,6 +135,8 @@ public:
     void UpdatePeerRegulatorStateTable();
     void UpdateSystemMessages();
     void UpdatePeerSystemMessages();
+    // Both state pages from the station's texts, refreshing none.
+    void DrawStatePages();
 
     // --- Settings editors and operations ------------------------------------
     void UpdateSystemSettingsTable();

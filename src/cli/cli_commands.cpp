@@ -163,11 +163,8 @@ int CliCommands::State(bool peer, bool json)
         // Only the caption of the aux temperature row depends on them.
         return CliNoRegulator;
     }
-    StatePageTexts page;
-    page.measured = station_.MeasuredValues(side);
-    page.system = station_.SystemStateValues(side);
-    page.regulator = station_.RefreshRegulatorState(side);
-    page.messages = station_.RefreshSystemMessages(side);
+    station_.RefreshPage(side);
+    const StatePageTexts page = station_.PageTexts(side);
     console_.out(json ? QString::fromUtf8(StatePageJson(page, station_.State(side))) : StatePageText(page));
     return CliOk;
 }
@@ -203,16 +200,9 @@ int CliCommands::Log(const QString& path, std::optional<int> seconds)
         if (stop_)
             break;
         // The polling cycle of the window: the own state and the peer's every
-        // 200 ms, a line every second. The regulator state is refreshed after
-        // each poll, as the pages are, because its status carries over into
-        // the log; the status messages are not logged.
-        station_.Session.BeginWaitBudget(HidSession::PollWaitBudgetMs);
-        const bool own = station_.PollOwn();
-        station_.RefreshRegulatorState(Side::Own);
-        if (own)
-            station_.PollPeer();
-        station_.RefreshRegulatorState(Side::Peer);
-        station_.Session.EndWaitBudget();
+        // 200 ms (the regulator state's status carries over into the log), a
+        // line every second.
+        const bool own = station_.Tick().own;
         if (own != answering) {
             answering = own;
             console_.err(own ? QStringLiteral("The regulator answers again.")

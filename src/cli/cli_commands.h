@@ -2,7 +2,7 @@
 // The commands of krova-cli, on the same station as the window: the same
 // device link, transfers, records, texts, backups and files.
 #include "device/hid_backend.h"
-#include "station/clock.h"
+#include "time/clock.h"
 #include "station/station.h"
 
 #include <QString>

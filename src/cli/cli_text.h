@@ -3,19 +3,12 @@
 // as aligned text or as JSON, from the same texts the window shows.
 #include "records/system_state_record.h"
 #include "settings/settings_page_rows.h"
+#include "views/state_views.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
-
-// The texts of one state page, as the station gives them.
-struct StatePageTexts {
-    QStringList measured;  // 4 columns, caption row first
-    QStringList system;    // 2 columns, caption row first
-    QStringList regulator; // 2 columns, caption row first
-    QStringList messages;  // the memo's lines
-};
 
 // The page's four parts under their captions, the grids in aligned columns.
 QString StatePageText(const StatePageTexts& page);

@@ -2,7 +2,7 @@
 // The platform side of the USB link: finding HID interfaces and moving
 // 65-byte reports. One implementation talks to hidapi, another simulates a
 // regulator for the demo and the tests.
-#include "device/link_clock.h"
+#include "time/link_clock.h"
 
 #include <QString>
 

@@ -115,18 +115,37 @@ QStringList Station::SystemStateValues(Side side) const
     return SystemStateCells(State(side));
 }
 
-QStringList Station::RefreshRegulatorState(Side side)
+void Station::RefreshRegulatorState(Side side)
 {
     QString& shown = shownStatus_[SideIndex(side)];
-    const QStringList cells = RegulatorStateCells(State(side), side, shown);
-    shown = cells[RegulatorStatusCell];
-    return cells;
+    regulatorTexts_[SideIndex(side)] = RegulatorStateCells(State(side), side, shown);
+    shown = regulatorTexts_[SideIndex(side)][RegulatorStatusCell];
 }
 
-QStringList Station::RefreshSystemMessages(Side side)
+void Station::RefreshSystemMessages(Side side)
 {
-    return side == Side::Own ? SystemMessageLines(OwnState, HoldCounters, Settings.AuxTempSensorUsage())
-                             : PeerSystemMessageLines(PeerState);
+    messageTexts_[SideIndex(side)] = side == Side::Own
+                                         ? SystemMessageLines(OwnState, HoldCounters, Settings.AuxTempSensorUsage())
+                                         : PeerSystemMessageLines(PeerState);
+}
+
+StatePageTexts Station::PageTexts(Side side) const
+{
+    return {MeasuredValues(side), SystemStateValues(side), RegulatorStateTexts(side), SystemMessageTexts(side)};
+}
+
+Station::TickOutcome Station::Tick(bool fetchCan, bool hexCan)
+{
+    TickOutcome outcome;
+    Session.BeginWaitBudget(HidSession::PollWaitBudgetMs);
+    outcome.own = PollOwn();
+    RefreshPage(Side::Own);
+    outcome.peer = PollPeer();
+    RefreshPage(Side::Peer);
+    if (fetchCan)
+        outcome.canLines = FetchCanLines(hexCan);
+    Session.EndWaitBudget();
+    return outcome;
 }
 
 DataLogFields Station::LogFields() const

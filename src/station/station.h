@@ -13,7 +13,7 @@
 #include "records/can_frame_record.h"
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
-#include "station/clock.h"
+#include "time/clock.h"
 #include "support/chat_log.h"
 #include "support/relay_codec.h"
 #include "views/state_views.h"
@@ -99,17 +99,41 @@ public:
     bool CloseDevice();
     QString LinkStatusText() const { return Session.LinkStatusText; }
 
+    // --- The polling cycle ----------------------------------------------------
+    // What one cycle did: which records came whole, and the CAN lines added.
+    struct TickOutcome {
+        bool own = false;
+        bool peer = false;
+        QStringList canLines;
+    };
+    // One cycle of the 200 ms polling (the window's and krova-cli log's): the
+    // own state, its page texts refreshed; the peer's, its texts refreshed;
+    // a CAN fetch when asked. However the regulator misbehaves, the cycle
+    // waits on it only HidSession::PollWaitBudgetMs in all.
+    TickOutcome Tick(bool fetchCan = false, bool hexCan = true);
+
     // --- The state pages ------------------------------------------------------
-    // The texts of the state pages, from the records: the cells of the grids
-    // in row order (caption row first) and the memo's lines. A refresh of the
-    // regulator state carries the status text over codes without one, and a
-    // refresh of the own memo advances its hold counters, so the pages call
-    // each of these two once per refresh.
+    // The texts of the state pages: the cells of the grids in row order
+    // (caption row first) and the memo's lines. The measured values and the
+    // system state follow the records; the regulator state and the messages
+    // are as the last refresh left them, because a refresh of the regulator
+    // state carries the status text over codes without one and a refresh of
+    // the own messages advances their hold counters: each is refreshed once
+    // per new record (Tick does so, and so do the steps that bring a record
+    // from elsewhere).
     const SystemStateRecord& State(Side side) const { return side == Side::Own ? OwnState : PeerState; }
     QStringList MeasuredValues(Side side) const;
     QStringList SystemStateValues(Side side) const;
-    QStringList RefreshRegulatorState(Side side);
-    QStringList RefreshSystemMessages(Side side);
+    const QStringList& RegulatorStateTexts(Side side) const { return regulatorTexts_[side == Side::Own ? 0 : 1]; }
+    const QStringList& SystemMessageTexts(Side side) const { return messageTexts_[side == Side::Own ? 0 : 1]; }
+    StatePageTexts PageTexts(Side side) const;
+    void RefreshRegulatorState(Side side);
+    void RefreshSystemMessages(Side side);
+    void RefreshPage(Side side)
+    {
+        RefreshRegulatorState(side);
+        RefreshSystemMessages(side);
+    }
     // The fields of a data log line, from the texts the pages show now.
     DataLogFields LogFields() const;
     // Appends one line to the data log LogFileName; false (and why, in
@@ -177,6 +201,8 @@ private:
     SupportExchange* exchange_;
     // The regulator status text each regulator state grid shows (own, peer).
     QString shownStatus_[2];
+    QStringList regulatorTexts_[2];
+    QStringList messageTexts_[2];
     double stateAt_[2] = {0, 0};
     std::deque<RelayMessage> inbox_;
     QList<ChatLine> chatLines_;

@@ -3,7 +3,7 @@
 // query string and parses the other side's message out of the answer. The
 // call waits in a local event loop, so the window keeps handling its messages.
 #include "support/relay_codec.h"
-#include "station/clock.h"
+#include "time/clock.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -9,6 +9,14 @@
 
 #include <array>
 
+// The texts of one state page.
+struct StatePageTexts {
+    QStringList measured;  // 4 columns, caption row first
+    QStringList system;    // 2 columns, caption row first
+    QStringList regulator; // 2 columns, caption row first
+    QStringList messages;  // the memo's lines
+};
+
 constexpr int MeasuredValuesRows = 16;
 constexpr int MeasuredValuesColumns = 4;
 constexpr int SystemStateRows = 10;

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers shared by the test suites.
-#include "device/link_clock.h"
+#include "time/link_clock.h"
 
 #include <QByteArray>
 #include <QString>

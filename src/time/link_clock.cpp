@@ -1,4 +1,4 @@
-#include "device/link_clock.h"
+#include "time/link_clock.h"
 
 #include <chrono>
 #include <thread>

@@ -1,4 +1,6 @@
 #pragma once
+// The wall clock of the program (its sibling, link_clock.h, is the USB
+// link's monotonic one).
 // Local date and time as a day count since 1899-12-30 00:00, the time of day
 // as the fraction (one second is 1/86400). Waits and time stamps all ask a
 // Clock so that tests can move time on without sleeping.

@@ -1,4 +1,4 @@
-#include "station/clock.h"
+#include "time/clock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
