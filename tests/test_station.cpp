@@ -3,7 +3,9 @@
 // takes, and the nesting timer pauses of the window that drives it.
 #include "app/timer_pause.h"
 #include "device/simulated_regulator.h"
+#include "station/remote_session.h"
 #include "station/station.h"
+#include "support/php_relay.h"
 #include "support/test_support.h"
 
 #include <QDir>
@@ -114,6 +116,38 @@ private slots:
 
     // Only the newest 200 backups stay; other files of the folder are not
     // touched, and a backup never replaces another.
+    // Two sessions, no window, the real relay: while both tick, a chat line
+    // each way (crossing each other) is shown once on the other side.
+    void remoteSessionsActOnceOnEachMessage()
+    {
+        PhpRelay relay;
+        QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+        SimulatedRegulator clientSim, supportSim;
+        Station client(clientSim), support(supportSim);
+        RemoteSession clientSession(client), supportSession(support);
+        QStringList shown;
+        for (RemoteSession* session : {&clientSession, &supportSession})
+            connect(session, &RemoteSession::panelMessage, this, [&shown](const QString& text) { shown << text; });
+        QStringList failures;
+        for (RemoteSession* session : {&clientSession, &supportSession})
+            connect(session, &RemoteSession::failed, this, [&failures](const QString& text) { failures << text; });
+        client.Support.SupportDomain = support.Support.SupportDomain = relay.Domain();
+        client.SetSharing(true);
+        support.SetConnection(Connection::Remote);
+        clientSession.ClientStep();
+        supportSession.SupportStep();
+        QVERIFY(client.SendChat(QStringLiteral("Yes")));
+        QVERIFY(support.SendChat(QStringLiteral("Which battery?")));
+        for (int tick = 0; tick < 5; ++tick) {
+            clientSession.ClientStep();
+            supportSession.SupportStep();
+        }
+        QCOMPARE(failures, QStringList{});
+        QCOMPARE(shown.filter(QStringLiteral("Message from CLIENT: Yes")).size(), 1);
+        QCOMPARE(shown.filter(QStringLiteral("Message from SUPPORT: Which battery?")).size(), 1);
+        QVERIFY(support.StateAt(Side::Own) > 0); // the client's state came
+    }
+
     void backupsKeepTheNewest200()
     {
         QTemporaryDir dir;

@@ -172,6 +172,7 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     usbTimer_.Attach(USBTimer);
     inetTimer_.Attach(INETTimer);
 
+    ConnectRemoteSession();
     FormCreate();
     trendsStart_ = station_.Time().Now();
 
@@ -462,7 +463,7 @@ void TMainFormKrv::ShowWhetherLive()
     QString settings;
     if (station_.IsUsbConnection() && !demo_ && !station_.Session.IsDeviceOpen())
         settings = QStringLiteral("No regulator: these settings were not read from one.");
-    else if (station_.IsRemoteConnection() && !clientSettingsArrived_)
+    else if (station_.IsRemoteConnection() && !remote_.ClientSettingsArrived())
         settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");
     const QString texts[] = {state, state, settings};
     for (int i = 0; i < BannerCount; ++i) {
@@ -679,7 +680,7 @@ void TMainFormKrv::ShowModes()
     SetCheck(ShareDataWithSupport, station_.IsSharing());
     SetCheck(EnableDataLoggingToFile, station_.IsLogging());
     if (!station_.IsRemoteConnection())
-        clientSettingsArrived_ = false;
+        remote_.ForgetClientSettings();
     ShowConnection();
 }
 

@@ -8,6 +8,7 @@
 #include "app/user_dialogs.h"
 #include "calibration/calibration.h"
 #include "station/application.h"
+#include "station/remote_session.h"
 #include "station/station.h"
 #include "trends/trend_buffer.h"
 #include "views/state_views.h"
@@ -186,7 +187,6 @@ public:
     // chat line of the run in a window.
     void NewSupportSessionClick();
     void ChatLogClick();
-    bool RunSupportExchange();
     // Runs `command` later, once the relay exchange under way has ended and
     // no box is open; false (and nothing scheduled) when no exchange is under
     // way.
@@ -224,6 +224,8 @@ private:
     void SetRequestUnderWay(bool busy);
     void ClientStep();
     void SupportStep();
+    // The session's signals to what the window does for it.
+    void ConnectRemoteSession();
     void RunCalibration(Procedure procedure);
     // The settings as the last read, load, reset or snapshot import put them
     // into the editors; cells that differ from them are marked.
@@ -248,7 +250,7 @@ private:
     QLabel* banners_[BannerCount] = {};
     QString snapshotName_;
     // On the support side: the client's settings came since the role began.
-    bool clientSettingsArrived_ = false;
+    RemoteSession remote_{station_};
     double MessagePanelShownAt = 0;
     SettingsRecord reference_;
     TrendBuffer trends_;

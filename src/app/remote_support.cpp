@@ -12,17 +12,10 @@
 
 namespace {
 
-const QString InternetConnection = QStringLiteral("Internet Connection: ");
-
 // How often a command that found the relay busy looks again.
 constexpr int RelayFreePollMs = 50;
 
 } // namespace
-
-bool TMainFormKrv::RunSupportExchange()
-{
-    return station_.RunExchange();
-}
 
 bool TMainFormKrv::DeferWhileRelayBusy(std::function<void()> command)
 {
@@ -65,111 +58,37 @@ void TMainFormKrv::INETTimerTimer()
 
 void TMainFormKrv::ClientStep()
 {
-    SupportExchangeState& support = station_.Support;
-    support.SupportRole = RoleClient;
-    // Each message the support side sent is acted on once, whichever exchange
-    // brought it; a request is answered once. Without one that asks for
-    // more, the tick sends the state, fresh.
-    bool settingsRequested = false;
-    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
-        switch (message->kind) {
-        case SettingsRequest:
-            ShowMessagePanel(QStringLiteral(" Settings requested by SUPPORT"));
-            settingsRequested = true;
-            break;
-        case SettingsMessage:
-            ShowMessagePanel(
-                QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(message->values.size()));
-            if (message->values.size() >= int(SettingsRecord::Size)) {
-                ReadAllSettingsFromSystemClick();
-                station_.TakeSupportSettings(*message);
-                UpdateSystemSettingsTable();
-                UpdateChargeProfilesTable();
-                UpdateFieldRpmChart();
-                WriteSettingsAs(QStringLiteral("support-write"));
-            }
-            break;
-        case ChatMessage:
-            if (message->values.size() >= 2) {
-                const QString text = Station::ChatText(*message);
-                ShowMessagePanel(QStringLiteral(" Message from SUPPORT: ") + text);
-                station_.NoteReceivedChat(text);
-            }
-            break;
-        case StopMessage:
-            station_.SetSharing(false);
-            break;
-        default: // a state request: the state goes out below
-            break;
-        }
-    }
-    if (settingsRequested) {
-        ReadAllSettingsFromSystemClick();
-        station_.PrepareSettings();
-    } else {
-        station_.PrepareOwnState();
-    }
-    if (!RunSupportExchange()) {
-        // The role ends before the box opens, so that nothing that runs while
-        // it is open sends to the relay again.
-        station_.SetSharing(false);
-        dialogs_.Error(QStringLiteral("Error"), InternetConnection + station_.SupportStatusText());
-    }
-    SetStatusText(station_.SupportStatusText());
+    remote_.ClientStep();
 }
 
 void TMainFormKrv::SupportStep()
 {
-    station_.PrepareStateRequest();
-    int changes = station_.ConnectionChanges();
-    const bool answered = RunSupportExchange();
-    if (!answered && station_.ConnectionChanges() == changes) {
-        ConnectionUSBClick(); // the role ends before the box opens
-        changes = station_.ConnectionChanges();
-        dialogs_.Error(QStringLiteral("Error"), InternetConnection + station_.SupportStatusText());
-    }
-    // A snapshot dropped, or another connection chosen, while the relay was
-    // answering (or the box was open) ended the role: what arrived is not
-    // shown over what the user chose.
-    if (station_.ConnectionChanges() != changes) {
-        SetStatusText(station_.SupportStatusText());
-        return;
-    }
-    // Each message of the client is acted on once, whichever exchange brought
-    // it: settings that arrived rebuild the editors once, and what the
-    // technician types afterwards stays.
-    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
-        switch (message->kind) {
-        case StateMessage:
-            if (station_.TakeClientState(*message)) {
-                UpdateMeasuredValuesTable();
-                UpdateRegulatorStateTable();
-                UpdatePeerRegulatorStateTable();
-                UpdateSystemStateTable();
-                UpdateSystemMessages();
-                if (station_.IsLogging())
-                    station_.SetLogging(WriteLogLine());
-            }
-            break;
-        case SettingsMessage:
-            ShowMessagePanel(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(message->values.size()));
-            if (station_.TakeClientSettings(*message)) {
-                clientSettingsArrived_ = true;
-                ShowSettingsAsReference();
-            }
-            break;
-        case ChatMessage:
-            if (message->values.size() >= 2) {
-                const QString text = Station::ChatText(*message);
-                ShowMessagePanel(QStringLiteral(" Message from CLIENT: ") + text);
-                station_.NoteReceivedChat(text);
-            }
-            break;
-        default:
-            break;
-        }
-    }
-    SetStatusText(station_.SupportStatusText());
+    remote_.SupportStep();
+}
+
+void TMainFormKrv::ConnectRemoteSession()
+{
+    // What the session asks of the window, done before its step goes on.
+    connect(&remote_, &RemoteSession::panelMessage, this, &TMainFormKrv::ShowMessagePanel);
+    connect(&remote_, &RemoteSession::statusText, this, &TMainFormKrv::SetStatusText);
+    connect(&remote_, &RemoteSession::failed, this,
+            [this](const QString& text) { dialogs_.Error(QStringLiteral("Error"), text); });
+    connect(&remote_, &RemoteSession::settingsReadWanted, this, &TMainFormKrv::ReadAllSettingsFromSystemClick);
+    connect(&remote_, &RemoteSession::supportSettingsToWrite, this, [this] {
+        UpdateSystemSettingsTable();
+        UpdateChargeProfilesTable();
+        UpdateFieldRpmChart();
+        WriteSettingsAs(QStringLiteral("support-write"));
+    });
+    connect(&remote_, &RemoteSession::clientStateArrived, this, [this] {
+        UpdateMeasuredValuesTable();
+        UpdateRegulatorStateTable();
+        UpdatePeerRegulatorStateTable();
+        UpdateSystemStateTable();
+        UpdateSystemMessages();
+    });
+    connect(&remote_, &RemoteSession::clientSettingsArrivedNow, this, &TMainFormKrv::ShowSettingsAsReference);
+    connect(&remote_, &RemoteSession::endRemoteWanted, this, &TMainFormKrv::ConnectionUSBClick);
 }
 
 void TMainFormKrv::ShareDataWithSupportClick()

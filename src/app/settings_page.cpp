@@ -196,7 +196,7 @@ bool TMainFormKrv::WriteSettingsAs(const QString& operation)
     if (station_.IsRemoteConnection()) {
         // Before the customer's settings came, the editors hold none of
         // theirs (zeros at first): such a write is sent only when asked for.
-        if (!clientSettingsArrived_
+        if (!remote_.ClientSettingsArrived()
             && !dialogs_.WarnYesCancel(QStringLiteral("Write Settings"),
                                        QStringLiteral("The customer's settings have not arrived yet, so the editors "
                                                       "do not show them.\rSend these settings to the customer's "

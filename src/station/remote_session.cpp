@@ -1,0 +1,107 @@
+#include "station/remote_session.h"
+
+namespace {
+
+const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+} // namespace
+
+RemoteSession::RemoteSession(Station& station, QObject* parent) : QObject(parent), station_(station) {}
+
+void RemoteSession::ClientStep()
+{
+    station_.Support.SupportRole = RoleClient;
+    // Without a message that asks for more, the tick sends the state, fresh.
+    bool settingsRequested = false;
+    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
+        switch (message->kind) {
+        case SettingsRequest:
+            emit panelMessage(QStringLiteral(" Settings requested by SUPPORT"));
+            settingsRequested = true;
+            break;
+        case SettingsMessage:
+            emit panelMessage(
+                QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(message->values.size()));
+            if (message->values.size() >= int(SettingsRecord::Size)) {
+                emit settingsReadWanted();
+                station_.TakeSupportSettings(*message);
+                emit supportSettingsToWrite();
+            }
+            break;
+        case ChatMessage:
+            if (message->values.size() >= 2) {
+                const QString text = Station::ChatText(*message);
+                emit panelMessage(QStringLiteral(" Message from SUPPORT: ") + text);
+                station_.NoteReceivedChat(text);
+            }
+            break;
+        case StopMessage:
+            station_.SetSharing(false);
+            break;
+        default: // a state request: the state goes out below
+            break;
+        }
+    }
+    if (settingsRequested) {
+        emit settingsReadWanted();
+        station_.PrepareSettings();
+    } else {
+        station_.PrepareOwnState();
+    }
+    if (!station_.RunExchange()) {
+        // The role ends before the box opens, so that nothing that runs while
+        // it is open sends to the relay again.
+        station_.SetSharing(false);
+        emit failed(InternetConnection + station_.SupportStatusText());
+    }
+    emit statusText(station_.SupportStatusText());
+}
+
+void RemoteSession::SupportStep()
+{
+    station_.PrepareStateRequest();
+    int changes = station_.ConnectionChanges();
+    const bool answered = station_.RunExchange();
+    if (!answered && station_.ConnectionChanges() == changes) {
+        emit endRemoteWanted(); // the role ends before the box opens
+        changes = station_.ConnectionChanges();
+        emit failed(InternetConnection + station_.SupportStatusText());
+    }
+    // A snapshot dropped, or another connection chosen, while the relay was
+    // answering (or the box was open) ended the role: what arrived is not
+    // shown over what the user chose.
+    if (station_.ConnectionChanges() != changes) {
+        emit statusText(station_.SupportStatusText());
+        return;
+    }
+    // Settings that arrived rebuild the editors once, and what the
+    // technician types afterwards stays.
+    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
+        switch (message->kind) {
+        case StateMessage:
+            if (station_.TakeClientState(*message)) {
+                emit clientStateArrived();
+                if (station_.IsLogging())
+                    station_.SetLogging(station_.AppendLogLine());
+            }
+            break;
+        case SettingsMessage:
+            emit panelMessage(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(message->values.size()));
+            if (station_.TakeClientSettings(*message)) {
+                clientSettingsArrived_ = true;
+                emit clientSettingsArrivedNow();
+            }
+            break;
+        case ChatMessage:
+            if (message->values.size() >= 2) {
+                const QString text = Station::ChatText(*message);
+                emit panelMessage(QStringLiteral(" Message from CLIENT: ") + text);
+                station_.NoteReceivedChat(text);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    emit statusText(station_.SupportStatusText());
+}
