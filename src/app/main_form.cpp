@@ -892,16 +892,15 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     QCoreApplication::processEvents();
 
     const QSignalBlocker block(PageControl);
-    station_.Settings = load.record.Settings();
     // The settings editors show voltages in the terms of the own regulator's
-    // system voltage, so the snapshot's own record has to be in place before
-    // they are drawn; otherwise a 24 V installation would show (and a later
-    // store would take back) its voltages at the previous regulator's scale.
-    station_.OwnState = load.record.OwnState();
+    // system voltage: the snapshot's own record is in place (with the
+    // others) before they are drawn; otherwise a 24 V installation would show
+    // (and a later store would take back) its voltages at the previous
+    // regulator's scale.
+    station_.TakeSnapshot(load.record);
     PageControl->setCurrentWidget(SettingsTabSheet);
     ShowSettingsAsReference();
 
-    station_.PeerState = load.record.PeerState();
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);
     PageControl->setCurrentWidget(PeerStateTabSheet);
     UpdatePeerMeasuredValuesTable();

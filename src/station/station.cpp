@@ -168,6 +168,13 @@ QStringList Station::FetchCanLines(bool hex)
     return LinesForFetch(CanFrames[0], CanFrames[1], hex);
 }
 
+void Station::TakeSnapshot(const SnapshotRecord& snapshot)
+{
+    Settings = snapshot.Settings();
+    OwnState = snapshot.OwnState();
+    PeerState = snapshot.PeerState();
+}
+
 bool Station::ReadSettingsFromDevice()
 {
     // An incomplete read leaves the record as it was: what the user loaded

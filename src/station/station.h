@@ -12,6 +12,7 @@
 #include "logging/data_log.h"
 #include "records/can_frame_record.h"
 #include "records/settings_record.h"
+#include "records/snapshot_record.h"
 #include "records/system_state_record.h"
 #include "time/clock.h"
 #include "support/chat_log.h"
@@ -97,6 +98,9 @@ public:
     // The backup the last write or reset saved (empty when it failed).
     QString LastBackupPath() const { return lastBackupPath_; }
     bool CloseDevice();
+    // A snapshot file's three records in place of the station's (the
+    // connection is None by then, so that nothing overwrites them).
+    void TakeSnapshot(const SnapshotRecord& snapshot);
     QString LinkStatusText() const { return Session.LinkStatusText; }
 
     // --- The polling cycle ----------------------------------------------------
