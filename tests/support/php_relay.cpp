@@ -91,12 +91,13 @@ bool PhpRelay::IsRunning() const
 
 QString PhpRelay::TlsDomain() const
 {
-    return QStringLiteral("https://localhost:%1").arg(tlsPort_);
+    // By address: a minimal system may have no name for localhost.
+    return QStringLiteral("https://127.0.0.1:%1").arg(tlsPort_);
 }
 
 QString PhpRelay::WrongHostDomain() const
 {
-    return QStringLiteral("https://localhost:%1").arg(wrongPort_);
+    return QStringLiteral("https://127.0.0.1:%1").arg(wrongPort_);
 }
 
 QString PhpRelay::CertificatePath(bool wrongHost) const
@@ -257,7 +258,9 @@ bool MakeCertificate(const QString& dir, const QString& name, const QString& hos
                   {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
                    QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
                    QStringLiteral("/CN=") + host, QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=DNS:") + host, QStringLiteral("-keyout"), dir + "/" + name + ".key",
+                   QStringLiteral("subjectAltName=DNS:") + host
+                       + (host == QLatin1String("localhost") ? QStringLiteral(",IP:127.0.0.1") : QString()),
+                   QStringLiteral("-keyout"), dir + "/" + name + ".key",
                    QStringLiteral("-out"), dir + "/" + name + ".crt"});
     if (!openssl.waitForFinished(30000) || openssl.exitCode() != 0) {
         *error = QStringLiteral("openssl could not make a certificate: ") + QString::fromLocal8Bit(openssl.readAllStandardError());

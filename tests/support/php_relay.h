@@ -32,8 +32,8 @@ public:
     QString Domain() const;
     // Base URL of the script: "http://127.0.0.1:<port>/support_x.php".
     QString ScriptUrl() const;
-    // nginx only: the same relay over TLS, "https://localhost:<port>", with a
-    // certificate for localhost that CertificatePath() holds; and a server
+    // nginx only: the same relay over TLS, "https://127.0.0.1:<port>", with a
+    // certificate for localhost and 127.0.0.1 that CertificatePath() holds; and a server
     // whose certificate names another host (WrongHostDomain()).
     QString TlsDomain() const;
     QString WrongHostDomain() const;
