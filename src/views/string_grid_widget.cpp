@@ -109,7 +109,16 @@ void StringGrid::SetCell(int row, int column, const QString& text)
         cell->setToolTip(WithoutZeros(text));
     // A caption, or a value that no longer fits its column, shares the
     // width out anew.
-    if (column < fixedColumns_ || fontMetrics().horizontalAdvance(WithoutZeros(text)) + CellPadding > columnWidth(column))
+    // (Shaping a text to measure it is the dearest part of a redraw: a text
+    // that fits even in the font's widest characters is not measured.)
+    if (column < fixedColumns_) {
+        FitColumns();
+        return;
+    }
+    const QString shown = WithoutZeros(text);
+    const QFontMetrics metrics = fontMetrics();
+    const int room = columnWidth(column) - CellPadding;
+    if (int(shown.size()) * metrics.maxWidth() > room && metrics.horizontalAdvance(shown) > room)
         FitColumns();
 }
 
