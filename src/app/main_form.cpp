@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "station/connection_texts.h"
 
 #include "canbus/can_line_buffer.h"
 #include "records/ansi_text.h"
@@ -47,7 +48,6 @@ constexpr int MinimumWindowHeight = 320;
 // How long after showing the window system has framed a window.
 constexpr int FrameSettleMs = 300;
 // Remote data older than this is shown as a warning.
-constexpr qint64 RemoteDataStaleSeconds = 10;
 constexpr int SystemStateTimerMs = 1000;
 constexpr int InetTimerMs = 2000;
 constexpr double MessageDisplayTime = 5 * OneSecond;
@@ -442,29 +442,8 @@ void TMainFormKrv::ShowWhetherLive()
     // The pages keep the records' values whatever happens (they are redrawn
     // as always); when those are no readings, the page says so and the values
     // are greyed.
-    QString state;
-    bool dim = false;
-    const double stateAt = station_.StateAt(Side::Own);
-    const qint64 age = qint64((station_.Time().Now() - stateAt) / OneSecond);
-    if (station_.IsUsbConnection() && !demo_) {
-        if (!station_.Session.IsDeviceOpen())
-            state = QStringLiteral("No regulator: connect it by USB and switch it on. The values shown are no readings.");
-        else if (stateAt == 0)
-            state = QStringLiteral("The regulator has not answered yet: the values shown are no readings.");
-        else if (!station_.IsLive(Side::Own))
-            state = QStringLiteral("The regulator does not answer: the values shown are from %1 s ago.").arg(age);
-    } else if (station_.IsRemoteConnection()) {
-        if (stateAt == 0)
-            state = QStringLiteral("No data from the customer yet: the values shown are no readings.");
-        else if (age > RemoteDataStaleSeconds)
-            state = QStringLiteral("No data from the customer for %1 s: the values shown are from then.").arg(age);
-    }
-    dim = !state.isEmpty();
-    QString settings;
-    if (station_.IsUsbConnection() && !demo_ && !station_.Session.IsDeviceOpen())
-        settings = QStringLiteral("No regulator: these settings were not read from one.");
-    else if (station_.IsRemoteConnection() && !remote_.ClientSettingsArrived())
-        settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");
+    const auto [state, settings] = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
+    const bool dim = !state.isEmpty();
     const QString texts[] = {state, state, settings};
     for (int i = 0; i < BannerCount; ++i) {
         if (banners_[i]->text() != texts[i])
@@ -697,51 +676,7 @@ QString TMainFormKrv::ConnectionIndicatorText() const
 
 void TMainFormKrv::ShowConnection()
 {
-    QString text;
-    QString tip;
-    bool warning = false;
-    const QString regulator = FromAnsi(station_.OwnState.RegulatorName());
-    const double stateAt = station_.StateAt(Side::Own);
-    const qint64 age = qint64((station_.Time().Now() - stateAt) / OneSecond);
-    // A private session is named by its code, the trial session by its relay.
-    const QString code = SessionCodeOf(station_.Support.SupportDomain);
-    if (station_.IsRemoteConnection()) {
-        const QString domain = code.isEmpty() ? station_.Support.SupportDomain : code;
-        if (stateAt == 0) {
-            text = QStringLiteral("Remote: %1, no data yet").arg(domain);
-            warning = true;
-        } else {
-            text = QStringLiteral("Remote: %1, data %2 s old").arg(domain).arg(age);
-            warning = age > RemoteDataStaleSeconds;
-        }
-        tip = QStringLiteral("The pages show the regulator of a customer, as the support relay last passed it on.");
-    } else if (!station_.IsUsbConnection()) {
-        text = QStringLiteral("Snapshot: %1").arg(snapshotName_);
-        tip = QStringLiteral("The pages show a snapshot file; choose \"USB\" to see the regulator again.");
-    } else if (station_.IsSharing()) {
-        text = code.isEmpty() ? QStringLiteral("Sharing with support") : QStringLiteral("Sharing with support: %1").arg(code);
-        tip = QStringLiteral("USB: %1; its data go to the support relay %2.")
-                  .arg(regulator, station_.Support.SupportDomain);
-    } else if (demo_) {
-        text = QStringLiteral("Demo: simulated regulator");
-    } else if (station_.Session.IsDeviceOpen()) {
-        // The pages keep the last values while the regulator is silent: the
-        // indicator says how old they are.
-        const QString name = regulator.isEmpty() ? QStringLiteral("regulator") : regulator;
-        if (station_.IsLive(Side::Own)) {
-            text = QStringLiteral("USB: %1").arg(name);
-        } else {
-            text = stateAt == 0 ? QStringLiteral("USB: %1, no data yet").arg(name)
-                                : QStringLiteral("USB: %1, data %2 s old").arg(name).arg(age);
-            tip = QStringLiteral("The regulator does not answer; the pages show what it sent last.");
-            warning = true;
-        }
-    } else {
-        text = QStringLiteral("No regulator");
-        tip = QStringLiteral("No regulator answers on USB. Check the USB cable and the regulator's power; on "
-                             "Linux, check that the udev rule of the README is installed.");
-        warning = true;
-    }
+    const auto [text, tip, warning] = ConnectionIndicatorOf(station_, demo_, snapshotName_);
     if (connectionIndicator_->text() != text)
         connectionIndicator_->setText(text);
     if (connectionIndicator_->toolTip() != tip)
