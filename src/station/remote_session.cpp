@@ -8,6 +8,15 @@ const QString InternetConnection = QStringLiteral("Internet Connection: ");
 
 RemoteSession::RemoteSession(Station& station, QObject* parent) : QObject(parent), station_(station) {}
 
+void RemoteSession::ShowChat(const RelayMessage& message, const QString& from)
+{
+    if (message.values.size() < 2)
+        return;
+    const QString text = Station::ChatText(message);
+    emit panelMessage(QStringLiteral(" Message from %1: ").arg(from) + text);
+    station_.NoteReceivedChat(text);
+}
+
 void RemoteSession::ClientStep()
 {
     station_.Support.SupportRole = RoleClient;
@@ -29,11 +38,7 @@ void RemoteSession::ClientStep()
             }
             break;
         case ChatMessage:
-            if (message->values.size() >= 2) {
-                const QString text = Station::ChatText(*message);
-                emit panelMessage(QStringLiteral(" Message from SUPPORT: ") + text);
-                station_.NoteReceivedChat(text);
-            }
+            ShowChat(*message, QStringLiteral("SUPPORT"));
             break;
         case StopMessage:
             station_.SetSharing(false);
@@ -93,11 +98,7 @@ void RemoteSession::SupportStep()
             }
             break;
         case ChatMessage:
-            if (message->values.size() >= 2) {
-                const QString text = Station::ChatText(*message);
-                emit panelMessage(QStringLiteral(" Message from CLIENT: ") + text);
-                station_.NoteReceivedChat(text);
-            }
+            ShowChat(*message, QStringLiteral("CLIENT"));
             break;
         default:
             break;

@@ -51,6 +51,10 @@ signals:
     void statusText(const QString& text);
 
 private:
+    // A chat line of the other side (`from`: "SUPPORT" or "CLIENT"), shown
+    // and kept for the chat window.
+    void ShowChat(const RelayMessage& message, const QString& from);
+
     Station& station_;
     bool clientSettingsArrived_ = false;
 };
