@@ -50,7 +50,7 @@ const QString DecLineA = QStringLiteral("Standard data frame\t\t2 bytes\tID=291\
 const QString HexLineB = QStringLiteral("N2K message\t\t\t1 bytes\tID=0x19F21283\tb0=0xFF\t");
 const QString DecLineB = QStringLiteral("N2K message\t\t\t1 bytes\tID=435294851\tb0=255\t");
 
-enum PageChoice { StatePage, SettingsPage, CanPage, PeerPage };
+enum PageChoice { OnStatePage, OnSettingsPage, OnCanPage, OnPeerPage };
 
 } // namespace
 
@@ -101,12 +101,12 @@ void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused_data()
     QTest::addColumn<bool>("paused");
     QTest::addColumn<bool>("fetches");
 
-    QTest::newRow("System State") << int(StatePage) << false << false;
-    QTest::newRow("Settings") << int(SettingsPage) << false << false;
-    QTest::newRow("Peer System State") << int(PeerPage) << false << false;
-    QTest::newRow("CAN bus") << int(CanPage) << false << true;
-    QTest::newRow("CAN bus, paused") << int(CanPage) << true << false;
-    QTest::newRow("System State, paused") << int(StatePage) << true << false;
+    QTest::newRow("System State") << int(OnStatePage) << false << false;
+    QTest::newRow("Settings") << int(OnSettingsPage) << false << false;
+    QTest::newRow("Peer System State") << int(OnPeerPage) << false << false;
+    QTest::newRow("CAN bus") << int(OnCanPage) << false << true;
+    QTest::newRow("CAN bus, paused") << int(OnCanPage) << true << false;
+    QTest::newRow("System State, paused") << int(OnStatePage) << true << false;
 }
 
 void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused()
@@ -151,7 +151,7 @@ void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused()
 void TestGuiCanMonitor::pauseMenuItemToggles()
 {
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
     QVERIFY(!w.Ui().PauseCanWatch->isChecked());
     QVERIFY(w.Ui().PauseCanWatch->isCheckable());
 
@@ -193,7 +193,7 @@ void TestGuiCanMonitor::linesPerFetch()
     QFETCH(int, secondLength);
     QFETCH(QStringList, expected);
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
 
     // A slot of length 0 is empty whatever else it holds (here: kinds and
     // identifiers that would make a line of their own).
@@ -212,7 +212,7 @@ void TestGuiCanMonitor::linesPerFetch()
 void TestGuiCanMonitor::failedFetchAddsNothing()
 {
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     w.USBTimerTimer();
     QCOMPARE(Lines(w.Ui().CanMemo), QStringList{HexLineA});
@@ -230,7 +230,7 @@ void TestGuiCanMonitor::failedFetchAddsNothing()
 void TestGuiCanMonitor::hexSwitchAffectsOnlyNewLines()
 {
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
     QVERIFY(w.Ui().CanViewHexCheckBox->isChecked());
 
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
@@ -258,7 +258,7 @@ void TestGuiCanMonitor::clearRemovesAllLines()
 {
     QFETCH(bool, viaMenu);
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
     for (int i = 0; i < 3; ++i) {
         rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
         rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
@@ -296,7 +296,7 @@ void TestGuiCanMonitor::copyToClipboard()
     QFETCH(int, selectFrom);
     QFETCH(int, selectTo);
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
     rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
     rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
     w.USBTimerTimer();
@@ -332,7 +332,7 @@ void TestGuiCanMonitor::copyToClipboard()
 void TestGuiCanMonitor::memoKeepsNewestLines()
 {
     TMainFormKrv& w = rig_->W();
-    ShowPage(CanPage);
+    ShowPage(OnCanPage);
     QCOMPARE(MaxCanMemoLines, 10000);
 
     // 10006 frames, each identified by its number, two per fetch.

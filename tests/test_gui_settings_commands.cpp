@@ -100,14 +100,14 @@ struct Moment {
 
 // Everything the user sees of the settings, for checking that a failed
 // command changed nothing.
-struct SettingsView {
+struct EditorTexts {
     QStringList system;
     QStringList profile;
     CurvePoints curve;
     int tab;
     QWidget* page;
 
-    static SettingsView Of(TMainFormKrv& w)
+    static EditorTexts Of(TMainFormKrv& w)
     {
         return {GuiRig::Cells(w.Ui().SystemSettingsTable), GuiRig::Cells(w.Ui().ChargeProfilesTable),
                 w.Ui().FieldRpmChartView->Points(), w.Ui().ChargeProfileTabControl->currentIndex(),
@@ -387,7 +387,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
     TMainFormKrv& w = rig.W();
     ReadFrom(rig, realistic::Image());
     w.Ui().PageControl->setCurrentWidget(w.Ui().StateTabSheet);
-    const SettingsView before = SettingsView::Of(w);
+    const EditorTexts before = EditorTexts::Of(w);
     const std::size_t requests = rig.sim.Requests.size();
 
     QTemporaryDir dir;
@@ -409,7 +409,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
         QVERIFY(box.text.size() > start.size() + 1);
     }
     QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
-    const SettingsView after = SettingsView::Of(w);
+    const EditorTexts after = EditorTexts::Of(w);
     QCOMPARE(after.page, w.Ui().StateTabSheet);
     QCOMPARE(after.system, before.system);
     QCOMPARE(after.profile, before.profile);

@@ -27,7 +27,7 @@
 
 namespace {
 
-enum PageChoice { StatePage, SettingsPage, CanPage, PeerPage };
+enum PageChoice { OnStatePage, OnSettingsPage, OnCanPage, OnPeerPage };
 enum Outcome { Imported, ErrorBox, Ignored };
 
 // Records that differ from what the simulated regulator sends, so an import
@@ -133,7 +133,7 @@ private:
         rig.Connect();
         rig.W().ReadAllSettingsFromSystemClick();
         rig.StopTimers();
-        ShowPage(StatePage);
+        ShowPage(OnStatePage);
         rig.sim.Requests.clear();
     }
 };
@@ -194,28 +194,28 @@ void TestGuiSnapshotDrop::handleDroppedFile_data()
     QTest::addColumn<int>("page");
     QTest::addColumn<int>("outcome");
 
-    QTest::newRow("1104 bytes .TXT") << "snap.TXT" << 1104 << int(StatePage) << int(Imported);
-    QTest::newRow("1104 bytes .txt, Settings page") << "snap.txt" << 1104 << int(SettingsPage) << int(Imported);
-    QTest::newRow("1104 bytes .TxT") << "snap.TxT" << 1104 << int(StatePage) << int(Imported);
-    QTest::newRow("5000 bytes") << "big.txt" << 5000 << int(StatePage) << int(Imported);
+    QTest::newRow("1104 bytes .TXT") << "snap.TXT" << 1104 << int(OnStatePage) << int(Imported);
+    QTest::newRow("1104 bytes .txt, Settings page") << "snap.txt" << 1104 << int(OnSettingsPage) << int(Imported);
+    QTest::newRow("1104 bytes .TxT") << "snap.TxT" << 1104 << int(OnStatePage) << int(Imported);
+    QTest::newRow("5000 bytes") << "big.txt" << 5000 << int(OnStatePage) << int(Imported);
     // Names outside ASCII and outside the system's code page (Windows' wide paths).
-    QTest::newRow("accented name") << QString::fromUtf8("Bøtehjørne snäp.txt") << 1104 << int(StatePage) << int(Imported);
+    QTest::newRow("accented name") << QString::fromUtf8("Bøtehjørne snäp.txt") << 1104 << int(OnStatePage) << int(Imported);
     QTest::newRow("Cyrillic and Greek name, short")
-        << QString::fromUtf8("Катер Ωμέγα.txt") << 1103 << int(StatePage) << int(ErrorBox);
-    QTest::newRow("1103 bytes") << "short.TXT" << 1103 << int(StatePage) << int(ErrorBox);
-    QTest::newRow("1103 bytes, Settings page") << "short.txt" << 1103 << int(SettingsPage) << int(ErrorBox);
-    QTest::newRow("empty file") << "empty.txt" << 0 << int(StatePage) << int(ErrorBox);
-    QTest::newRow("settings file .krv") << "settings.krv" << 1104 << int(StatePage) << int(Ignored);
-    QTest::newRow("no extension") << "snap" << 1104 << int(StatePage) << int(Ignored);
-    QTest::newRow(".txt inside the name") << "snap.txt.bak" << 1104 << int(StatePage) << int(Ignored);
-    QTest::newRow(".text") << "snap.text" << 1104 << int(StatePage) << int(Ignored);
-    QTest::newRow("short .krv") << "short.krv" << 1103 << int(StatePage) << int(Ignored);
-    QTest::newRow("CAN bus page") << "snap.txt" << 1104 << int(CanPage) << int(Ignored);
-    QTest::newRow("Peer page") << "snap.txt" << 1104 << int(PeerPage) << int(Ignored);
-    QTest::newRow("short, CAN bus page") << "short.txt" << 1103 << int(CanPage) << int(Ignored);
-    QTest::newRow("short, Peer page") << "short.txt" << 1103 << int(PeerPage) << int(Ignored);
-    QTest::newRow("missing file") << "" << 1104 << int(StatePage) << int(Ignored);
-    QTest::newRow("folder named .txt") << "" << 0 << int(StatePage) << int(Ignored);
+        << QString::fromUtf8("Катер Ωμέγα.txt") << 1103 << int(OnStatePage) << int(ErrorBox);
+    QTest::newRow("1103 bytes") << "short.TXT" << 1103 << int(OnStatePage) << int(ErrorBox);
+    QTest::newRow("1103 bytes, Settings page") << "short.txt" << 1103 << int(OnSettingsPage) << int(ErrorBox);
+    QTest::newRow("empty file") << "empty.txt" << 0 << int(OnStatePage) << int(ErrorBox);
+    QTest::newRow("settings file .krv") << "settings.krv" << 1104 << int(OnStatePage) << int(Ignored);
+    QTest::newRow("no extension") << "snap" << 1104 << int(OnStatePage) << int(Ignored);
+    QTest::newRow(".txt inside the name") << "snap.txt.bak" << 1104 << int(OnStatePage) << int(Ignored);
+    QTest::newRow(".text") << "snap.text" << 1104 << int(OnStatePage) << int(Ignored);
+    QTest::newRow("short .krv") << "short.krv" << 1103 << int(OnStatePage) << int(Ignored);
+    QTest::newRow("CAN bus page") << "snap.txt" << 1104 << int(OnCanPage) << int(Ignored);
+    QTest::newRow("Peer page") << "snap.txt" << 1104 << int(OnPeerPage) << int(Ignored);
+    QTest::newRow("short, CAN bus page") << "short.txt" << 1103 << int(OnCanPage) << int(Ignored);
+    QTest::newRow("short, Peer page") << "short.txt" << 1103 << int(OnPeerPage) << int(Ignored);
+    QTest::newRow("missing file") << "" << 1104 << int(OnStatePage) << int(Ignored);
+    QTest::newRow("folder named .txt") << "" << 0 << int(OnStatePage) << int(Ignored);
 }
 
 void TestGuiSnapshotDrop::handleDroppedFile()

@@ -53,7 +53,7 @@ void TMainFormKrv::RunCalibration(Procedure procedure)
         const float signal = own.ChannelAt(Channel::PowerSupplyVoltage).Signal;
         const double measured = AskNumber(dialogs_, PowerSupplyInputCaption(), PowerSupplyInputPrompt(),
                                           FormatFixed(4, own.ChannelAt(Channel::PowerSupplyVoltage).Value),
-                                          [this] { return double(station_.Settings.PowerSupplyVoltageComp()); });
+                                          [this] { return double(settings_.Record().PowerSupplyVoltageComp()); });
         outcome = PowerSupplyCalibration(signal, measured);
         break;
     }
@@ -83,7 +83,7 @@ void TMainFormKrv::RunCalibration(Procedure procedure)
 
     switch (outcome.kind) {
     case CalibrationOutcome::Success:
-        ApplyCalibration(outcome, station_.Settings);
+        settings_.ApplyCalibration(outcome);
         UpdateSystemSettingsTable();
         if (dialogs_.AskYesCancel(QStringLiteral("Information"), CalibrationSuccessText()))
             WriteSettingsAs(QStringLiteral("calibration-write"));

@@ -1,37 +1,24 @@
 // The "CAN bus" page of the main window: frames fetched by the polling cycle
 // and the commands of the memo's popup menu.
 #include "app/main_form.h"
-
-#include <QAction>
-#include <QApplication>
-#include <QCheckBox>
-#include <QClipboard>
-#include <QLabel>
-#include <QPlainTextEdit>
+#include "canbus/can_page_widget.h"
 
 void TMainFormKrv::CanOutputStep()
 {
-    // The memo keeps only the newest lines (its block limit), oldest first out.
-    for (const QString& line : station_.FetchCanLines(CanViewHexCheckBox->isChecked()))
-        CanMemo->appendPlainText(line);
+    canPage_->AppendLines(station_.FetchCanLines(canPage_->InHex()));
 }
 
 void TMainFormKrv::PauseCanWatchClick()
 {
-    const QSignalBlocker block(PauseCanWatch);
-    PauseCanWatch->setChecked(!PauseCanWatch->isChecked());
-    CanPausedLabel->setVisible(PauseCanWatch->isChecked());
+    canPage_->TogglePause();
 }
 
 void TMainFormKrv::ClearAllLinesClick()
 {
-    CanMemo->clear();
+    canPage_->ClearLines();
 }
 
 void TMainFormKrv::CopyToClipboardClick()
 {
-    QApplication::clipboard()->setText(CanMemo->toPlainText());
-    QTextCursor cursor = CanMemo->textCursor();
-    cursor.movePosition(QTextCursor::Start);
-    CanMemo->setTextCursor(cursor);
+    canPage_->CopyLines();
 }

@@ -1,15 +1,14 @@
 #include "app/main_form.h"
 #include "station/connection_texts.h"
 
-#include "canbus/can_line_buffer.h"
+#include "canbus/can_page_widget.h"
 #include "records/ansi_text.h"
 #include "records/snapshot_file.h"
 #include "support/relay_address.h"
-#include "settings/charge_profile_rows.h"
-#include "settings/field_rpm_chart_widget.h"
-#include "settings/system_settings_rows.h"
+#include "settings/settings_page_widget.h"
 #include "trends/trends_widget.h"
-#include "views/string_grid_widget.h"
+#include "views/page_parts_widget.h"
+#include "views/state_page_widget.h"
 #include "views/window_fit_widget.h"
 
 #include <QAction>
@@ -54,46 +53,6 @@ constexpr double MessageDisplayTime = 5 * OneSecond;
 // The relay a support team runs for a trial (php -S 0.0.0.0:8080 -t relay).
 const char* const DefaultSupportDomain = "localhost:8080";
 
-QLabel* Caption(const QString& text)
-{
-    auto* label = new QLabel(text);
-    QFont f = label->font();
-    f.setBold(true);
-    label->setFont(f);
-    return label;
-}
-
-// A page keeps at least the sizes of the program's design and grows with the
-// window; where the window is smaller, the page scrolls.
-QScrollArea* Scrolled(QWidget* content)
-{
-    auto* area = new QScrollArea;
-    area->setWidget(content);
-    area->setWidgetResizable(true);
-    area->setFrameShape(QFrame::NoFrame);
-    return area;
-}
-
-// Widgets that take the room the window gives them.
-void Grows(QWidget* widget, int minimumWidth, int minimumHeight)
-{
-    widget->setMinimumSize(minimumWidth, minimumHeight);
-    widget->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-}
-
-QPlainTextEdit* Memo(QWidget* parent)
-{
-    auto* memo = new QPlainTextEdit(parent);
-    memo->setReadOnly(true);
-    memo->setFrameShape(QFrame::NoFrame);
-    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    memo->setUndoRedoEnabled(false);
-    QPalette p = memo->palette();
-    p.setColor(QPalette::Base, p.color(QPalette::Button));
-    memo->setPalette(p);
-    return memo;
-}
-
 // Keeps the check marks of a pair of items in step without raising their
 // triggered signals again.
 void SetCheck(QAction* action, bool on)
@@ -123,10 +82,7 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     centralLayout->setSpacing(0);
     PageControl = new QTabWidget(central);
     centralLayout->addWidget(PageControl, 1);
-    StateTabSheet = Scrolled(BuildStatePage(Side::Own));
-    SettingsTabSheet = Scrolled(BuildSettingsPage());
-    CanBusTabSheet = Scrolled(BuildCanPage());
-    PeerStateTabSheet = Scrolled(BuildStatePage(Side::Peer));
+    BuildPages();
     PageControl->addTab(StateTabSheet, QStringLiteral("System State"));
     PageControl->addTab(SettingsTabSheet, QStringLiteral("Settings"));
     PageControl->addTab(CanBusTabSheet, QStringLiteral("CAN bus"));
@@ -286,244 +242,51 @@ void TMainFormKrv::BuildMenus()
     Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 }
 
-QWidget* TMainFormKrv::BuildStatePage(Side side)
+void TMainFormKrv::BuildPages()
 {
-    auto* page = new QWidget;
-    const bool own = side == Side::Own;
-    auto* measured = new StringGrid(MeasuredValuesRows, MeasuredValuesColumns, 1, 1, 210, 16);
-    auto* system = new StringGrid(SystemStateRows, StateColumns, 1, 1, 190, 16);
-    auto* regulator = new StringGrid(RegulatorStateRows, StateColumns, 1, 1, 190, 16);
-    QPlainTextEdit* memo = Memo(nullptr);
-    Grows(memo, 410, 316);
+    ownPage_ = new StatePage(Side::Own);
+    settingsPage_ = new SettingsPage;
+    canPage_ = new CanPage;
+    peerPage_ = new StatePage(Side::Peer);
+    StateTabSheet = Scrolled(ownPage_);
+    SettingsTabSheet = Scrolled(settingsPage_);
+    CanBusTabSheet = Scrolled(canPage_);
+    PeerStateTabSheet = Scrolled(peerPage_);
 
-    // Spacing as in the design, so that the page fits the design's size.
-    auto* left = new QVBoxLayout;
-    left->setSpacing(1);
-    left->addWidget(Caption(QStringLiteral("System State")));
-    left->addWidget(system);
-    left->addSpacing(4);
-    left->addWidget(Caption(QStringLiteral("Regulator State")));
-    left->addWidget(regulator);
-    left->addStretch(1);
-    auto* right = new QVBoxLayout;
-    right->setSpacing(1);
-    // The peer page has no caption over its memo; the memo lines up all the same.
-    QLabel* memoCaption = Caption(own ? QStringLiteral("System Messages") : QString());
-    right->addWidget(memoCaption);
-    right->addWidget(memo, 1);
-    auto* lower = new QHBoxLayout;
-    lower->addLayout(left);
-    lower->addSpacing(50);
-    lower->addLayout(right, 1);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(8, 4, 8, 4);
-    layout->setSpacing(1);
-    layout->addWidget(NotLiveBanner(own ? OwnBanner : PeerBanner));
-    layout->addWidget(Caption(QStringLiteral("Measured Values")));
-    layout->addWidget(measured);
-    layout->addSpacing(4);
-    layout->addLayout(lower, 1);
+    MeasuredValuesTable = ownPage_->MeasuredValuesTable();
+    SystemStateTable = ownPage_->SystemStateTable();
+    RegulatorStateTable = ownPage_->RegulatorStateTable();
+    SystemMessagesMemo = ownPage_->SystemMessagesMemo();
+    PeerMeasuredValuesTable = peerPage_->MeasuredValuesTable();
+    PeerSystemStateTable = peerPage_->SystemStateTable();
+    PeerRegulatorStateTable = peerPage_->RegulatorStateTable();
+    PeerSystemMessagesMemo = peerPage_->SystemMessagesMemo();
 
-    if (own) {
-        MeasuredValuesTable = measured;
-        SystemStateTable = system;
-        RegulatorStateTable = regulator;
-        SystemMessagesMemo = memo;
-    } else {
-        PeerMeasuredValuesTable = measured;
-        PeerSystemStateTable = system;
-        PeerRegulatorStateTable = regulator;
-        PeerSystemMessagesMemo = memo;
-    }
-    return page;
-}
-
-QWidget* TMainFormKrv::BuildSettingsPage()
-{
-    auto* page = new QWidget;
-    SystemSettingsTable = new StringGrid(SystemSettingsRowCount, 2, 0, 1, 210, 16, page);
-    QFont gridFont = SystemSettingsTable->font();
-    gridFont.setPixelSize(11);
-    SystemSettingsTable->setFont(gridFont);
-    SystemSettingsTable->SetEditable(true);
-    SystemSettingsTable->SetMaskedCell(WifiPasswordRow, 1, QStringLiteral("Show Wi-Fi Password"));
-    // A little narrower than the design's two 210-pixel columns at the least
-    // (its values are short), so that the eight profile tabs beside it show
-    // whole at the window's design size.
-    SystemSettingsTable->setMinimumWidth(400);
-    const QStringList captions = SystemSettingsCaptions();
-    for (int r = 0; r < SystemSettingsRowCount; ++r)
-        SystemSettingsTable->SetCell(r, 0, captions[r]);
-
-    ChargeProfileTabControl = new QTabBar(page);
-    ChargeProfileTabControl->setMinimumSize(417, 25);
-    ChargeProfileTabControl->setShape(QTabBar::RoundedNorth);
-    ChargeProfileTabControl->setExpanding(false);
-    // Where the column is narrower than the eight tabs, arrows reach the rest.
-    ChargeProfileTabControl->setUsesScrollButtons(true);
-    ChargeProfileTabControl->setElideMode(Qt::ElideNone);
-    ChargeProfileTabControl->setDocumentMode(true);
-    ChargeProfileTabControl->setDrawBase(false);
-    QFont tabFont = gridFont;
-    tabFont.setPixelSize(9);
-    ChargeProfileTabControl->setFont(tabFont);
-    // Flat, tight tabs drawn like buttons, so that all eight captions fit.
-    ChargeProfileTabControl->setStyleSheet(QStringLiteral(
-        "QTabBar::tab { padding: 4px 1px; margin: 0px; border: 1px solid palette(mid);"
-        " background: palette(button); }"
-        "QTabBar::tab:selected { background: palette(base); border-color: palette(dark); }"));
-    for (const QString& caption : ChargeProfileTabCaptions())
-        ChargeProfileTabControl->addTab(caption);
-    // All eight tabs are room the column must give.
-    ChargeProfileTabControl->setMinimumWidth(std::max(417, ChargeProfileTabControl->sizeHint().width()));
-    // A change of tab by the user first takes the grid into the profile being
-    // left, then makes the new tab the active profile. Selecting the tab from
-    // the record goes through SelectProfileTabFromRecord with signals blocked.
-    connect(ChargeProfileTabControl, &QTabBar::currentChanged, this, [this](int index) {
-        const int newTab = index;
-        {
-            const QSignalBlocker block(ChargeProfileTabControl);
-            ChargeProfileTabControl->setCurrentIndex(selectedProfileTab_);
-        }
+    SystemSettingsTable = settingsPage_->SystemSettingsTable();
+    ChargeProfileTabControl = settingsPage_->ChargeProfileTabControl();
+    ChargeProfilesTable = settingsPage_->ChargeProfilesTable();
+    FieldRpmChartView = settingsPage_->FieldRpmChartView();
+    // A change of tab by the user first takes the grids into the profile
+    // being left, then makes the new tab the active profile.
+    connect(settingsPage_, &SettingsPage::profileTabChosen, this, [this](int tab) {
         ChargeProfileTabControlChanging();
-        {
-            const QSignalBlocker block(ChargeProfileTabControl);
-            ChargeProfileTabControl->setCurrentIndex(newTab);
-        }
-        selectedProfileTab_ = newTab;
+        settings_.SelectProfile(tab);
         ChargeProfileTabControlChange();
     });
 
-    ChargeProfilesTable = new StringGrid(ChargeProfileRowCount, 2, 0, 1, 206, 16, page);
-    QFont small = ChargeProfilesTable->font();
-    small.setPixelSize(9);
-    ChargeProfilesTable->setFont(small);
-    ChargeProfilesTable->SetEditable(true);
-    const QStringList profileCaptions = ChargeProfileCaptions();
-    for (int r = 0; r < ChargeProfileRowCount; ++r)
-        ChargeProfilesTable->SetCell(r, 0, profileCaptions[r]);
-
-    FieldRpmChartView = new FieldRpmChart(page);
-    Grows(FieldRpmChartView, 417, 369);
-
-    auto* right = new QVBoxLayout;
-    right->setSpacing(3);
-    right->addWidget(ChargeProfileTabControl);
-    right->addWidget(ChargeProfilesTable);
-    right->addSpacing(12);
-    right->addWidget(FieldRpmChartView, 1);
-    auto* left = new QVBoxLayout;
-    left->addWidget(SystemSettingsTable);
-    left->addStretch(1);
-    auto* columns = new QHBoxLayout;
-    columns->addLayout(left, 1);
-    columns->addSpacing(7);
-    columns->addLayout(right, 1);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(6, 7, 6, 8);
-    layout->addWidget(NotLiveBanner(SettingsBanner));
-    layout->addLayout(columns, 1);
-    return page;
-}
-
-QLabel* TMainFormKrv::NotLiveBanner(int which)
-{
-    auto* banner = new QLabel;
-    banner->setObjectName(QStringLiteral("NotLiveBanner"));
-    banner->setWordWrap(true);
-    banner->setStyleSheet(QStringLiteral("color: #d9480f; font-weight: bold;"));
-    banner->hide();
-    banners_[which] = banner;
-    return banner;
-}
-
-void TMainFormKrv::ShowWhetherLive()
-{
-    // The pages keep the records' values whatever happens (they are redrawn
-    // as always); when those are no readings, the page says so and the values
-    // are greyed.
-    const auto [state, settings] = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
-    const bool dim = !state.isEmpty();
-    const QString texts[] = {state, state, settings};
-    for (int i = 0; i < BannerCount; ++i) {
-        if (banners_[i]->text() != texts[i])
-            banners_[i]->setText(texts[i]);
-        if (banners_[i]->isHidden() != texts[i].isEmpty())
-            banners_[i]->setHidden(texts[i].isEmpty());
-    }
-    for (StringGrid* grid : {MeasuredValuesTable, SystemStateTable, RegulatorStateTable, PeerMeasuredValuesTable,
-                             PeerSystemStateTable, PeerRegulatorStateTable})
-        grid->SetDimmed(dim);
-}
-
-QWidget* TMainFormKrv::BuildCanPage()
-{
-    auto* page = new QWidget;
-    auto* label = new QLabel(QStringLiteral("Raw CAN Frames"), page);
-    label->setObjectName(QStringLiteral("Label1"));
-
-    CanViewHexCheckBox = new QCheckBox(QStringLiteral("View in Hex"), page);
-
-    CanViewHexCheckBox->setChecked(true);
-    CanMemo = new QPlainTextEdit(page);
-    // Narrower than a line of eight data bytes and lower than the design's
-    // 592 pixels, which it grows to: the memo scrolls its lines itself, both
-    // ways, so the page needs no scroll bar of its own for it, on a small
-    // screen too.
-    Grows(CanMemo, 400, 160);
-    CanMemo->setReadOnly(true);
-    CanMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-    CanMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    CanMemo->setMaximumBlockCount(MaxCanMemoLines);
-    // Appended lines must not pile up in an undo history nobody can use.
-    CanMemo->setUndoRedoEnabled(false);
-    CanMemo->setContextMenuPolicy(Qt::CustomContextMenu);
-    // The kind texts are followed by as many tabs as reach column 32 on stops
-    // eight characters apart; after that each piece has a stop of its own
-    // width, so that "14 bytes" lines up with "8 bytes" and every data byte
-    // with the one above it (the text itself keeps its tabs).
-    CanMemo->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    {
-        const qreal digit = QFontMetricsF(CanMemo->font()).horizontalAdvance(QLatin1Char('0'));
-        QList<QTextOption::Tab> stops;
-        for (const int column : {8, 16, 24, 32, 42, 57})
-            stops.append(QTextOption::Tab(column * digit, QTextOption::LeftTab));
-        for (int b = 1; b <= CanFrameRecord::MaxDataBytes; ++b)
-            stops.append(QTextOption::Tab((57 + 9 * b) * digit, QTextOption::LeftTab));
-        QTextOption option = CanMemo->document()->defaultTextOption();
-        option.setTabs(stops);
-        CanMemo->document()->setDefaultTextOption(option);
-    }
-
-    CanRxMemoPopupMenu = new QMenu(this);
-    PauseCanWatch = CanRxMemoPopupMenu->addAction(QStringLiteral("Pause"));
-    PauseCanWatch->setCheckable(true);
+    CanMemo = canPage_->CanMemo();
+    CanViewHexCheckBox = canPage_->CanViewHexCheckBox();
+    CanPausedLabel = canPage_->CanPausedLabel();
+    CanRxMemoPopupMenu = canPage_->CanRxMemoPopupMenu();
+    PauseCanWatch = canPage_->PauseCanWatch();
+    ClearAllLines = canPage_->ClearAllLines();
+    CopyToClipboard = canPage_->CopyToClipboard();
     connect(PauseCanWatch, &QAction::triggered, this, [this] {
         SetCheck(PauseCanWatch, !PauseCanWatch->isChecked()); // the handler does the toggling
         PauseCanWatchClick();
     });
-    ClearAllLines = CanRxMemoPopupMenu->addAction(QStringLiteral("Clear"));
     connect(ClearAllLines, &QAction::triggered, this, &TMainFormKrv::ClearAllLinesClick);
-    CopyToClipboard = CanRxMemoPopupMenu->addAction(QStringLiteral("Copy to Clipboard"));
     connect(CopyToClipboard, &QAction::triggered, this, &TMainFormKrv::CopyToClipboardClick);
-    connect(CanMemo, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& pos) { CanRxMemoPopupMenu->popup(CanMemo->mapToGlobal(pos)); });
-    // While "Pause" is ticked the page says so: no line is added meanwhile.
-    CanPausedLabel = new QLabel(QStringLiteral("Paused: no new frames are listed (right-click, \"Pause\" to go on)"), page);
-    CanPausedLabel->setObjectName(QStringLiteral("CanPausedLabel"));
-    CanPausedLabel->setStyleSheet(QStringLiteral("color: #d9480f; font-weight: bold;"));
-    CanPausedLabel->hide();
-    auto* top = new QHBoxLayout;
-    top->addWidget(label);
-    top->addSpacing(16);
-    top->addWidget(CanPausedLabel);
-    top->addStretch(1);
-    top->addWidget(CanViewHexCheckBox);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(8, 4, 8, 8);
-    layout->addLayout(top);
-    layout->addWidget(CanMemo, 1);
-    return page;
 }
 
 void TMainFormKrv::FormCreate()
@@ -560,11 +323,10 @@ void TMainFormKrv::USBTimerTimer()
     if (!station_.IsUsbConnection())
         return;
     // The station polls (and refreshes the page texts); the window draws.
-    const Station::TickOutcome tick = station_.Tick(
-        PageControl->currentWidget() == CanBusTabSheet && !PauseCanWatch->isChecked(), CanViewHexCheckBox->isChecked());
+    const Station::TickOutcome tick =
+        station_.Tick(PageControl->currentWidget() == CanBusTabSheet && !canPage_->IsPaused(), canPage_->InHex());
     DrawStatePages();
-    for (const QString& line : tick.canLines)
-        CanMemo->appendPlainText(line);
+    canPage_->AppendLines(tick.canLines);
     SetStatusText(station_.LinkStatusText());
 }
 
@@ -681,7 +443,12 @@ void TMainFormKrv::ShowConnection()
         connectionIndicator_->setText(text);
     if (connectionIndicator_->toolTip() != tip)
         connectionIndicator_->setToolTip(tip);
-    ShowWhetherLive();
+    // The pages keep the records' values whatever happens (they are redrawn
+    // as always); when those are no readings, the page says so.
+    const auto [state, settings] = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
+    ownPage_->ShowNotLive(state);
+    peerPage_->ShowNotLive(state);
+    settingsPage_->ShowNotLive(settings);
     // A warm tone that reads on light and dark backgrounds alike. (Setting a
     // style sheet polishes the label again, so only a change is set.)
     const QString style = warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString();
@@ -726,68 +493,55 @@ void TMainFormKrv::SetRequestUnderWay(bool busy)
 
 // --- State views --------------------------------------------------------------
 
-void TMainFormKrv::SetMemoLines(QPlainTextEdit* memo, const QStringList& lines)
-{
-    const QString text = lines.join(QLatin1Char('\n'));
-    if (memo->toPlainText() != text)
-        memo->setPlainText(text);
-}
-
 void TMainFormKrv::UpdateMeasuredValuesTable()
 {
-    MeasuredValuesTable->SetCells(station_.MeasuredValues(Side::Own));
+    ownPage_->DrawMeasuredValues(station_.MeasuredValues(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerMeasuredValuesTable()
 {
-    PeerMeasuredValuesTable->SetCells(station_.MeasuredValues(Side::Peer));
+    peerPage_->DrawMeasuredValues(station_.MeasuredValues(Side::Peer));
 }
 
 void TMainFormKrv::UpdateSystemStateTable()
 {
-    SystemStateTable->SetCells(station_.SystemStateValues(Side::Own));
+    ownPage_->DrawSystemState(station_.SystemStateValues(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerSystemStateTable()
 {
-    PeerSystemStateTable->SetCells(station_.SystemStateValues(Side::Peer));
+    peerPage_->DrawSystemState(station_.SystemStateValues(Side::Peer));
 }
 
 void TMainFormKrv::UpdateRegulatorStateTable()
 {
     station_.RefreshRegulatorState(Side::Own);
-    RegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Own));
+    ownPage_->DrawRegulatorState(station_.RegulatorStateTexts(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerRegulatorStateTable()
 {
     station_.RefreshRegulatorState(Side::Peer);
-    PeerRegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Peer));
+    peerPage_->DrawRegulatorState(station_.RegulatorStateTexts(Side::Peer));
 }
 
 void TMainFormKrv::UpdateSystemMessages()
 {
     station_.RefreshSystemMessages(Side::Own);
-    SetMemoLines(SystemMessagesMemo, station_.SystemMessageTexts(Side::Own));
+    ownPage_->DrawMessages(station_.SystemMessageTexts(Side::Own));
 }
 
 void TMainFormKrv::UpdatePeerSystemMessages()
 {
     station_.RefreshSystemMessages(Side::Peer);
-    SetMemoLines(PeerSystemMessagesMemo, station_.SystemMessageTexts(Side::Peer));
+    peerPage_->DrawMessages(station_.SystemMessageTexts(Side::Peer));
 }
 
 void TMainFormKrv::DrawStatePages()
 {
     // As the station's last refresh left them: drawing refreshes nothing.
-    UpdateMeasuredValuesTable();
-    UpdateSystemStateTable();
-    RegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Own));
-    SetMemoLines(SystemMessagesMemo, station_.SystemMessageTexts(Side::Own));
-    UpdatePeerMeasuredValuesTable();
-    UpdatePeerSystemStateTable();
-    PeerRegulatorStateTable->SetCells(station_.RegulatorStateTexts(Side::Peer));
-    SetMemoLines(PeerSystemMessagesMemo, station_.SystemMessageTexts(Side::Peer));
+    ownPage_->Draw(station_.PageTexts(Side::Own));
+    peerPage_->Draw(station_.PageTexts(Side::Peer));
 }
 
 // --- Dropped snapshot files ------------------------------------------------------
@@ -832,9 +586,9 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     // others) before they are drawn; otherwise a 24 V installation would show
     // (and a later store would take back) its voltages at the previous
     // regulator's scale.
-    station_.TakeSnapshot(load.record);
+    settings_.TakeSnapshot(load.record);
     PageControl->setCurrentWidget(SettingsTabSheet);
-    ShowSettingsAsReference();
+    DrawSettings();
 
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);
     PageControl->setCurrentWidget(PeerStateTabSheet);

@@ -9,6 +9,7 @@
 #include "calibration/calibration.h"
 #include "station/application.h"
 #include "station/remote_session.h"
+#include "station/settings_session.h"
 #include "station/station.h"
 #include "trends/trend_buffer.h"
 #include "views/state_views.h"
@@ -18,6 +19,7 @@
 
 #include <functional>
 
+class CanPage;
 class FieldRpmChart;
 class QAction;
 class QCheckBox;
@@ -27,6 +29,8 @@ class QPlainTextEdit;
 class QTabBar;
 class QTabWidget;
 class QTimer;
+class SettingsPage;
+class StatePage;
 class StringGrid;
 class SupportExchange;
 class TrendsWindow;
@@ -123,9 +127,6 @@ public:
     void SetDemoMode(bool demo);
     // The indicator on the right of the status bar: what the pages show.
     QString ConnectionIndicatorText() const;
-    // A failure no operation catches: its message in an error box captioned
-    // with the application title, with a full stop added where it lacks one.
-    void ShowFailure(const QString& message);
 
     // --- State views --------------------------------------------------------
     void UpdateMeasuredValuesTable();
@@ -136,8 +137,6 @@ public:
     void UpdatePeerRegulatorStateTable();
     void UpdateSystemMessages();
     void UpdatePeerSystemMessages();
-    // Both state pages from the station's texts, refreshing none.
-    void DrawStatePages();
 
     // --- Settings editors and operations ------------------------------------
     void UpdateSystemSettingsTable();
@@ -187,10 +186,6 @@ public:
     // chat line of the run in a window.
     void NewSupportSessionClick();
     void ChatLogClick();
-    // Runs `command` later, once the relay exchange under way has ended and
-    // no box is open; false (and nothing scheduled) when no exchange is under
-    // way.
-    bool DeferWhileRelayBusy(std::function<void()> command);
 
     // --- Trends and the data log viewer, added to the "Options" menu --------
     void TrendsClick();
@@ -210,56 +205,61 @@ protected:
 
 private:
     void BuildMenus();
-    enum { OwnBanner, PeerBanner, SettingsBanner, BannerCount };
-    QLabel* NotLiveBanner(int which);
-    void ShowWhetherLive();
-    QWidget* BuildStatePage(Side side);
-    QWidget* BuildSettingsPage();
-    QWidget* BuildCanPage();
+    void BuildPages();
     void ShowModes();
     void ShowConnection();
     void ShowPageTab(QWidget* page, bool visible);
-    void SelectProfileTabFromRecord();
-    void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
     void SetRequestUnderWay(bool busy);
+    // Both state pages from the station's texts, refreshing none.
+    void DrawStatePages();
+    // A failure no operation catches: its message in an error box captioned
+    // with the application title, with a full stop added where it lacks one.
+    void ShowFailure(const QString& message);
     void ClientStep();
     void SupportStep();
     // The session's signals to what the window does for it.
     void ConnectRemoteSession();
+    // Runs `command` later, once the relay exchange under way has ended and
+    // no box is open; false (and nothing scheduled) when no exchange is under
+    // way.
+    bool DeferWhileRelayBusy(std::function<void()> command);
     void RunCalibration(Procedure procedure);
-    // The settings as the last read, load, reset or snapshot import put them
-    // into the editors; cells that differ from them are marked.
+    // The settings as they now stand are the reference: the editors are
+    // drawn from them, no cell marked.
     void ShowSettingsAsReference();
+    // The editors drawn from the record, cells that differ from the
+    // reference marked.
+    void DrawSettings();
+    // What the user typed, into the record.
+    void StoreSettingsEditors();
     // The record the editors describe as they stand (the record itself is
     // not touched).
     SettingsRecord EditorsRecord();
     // Runs a write whose backup is named after the operation; true when the
     // regulator confirmed every part of it.
     bool WriteSettingsAs(const QString& operation);
-    // Marks the cells and points that differ from the reference.
-    void MarkChangedSettings();
 
     Station station_;
+    SettingsSession settings_{station_};
+    // On the support side: the client's settings came since the role began.
+    RemoteSession remote_{station_};
     TrackedDialogs dialogs_;
     PausableTimer usbTimer_;
     PausableTimer inetTimer_;
+    StatePage* ownPage_ = nullptr;
+    StatePage* peerPage_ = nullptr;
+    SettingsPage* settingsPage_ = nullptr;
+    CanPage* canPage_ = nullptr;
     QLabel* statusText_ = nullptr;
     QLabel* connectionIndicator_ = nullptr;
     bool demo_ = false;
     bool shownOnce_ = false;
-    QLabel* banners_[BannerCount] = {};
     QString snapshotName_;
-    // On the support side: the client's settings came since the role began.
-    RemoteSession remote_{station_};
     double MessagePanelShownAt = 0;
-    SettingsRecord reference_;
     TrendBuffer trends_;
     double trendsStart_ = 0;
     // Cleared by Qt when the window closes (it deletes itself on close) or
     // when this window's children are deleted.
     QPointer<TrendsWindow> trendsWindow_;
     QPointer<ChatWindow> chatWindow_;
-    int selectedProfileTab_ = 0;
-    // The regulator status last shown on each state page: a code without a
-    // text leaves the cell as it was.
 };

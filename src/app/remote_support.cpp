@@ -75,9 +75,9 @@ void TMainFormKrv::ConnectRemoteSession()
             [this](const QString& text) { dialogs_.Error(QStringLiteral("Error"), text); });
     connect(&remote_, &RemoteSession::settingsReadWanted, this, &TMainFormKrv::ReadAllSettingsFromSystemClick);
     connect(&remote_, &RemoteSession::supportSettingsToWrite, this, [this] {
-        UpdateSystemSettingsTable();
-        UpdateChargeProfilesTable();
-        UpdateFieldRpmChart();
+        // Written as the editors would take them back after showing them.
+        settings_.TakeAsPageWrites();
+        DrawSettings();
         WriteSettingsAs(QStringLiteral("support-write"));
     });
     connect(&remote_, &RemoteSession::clientStateArrived, this, [this] {

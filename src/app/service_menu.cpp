@@ -60,7 +60,7 @@ void TMainFormKrv::CompareSettingsWithFileClick()
         return;
     }
     auto* window = new SettingsCompareDialog(
-        CompareSettings(EditorsRecord(), file, station_.OwnState.DetectedSystemVoltage()), *path, this);
+        CompareSettings(EditorsRecord(), file, settings_.Voltage()), *path, this);
     window->show();
 }
 
@@ -79,7 +79,7 @@ void TMainFormKrv::SaveServiceReportClick()
     // The settings as read (or loaded), and what was typed since beside
     // them: typed values are no settings of the regulator until written.
     ServiceReport report = ServiceReportFromRecords(
-        station_.OwnState, station_.PeerState, reference_, vessel->trimmed(),
+        station_.OwnState, station_.PeerState, settings_.Reference(), vessel->trimmed(),
         DateTimeOfDayCount(station_.Time().Now()), ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION));
     // The regulators as the pages show them (the carried-over status, the
     // held messages), not as a fresh reading of the records would.
@@ -89,7 +89,7 @@ void TMainFormKrv::SaveServiceReportClick()
         report.peer = RegulatorPart(station_.PeerState.RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
                                     PeerRegulatorStateTable, PeerSystemMessagesMemo);
     report.notWritten =
-        NotWrittenReportTable(CompareSettings(reference_, EditorsRecord(), station_.OwnState.DetectedSystemVoltage()));
+        NotWrittenReportTable(CompareSettings(settings_.Reference(), EditorsRecord(), settings_.Voltage()));
     QString failure;
     if (!WriteServiceReportPdf(report, *path, &failure))
         ShowFailure(failure);
@@ -112,8 +112,8 @@ void TMainFormKrv::RestoreSettingsFromBackupClick()
     // Compared with what the regulator holds now: read first.
     if (station_.IsUsbConnection())
         ReadAllSettingsFromSystemClick();
-    const SettingsRecord now = station_.Settings;
-    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    const SettingsRecord now = settings_.Record();
+    const uint16_t voltage = settings_.Voltage();
     const QString name = FromAnsi(station_.OwnState.RegulatorName());
     const QString regulator = name.isEmpty() ? QStringLiteral("the regulator") : QStringLiteral("\"%1\"").arg(name);
     auto* dialog = new RestoreBackupDialog(
@@ -134,10 +134,8 @@ void TMainFormKrv::RestoreSettingsFromBackupClick()
             ShowFailure(loaded.message);
             return;
         }
-        station_.Settings = backup;
-        UpdateSystemSettingsTable();
-        UpdateChargeProfilesTable();
-        UpdateFieldRpmChart();
+        settings_.Replace(backup);
+        DrawSettings();
         // The normal write, which backs up what it replaces first.
         if (WriteSettingsAs(QStringLiteral("restore")))
             dialog->close();

@@ -2,14 +2,8 @@
 // of the "System" menu that move settings between the regulator, the relay,
 // the editors and files.
 #include "app/main_form.h"
-#include "settings/settings_page_rows.h"
-#include "records/settings_file.h"
-#include "settings/charge_profile_rows.h"
-#include "settings/field_rpm_chart_widget.h"
-#include "settings/system_settings_rows.h"
-#include "views/string_grid_widget.h"
+#include "settings/settings_page_widget.h"
 
-#include <QAbstractItemDelegate>
 #include <QDir>
 #include <QFileInfo>
 #include <QApplication>
@@ -26,104 +20,65 @@ void SelectPage(QTabWidget* pages, QWidget* page)
     pages->setCurrentWidget(page);
 }
 
-// A rebuild replaces every cell text. An editor still open over a cell would
-// keep the user's typed text and put it back into the cell with the next
-// store, so the edit that the rebuild dropped would reach the regulator after
-// all. The editor is closed first without taking its text, as Escape does.
-void DropOpenEditor(StringGrid* grid)
-{
-    if (QWidget* editor = grid->indexWidget(grid->currentIndex()))
-        emit grid->itemDelegate()->closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
-}
-
 } // namespace
-
-void TMainFormKrv::SelectProfileTabFromRecord()
-{
-    selectedProfileTab_ = ProfileTabForActiveIndex(station_.Settings.ActiveChargeProfile());
-    const QSignalBlocker block(ChargeProfileTabControl);
-    ChargeProfileTabControl->setCurrentIndex(selectedProfileTab_);
-}
 
 void TMainFormKrv::UpdateSystemSettingsTable()
 {
-    DropOpenEditor(SystemSettingsTable);
-    SelectProfileTabFromRecord();
-    const QStringList captions = SystemSettingsCaptions();
-    const QStringList texts = SystemSettingsTexts(station_.Settings, station_.OwnState.DetectedSystemVoltage());
-    for (int r = 0; r < SystemSettingsRowCount; ++r) {
-        SystemSettingsTable->SetCell(r, 0, captions[r]);
-        SystemSettingsTable->SetCell(r, 1, texts[r]);
-    }
-    SystemSettingsTable->SetReferenceTexts(
-        1, SystemSettingsTexts(reference_, station_.OwnState.DetectedSystemVoltage()));
+    settingsPage_->DrawSystemSettings(settings_.View());
 }
 
 void TMainFormKrv::StoreSystemSettingsTable()
 {
-    SystemSettingsTable->CommitEdit();
-    StoreSystemSettingsTexts(SystemSettingsTable->Column(1), selectedProfileTab_,
-                             station_.OwnState.DetectedSystemVoltage(), station_.Settings);
+    settings_.Store([this](SettingsRecord& record) {
+        settingsPage_->StoreSystemSettings(settings_.ProfileTab(), settings_.Voltage(), record);
+    });
 }
 
 void TMainFormKrv::UpdateChargeProfilesTable()
 {
-    DropOpenEditor(ChargeProfilesTable);
-    const QStringList captions = ChargeProfileCaptions();
-    const QStringList texts =
-        ChargeProfileTexts(station_.Settings.Profile(selectedProfileTab_), station_.OwnState.DetectedSystemVoltage());
-    for (int r = 0; r < ChargeProfileRowCount; ++r) {
-        ChargeProfilesTable->SetCell(r, 0, captions[r]);
-        ChargeProfilesTable->SetCell(r, 1, texts[r]);
-    }
-    ChargeProfilesTable->SetReferenceTexts(
-        1, ChargeProfileTexts(reference_.Profile(selectedProfileTab_), station_.OwnState.DetectedSystemVoltage()));
+    settingsPage_->DrawChargeProfile(settings_.View());
 }
 
 void TMainFormKrv::StoreChargeProfilesTable()
 {
-    ChargeProfilesTable->CommitEdit();
-    ChargeProfile profile = station_.Settings.Profile(selectedProfileTab_);
-    StoreChargeProfileTexts(ChargeProfilesTable->Column(1), station_.OwnState.DetectedSystemVoltage(), profile);
-    station_.Settings.SetProfile(selectedProfileTab_, profile);
+    settings_.Store([this](SettingsRecord& record) {
+        settingsPage_->StoreChargeProfile(settings_.ProfileTab(), settings_.Voltage(), record);
+    });
 }
 
 void TMainFormKrv::UpdateFieldRpmChart()
 {
-    FieldRpmChartView->SetPoints(CurvePointsFromRecord(station_.Settings.Curve()));
-    FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
+    settingsPage_->DrawCurve(settings_.View());
 }
 
-void TMainFormKrv::MarkChangedSettings()
+void TMainFormKrv::StoreFieldRpmChart()
 {
-    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
-    SystemSettingsTable->SetReferenceTexts(1, SystemSettingsTexts(reference_, voltage));
-    ChargeProfilesTable->SetReferenceTexts(1, ChargeProfileTexts(reference_.Profile(selectedProfileTab_), voltage));
-    FieldRpmChartView->SetReferencePoints(CurvePointsFromRecord(reference_.Curve()));
+    settings_.Store([this](SettingsRecord& record) { settingsPage_->StoreCurve(record); });
+}
+
+void TMainFormKrv::DrawSettings()
+{
+    settingsPage_->Draw(settings_.View());
 }
 
 void TMainFormKrv::ShowSettingsAsReference()
 {
     // The reference first: the editors mark what differs from it as they
     // are drawn.
-    reference_ = station_.Settings;
-    UpdateSystemSettingsTable();
-    UpdateChargeProfilesTable();
-    UpdateFieldRpmChart();
+    settings_.TakeAsReference();
+    DrawSettings();
+}
+
+void TMainFormKrv::StoreSettingsEditors()
+{
+    StoreSystemSettingsTable();
+    StoreChargeProfilesTable();
+    StoreFieldRpmChart();
 }
 
 SettingsRecord TMainFormKrv::EditorsRecord()
 {
-    SystemSettingsTable->CommitEdit();
-    ChargeProfilesTable->CommitEdit();
-    return SettingsFromPageTexts(station_.Settings, selectedProfileTab_, SystemSettingsTable->Column(1),
-                                 ChargeProfilesTable->Column(1), FieldRpmChartView->Points(),
-                                 station_.OwnState.DetectedSystemVoltage());
-}
-
-void TMainFormKrv::StoreFieldRpmChart()
-{
-    station_.Settings.SetCurve(CurveFromPoints(FieldRpmChartView->Points()));
+    return settingsPage_->EditorsRecord(settings_.Record(), settings_.ProfileTab(), settings_.Voltage());
 }
 
 void TMainFormKrv::ChargeProfileTabControlChanging()
@@ -136,7 +91,6 @@ void TMainFormKrv::ChargeProfileTabControlChanging()
 
 void TMainFormKrv::ChargeProfileTabControlChange()
 {
-    station_.Settings.SetActiveChargeProfile(uint8_t(selectedProfileTab_));
     UpdateSystemSettingsTable();
     UpdateChargeProfilesTable();
 }
@@ -146,10 +100,10 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
     SelectPage(PageControl, SettingsTabSheet);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     TimerPause pause{&usbTimer_, &inetTimer_};
-    FieldRpmChartView->CancelDrag();
+    settingsPage_->CancelDrag();
     QCoreApplication::processEvents();
     if (station_.IsUsbConnection()) {
-        station_.ReadSettingsFromDevice();
+        settings_.ReadFromDevice();
         SetStatusText(station_.LinkStatusText());
     }
     if (station_.IsRemoteConnection()) {
@@ -176,17 +130,14 @@ bool TMainFormKrv::WriteSettingsAs(const QString& operation)
 {
     TimerPause pause{&usbTimer_, &inetTimer_};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    StoreSystemSettingsTable();
-    StoreChargeProfilesTable();
-    StoreFieldRpmChart();
+    StoreSettingsEditors();
     bool written = false;
     if (station_.IsUsbConnection()) {
-        written = station_.WriteSettingsToDevice(operation);
+        written = settings_.WriteToDevice(operation);
         SetStatusText(station_.LinkStatusText());
         if (written) {
             // The regulator holds what was written: cells now differ from that.
-            reference_ = station_.Settings;
-            MarkChangedSettings();
+            settingsPage_->MarkChanged(settings_.View());
         } else {
             // The next poll replaces the status text at once; a write that
             // did not get through must not pass unseen.
@@ -225,7 +176,7 @@ void TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick()
     SelectPage(PageControl, SettingsTabSheet);
     TimerPause pause{&usbTimer_};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    station_.ResetSettingsOnDevice();
+    settings_.ResetOnDevice();
     SetStatusText(station_.LinkStatusText());
     DelaySeconds(1, station_.Time());
     QApplication::restoreOverrideCursor();
@@ -239,10 +190,8 @@ void TMainFormKrv::SaveSettingsToFileClick()
         dialogs_.SaveFileName({QStringLiteral("Save Settings To File"), SettingsFileFilter, SettingsFileSuffix, {}, false});
     if (!path)
         return;
-    StoreSystemSettingsTable();
-    StoreChargeProfilesTable();
-    StoreFieldRpmChart();
-    const FileOutcome outcome = SaveSettingsFile(*path, station_.Settings);
+    StoreSettingsEditors();
+    const FileOutcome outcome = SaveSettingsFile(*path, settings_.Record());
     if (!outcome.ok)
         ShowFailure(outcome.message);
 }
@@ -265,7 +214,7 @@ void TMainFormKrv::LoadSettingsFromFileClick()
                                       .arg(size)
                                       .arg(SettingsRecord::Size)))
         return;
-    const FileOutcome outcome = LoadSettingsFile(*path, station_.Settings);
+    const FileOutcome outcome = settings_.Load(*path);
     if (!outcome.ok) {
         // The reader's own words first; then what was wrong with this file.
         ShowFailure(size >= 0 && size < qint64(SettingsRecord::Size) && QFileInfo(*path).isFile()
@@ -277,5 +226,5 @@ void TMainFormKrv::LoadSettingsFromFileClick()
         return;
     }
     SelectPage(PageControl, SettingsTabSheet);
-    ShowSettingsAsReference();
+    DrawSettings();
 }

@@ -12,6 +12,16 @@
 #include <QString>
 #include <QStringList>
 
+// What the page draws: the record, the one its cells are compared with, the
+// system voltage its voltages are shown in the terms of, and the tab of the
+// profile shown.
+struct SettingsView {
+    const SettingsRecord& record;
+    const SettingsRecord& reference;
+    uint16_t voltage;
+    int tab;
+};
+
 struct SettingsPageRow {
     QString section; // "System settings", "Profile 3 - FireFly", "Field/RPM curve"
     QString caption; // the row's caption, or the point's engine speed ("1500 1/min")

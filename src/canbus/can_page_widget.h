@@ -1,0 +1,47 @@
+#pragma once
+// The "CAN bus" page of the main window: the raw frames the polling cycle
+// fetched, one line each, in hex or decimal, and the memo's popup menu
+// ("Pause", "Clear", "Copy to Clipboard"). The menu's actions are the
+// window's to connect; the page does what they stand for.
+#include <QWidget>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+
+class CanPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit CanPage(QWidget* parent = nullptr);
+
+    // Whether the next cycle should fetch frames for the page, and in which
+    // form ("View in Hex").
+    bool IsPaused() const;
+    bool InHex() const;
+    // Adds lines at the end; the memo keeps only the newest (its block
+    // limit), oldest first out.
+    void AppendLines(const QStringList& lines);
+    void TogglePause();
+    void ClearLines();
+    // All lines to the clipboard, the view back at the first.
+    void CopyLines();
+
+    QPlainTextEdit* CanMemo() const { return memo_; }
+    QCheckBox* CanViewHexCheckBox() const { return hex_; }
+    QLabel* CanPausedLabel() const { return paused_; }
+    QMenu* CanRxMemoPopupMenu() const { return menu_; }
+    QAction* PauseCanWatch() const { return pause_; }
+    QAction* ClearAllLines() const { return clear_; }
+    QAction* CopyToClipboard() const { return copy_; }
+
+private:
+    QCheckBox* hex_;
+    QPlainTextEdit* memo_;
+    QLabel* paused_;
+    QMenu* menu_;
+    QAction* pause_;
+    QAction* clear_;
+    QAction* copy_;
+};

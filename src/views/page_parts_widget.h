@@ -1,0 +1,28 @@
+#pragma once
+// The pieces the main window's pages are made of: bold captions, read-only
+// memos, widgets that grow with the window, pages that scroll where the
+// window is smaller than they are, and the line that says a page's values are
+// no live readings.
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+
+QLabel* PageCaption(const QString& text);
+QPlainTextEdit* ReadOnlyMemo(QWidget* parent = nullptr);
+// At least this size, and all the room the layout gives.
+void Grows(QWidget* widget, int minimumWidth, int minimumHeight);
+// A page keeps at least the sizes of the program's design and grows with the
+// window; where the window is smaller, the page scrolls.
+QScrollArea* Scrolled(QWidget* content);
+
+// A warm-toned line above a page's values, hidden while it has no text.
+class NotLiveBanner : public QLabel {
+    Q_OBJECT
+public:
+    explicit NotLiveBanner(QWidget* parent = nullptr);
+    void Show(const QString& text);
+};
+
+// Sets a memo's lines, leaving it alone (scroll position, selection) when
+// they are what it shows.
+void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);

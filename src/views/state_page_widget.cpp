@@ -1,0 +1,81 @@
+#include "views/state_page_widget.h"
+#include "views/page_parts_widget.h"
+#include "views/string_grid_widget.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+StatePage::StatePage(Side side, QWidget* parent)
+    : QWidget(parent),
+      measured_(new StringGrid(MeasuredValuesRows, MeasuredValuesColumns, 1, 1, 210, 16)),
+      system_(new StringGrid(SystemStateRows, StateColumns, 1, 1, 190, 16)),
+      regulator_(new StringGrid(RegulatorStateRows, StateColumns, 1, 1, 190, 16)),
+      memo_(ReadOnlyMemo()),
+      banner_(new NotLiveBanner)
+{
+    Grows(memo_, 410, 316);
+
+    // Spacing as in the design, so that the page fits the design's size.
+    auto* left = new QVBoxLayout;
+    left->setSpacing(1);
+    left->addWidget(PageCaption(QStringLiteral("System State")));
+    left->addWidget(system_);
+    left->addSpacing(4);
+    left->addWidget(PageCaption(QStringLiteral("Regulator State")));
+    left->addWidget(regulator_);
+    left->addStretch(1);
+    auto* right = new QVBoxLayout;
+    right->setSpacing(1);
+    // The peer page has no caption over its memo; the memo lines up all the same.
+    right->addWidget(PageCaption(side == Side::Own ? QStringLiteral("System Messages") : QString()));
+    right->addWidget(memo_, 1);
+    auto* lower = new QHBoxLayout;
+    lower->addLayout(left);
+    lower->addSpacing(50);
+    lower->addLayout(right, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(8, 4, 8, 4);
+    layout->setSpacing(1);
+    layout->addWidget(banner_);
+    layout->addWidget(PageCaption(QStringLiteral("Measured Values")));
+    layout->addWidget(measured_);
+    layout->addSpacing(4);
+    layout->addLayout(lower, 1);
+}
+
+void StatePage::DrawMeasuredValues(const QStringList& cells)
+{
+    measured_->SetCells(cells);
+}
+
+void StatePage::DrawSystemState(const QStringList& cells)
+{
+    system_->SetCells(cells);
+}
+
+void StatePage::DrawRegulatorState(const QStringList& cells)
+{
+    regulator_->SetCells(cells);
+}
+
+void StatePage::DrawMessages(const QStringList& lines)
+{
+    SetMemoLines(memo_, lines);
+}
+
+void StatePage::Draw(const StatePageTexts& texts)
+{
+    DrawMeasuredValues(texts.measured);
+    DrawSystemState(texts.system);
+    DrawRegulatorState(texts.regulator);
+    DrawMessages(texts.messages);
+}
+
+void StatePage::ShowNotLive(const QString& text)
+{
+    // The page keeps the records' values whatever happens; when those are no
+    // readings, it says so and greys them.
+    banner_->Show(text);
+    for (StringGrid* grid : {measured_, system_, regulator_})
+        grid->SetDimmed(!text.isEmpty());
+}

@@ -1,0 +1,39 @@
+#pragma once
+// A state page of the main window, the own regulator's or the peer's: the
+// measured values, the system state and the regulator state grids and the
+// memo of system messages, drawn from the page texts the core works out.
+#include "views/state_views.h"
+
+#include <QWidget>
+
+class NotLiveBanner;
+class QPlainTextEdit;
+class StringGrid;
+
+class StatePage : public QWidget {
+    Q_OBJECT
+public:
+    explicit StatePage(Side side, QWidget* parent = nullptr);
+
+    // Each part on its own (the window's Update* names), or all four.
+    void DrawMeasuredValues(const QStringList& cells);
+    void DrawSystemState(const QStringList& cells);
+    void DrawRegulatorState(const QStringList& cells);
+    void DrawMessages(const QStringList& lines);
+    void Draw(const StatePageTexts& texts);
+    // Why the values are no live readings (empty: they are); the grids are
+    // greyed meanwhile.
+    void ShowNotLive(const QString& text);
+
+    StringGrid* MeasuredValuesTable() const { return measured_; }
+    StringGrid* SystemStateTable() const { return system_; }
+    StringGrid* RegulatorStateTable() const { return regulator_; }
+    QPlainTextEdit* SystemMessagesMemo() const { return memo_; }
+
+private:
+    StringGrid* measured_;
+    StringGrid* system_;
+    StringGrid* regulator_;
+    QPlainTextEdit* memo_;
+    NotLiveBanner* banner_;
+};
