@@ -116,12 +116,12 @@ int main(int argc, char** argv)
     const double tickUs = PerCallMicroseconds([&] { rig.window.USBTimerTimer(); });
 
     QTemporaryDir dir;
-    rig.window.Core().LogFileName = dir.filePath(QStringLiteral("bench-log.txt"));
+    rig.window.Core().SetLogFileName(dir.filePath(QStringLiteral("bench-log.txt")));
     rig.window.SetEnableDataLogging(true);
     const double updateUs = PerCallMicroseconds([&] {
         rig.window.SystemStateTimerTimer();
-        if (QFileInfo(rig.window.Core().LogFileName).size() > 64 * 1024 * 1024)
-            QFile::remove(rig.window.Core().LogFileName);
+        if (QFileInfo(rig.window.Core().LogFileName()).size() > 64 * 1024 * 1024)
+            QFile::remove(rig.window.Core().LogFileName());
     });
 
     SupportExchangeState state;

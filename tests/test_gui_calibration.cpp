@@ -2,6 +2,7 @@
 // runs them: the settings read first, the exact dialogs, what lands in the
 // settings record and what reaches the regulator.
 #include "settings/system_settings_rows.h"
+#include "support/station_test_access.h"
 #include "support/gui_suite.h"
 #include "support/hooked_dialogs.h"
 
@@ -132,7 +133,7 @@ void TestGuiCalibration::SetChannel(Channel c, float signal, float value)
 void TestGuiCalibration::Poll()
 {
     W().USBTimerTimer();
-    QCOMPARE(W().Core().OwnState, rig_->sim.OwnState);
+    QCOMPARE(W().Core().OwnState(), rig_->sim.OwnState);
     rig_->sim.Requests.clear();
 }
 
@@ -273,10 +274,10 @@ void TestGuiCalibration::cancelInInputBoxUsesProposedText()
         expected.SetBatteryPlusVoltageComp(battery);
         expected.SetBatteryMinusVoltageComp(battery);
     }
-    QCOMPARE(Bits(W().Core().Settings.PowerSupplyVoltageComp()), Bits(expected.PowerSupplyVoltageComp()));
-    QCOMPARE(Bits(W().Core().Settings.RegulatorVoltageComp()), Bits(expected.RegulatorVoltageComp()));
-    QCOMPARE(Bits(W().Core().Settings.BatteryPlusVoltageComp()), Bits(expected.BatteryPlusVoltageComp()));
-    QVERIFY(W().Core().Settings == expected);
+    QCOMPARE(Bits(W().Core().Settings().PowerSupplyVoltageComp()), Bits(expected.PowerSupplyVoltageComp()));
+    QCOMPARE(Bits(W().Core().Settings().RegulatorVoltageComp()), Bits(expected.RegulatorVoltageComp()));
+    QCOMPARE(Bits(W().Core().Settings().BatteryPlusVoltageComp()), Bits(expected.BatteryPlusVoltageComp()));
+    QVERIFY(W().Core().Settings() == expected);
 }
 
 void TestGuiCalibration::textThatIsNotANumber_data()
@@ -319,12 +320,12 @@ void TestGuiCalibration::textThatIsNotANumber()
     Run(Procedure(procedure));
 
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), succeeds ? SuccessLine : FailureLine);
-    const float stored = procedure == int(Procedure::PowerSupply) ? W().Core().Settings.PowerSupplyVoltageComp()
-                                                  : W().Core().Settings.RegulatorVoltageComp();
+    const float stored = procedure == int(Procedure::PowerSupply) ? W().Core().Settings().PowerSupplyVoltageComp()
+                                                  : W().Core().Settings().RegulatorVoltageComp();
     if (succeeds)
         QCOMPARE(Bits(stored), Bits(factor));
     else
-        QVERIFY(W().Core().Settings == StartSettings());
+        QVERIFY(W().Core().Settings() == StartSettings());
 }
 
 void TestGuiCalibration::regionalDecimalSeparator()
@@ -339,7 +340,7 @@ void TestGuiCalibration::regionalDecimalSeparator()
 
     QCOMPARE(rig_->dialogs.Shown.front().proposed, QStringLiteral("12,3456"));
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), SuccessLine);
-    QCOMPARE(Bits(W().Core().Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
+    QCOMPARE(Bits(W().Core().Settings().PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
     QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1,050000"));
 }
 
@@ -379,15 +380,15 @@ void TestGuiCalibration::voltageFactorWrittenLimited()
         QCOMPARE(Bits(regulator.BatteryPlusVoltageComp()), Bits(0.9f));
         // Untouched factors go back as they were read.
         QCOMPARE(regulator.PowerSupplyVoltageComp(), 1.05f);
-        QCOMPARE(W().Core().Settings.RegulatorVoltageComp(), 0.9f);
+        QCOMPARE(W().Core().Settings().RegulatorVoltageComp(), 0.9f);
     } else {
         // The new values stay in the record and the table; nothing is sent.
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         QCOMPARE(rig_->sim.AppliedWrites, 0);
         QVERIFY(regulator == StartSettings());
-        QCOMPARE(Bits(W().Core().Settings.RegulatorVoltageComp()), Bits(float(14.32 / 16.0)));
-        QCOMPARE(Bits(W().Core().Settings.BatteryPlusVoltageComp()), Bits(float(14.32 / kBat)));
-        QCOMPARE(Bits(W().Core().Settings.BatteryMinusVoltageComp()), Bits(float(14.32 / kBat)));
+        QCOMPARE(Bits(W().Core().Settings().RegulatorVoltageComp()), Bits(float(14.32 / 16.0)));
+        QCOMPARE(Bits(W().Core().Settings().BatteryPlusVoltageComp()), Bits(float(14.32 / kBat)));
+        QCOMPARE(Bits(W().Core().Settings().BatteryMinusVoltageComp()), Bits(float(14.32 / kBat)));
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.895000"));
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.895000"));
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryMinusVoltageCompRow, 1), QStringLiteral("0.895000"));
@@ -438,10 +439,10 @@ void TestGuiCalibration::outOfBandStoresNothing()
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), succeeds ? SuccessLine : FailureLine);
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
     if (succeeds) {
-        QVERIFY(W().Core().Settings != StartSettings());
+        QVERIFY(W().Core().Settings() != StartSettings());
     } else {
         // Neither factor was stored, not even the one inside the band.
-        QVERIFY(W().Core().Settings == StartSettings());
+        QVERIFY(W().Core().Settings() == StartSettings());
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.950000"));
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.960000"));
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1.050000"));
@@ -483,8 +484,8 @@ void TestGuiCalibration::currentCalibrationWritesGains()
     const SettingsRecord regulator = rig_->sim.Settings();
     if (answer == 0) {
         QCOMPARE(Describe(rig_->dialogs.Shown), (QStringList{CurrentConfirmLine, FailureLine}));
-        QVERIFY(W().Core().Settings == StartSettings());
-        QCOMPARE(W().Core().Settings.ClearedWord(), 0xDEADBEEFu);
+        QVERIFY(W().Core().Settings() == StartSettings());
+        QCOMPARE(W().Core().Settings().ClearedWord(), 0xDEADBEEFu);
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         return;
     }
@@ -503,17 +504,17 @@ void TestGuiCalibration::currentCalibrationWritesGains()
     } else {
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         QVERIFY(regulator == StartSettings());
-        QCOMPARE(Bits(W().Core().Settings.AlternatorShuntGain1()), Bits(float(gain)));
-        QCOMPARE(Bits(W().Core().Settings.AlternatorShuntGain2()), Bits(float(gain2)));
-        QCOMPARE(Bits(W().Core().Settings.BatteryShuntBias()), Bits(-0.0123f));
+        QCOMPARE(Bits(W().Core().Settings().AlternatorShuntGain1()), Bits(float(gain)));
+        QCOMPARE(Bits(W().Core().Settings().AlternatorShuntGain2()), Bits(float(gain2)));
+        QCOMPARE(Bits(W().Core().Settings().BatteryShuntBias()), Bits(-0.0123f));
         // The calibration itself clears the word at offset 92.
-        QCOMPARE(W().Core().Settings.ClearedWord(), 0u);
+        QCOMPARE(W().Core().Settings().ClearedWord(), 0u);
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain1Row, 1), QStringLiteral("20.000000"));
         // 4.2 and 0.21 as singles make gain #2 a hair under 14.
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain2Row, 1), QStringLiteral("13.999999"));
         QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryShuntBiasRow, 1), QStringLiteral("-0.012300"));
         // Everything else is as read.
-        SettingsRecord rest = W().Core().Settings;
+        SettingsRecord rest = W().Core().Settings();
         const SettingsRecord start = StartSettings();
         rest.SetAlternatorShuntGain1(start.AlternatorShuntGain1());
         rest.SetAlternatorShuntGain2(start.AlternatorShuntGain2());
@@ -573,7 +574,7 @@ void TestGuiCalibration::zeroDivisor()
     // An error about the division, neither the success nor the failure box.
     QVERIFY(shown.back().text != FailureText);
     QVERIFY(!shown.back().text.isEmpty());
-    QVERIFY(W().Core().Settings == StartSettings());
+    QVERIFY(W().Core().Settings() == StartSettings());
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
 }
 
@@ -599,7 +600,7 @@ void TestGuiCalibration::confirmationCancelEndsSilently()
     // The settings read has happened; nothing else.
     QCOMPARE(CountRequests(rig_->sim, ReadSettingsBlock), SettingsBlockCount);
     QCOMPARE(int(rig_->sim.Requests.size()), SettingsBlockCount);
-    QVERIFY(W().Core().Settings == StartSettings());
+    QVERIFY(W().Core().Settings() == StartSettings());
 }
 
 void TestGuiCalibration::nothingWhilePollingStopped_data()
@@ -613,8 +614,8 @@ void TestGuiCalibration::nothingWhilePollingStopped_data()
 void TestGuiCalibration::nothingWhilePollingStopped()
 {
     QFETCH(int, procedure);
-    W().Core().Settings.SetPowerSupplyVoltageComp(1.0f); // differs from the regulator's
-    const SettingsRecord shown = W().Core().Settings;
+    StationTestAccess::Settings(W().Core()).SetPowerSupplyVoltageComp(1.0f); // differs from the regulator's
+    const SettingsRecord shown = W().Core().Settings();
     QVERIFY(!W().Ui().USBTimer->isActive());
     switch (Procedure(procedure)) {
     case Procedure::PowerSupply:
@@ -629,7 +630,7 @@ void TestGuiCalibration::nothingWhilePollingStopped()
     }
     QVERIFY(rig_->dialogs.Shown.empty());
     QVERIFY(rig_->sim.Requests.empty());
-    QVERIFY(W().Core().Settings == shown);
+    QVERIFY(W().Core().Settings() == shown);
     QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().StateTabSheet);
     QVERIFY(!W().Ui().USBTimer->isActive());
 }
@@ -673,7 +674,7 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
     set(Channel::AlternatorShuntDrop, 0.0f, 0);
     w.USBTimerTimer();
     w.USBTimerTimer();
-    QVERIFY(w.Core().OwnState == sim.OwnState);
+    QVERIFY(w.Core().OwnState() == sim.OwnState);
     QVERIFY(w.Ui().USBTimer->isActive());
 
     QStringList polledDuring;
@@ -725,7 +726,7 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         // proposed text.
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Measured Power Supply Voltage")});
         QCOMPARE(dialogs.Shown[0].proposed, QStringLiteral("12.0000"));
-        QCOMPARE(Bits(w.Core().Settings.PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
+        QCOMPARE(Bits(w.Core().Settings().PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
         break;
     case Procedure::Voltage: {
         // The poll during the confirmation counts; the one during the input
@@ -733,14 +734,14 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         QCOMPARE(polledDuring, (QStringList{QStringLiteral("Information"), QStringLiteral("Regulator Voltage")}));
         QCOMPARE(dialogs.Shown[1].proposed, QStringLiteral("13.0000"));
         const double measured = typed == QLatin1String("abc") ? double(13.5f) : 13.2;
-        QCOMPARE(Bits(w.Core().Settings.RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
-        QCOMPARE(Bits(w.Core().Settings.BatteryPlusVoltageComp()),
+        QCOMPARE(Bits(w.Core().Settings().RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
+        QCOMPARE(Bits(w.Core().Settings().BatteryPlusVoltageComp()),
                  Bits(float(measured / ((double(0.5f) - double(0.1f)) * 34.0))));
         break;
     }
     case Procedure::Current:
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Information")});
-        QCOMPARE(Bits(w.Core().Settings.AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));
+        QCOMPARE(Bits(w.Core().Settings().AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));
         break;
     }
 }

@@ -135,8 +135,8 @@ void TestGuiCanMonitor::fetchOnlyOnCanPageUnpaused()
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), fetches ? 2 : 0);
     QCOMPARE(CountRequests(rig_->sim, ReadOwnStateBlock), 2 * StateBlockCount);
     QCOMPARE(CountRequests(rig_->sim, ReadPeerStateBlock), 2 * StateBlockCount);
-    QCOMPARE(w.Core().OwnState.RegulatorName(), QByteArray("Renamed own"));
-    QCOMPARE(w.Core().PeerState.RegulatorName(), QByteArray("Renamed peer"));
+    QCOMPARE(w.Core().OwnState().RegulatorName(), QByteArray("Renamed own"));
+    QCOMPARE(w.Core().PeerState().RegulatorName(), QByteArray("Renamed peer"));
     // The CAN request comes last in a tick, after the peer record.
     if (fetches) {
         QCOMPARE(rig_->sim.Requests.back()[0], uint8_t(ReadCanFrames));
@@ -224,7 +224,7 @@ void TestGuiCanMonitor::failedFetchAddsNothing()
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 2);
     QCOMPARE(Lines(w.Ui().CanMemo), QStringList{HexLineA});
-    QCOMPARE(w.Core().CanFrames[0].FrameIdentifier(), 0x123u);
+    QCOMPARE(w.Core().CanFrame(0).FrameIdentifier(), 0x123u);
 }
 
 void TestGuiCanMonitor::hexSwitchAffectsOnlyNewLines()

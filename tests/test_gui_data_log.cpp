@@ -109,7 +109,7 @@ void TestGuiDataLog::EnableWith(const QString& path)
     rig_->dialogs.AnswerFile(path);
     Toggle();
     QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().Core().LogFileName, path);
+    QCOMPARE(W().Core().LogFileName(), path);
     rig_->dialogs.Shown.clear();
 }
 
@@ -131,7 +131,7 @@ void TestGuiDataLog::enableAsksForFile()
 {
     QFETCH(bool, viaMenu);
     QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
-    QVERIFY(W().Core().LogFileName.isEmpty());
+    QVERIFY(W().Core().LogFileName().isEmpty());
     const QString first = dir_->filePath(QStringLiteral("first.txt"));
     const QString second = dir_->filePath(QStringLiteral("second.txt"));
 
@@ -146,7 +146,7 @@ void TestGuiDataLog::enableAsksForFile()
     QCOMPARE(box.file.initialName, QStringLiteral("Log.txt"));
     QVERIFY(!box.file.mustExist);
     QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().Core().LogFileName, first);
+    QCOMPARE(W().Core().LogFileName(), first);
     // The command writes nothing itself; the window update does.
     QVERIFY(!QFile::exists(first));
 
@@ -154,7 +154,7 @@ void TestGuiDataLog::enableAsksForFile()
     Toggle(viaMenu);
     QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
     QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().Core().LogFileName, first);
+    QCOMPARE(W().Core().LogFileName(), first);
     W().SystemStateTimerTimer();
     QVERIFY(!QFile::exists(first));
 
@@ -163,7 +163,7 @@ void TestGuiDataLog::enableAsksForFile()
     Toggle(viaMenu);
     QCOMPARE(int(rig_->dialogs.Shown.size()), 2);
     QCOMPARE(rig_->dialogs.Shown[1].file.initialName, first);
-    QCOMPARE(W().Core().LogFileName, second);
+    QCOMPARE(W().Core().LogFileName(), second);
     QVERIFY(W().Ui().EnableDataLoggingToFile->isChecked());
 }
 
@@ -194,7 +194,7 @@ void TestGuiDataLog::cancelChangesNothing()
     QCOMPARE(rig_->dialogs.Shown[0].file.initialName, namedBefore ? earlier : QStringLiteral("Log.txt"));
     QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
     QCOMPARE(W().Ui().ShareDataWithSupport->isChecked(), shareOn);
-    QCOMPARE(W().Core().LogFileName, namedBefore ? earlier : QString());
+    QCOMPARE(W().Core().LogFileName(), namedBefore ? earlier : QString());
     W().SystemStateTimerTimer();
     QVERIFY(!W().windowTitle().endsWith(LoggingSuffix));
     QVERIFY(QDir(dir_->path()).entryList(QDir::Files).isEmpty());
@@ -360,7 +360,7 @@ void TestGuiDataLog::failingWriteSwitchesLoggingOff()
     // Silently off; the caption still tells of logging on this very tick.
     QVERIFY(rig_->dialogs.Shown.empty());
     QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
-    QCOMPARE(W().Core().LogFileName, path);
+    QCOMPARE(W().Core().LogFileName(), path);
     QCOMPARE(W().windowTitle(), Title + QStringLiteral(" - USB connection") + LoggingSuffix);
 
     W().SystemStateTimerTimer();

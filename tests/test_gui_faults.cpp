@@ -2,6 +2,7 @@
 // in the middle of any transfer, one that stops answering, and a data log
 // whose folder disappears. Nothing may crash, and no record may ever hold a
 // mix of two transfers.
+#include "support/station_test_access.h"
 #include "support/gui_suite.h"
 
 #include <QAction>
@@ -48,21 +49,21 @@ private slots:
         rig.sim.PeerState = Pattern(50);
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        const SystemStateRecord oldOwn = w.Core().OwnState;
-        const SystemStateRecord oldPeer = w.Core().PeerState;
+        const SystemStateRecord oldOwn = w.Core().OwnState();
+        const SystemStateRecord oldPeer = w.Core().PeerState();
         rig.sim.OwnState = Pattern(100);
         rig.sim.PeerState = Pattern(150);
         rig.sim.UnplugAfterExchanges = blocksThrough;
         w.USBTimerTimer();
-        QVERIFY(w.Core().OwnState == (blocksThrough >= 5 ? rig.sim.OwnState : oldOwn));
-        QCOMPARE(w.Core().PeerState, oldPeer);
+        QVERIFY(w.Core().OwnState() == (blocksThrough >= 5 ? rig.sim.OwnState : oldOwn));
+        QCOMPARE(w.Core().PeerState(), oldPeer);
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
 
         rig.sim.PlugIn();
         w.USBTimerTimer(); // finds it again: the own transfer's first request searches
         w.USBTimerTimer();
-        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
-        QCOMPARE(w.Core().PeerState, rig.sim.PeerState);
+        QCOMPARE(w.Core().OwnState(), rig.sim.OwnState);
+        QCOMPARE(w.Core().PeerState(), rig.sim.PeerState);
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
     }
 
@@ -78,19 +79,19 @@ private slots:
         GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Core().Settings = SettingsPattern(1);
-        const SettingsRecord before = w.Core().Settings;
+        StationTestAccess::Settings(w.Core()) = SettingsPattern(1);
+        const SettingsRecord before = w.Core().Settings();
         rig.sim.SetSettings(SettingsPattern(2));
         rig.sim.UnplugAfterExchanges = blocksThrough;
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
-        QCOMPARE(w.Core().Settings, before);
+        QCOMPARE(w.Core().Settings(), before);
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
         rig.sim.PlugIn();
         w.ReadAllSettingsFromSystemClick(); // the search
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
-        QCOMPARE(w.Core().Settings, rig.sim.Settings());
+        QCOMPARE(w.Core().Settings(), rig.sim.Settings());
     }
 
     void unpluggedDuringSettingsWrite_data()
@@ -108,7 +109,7 @@ private slots:
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
         const auto before = rig.sim.SettingsImage;
-        w.Core().Settings.SetU8(SettingsRecord::AlternatorPolesAt, 14);
+        StationTestAccess::Settings(w.Core()).SetU8(SettingsRecord::AlternatorPolesAt, 14);
         w.UpdateSystemSettingsTable();
         rig.sim.UnplugAfterExchanges = slicesThrough;
         w.WriteAllSettingsToSystemClick();
@@ -117,7 +118,7 @@ private slots:
         // marker arrived: either all of the new settings or none.
         QVERIFY(rig.sim.SettingsImage == before);
         QCOMPARE(rig.sim.AppliedWrites, 0);
-        QCOMPARE(int(w.Core().Settings.AlternatorPoles()), 14);
+        QCOMPARE(int(w.Core().Settings().AlternatorPoles()), 14);
         // The window says so, also when only the end marker went unanswered.
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
         QCOMPARE(w.Ui().MessagePanel->text(), QStringLiteral(" Settings not written: K-ROVA not found"));
@@ -167,15 +168,15 @@ private slots:
         rig.sim.PeerState = Pattern(150);
         for (int tick = 0; tick < 10; ++tick) {
             w.USBTimerTimer();
-            QVERIFY(w.Core().OwnState == Pattern(1) || w.Core().OwnState == rig.sim.OwnState);
-            QVERIFY(w.Core().PeerState == Pattern(50) || w.Core().PeerState == rig.sim.PeerState);
+            QVERIFY(w.Core().OwnState() == Pattern(1) || w.Core().OwnState() == rig.sim.OwnState);
+            QVERIFY(w.Core().PeerState() == Pattern(50) || w.Core().PeerState() == rig.sim.PeerState);
             rig.linkClock.SleepMs(200);
         }
-        QCOMPARE(w.Core().OwnState, twice ? Pattern(1) : rig.sim.OwnState);
+        QCOMPARE(w.Core().OwnState(), twice ? Pattern(1) : rig.sim.OwnState);
 
         w.Ui().PageControl->setCurrentWidget(w.Ui().SettingsTabSheet); // reads the settings
         rig.StopTimers();
-        QCOMPARE(w.Core().Settings, dropped || twice ? SettingsRecord() : SettingsPattern(7));
+        QCOMPARE(w.Core().Settings(), dropped || twice ? SettingsRecord() : SettingsPattern(7));
         if (twice) {
             w.WriteAllSettingsToSystemClick();
             rig.StopTimers();
@@ -185,7 +186,7 @@ private slots:
         if (dropped) {
             w.ReadAllSettingsFromSystemClick();
             rig.StopTimers();
-            QCOMPARE(w.Core().Settings, SettingsPattern(7));
+            QCOMPARE(w.Core().Settings(), SettingsPattern(7));
         }
         const auto image = rig.sim.SettingsImage;
         w.WriteAllSettingsToSystemClick();
@@ -195,7 +196,7 @@ private slots:
         // bytes after the record come back as it sent them.
         QVERIFY(std::equal(image.begin() + SettingsRecord::Size, image.begin() + 558,
                            rig.sim.SettingsImage.begin() + SettingsRecord::Size));
-        QCOMPARE(rig.sim.Settings(), w.Core().Settings);
+        QCOMPARE(rig.sim.Settings(), w.Core().Settings());
     }
 
     void silentRegulatorKeepsTicksShort()
@@ -205,7 +206,7 @@ private slots:
         TMainFormKrv& w = rig.W();
         w.Ui().PageControl->setCurrentWidget(w.Ui().CanBusTabSheet); // the CAN fetch too
         rig.sim.NoAnswer = true;
-        const SystemStateRecord own = w.Core().OwnState;
+        const SystemStateRecord own = w.Core().OwnState();
         int repaints = 0;
         for (int tick = 0; tick < 4; ++tick) {
             QElapsedTimer t;
@@ -219,7 +220,7 @@ private slots:
             repaints += handled;
         }
         QCOMPARE(repaints, 4);
-        QCOMPARE(w.Core().OwnState, own);
+        QCOMPARE(w.Core().OwnState(), own);
         // The pages keep the last values; the indicator says they are old.
         rig.clock.AdvanceSeconds(2);
         w.SystemStateTimerTimer();
@@ -232,7 +233,7 @@ private slots:
         rig.sim.OwnState = Pattern(9);
         QTest::qWait(HidSession::LateAnswerFactor * HidSession::ReadTimeLimitMs);
         w.USBTimerTimer();
-        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Core().OwnState(), rig.sim.OwnState);
     }
 
     void logFolderDisappears()
@@ -240,11 +241,11 @@ private slots:
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         auto dir = std::make_unique<QTemporaryDir>();
-        w.Core().LogFileName = dir->filePath(QStringLiteral("log.txt"));
+        w.Core().SetLogFileName(dir->filePath(QStringLiteral("log.txt")));
         w.SetEnableDataLogging(true);
         w.SystemStateTimerTimer();
         QVERIFY(w.Ui().EnableDataLoggingToFile->isChecked());
-        QVERIFY(QFileInfo(w.Core().LogFileName).size() > 0);
+        QVERIFY(QFileInfo(w.Core().LogFileName()).size() > 0);
         dir.reset();
         w.SystemStateTimerTimer();
         QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());
@@ -259,7 +260,7 @@ private slots:
             QSKIP("no /dev/full here");
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
-        w.Core().LogFileName = QStringLiteral("/dev/full");
+        w.Core().SetLogFileName(QStringLiteral("/dev/full"));
         w.SetEnableDataLogging(true);
         w.SystemStateTimerTimer();
         QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());

@@ -2,6 +2,7 @@
 // misbehaves: error statuses, empty, huge, oversized and garbage answers, a bad
 // value, an answer that never comes and a refused connection. A scripted HTTP
 // server on loopback gives one canned answer per request.
+#include "support/station_test_access.h"
 #include "support/fake_relay.h"
 #include "support/test_support.h"
 #include "support/gui_rig.h"
@@ -95,11 +96,11 @@ void StartRole(GuiRig& rig, bool supportRole, const QString& domain)
         rig.Connect();
         w.ShareDataWithSupportClick();
     }
-    w.Core().Support.SupportDomain = domain;
-    w.Core().Support.IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
-    w.Core().Support.IncomingLength = LengthBefore;
-    w.Core().Support.ClientToSupportBuffer.fill(JunkByte);
-    w.Core().Support.SupportToClientBuffer.fill(JunkByte);
+    w.Core().SetSupportDomain(domain);
+    StationTestAccess::Support(w.Core()).IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
+    StationTestAccess::Support(w.Core()).IncomingLength = LengthBefore;
+    StationTestAccess::Support(w.Core()).ClientToSupportBuffer.fill(JunkByte);
+    StationTestAccess::Support(w.Core()).SupportToClientBuffer.fill(JunkByte);
 }
 
 bool RoleIsOn(TMainFormKrv& w, bool supportRole)
@@ -119,7 +120,7 @@ bool RoleIsOff(TMainFormKrv& w, bool supportRole)
 // The buffer the role receives into.
 const SupportBuffer& Incoming(TMainFormKrv& w, bool supportRole)
 {
-    return supportRole ? w.Core().Support.ClientToSupportBuffer : w.Core().Support.SupportToClientBuffer;
+    return supportRole ? StationTestAccess::Support(w.Core()).ClientToSupportBuffer : StationTestAccess::Support(w.Core()).SupportToClientBuffer;
 }
 
 // True when the buffer starts with `values` and holds `rest` everywhere after.
@@ -230,8 +231,8 @@ private slots:
         TMainFormKrv& w = rig.W();
         StartRole(rig, supportRole, domain);
         w.Exchange()->SetTransferTimeLimitMs(mode == NeverAnswers ? ShortTransferLimitMs : 5000);
-        const SystemStateRecord ownBefore = w.Core().OwnState;
-        const SettingsRecord settingsBefore = w.Core().Settings;
+        const SystemStateRecord ownBefore = w.Core().OwnState();
+        const SettingsRecord settingsBefore = w.Core().Settings();
         const QColor normal = w.palette().color(QPalette::Window);
         const QColor shadow = QApplication::palette().color(QPalette::Dark);
         QVERIFY(normal != shadow);
@@ -258,7 +259,7 @@ private slots:
         const qint64 tickMs = elapsed.elapsed();
         lateTimer.stop();
 
-        const QString reason = w.Core().Support.SupportStatusText;
+        const QString reason = w.Core().Support().SupportStatusText;
         QVERIFY2(status.match(reason).hasMatch(), qPrintable(reason));
         QCOMPARE(w.StatusText(), reason);
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
@@ -269,16 +270,16 @@ private slots:
         QCOMPARE(server.requests.size(), mode == Refuses ? 0 : 1);
 
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
-        QCOMPARE(int(w.Core().Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QCOMPARE(int(StationTestAccess::Support(w.Core()).IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
         if (expectedLength < 0) {
-            QCOMPARE(w.Core().Support.IncomingLength, LengthBefore);
+            QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, LengthBefore);
             QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray(), JunkByte));
         } else {
-            QCOMPARE(w.Core().Support.IncomingLength, int32_t(expectedLength));
+            QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedLength));
             QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray("\x01"), 0));
         }
-        QVERIFY(w.Core().OwnState == ownBefore);
-        QVERIFY(w.Core().Settings == settingsBefore);
+        QVERIFY(w.Core().OwnState() == ownBefore);
+        QVERIFY(w.Core().Settings() == settingsBefore);
 
         QVERIFY(during.ran);
         QVERIFY(during.inProgress);
@@ -379,7 +380,7 @@ private slots:
         GuiRig rig;
         TMainFormKrv& w = rig.W();
         StartRole(rig, supportRole, server.Domain());
-        const SystemStateRecord ownBefore = w.Core().OwnState;
+        const SystemStateRecord ownBefore = w.Core().OwnState();
         const QColor normal = w.palette().color(QPalette::Window);
         const QColor shadow = QApplication::palette().color(QPalette::Dark);
         QVERIFY(normal != shadow);
@@ -391,18 +392,18 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
-        QCOMPARE(w.Core().Support.SupportStatusText, expectedStatus);
+        QCOMPARE(w.Core().Support().SupportStatusText, expectedStatus);
         QCOMPARE(w.StatusText(), expectedStatus);
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
-        QCOMPARE(int(w.Core().Support.IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
-        QVERIFY(w.Core().Support.IncomingLength <= SupportBufferSize);
-        QCOMPARE(w.Core().Support.IncomingLength, int32_t(expectedValues.size()));
+        QCOMPARE(int(StationTestAccess::Support(w.Core()).IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QVERIFY(StationTestAccess::Support(w.Core()).IncomingLength <= SupportBufferSize);
+        QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedValues.size()));
         QVERIFY(BufferHolds(Incoming(w, supportRole), expectedValues, 0));
-        QCOMPARE(w.Core().Support.SupportDomain, server.Domain());
+        QCOMPARE(w.Core().Support().SupportDomain, server.Domain());
         if (expectedOwnState.isEmpty()) {
-            QVERIFY(w.Core().OwnState == ownBefore);
+            QVERIFY(w.Core().OwnState() == ownBefore);
         } else {
-            const auto& own = w.Core().OwnState.Bytes();
+            const auto& own = w.Core().OwnState().Bytes();
             QCOMPARE(QByteArray(reinterpret_cast<const char*>(own.data()), int(own.size())), expectedOwnState);
         }
         QVERIFY(during.ran);
@@ -418,7 +419,7 @@ private slots:
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
         QCOMPARE(w.StatusText(), expectedStatus);
-        QCOMPARE(w.Core().Support.IncomingLength, int32_t(expectedValues.size()));
+        QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedValues.size()));
         if (expectedPanel.isEmpty()) {
             QVERIFY2(w.Ui().MessagePanel->isHidden(), qPrintable(w.Ui().MessagePanel->text().left(80)));
         } else {
@@ -469,8 +470,8 @@ private slots:
         QMetaObject::invokeMethod(&w, [&w, path] { w.HandleDroppedFile(path); }, Qt::QueuedConnection);
         Tick(rig);
         QCOMPARE(server.requests.size(), 1);
-        QCOMPARE(w.Core().OwnState, snapshot.OwnState());
-        QCOMPARE(w.Core().Settings, snapshot.Settings());
+        QCOMPARE(w.Core().OwnState(), snapshot.OwnState());
+        QCOMPARE(w.Core().Settings(), snapshot.Settings());
         QVERIFY(!w.Ui().ConnectionUSB->isChecked());
         QVERIFY(!w.Ui().RemoteViaInternetToProvideSupport->isChecked());
         QVERIFY(rig.dialogs.Shown.empty());
@@ -506,7 +507,7 @@ private slots:
             w.USBTimerTimer();
             w.ShareDataWithSupportClick();
         }
-        w.Core().Support.SupportDomain = server.Domain();
+        w.Core().SetSupportDomain(server.Domain());
 
         int requestsWhileOpen = -1;
         bool roleOnWhileOpen = true;

@@ -4,6 +4,7 @@
 // relay only where the real one cannot misbehave (an answer that never comes).
 #include "settings/charge_profile_rows.h"
 #include "settings/system_settings_rows.h"
+#include "support/station_test_access.h"
 #include "support/gui_rig.h"
 #include "support/chat_window_widget.h"
 #include "support/php_relay.h"
@@ -159,10 +160,10 @@ struct SessionPair {
         client.sim.SettingsImage = realistic::Image();
         client.Connect();
         client.W().ShareDataWithSupportClick();
-        client.W().Core().Support.SupportDomain = domain;
+        client.W().Core().SetSupportDomain(domain);
         support.sim.Present = false;
         support.W().RemoteViaInternetToProvideSupportClick();
-        support.W().Core().Support.SupportDomain = domain;
+        support.W().Core().SetSupportDomain(domain);
     }
     TMainFormKrv& C() { return client.W(); }
     TMainFormKrv& S() { return support.W(); }
@@ -227,28 +228,28 @@ private slots:
     {
         RemotePair p;
         REQUIRE_RELAY(p.relay);
-        QVERIFY(p.C().Core().OwnState.RegulatorName().size() > 0);
-        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(0));
+        QVERIFY(p.C().Core().OwnState().RegulatorName().size() > 0);
+        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(0));
 
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support.SupportRole, RoleClient);
-        QCOMPARE(p.C().Core().Support.OutgoingKind, uint8_t(2));
-        QCOMPARE(p.C().Core().Support.OutgoingLength, int32_t(280));
-        QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.C().Core().OwnState.Bytes()));
+        QCOMPARE(p.C().Core().Support().SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Support().OutgoingKind, uint8_t(2));
+        QCOMPARE(p.C().Core().Support().OutgoingLength, int32_t(280));
+        QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.C().Core().OwnState().Bytes()));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
         QVERIFY(p.C().Ui().SendChatMessage->isEnabled());
 
         // The support window has no regulator and never looks for one.
-        const SystemStateRecord peerBefore = p.S().Core().PeerState;
+        const SystemStateRecord peerBefore = p.S().Core().PeerState();
         Tick(p.support);
-        QCOMPARE(p.S().Core().Support.SupportRole, RoleSupport);
-        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Core().Support.IncomingLength, int32_t(280));
+        QCOMPARE(p.S().Core().Support().SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Core().Support().IncomingLength, int32_t(280));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system state"));
-        QVERIFY(p.S().Core().OwnState == p.C().Core().OwnState);
-        QVERIFY(p.S().Core().OwnState == p.client.sim.OwnState);
-        QVERIFY(p.S().Core().PeerState == peerBefore);
+        QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
+        QVERIFY(p.S().Core().OwnState() == p.client.sim.OwnState);
+        QVERIFY(p.S().Core().PeerState() == peerBefore);
         QCOMPARE(GuiRig::Cells(p.S().Ui().MeasuredValuesTable), GuiRig::Cells(p.C().Ui().MeasuredValuesTable));
         QCOMPARE(GuiRig::Cells(p.S().Ui().SystemStateTable), GuiRig::Cells(p.C().Ui().SystemStateTable));
         QCOMPARE(p.S().Ui().RegulatorStateTable->Cell(1, 1), p.C().Ui().RegulatorStateTable->Cell(1, 1));
@@ -270,7 +271,7 @@ private slots:
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system state"));
         QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.client.sim.OwnState.Bytes()));
         Tick(p.support);
-        QVERIFY(p.S().Core().OwnState == p.client.sim.OwnState);
+        QVERIFY(p.S().Core().OwnState() == p.client.sim.OwnState);
         QCOMPARE(GuiRig::Cells(p.S().Ui().SystemStateTable), GuiRig::Cells(p.C().Ui().SystemStateTable));
     }
 
@@ -281,12 +282,12 @@ private slots:
         Tick(p.client);
         Tick(p.support);
         const QStringList shown = GuiRig::Cells(p.S().Ui().MeasuredValuesTable);
-        p.S().Core().OwnState.Clear(); // would be redrawn as zeros if the state were stored again
+        StationTestAccess::OwnState(p.S().Core()).Clear(); // would be redrawn as zeros if the state were stored again
         Tick(p.support);        // the client has not sent anything since
         QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
-        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Core().Support.IncomingLength, int32_t(0));
-        QVERIFY(p.S().Core().OwnState == SystemStateRecord());
+        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Core().Support().IncomingLength, int32_t(0));
+        QVERIFY(p.S().Core().OwnState() == SystemStateRecord());
         QCOMPARE(GuiRig::Cells(p.S().Ui().MeasuredValuesTable), shown);
     }
 
@@ -297,22 +298,22 @@ private slots:
         Tick(p.client);
         Tick(p.support);
 
-        const SettingsRecord supportBefore = p.S().Core().Settings;
+        const SettingsRecord supportBefore = p.S().Core().Settings();
         p.S().Ui().PageControl->setCurrentWidget(p.S().Ui().StateTabSheet);
         p.S().ReadAllSettingsFromSystemClick();
         p.support.StopTimers();
         QCOMPARE(p.S().Ui().PageControl->currentWidget(), p.S().Ui().SettingsTabSheet);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("1"));
-        QCOMPARE(p.S().Core().Support.OutgoingKind, uint8_t(1));
-        QCOMPARE(p.S().Core().Support.OutgoingLength, int32_t(0));
+        QCOMPARE(p.S().Core().Support().OutgoingKind, uint8_t(1));
+        QCOMPARE(p.S().Core().Support().OutgoingLength, int32_t(0));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
-        QVERIFY(p.S().Core().Settings == supportBefore); // the settings come later
+        QVERIFY(p.S().Core().Settings() == supportBefore); // the settings come later
         QVERIFY(p.support.sim.Requests.empty());
 
         // The client recognises the request in one tick and answers it in the
         // next, before that tick's exchange.
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(1));
+        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(1));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system settings"));
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
@@ -322,17 +323,17 @@ private slots:
         QVERIFY(PanelShows(p.C(), QStringLiteral(" Settings requested by SUPPORT")));
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
         QVERIFY(SettingsCommandsSeen(p.client.sim, before, 3).isEmpty());
-        QVERIFY(p.C().Core().Settings == p.client.sim.Settings());
-        QCOMPARE(p.C().Core().Support.OutgoingKind, uint8_t(3));
-        QCOMPARE(p.C().Core().Support.OutgoingLength, int32_t(540));
+        QVERIFY(p.C().Core().Settings() == p.client.sim.Settings());
+        QCOMPARE(p.C().Core().Support().OutgoingKind, uint8_t(3));
+        QCOMPARE(p.C().Core().Support().OutgoingLength, int32_t(540));
         QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('3', p.client.sim.Settings().Bytes()));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
 
         Tick(p.support);
         QVERIFY(PanelShows(p.S(), QStringLiteral(" CLIENT sent settings: received 540 bytes")));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system settings"));
-        QVERIFY(p.S().Core().Settings == p.client.sim.Settings());
-        QVERIFY(p.S().Core().Settings == realistic::Record());
+        QVERIFY(p.S().Core().Settings() == p.client.sim.Settings());
+        QVERIFY(p.S().Core().Settings() == realistic::Record());
         QCOMPARE(GuiRig::Cells(p.S().Ui().SystemSettingsTable), GuiRig::Cells(p.C().Ui().SystemSettingsTable));
         QCOMPARE(GuiRig::Cells(p.S().Ui().ChargeProfilesTable), GuiRig::Cells(p.C().Ui().ChargeProfilesTable));
         QCOMPARE(p.S().Ui().ChargeProfileTabControl->currentIndex(), p.C().Ui().ChargeProfileTabControl->currentIndex());
@@ -348,19 +349,19 @@ private slots:
         RemotePair p;
         REQUIRE_RELAY(p.relay);
         ReadClientSettings(p);
-        QVERIFY(p.S().Core().Settings == p.client.sim.Settings());
+        QVERIFY(p.S().Core().Settings() == p.client.sim.Settings());
 
         // The technician edits a system setting and a charge profile value.
         p.S().Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
         p.S().Ui().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
         p.S().WriteAllSettingsToSystemClick();
         p.support.StopTimers();
-        const SettingsRecord sent = p.S().Core().Settings;
+        const SettingsRecord sent = p.S().Core().Settings();
         QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
         const int tab = p.S().Ui().ChargeProfileTabControl->currentIndex();
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
-        QCOMPARE(p.S().Core().Support.OutgoingKind, uint8_t(3));
-        QCOMPARE(p.S().Core().Support.OutgoingLength, int32_t(540));
+        QCOMPARE(p.S().Core().Support().OutgoingKind, uint8_t(3));
+        QCOMPARE(p.S().Core().Support().OutgoingLength, int32_t(540));
         QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', sent.Bytes()));
         QVERIFY(p.support.sim.Requests.empty());
 
@@ -368,8 +369,8 @@ private slots:
         // sticky, sends the regulator's settings once more).
         const int writesBefore = p.client.sim.AppliedWrites;
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(3));
-        QCOMPARE(p.C().Core().Support.IncomingLength, int32_t(540));
+        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(3));
+        QCOMPARE(p.C().Core().Support().IncomingLength, int32_t(540));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent new settings"));
         QCOMPARE(p.client.sim.AppliedWrites, writesBefore);
 
@@ -383,7 +384,7 @@ private slots:
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 3), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 255}));
         QCOMPARE(p.client.sim.AppliedWrites, writesBefore + 1);
         QVERIFY(p.client.sim.Settings() == sent);
-        QVERIFY(p.C().Core().Settings == sent);
+        QVERIFY(p.C().Core().Settings() == sent);
         // The firmware's bookkeeping after the record went back as read.
         QVERIFY(p.client.sim.SettingsImage == realistic::Image(sent));
         QCOMPARE(p.C().Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("51"));
@@ -444,8 +445,8 @@ private slots:
         // The relay passes on only the kinds a support side sends.
         QCOMPARE(InjectSupportMessage(p.relay, message), QByteArray("01345").contains(message[0]));
         Tick(p.client);
-        QCOMPARE(int(p.C().Core().Support.IncomingKind), kind);
-        QCOMPARE(int(p.C().Core().Support.IncomingLength), length);
+        QCOMPARE(int(p.C().Core().Support().IncomingKind), kind);
+        QCOMPARE(int(p.C().Core().Support().IncomingLength), length);
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
 
         const std::size_t before = p.client.sim.Requests.size();
@@ -533,14 +534,14 @@ private slots:
         rig.sim.Present = false;
         TMainFormKrv& w = rig.W();
         w.RemoteViaInternetToProvideSupportClick();
-        w.Core().Support.SupportDomain = relay.Domain();
+        w.Core().SetSupportDomain(relay.Domain());
         // Values the answer must not overwrite unless it carries them whole.
-        w.Core().OwnState.SetBatteryVoltage(12.5f);
-        w.Core().Settings = realistic::Record();
-        w.Core().Settings.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
+        StationTestAccess::OwnState(w.Core()).SetBatteryVoltage(12.5f);
+        StationTestAccess::Settings(w.Core()) = realistic::Record();
+        StationTestAccess::Settings(w.Core()).SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
         w.UpdateSystemSettingsTable();
-        const SystemStateRecord stateBefore = w.Core().OwnState;
-        const SettingsRecord settingsBefore = w.Core().Settings;
+        const SystemStateRecord stateBefore = w.Core().OwnState();
+        const SettingsRecord settingsBefore = w.Core().Settings();
         const QStringList editorsBefore = GuiRig::Cells(w.Ui().SystemSettingsTable);
 
         // The relay passes on only the kinds a client sends.
@@ -548,24 +549,24 @@ private slots:
                                    QStringLiteral("&time=1")),
                  QByteArray("234").contains(message[0]) ? 200 : 400);
         Tick(rig);
-        QCOMPARE(int(w.Core().Support.IncomingKind), kind);
-        QCOMPARE(int(w.Core().Support.IncomingLength), length);
+        QCOMPARE(int(w.Core().Support().IncomingKind), kind);
+        QCOMPARE(int(w.Core().Support().IncomingLength), length);
         if (panel.isEmpty())
             QVERIFY(w.Ui().MessagePanel->isHidden());
         else
             QVERIFY2(PanelShows(w, panel), qPrintable(w.Ui().MessagePanel->text()));
         if (stateStored) {
-            QVERIFY(w.Core().OwnState.Bytes() != stateBefore.Bytes());
+            QVERIFY(w.Core().OwnState().Bytes() != stateBefore.Bytes());
             for (int i = 0; i < 280; ++i)
-                QCOMPARE(w.Core().OwnState.Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
+                QCOMPARE(w.Core().OwnState().Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
         } else {
-            QVERIFY(w.Core().OwnState == stateBefore);
+            QVERIFY(w.Core().OwnState() == stateBefore);
         }
         if (settingsStored) {
-            QVERIFY(w.Core().Settings == realistic::Record());
+            QVERIFY(w.Core().Settings() == realistic::Record());
             QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
         } else {
-            QVERIFY(w.Core().Settings == settingsBefore);
+            QVERIFY(w.Core().Settings() == settingsBefore);
             QCOMPARE(GuiRig::Cells(w.Ui().SystemSettingsTable), editorsBefore);
         }
         QVERIFY(rig.sim.Requests.empty());
@@ -581,7 +582,7 @@ private slots:
         rig.sim.Present = false;
         TMainFormKrv& w = rig.W();
         w.RemoteViaInternetToProvideSupportClick();
-        w.Core().Support.SupportDomain = relay.Domain();
+        w.Core().SetSupportDomain(relay.Domain());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().StateTabSheet);
@@ -613,7 +614,7 @@ private slots:
         rig.StopTimers();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(!w.StatusText().isEmpty());
-        QCOMPARE(w.StatusText(), w.Core().Support.SupportStatusText);
+        QCOMPARE(w.StatusText(), w.Core().Support().SupportStatusText);
         QVERIFY(w.StatusText() != QStringLiteral("Nothing received"));
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1)); // the question only
         QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
@@ -638,7 +639,7 @@ private slots:
         QCOMPARE(box.caption, QStringLiteral("Send a chat"));
         QCOMPARE(box.text, QStringLiteral("Message"));
         QCOMPARE(box.proposed, QString());
-        QCOMPARE(p.S().Core().Support.SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Support().SupportRole, RoleSupport);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$72$105$32$116$104$101$114$101"));
         // Several support ticks before the client polls: their state requests
         // replace each other and never the chat.
@@ -647,7 +648,7 @@ private slots:
         QCOMPARE(p.relay.Waiting(QStringLiteral("support")),
                  (QList<QByteArray>{QByteArray("4$72$105$32$116$104$101$114$101"), "0"}));
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(4));
+        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(4));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent chat"));
         Tick(p.client);
         QVERIFY2(PanelShows(p.C(), QStringLiteral(" Message from SUPPORT: Hi there")),
@@ -657,7 +658,7 @@ private slots:
         p.client.dialogs.AnswerText(QStringLiteral("Engine won't charge"));
         p.C().SendChatMessageClick();
         p.client.StopTimers();
-        QCOMPARE(p.C().Core().Support.SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Support().SupportRole, RoleClient);
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$69$110$103$105$110$101$32$119$111$110$39$116$32$99$104$97$114$103$101"));
         // The same the other way: client ticks before the support polls.
         for (int i = 0; i < 3; ++i)
@@ -674,8 +675,8 @@ private slots:
         p.client.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$120"));
         Tick(p.support);
-        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(4));
-        QCOMPARE(p.S().Core().Support.IncomingLength, int32_t(1));
+        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(4));
+        QCOMPARE(p.S().Core().Support().IncomingLength, int32_t(1));
         QVERIFY(p.S().Ui().MessagePanel->isHidden());
 
         p.C().Ui().MessagePanel->hide();
@@ -684,7 +685,7 @@ private slots:
         p.support.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$121"));
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support.IncomingLength, int32_t(1));
+        QCOMPARE(p.C().Core().Support().IncomingLength, int32_t(1));
         Tick(p.client);
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
 
@@ -740,7 +741,7 @@ private slots:
         for (int round = 0; round < 5; ++round) {
             Tick(p.client);
             Tick(p.support);
-            if (!typed && p.S().Core().Settings == realistic::Record()) {
+            if (!typed && p.S().Core().Settings() == realistic::Record()) {
                 p.S().Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
                 typed = true;
             }
@@ -798,7 +799,7 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Core().Support.SupportDomain = relay.Domain();
+        w.Core().SetSupportDomain(relay.Domain());
         QVERIFY(!w.Ui().SendChatMessage->isEnabled());
         if (share)
             w.ShareDataWithSupportClick();
@@ -813,7 +814,7 @@ private slots:
         QCOMPARE(PendingMessage(relay, "support").left(1), supportMessage);
         QCOMPARE(w.StatusText() == QStringLiteral("untouched"), !share && !remote);
         if (remote)
-            QCOMPARE(w.Core().Support.SupportRole, RoleSupport);
+            QCOMPARE(w.Core().Support().SupportRole, RoleSupport);
         QVERIFY(rig.dialogs.Shown.empty());
 
         // Back to USB only: the next tick turns chat off and sends nothing.
@@ -836,7 +837,7 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Core().Support.SupportDomain = relay.Domain();
+        w.Core().SetSupportDomain(relay.Domain());
         w.ShareDataWithSupportClick();
         QTemporaryDir dir;
         rig.dialogs.AnswerFile(dir.filePath(QStringLiteral("log.txt")));
@@ -870,21 +871,21 @@ private slots:
         REQUIRE_RELAY(p.relay);
         Tick(p.client);
         Tick(p.support);
-        const SystemStateRecord clientState = p.C().Core().OwnState;
-        QVERIFY(p.S().Core().OwnState == clientState);
+        const SystemStateRecord clientState = p.C().Core().OwnState();
+        QVERIFY(p.S().Core().OwnState() == clientState);
 
         GuiRig& rig = supportRole ? p.support : p.client;
         TMainFormKrv& w = rig.W();
         if (fault == 0)
             p.relay.Stop();
         else if (fault == 1)
-            w.Core().Support.SupportDomain = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort());
+            w.Core().SetSupportDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
         else
-            w.Core().Support.SupportDomain.clear();
+            w.Core().SetSupportDomain(QString());
         // A support window whose exchange fails acts on nothing it acted on
         // before: the client's state is not put back.
         if (supportRole)
-            p.S().Core().OwnState.Clear();
+            StationTestAccess::OwnState(p.S().Core()).Clear();
 
         Tick(rig);
         const QString reason = w.StatusText();
@@ -894,11 +895,11 @@ private slots:
         QCOMPARE(int(rig.dialogs.Shown.front().kind), int(ShownDialog::Error));
         QCOMPARE(rig.dialogs.Shown.front().caption, ErrorCaption);
         QCOMPARE(rig.dialogs.Shown.front().text, InternetConnection + reason);
-        QCOMPARE(w.Core().Support.SupportStatusText, reason);
+        QCOMPARE(w.Core().Support().SupportStatusText, reason);
         if (supportRole) {
             QVERIFY(w.Ui().ConnectionUSB->isChecked());
             QVERIFY(!w.Ui().RemoteViaInternetToProvideSupport->isChecked());
-            QVERIFY(w.Core().OwnState == SystemStateRecord());
+            QVERIFY(w.Core().OwnState() == SystemStateRecord());
         } else {
             QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         }
@@ -960,8 +961,8 @@ private slots:
         QSet<QByteArray> seenByB;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            seenByA.insert(a.S().Core().OwnState.RegulatorName());
-            seenByB.insert(b.S().Core().OwnState.RegulatorName());
+            seenByA.insert(a.S().Core().OwnState().RegulatorName());
+            seenByB.insert(b.S().Core().OwnState().RegulatorName());
         });
         watch.start(50);
         for (SessionPair* pair : {&a, &b}) {
@@ -989,7 +990,7 @@ private slots:
 
         p.client.dialogs.AnswerCancel();
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support.SupportDomain, domain);
+        QCOMPARE(w.Core().Support().SupportDomain, domain);
         QCOMPARE(p.client.dialogs.Shown.size(), std::size_t(1));
         const ShownDialog box = p.client.dialogs.Shown.back();
         QCOMPARE(int(box.kind), int(ShownDialog::Input));
@@ -1004,13 +1005,13 @@ private slots:
         // A field longer than 255 characters is cut to 255.
         p.client.dialogs.AnswerText(QString(300, QLatin1Char('a')));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support.SupportDomain, QString(255, QLatin1Char('a')));
+        QCOMPARE(w.Core().Support().SupportDomain, QString(255, QLatin1Char('a')));
 
         // An empty field is taken as it is, and the next exchange fails.
         p.client.dialogs.AnswerText(QString());
         w.SupportDomainNameClick();
         QCOMPARE(p.client.dialogs.Shown.back().proposed, QString(255, QLatin1Char('a')));
-        QVERIFY(w.Core().Support.SupportDomain.isEmpty());
+        QVERIFY(w.Core().Support().SupportDomain.isEmpty());
         p.relay.Discard(QStringLiteral("client"));
         Tick(p.client);
         QCOMPARE(p.client.dialogs.ErrorTexts(), QStringList{InternetConnection + w.StatusText()});
@@ -1030,7 +1031,7 @@ private slots:
         // pasted URL of the relay names the same domain.
         p.client.dialogs.AnswerText(QStringLiteral("http://") + domain + QStringLiteral("/support_x.php"));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support.SupportDomain, domain);
+        QCOMPARE(w.Core().Support().SupportDomain, domain);
         Tick(p.client);
         QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
         QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
@@ -1039,7 +1040,7 @@ private slots:
         // A malformed code is refused in the box; the domain stays.
         p.client.dialogs.AnswerText(domain + QStringLiteral("/s/7Q4K-2XU"));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support.SupportDomain, domain);
+        QCOMPARE(w.Core().Support().SupportDomain, domain);
         QCOMPARE(p.client.dialogs.ErrorTexts().size(), 2);
         QVERIFY2(p.client.dialogs.ErrorTexts().last().startsWith(QStringLiteral("\"7Q4K-2XU\" is not a session code")),
                  qPrintable(p.client.dialogs.ErrorTexts().last()));
@@ -1059,7 +1060,7 @@ private slots:
         RemotePair p;
         REQUIRE_RELAY(p.relay);
         p.S().NewSupportSessionClick();
-        const QString domain = p.S().Core().Support.SupportDomain;
+        const QString domain = p.S().Core().Support().SupportDomain;
         const QString code = SessionCodeOf(domain);
         QVERIFY(IsSessionCode(code));
         QCOMPARE(domain, p.relay.Domain() + QStringLiteral("/s/") + code);
@@ -1074,7 +1075,7 @@ private slots:
         p.C().SupportDomainNameClick();
         Tick(p.client);
         Tick(p.support);
-        QVERIFY(p.S().Core().OwnState == p.C().Core().OwnState);
+        QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
         p.S().SystemStateTimerTimer();
         p.C().SystemStateTimerTimer();
         QVERIFY2(p.S().ConnectionIndicatorText().startsWith(QStringLiteral("Remote: ") + code + QStringLiteral(", data ")),
@@ -1090,7 +1091,7 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString log = dir.filePath(QStringLiteral("remote.txt"));
-        p.S().Core().LogFileName = log;
+        p.S().Core().SetLogFileName(log);
         p.S().SetEnableDataLogging(true);
 
         Tick(p.client);
@@ -1115,7 +1116,7 @@ private slots:
         QCOMPARE(LogLines(log).size(), 3);
 
         // A log that cannot be written switches logging off.
-        p.S().Core().LogFileName = dir.filePath(QStringLiteral("missing/remote.txt"));
+        p.S().Core().SetLogFileName(dir.filePath(QStringLiteral("missing/remote.txt")));
         Tick(p.client);
         Tick(p.support);
         QVERIFY(!p.S().Ui().EnableDataLoggingToFile->isChecked());
@@ -1167,8 +1168,8 @@ private slots:
         });
         Tick(p.support);
         QVERIFY(inProgress);
-        QCOMPARE(p.S().Core().Support.IncomingKind, uint8_t(2)); // the tick's own exchange went through
-        QVERIFY(p.S().Core().OwnState == p.C().Core().OwnState);
+        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(2)); // the tick's own exchange went through
+        QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support"), QByteArray("1"), 3000);
         p.support.StopTimers();
         QVERIFY(!p.S().Exchange()->IsExchangeInProgress());
@@ -1176,13 +1177,13 @@ private slots:
         Tick(p.client);
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("3$"));
         Tick(p.support);
-        QVERIFY(p.S().Core().Settings == p.client.sim.Settings());
+        QVERIFY(p.S().Core().Settings() == p.client.sim.Settings());
 
         // The end user sends a chat line while a client tick waits. First the
         // client takes the support's state request, so that its next tick
         // goes straight to the exchange instead of reading settings.
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support.IncomingKind, uint8_t(0));
+        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(0));
         inProgress = false;
         p.client.dialogs.AnswerText(QStringLiteral("ping"));
         QTimer::singleShot(0, &p.C(), [&] {
@@ -1208,11 +1209,11 @@ private slots:
         QVERIFY(inProgress);
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support").left(2), QByteArray("3$"), 3000);
         p.support.StopTimers();
-        QCOMPARE(p.S().Core().Settings.WarningBatteryTemperature(), 50.0f);
-        QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', p.S().Core().Settings.Bytes()));
+        QCOMPARE(p.S().Core().Settings().WarningBatteryTemperature(), 50.0f);
+        QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', p.S().Core().Settings().Bytes()));
         Tick(p.client);
         Tick(p.client);
-        QVERIFY(p.client.sim.Settings() == p.S().Core().Settings);
+        QVERIFY(p.client.sim.Settings() == p.S().Core().Settings());
         QVERIFY(p.client.dialogs.ErrorTexts().isEmpty());
         QVERIFY(p.support.dialogs.ErrorTexts().isEmpty());
     }
@@ -1238,7 +1239,7 @@ private slots:
             rig.Connect();
             w.ShareDataWithSupportClick();
         }
-        w.Core().Support.SupportDomain = server.Domain();
+        w.Core().SetSupportDomain(server.Domain());
         w.Exchange()->SetTransferTimeLimitMs(1000);
         const QColor normal = w.palette().color(QPalette::Window);
 

@@ -164,7 +164,7 @@ private:
 void SettingsCommandsTest::ReadFrom(GuiRig& rig, const Image& image)
 {
     rig.sim.SettingsImage = image;
-    if (!rig.W().Core().Session.IsDeviceOpen())
+    if (!rig.W().Core().Session().IsDeviceOpen())
         rig.Connect();
     rig.W().ReadAllSettingsFromSystemClick();
     rig.StopTimers();
@@ -220,7 +220,7 @@ void SettingsCommandsTest::saveThenLoadGivesSameBytes()
     QCOMPARE(open.file.filter, Filter);
     QCOMPARE(open.file.defaultSuffix, QStringLiteral("krv"));
     QVERIFY(open.file.mustExist);
-    QCOMPARE(w.Core().Settings.ToByteArray(), saved);
+    QCOMPARE(w.Core().Settings().ToByteArray(), saved);
     QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
@@ -252,7 +252,7 @@ void SettingsCommandsTest::saveTakesEditorsFirst()
     expected.SetU8(S::ProfileOffset(2) + ChargeProfile::BulkMaximumFieldAt, 44);
     expected.SetU8(S::FieldRpmCurveAt + 7, 55);
     QCOMPARE(ReadAll(path), expected.ToByteArray());
-    QCOMPARE(w.Core().Settings.ToByteArray(), expected.ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), expected.ToByteArray());
     // Saving does not rebuild the editors.
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("75"));
 }
@@ -271,7 +271,7 @@ void SettingsCommandsTest::saveCancelledTakesNothing()
     QDir::setCurrent(previousDir);
     QCOMPARE(int(rig.dialogs.Shown.size()), 1);
     QCOMPARE(rig.dialogs.PendingAnswers(), 0);
-    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
     QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
 }
@@ -329,10 +329,10 @@ void SettingsCommandsTest::loadFile()
                  qPrintable(rig.dialogs.Shown[1].text));
     }
     if (!confirm) {
-        QCOMPARE(w.Core().Settings, SettingsRecord());
+        QCOMPARE(w.Core().Settings(), SettingsRecord());
         return;
     }
-    QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), FileRecord().ToByteArray());
     QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
     QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 3);
     QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.25"));
@@ -408,7 +408,7 @@ void SettingsCommandsTest::loadFailureChangesNothing()
         QVERIFY2(box.text.startsWith(start), qPrintable(box.text));
         QVERIFY(box.text.size() > start.size() + 1);
     }
-    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
     const EditorTexts after = EditorTexts::Of(w);
     QCOMPARE(after.page, w.Ui().StateTabSheet);
     QCOMPARE(after.system, before.system);
@@ -460,11 +460,11 @@ void SettingsCommandsTest::showingSettingsPageReads()
     // One read, and no second one from the read's own page selection.
     QCOMPARE(RequestsSince(rig.sim, before), reads ? ReadRequests() : QList<Request>());
     if (reads) {
-        QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
         QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
     } else {
-        QCOMPARE(w.Core().Settings.ToByteArray(), SettingsRecord().ToByteArray());
+        QCOMPARE(w.Core().Settings().ToByteArray(), SettingsRecord().ToByteArray());
     }
 }
 
@@ -489,7 +489,7 @@ void SettingsCommandsTest::loadThenShowSettingsPage()
     QVERIFY(WriteAll(path, FileRecord().ToByteArray()));
     rig.dialogs.AnswerFile(path);
     w.LoadSettingsFromFileClick();
-    QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), FileRecord().ToByteArray());
 
     // The user leaves the page and comes back.
     w.Ui().PageControl->setCurrentWidget(w.Ui().StateTabSheet);
@@ -501,12 +501,12 @@ void SettingsCommandsTest::loadThenShowSettingsPage()
     rig.StopTimers();
     QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().SettingsTabSheet);
     if (present) {
-        QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
         QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
         QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 2);
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
     } else {
-        QCOMPARE(w.Core().Settings.ToByteArray(), FileRecord().ToByteArray());
+        QCOMPARE(w.Core().Settings().ToByteArray(), FileRecord().ToByteArray());
         QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("From file", 16));
         QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 3);
         QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
@@ -523,12 +523,12 @@ void SettingsCommandsTest::incompleteReadKeepsRecord()
     const Image next = realistic::Image(FactoryRecord());
     rig.sim.UnplugAfterExchanges = 4; // blocks 0 to 3 arrive, then the regulator is gone
     ReadFrom(rig, next);
-    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Salty Dog 2", 16));
     QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
     // Nor does the transfer buffer take the blocks that came: it holds the
     // last complete read.
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Protocol.SettingsTransferBuffer.data()), 576),
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Protocol().SettingsTransferBuffer.data()), 576),
              QByteArray(reinterpret_cast<const char*>(realistic::Image().data()), 576));
 }
 
@@ -583,7 +583,7 @@ void SettingsCommandsTest::resetSendsOneRequestThenReads()
     // The reset's own link status is shown before the read runs.
     QCOMPARE(log[1].status, QStringLiteral("65 bytes received"));
 
-    QCOMPARE(w.Core().Settings.ToByteArray(), FactoryRecord().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), FactoryRecord().ToByteArray());
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(DeviceNameRow, 1), FieldText("Factory", 16));
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("40"));
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("0 - FLA"));
@@ -632,10 +632,10 @@ void SettingsCommandsTest::resetShowsLinkStatusBeforeRead()
         QCOMPARE(int(log.size()), 10);
         QCOMPARE(log[0].code, 4);
         QCOMPARE(log[1].status, resetStatus);
-        QCOMPARE(w.Core().Settings.ToByteArray(), FactoryRecord().ToByteArray());
+        QCOMPARE(w.Core().Settings().ToByteArray(), FactoryRecord().ToByteArray());
     } else {
         QVERIFY(log.empty());
-        QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+        QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
     }
 }
 
@@ -721,7 +721,7 @@ void SettingsCommandsTest::backupBeforeReplacing()
     if (readFirst)
         ReadFrom(rig, before);
     if (!folderWritable)
-        w.Core().Backups = SettingsBackups(QStringLiteral("/proc/no-backups-here"));
+        w.Core().UseBackupsFolder(QStringLiteral("/proc/no-backups-here"));
     w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
     const int writesBefore = rig.sim.AppliedWrites;
     if (operation == 0) {
@@ -826,7 +826,7 @@ void SettingsCommandsTest::compareWithFile()
     QCOMPARE(lines.first(), QStringLiteral("Section\tSetting\tEditors\tfile.krv"));
     QCOMPARE(lines.mid(1), rows);
     // Comparing takes nothing into the record.
-    QCOMPARE(w.Core().Settings, FileRecord());
+    QCOMPARE(w.Core().Settings(), FileRecord());
     window->close();
 }
 

@@ -117,7 +117,7 @@ private:
 void SettingsPageTest::ReadFrom(GuiRig& rig, const Image& image)
 {
     rig.sim.SettingsImage = image;
-    if (!rig.W().Core().Session.IsDeviceOpen())
+    if (!rig.W().Core().Session().IsDeviceOpen())
         rig.Connect();
     rig.W().ReadAllSettingsFromSystemClick();
     rig.StopTimers();
@@ -162,8 +162,8 @@ void SettingsPageTest::readWriteRoundTrip()
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    QCOMPARE(int(w.Core().OwnState.DetectedSystemVoltage()), detected);
-    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(int(w.Core().OwnState().DetectedSystemVoltage()), detected);
+    QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
 
     const std::size_t before = rig.sim.Requests.size();
     Write(rig);
@@ -172,7 +172,7 @@ void SettingsPageTest::readWriteRoundTrip()
     QCOMPARE(rig.sim.DiscardedWrites, 0);
     // Record, reserved bytes and the firmware's tail all come back unchanged.
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(original));
-    QCOMPARE(w.Core().Settings.ToByteArray(), realistic::Record().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
 }
 
@@ -268,7 +268,7 @@ void SettingsPageTest::editedValueReachesRegulatorClamped()
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().F32(std::size_t(offset)), written);
-    QCOMPARE(w.Core().Settings.F32(std::size_t(offset)), written);
+    QCOMPARE(w.Core().Settings().F32(std::size_t(offset)), written);
     // Nothing else changed on the regulator.
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(WithF32(original, std::size_t(offset), written)));
     // The write does not rebuild the editors: the typed text stays.
@@ -320,7 +320,7 @@ void SettingsPageTest::valueWrittenAsShown()
     const Image original = WithF32(realistic::Image(), std::size_t(offset), stored);
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
-    QCOMPARE(w.Core().Settings.F32(std::size_t(offset)), stored);
+    QCOMPARE(w.Core().Settings().F32(std::size_t(offset)), stored);
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(row, 1), shown);
 
     Write(rig);
@@ -345,7 +345,7 @@ void SettingsPageTest::tabChangeStoresAndSwitches()
     ReadFrom(rig, realistic::Image(original));
     TMainFormKrv& w = rig.W();
     SelectTab(w, 1);
-    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 1);
+    QCOMPARE(int(w.Core().Settings().ActiveChargeProfile()), 1);
     QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.15"));
     const std::size_t before = rig.sim.Requests.size();
 
@@ -353,14 +353,14 @@ void SettingsPageTest::tabChangeStoresAndSwitches()
     SelectTab(w, 4);
     QVERIFY(!EditorOpen(w.Ui().ChargeProfilesTable));
     QCOMPARE(w.Ui().ChargeProfileTabControl->currentIndex(), 4);
-    QCOMPARE(w.Core().Settings.Profile(1).BulkTargetVoltage(), float(14.62));
+    QCOMPARE(w.Core().Settings().Profile(1).BulkTargetVoltage(), float(14.62));
     // Only that field of profile 1 changed, and no other profile.
     ChargeProfile expected1 = original.Profile(1);
     expected1.SetF32(ChargeProfile::BulkTargetVoltageAt, float(14.62));
-    QCOMPARE(w.Core().Settings.Profile(1).ToByteArray(), expected1.ToByteArray());
+    QCOMPARE(w.Core().Settings().Profile(1).ToByteArray(), expected1.ToByteArray());
     for (int k : {0, 2, 3, 4, 5, 6, 7})
-        QCOMPARE(w.Core().Settings.Profile(k).ToByteArray(), original.Profile(k).ToByteArray());
-    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 4);
+        QCOMPARE(w.Core().Settings().Profile(k).ToByteArray(), original.Profile(k).ToByteArray());
+    QCOMPARE(int(w.Core().Settings().ActiveChargeProfile()), 4);
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("4 - LiFePO4"));
     QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("720"));
     QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.30"));
@@ -370,7 +370,7 @@ void SettingsPageTest::tabChangeStoresAndSwitches()
     SelectTab(w, 1);
     QCOMPARE(w.Ui().ChargeProfilesTable->Cell(BulkTargetVoltageRow, 1), QStringLiteral("14.62"));
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("1 - AGM"));
-    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 1);
+    QCOMPARE(int(w.Core().Settings().ActiveChargeProfile()), 1);
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().Profile(1).BulkTargetVoltage(), float(14.62));
@@ -396,7 +396,7 @@ void SettingsPageTest::tabChangeRebuildsSystemGrid()
     // The rebuild shows what the user typed: it went into the record first.
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("33"));
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("5 - Custom #1"));
-    QCOMPARE(w.Core().Settings.WarningBatteryTemperature(), 33.0f);
+    QCOMPARE(w.Core().Settings().WarningBatteryTemperature(), 33.0f);
     QVERIFY(!EditorOpen(w.Ui().SystemSettingsTable));
 
     Write(rig);
@@ -433,7 +433,7 @@ void SettingsPageTest::readSelectsActiveProfileWithoutStoring()
     QCOMPARE(w.Ui().ChargeProfilesTable->Cell(WarmUpDurationRow, 1), QStringLiteral("780"));
     QVERIFY(!EditorOpen(w.Ui().ChargeProfilesTable));
     // The typed 999 went into no profile.
-    QCOMPARE(w.Core().Settings.ToByteArray(), rig.sim.Settings().ToByteArray());
+    QCOMPARE(w.Core().Settings().ToByteArray(), rig.sim.Settings().ToByteArray());
 
     Write(rig);
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(image));
@@ -501,13 +501,13 @@ void SettingsPageTest::activeProfileAboveSeven()
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(image));
 
     SelectTab(w, 3);
-    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 3);
+    QCOMPARE(int(w.Core().Settings().ActiveChargeProfile()), 3);
     QCOMPARE(w.Ui().SystemSettingsTable->Cell(ActiveChargeProfileRow, 1), QStringLiteral("3 - FireFly"));
     Write(rig);
     QCOMPARE(int(rig.sim.SettingsImage[S::ActiveChargeProfileAt]), 3);
 
     SelectTab(w, 0);
-    QCOMPARE(int(w.Core().Settings.ActiveChargeProfile()), 0);
+    QCOMPARE(int(w.Core().Settings().ActiveChargeProfile()), 0);
     Write(rig);
     QCOMPARE(int(rig.sim.SettingsImage[S::ActiveChargeProfileAt]), 0);
 }

@@ -165,9 +165,9 @@ void TestGuiSnapshotDrop::Drop(const QList<QUrl>& urls)
 
 void TestGuiSnapshotDrop::VerifyImported()
 {
-    QVERIFY(W().Core().OwnState == SnapOwn());
-    QVERIFY(W().Core().PeerState == SnapPeer());
-    QVERIFY(W().Core().Settings == SnapSettings());
+    QVERIFY(W().Core().OwnState() == SnapOwn());
+    QVERIFY(W().Core().PeerState() == SnapPeer());
+    QVERIFY(W().Core().Settings() == SnapSettings());
     QVERIFY(!W().Ui().ConnectionUSB->isChecked());
     QVERIFY(!W().Ui().RemoteViaInternetToProvideSupport->isChecked());
     QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().StateTabSheet);
@@ -179,9 +179,9 @@ void TestGuiSnapshotDrop::VerifyImported()
 
 void TestGuiSnapshotDrop::VerifyUntouched()
 {
-    QVERIFY(W().Core().OwnState == rig_->sim.OwnState);
-    QVERIFY(W().Core().PeerState == rig_->sim.PeerState);
-    QVERIFY(W().Core().Settings == rig_->sim.Settings());
+    QVERIFY(W().Core().OwnState() == rig_->sim.OwnState);
+    QVERIFY(W().Core().PeerState() == rig_->sim.PeerState);
+    QVERIFY(W().Core().Settings() == rig_->sim.Settings());
     QVERIFY(W().Ui().ConnectionUSB->isChecked());
     QVERIFY(W().Ui().MeasuredValuesTable->Cell(1, 1) != QStringLiteral("13.57"));
     QVERIFY(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1) != QStringLiteral("1.023400"));
@@ -262,7 +262,7 @@ void TestGuiSnapshotDrop::handleDroppedFile()
     W().USBTimerTimer();
     QCOMPARE(rig_->sim.Requests.empty(), outcome == Imported);
     if (outcome == Imported)
-        QVERIFY(W().Core().OwnState == SnapOwn());
+        QVERIFY(W().Core().OwnState() == SnapOwn());
 }
 
 void TestGuiSnapshotDrop::leadingBytesIgnored_data()
@@ -406,9 +406,9 @@ void TestGuiSnapshotDrop::demoSnapshotFillsEveryPage()
     const SystemStateRecord own = DemoOwnState();
     const SystemStateRecord peer = DemoPeerState();
     const SettingsRecord settings = DemoSettings();
-    QVERIFY(W().Core().OwnState == own);
-    QVERIFY(W().Core().PeerState == peer);
-    QVERIFY(W().Core().Settings == settings);
+    QVERIFY(W().Core().OwnState() == own);
+    QVERIFY(W().Core().PeerState() == peer);
+    QVERIFY(W().Core().Settings() == settings);
     QCOMPARE(W().Ui().PageControl->currentWidget(), W().Ui().StateTabSheet);
 
     // System State page.
@@ -471,7 +471,7 @@ void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
         shown.SetDetectedSystemVoltage(uint16_t(shownVoltage));
         rig_->sim.OwnState = shown;
         W().USBTimerTimer();
-        QCOMPARE(int(W().Core().OwnState.DetectedSystemVoltage()), shownVoltage);
+        QCOMPARE(int(W().Core().OwnState().DetectedSystemVoltage()), shownVoltage);
     }
     SnapshotRecord snap;
     SystemStateRecord own = SnapOwn();
@@ -486,7 +486,7 @@ void TestGuiSnapshotDrop::settingsShownForSnapshotSystemVoltage()
         f.write(snap.ToByteArray());
     }
     W().HandleDroppedFile(path);
-    QVERIFY(W().Core().OwnState == own);
+    QVERIFY(W().Core().OwnState() == own);
 
     // The settings read as they would from that installation: voltage rows
     // in the terms of the snapshot's own regulator.

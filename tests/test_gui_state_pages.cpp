@@ -1,5 +1,6 @@
 // The "System State" and "Peer System State" pages, the polling cycle and the
 // once-a-second window update, against the simulated regulator.
+#include "support/station_test_access.h"
 #include "support/gui_suite.h"
 #include "support/test_support.h"
 
@@ -115,11 +116,11 @@ private slots:
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.USBTimerTimer();
-        QCOMPARE(w.Core().OwnState, SystemStateRecord());
-        QCOMPARE(w.Core().PeerState, rig.sim.PeerState);
+        QCOMPARE(w.Core().OwnState(), SystemStateRecord());
+        QCOMPARE(w.Core().PeerState(), rig.sim.PeerState);
         QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
         w.USBTimerTimer();
-        QCOMPARE(w.Core().OwnState, rig.sim.OwnState);
+        QCOMPARE(w.Core().OwnState(), rig.sim.OwnState);
         QCOMPARE(w.Ui().SystemMessagesMemo->toPlainText().section('\n', 0, 0),
                  QStringLiteral("Regulator Name: ") + QString::fromLatin1(rig.sim.OwnState.RegulatorName()));
     }
@@ -244,7 +245,7 @@ private slots:
         // Count 1023.6, signal 0.75, value 12.3456, as little-endian singles.
         const uint8_t channel[12] = {0x66, 0xE6, 0x7F, 0x44, 0x00, 0x00, 0x40, 0x3F, 0x94, 0x87, 0x45, 0x41};
         std::copy(channel, channel + 12, r.Data() + offset);
-        (peer ? w.Core().PeerState : w.Core().OwnState) = r;
+        (peer ? StationTestAccess::PeerState(w.Core()) : StationTestAccess::OwnState(w.Core())) = r;
         peer ? w.UpdatePeerMeasuredValuesTable() : w.UpdateMeasuredValuesTable();
         const StringGrid* grid = peer ? w.Ui().PeerMeasuredValuesTable : w.Ui().MeasuredValuesTable;
         QCOMPARE(grid->Cell(row, 0), caption);
@@ -262,8 +263,8 @@ private slots:
     {
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
-        w.Core().OwnState.SetStatusFlags(0xFFFFFFFFu);
-        w.Core().PeerState.SetStatusFlags(0xFFFFFFFFu);
+        StationTestAccess::OwnState(w.Core()).SetStatusFlags(0xFFFFFFFFu);
+        StationTestAccess::PeerState(w.Core()).SetStatusFlags(0xFFFFFFFFu);
         w.UpdateSystemMessages();
         w.UpdatePeerSystemMessages();
         w.UpdateSystemStateTable();
@@ -339,7 +340,7 @@ private slots:
         GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Core().Settings.SetAuxTempSensorUsage(uint8_t(usage));
+        StationTestAccess::Settings(w.Core()).SetAuxTempSensorUsage(uint8_t(usage));
         w.USBTimerTimer();
         QCOMPARE(w.Ui().MeasuredValuesTable->Cell(3, 0), own);
         QCOMPARE(w.Ui().PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
@@ -363,7 +364,7 @@ private slots:
                  (QStringList{"Regulator Name: Stbd", "System Warning", "Aux Temperature Sensor is not connected",
                               "Aux Temperature warning", "Battery Temperature fault", "", "Regulator is overheating",
                               "Too big losses in wiring"}));
-        w.Core().Settings.SetAuxTempSensorUsage(2);
+        StationTestAccess::Settings(w.Core()).SetAuxTempSensorUsage(2);
         w.USBTimerTimer();
         QCOMPARE(GuiRig::MemoLines(w.Ui().SystemMessagesMemo)[2],
                  QStringLiteral("Aux Alternator Temperature Sensor is not connected"));
@@ -596,7 +597,7 @@ private slots:
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         QTemporaryDir dir;
-        w.Core().LogFileName = dir.filePath("log.txt");
+        w.Core().SetLogFileName(dir.filePath("log.txt"));
         w.SetEnableDataLogging(true);
         w.Core().SetConnection(Connection::None);
         w.SystemStateTimerTimer();
@@ -705,11 +706,11 @@ private slots:
         GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        QVERIFY(w.Core().Session.IsDeviceOpen());
+        QVERIFY(w.Core().Session().IsDeviceOpen());
         w.show();
         w.Exit1Click();
-        QVERIFY(!w.Core().Session.IsDeviceOpen());
-        QCOMPARE(w.Core().Session.LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
+        QVERIFY(!w.Core().Session().IsDeviceOpen());
+        QCOMPARE(w.Core().Session().LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
         QVERIFY(!w.isVisible());
     }
 
@@ -720,7 +721,7 @@ private slots:
         b.sim.OwnState.SetRegulatorName("Other");
         a.Connect();
         b.Connect();
-        QVERIFY(a.W().Core().OwnState != b.W().Core().OwnState);
+        QVERIFY(a.W().Core().OwnState() != b.W().Core().OwnState());
         QVERIFY(a.W().Ui().SystemMessagesMemo->toPlainText() != b.W().Ui().SystemMessagesMemo->toPlainText());
     }
 };

@@ -5,6 +5,7 @@
 #include "device/simulated_regulator.h"
 #include "station/remote_session.h"
 #include "station/station.h"
+#include "support/station_test_access.h"
 #include "support/php_relay.h"
 #include "support/test_support.h"
 
@@ -48,7 +49,7 @@ private slots:
         QSignalSpy link(&station, &Station::linkStatusChanged);
         QVERIFY(!station.PollOwn()); // finds the regulator
         QVERIFY(station.PollOwn());
-        QCOMPARE(station.OwnState, sim.OwnState);
+        QCOMPARE(station.OwnState(), sim.OwnState);
         QCOMPARE(link.count(), 2);
         QCOMPARE(link.last().first().toString(), QStringLiteral("65 bytes received"));
         CanFrameRecord frame;
@@ -87,11 +88,11 @@ private slots:
         SimulatedRegulator sim;
         Station station(sim);
         QCOMPARE(station.TakeClientState({StateMessage, QByteArray(length, 0x5A)}), state);
-        QCOMPARE(int(station.OwnState.Data()[0]), state ? 0x5A : 0);
+        QCOMPARE(int(station.OwnState().Data()[0]), state ? 0x5A : 0);
         QCOMPARE(station.TakeClientSettings({SettingsMessage, QByteArray(length, 0x5A)}), settings);
-        QCOMPARE(int(station.Settings.Data()[539]), settings ? 0x5A : 0);
+        QCOMPARE(int(station.Settings().Data()[539]), settings ? 0x5A : 0);
         QCOMPARE(station.TakeSupportSettings({SettingsMessage, QByteArray(length, char(0xA5))}), settings);
-        QCOMPARE(int(station.Settings.Data()[0]), settings ? 0xA5 : 0);
+        QCOMPARE(int(station.Settings().Data()[0]), settings ? 0xA5 : 0);
     }
 
     // A chat line goes out for the role that is on, one byte per character
@@ -102,15 +103,15 @@ private slots:
         Station station(sim);
         station.SetSharing(true);
         station.PrepareChat(QString::fromUtf8("12 \u20AC"));
-        QCOMPARE(int(station.Support.OutgoingKind), 4);
-        QCOMPARE(station.Support.OutgoingLength, 4);
-        QCOMPARE(station.Support.SupportRole, RoleClient);
-        QCOMPARE(int(station.Support.ClientToSupportBuffer[3]), 0x80);
+        QCOMPARE(int(station.Support().OutgoingKind), 4);
+        QCOMPARE(station.Support().OutgoingLength, 4);
+        QCOMPARE(station.Support().SupportRole, RoleClient);
+        QCOMPARE(int(station.Support().ClientToSupportBuffer[3]), 0x80);
         station.SetSharing(false);
         station.SetConnection(Connection::Remote);
         station.PrepareChat(QStringLiteral("ok"));
-        QCOMPARE(station.Support.SupportRole, RoleSupport);
-        QCOMPARE(int(station.Support.SupportToClientBuffer[0]), 'o');
+        QCOMPARE(station.Support().SupportRole, RoleSupport);
+        QCOMPARE(int(station.Support().SupportToClientBuffer[0]), 'o');
         QCOMPARE(Station::ChatText({ChatMessage, QByteArray("12 \x80")}), QString::fromUtf8("12 \u20AC"));
     }
 
@@ -131,7 +132,8 @@ private slots:
         QStringList failures;
         for (RemoteSession* session : {&clientSession, &supportSession})
             connect(session, &RemoteSession::failed, this, [&failures](const QString& text) { failures << text; });
-        client.Support.SupportDomain = support.Support.SupportDomain = relay.Domain();
+        client.SetSupportDomain(relay.Domain());
+        support.SetSupportDomain(relay.Domain());
         client.SetSharing(true);
         support.SetConnection(Connection::Remote);
         clientSession.ClientStep();
@@ -185,13 +187,13 @@ private slots:
         sim.OwnState.SetRegulatorName("Boat");
         sim.SetSettings(Patterned<SettingsRecord>(1, 3)); // A
         Station station(sim);
-        station.Backups = SettingsBackups(dir.path());
+        station.UseBackupsFolder(dir.path());
         QVERIFY(!station.PollOwn());
         QVERIFY(station.PollOwn());
         QVERIFY(station.ReadSettingsFromDevice());
         // The backup a write of the pattern starting at `first` made, if any.
         const auto write = [&](uint8_t first, bool done) {
-            station.Settings = Patterned<SettingsRecord>(first, 3);
+            StationTestAccess::Settings(station) = Patterned<SettingsRecord>(first, 3);
             return station.WriteSettingsToDevice() == done && !station.LastBackupPath().isEmpty()
                        ? ReadAll(station.LastBackupPath())
                        : QByteArray();

@@ -47,7 +47,7 @@ void TMainFormKrv::RunCalibration(Procedure procedure)
     ReadAllSettingsFromSystemClick();
 
     CalibrationOutcome outcome;
-    const SystemStateRecord& own = station_.OwnState;
+    const SystemStateRecord& own = station_.OwnState();
     switch (procedure) {
     case Procedure::PowerSupply: {
         const float signal = own.ChannelAt(Channel::PowerSupplyVoltage).Signal;

@@ -19,12 +19,12 @@ void TMainFormKrv::EnableDataLoggingToFileClick()
     if (station_.IsLogging()) {
         station_.SetLogging(false);
     } else {
-        const QString proposed = station_.LogFileName.isEmpty() ? QStringLiteral("Log.txt") : station_.LogFileName;
+        const QString proposed = station_.LogFileName().isEmpty() ? QStringLiteral("Log.txt") : station_.LogFileName();
         const std::optional<QString> path = dialogs_.SaveFileName(
             {QStringLiteral("Log Data To File"), QStringLiteral("Text Files|*.txt"), QStringLiteral("txt"), proposed,
              false});
         if (path) {
-            station_.LogFileName = *path;
+            station_.SetLogFileName(*path);
             station_.SetLogging(true);
         }
     }

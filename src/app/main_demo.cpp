@@ -90,15 +90,15 @@ int main(int argc, char** argv)
     if (args.contains(QStringLiteral("--restore")))
         QTimer::singleShot(1500, &window, [&window] { window.RestoreSettingsFromBackupClick(); });
     if (const QString log = option("--log"); !log.isEmpty()) {
-        window.Core().LogFileName = log;
+        window.Core().SetLogFileName(log);
         window.SetEnableDataLogging(true);
     }
     if (const QString domain = option("--share"); !domain.isEmpty()) {
-        window.Core().Support.SupportDomain = domain;
+        window.Core().SetSupportDomain(domain);
         window.SetShareDataWithSupport(true);
     }
     if (const QString domain = option("--remote"); !domain.isEmpty()) {
-        window.Core().Support.SupportDomain = domain;
+        window.Core().SetSupportDomain(domain);
         window.RemoteViaInternetToProvideSupportClick();
     }
     if (const QString log = option("--open-log"); !log.isEmpty()) {

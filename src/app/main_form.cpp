@@ -292,7 +292,7 @@ void TMainFormKrv::BuildPages()
 void TMainFormKrv::FormCreate()
 {
     setAcceptDrops(true);
-    station_.HoldCounters.Clear();
+    station_.ClearHoldCounters();
     qApp->installEventFilter(this);
     UpdateMeasuredValuesTable();
     UpdateRegulatorStateTable();
@@ -300,7 +300,7 @@ void TMainFormKrv::FormCreate()
     UpdateSystemStateTable();
     UpdateSystemMessages();
     ShowSettingsAsReference();
-    station_.Support.SupportDomain = QString::fromLatin1(DefaultSupportDomain);
+    station_.SetSupportDomain(QString::fromLatin1(DefaultSupportDomain));
 }
 
 bool TMainFormKrv::eventFilter(QObject* watched, QEvent* event)
@@ -347,8 +347,8 @@ void TMainFormKrv::SystemStateTimerTimer()
     // The trends take what this update has anyway; no request of their own.
     // A record that has not come again since the last update is no reading:
     // the trends get a gap, not the last values over again.
-    trends_.Add((station_.Time().Now() - trendsStart_) / OneSecond, station_.OwnState, station_.PeerState,
-                station_.Settings.AuxTempSensorUsage(), station_.IsLive(Side::Own), station_.IsLive(Side::Peer));
+    trends_.Add((station_.Time().Now() - trendsStart_) / OneSecond, station_.OwnState(), station_.PeerState(),
+                station_.Settings().AuxTempSensorUsage(), station_.IsLive(Side::Own), station_.IsLive(Side::Peer));
     if (trendsWindow_)
         trendsWindow_->Refresh();
     if (windowTitle() != caption)
@@ -358,7 +358,7 @@ void TMainFormKrv::SystemStateTimerTimer()
         MessagePanel->hide();
 
     const int peerIndex = PageControl->indexOf(PeerStateTabSheet);
-    const QByteArray peerName = station_.PeerState.RegulatorName();
+    const QByteArray peerName = station_.PeerState().RegulatorName();
     const QSignalBlocker block(PageControl);
     if (!peerName.isEmpty()) {
         const QString text = QStringLiteral("Peer System State [ ") + FromAnsi(peerName) + QStringLiteral(" ]");
@@ -367,7 +367,7 @@ void TMainFormKrv::SystemStateTimerTimer()
     }
     ShowPageTab(PeerStateTabSheet, !peerName.isEmpty());
     ShowPageTab(CanBusTabSheet,
-                station_.OwnState.CanPageEnable1() != 0 && station_.OwnState.CanPageEnable2() != 0);
+                station_.OwnState().CanPageEnable1() != 0 && station_.OwnState().CanPageEnable2() != 0);
 }
 
 void TMainFormKrv::ShowPageTab(QWidget* page, bool visible)

@@ -135,7 +135,7 @@ void TMainFormKrv::SupportDomainNameClick()
     const std::optional<QString> typed = dialogs_.InputBox(
         QStringLiteral("Remote Support"),
         QStringLiteral("Domain Name (a host, host:port, or a session address such as relay.example.org/s/7Q4K-2X9F-M3)"),
-        station_.Support.SupportDomain, InputBoxMaxLength);
+        station_.Support().SupportDomain, InputBoxMaxLength);
     if (!typed)
         return;
     const QString domain = SupportDomainFromText(*typed);
@@ -146,25 +146,25 @@ void TMainFormKrv::SupportDomainNameClick()
         dialogs_.Error(QStringLiteral("Remote Support"),
                        QStringLiteral("\"%1\" is not a session code: a code has 8 to 32 letters and digits "
                                       "(no I, L, O or U), in groups or not. The domain stays %2.")
-                           .arg(code, station_.Support.SupportDomain));
+                           .arg(code, station_.Support().SupportDomain));
         return;
     }
-    station_.Support.SupportDomain = domain;
+    station_.SetSupportDomain(domain);
     ShowConnection();
 }
 
 void TMainFormKrv::NewSupportSessionClick()
 {
     const QString code = NewSessionCode();
-    station_.Support.SupportDomain = SessionDomain(station_.Support.SupportDomain, code);
+    station_.SetSupportDomain(SessionDomain(station_.Support().SupportDomain, code));
     ShowConnection();
     dialogs_.InformWithCopy(
         QStringLiteral("New Support Session"),
         QStringLiteral("Session code: %1\r\rRead this to the customer: \"In the utility, choose Options, Support Domain "
                        "Name..., enter %2 and click OK. Then choose Options, Share data with support.\"\r\r"
                        "Choose Connection, Remote via Internet to see the customer's regulator.")
-            .arg(code, station_.Support.SupportDomain),
-        station_.Support.SupportDomain);
+            .arg(code, station_.Support().SupportDomain),
+        station_.Support().SupportDomain);
 }
 
 void TMainFormKrv::ChatLogClick()

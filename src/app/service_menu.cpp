@@ -79,14 +79,14 @@ void TMainFormKrv::SaveServiceReportClick()
     // The settings as read (or loaded), and what was typed since beside
     // them: typed values are no settings of the regulator until written.
     ServiceReport report = ServiceReportFromRecords(
-        station_.OwnState, station_.PeerState, settings_.Reference(), vessel->trimmed(),
+        station_.OwnState(), station_.PeerState(), settings_.Reference(), vessel->trimmed(),
         DateTimeOfDayCount(station_.Time().Now()), ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION));
     // The regulators as the pages show them (the carried-over status, the
     // held messages), not as a fresh reading of the records would.
-    report.own = RegulatorPart(station_.OwnState.RegulatorName(), MeasuredValuesTable, SystemStateTable,
+    report.own = RegulatorPart(station_.OwnState().RegulatorName(), MeasuredValuesTable, SystemStateTable,
                                RegulatorStateTable, SystemMessagesMemo);
     if (report.hasPeer)
-        report.peer = RegulatorPart(station_.PeerState.RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
+        report.peer = RegulatorPart(station_.PeerState().RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
                                     PeerRegulatorStateTable, PeerSystemMessagesMemo);
     report.notWritten =
         NotWrittenReportTable(CompareSettings(settings_.Reference(), EditorsRecord(), settings_.Voltage()));
@@ -97,7 +97,7 @@ void TMainFormKrv::SaveServiceReportClick()
 
 void TMainFormKrv::OpenBackupsFolderClick()
 {
-    const QString folder = station_.Backups.Folder();
+    const QString folder = station_.Backups().Folder();
     QDir().mkpath(folder);
     // Without a file manager nothing would seem to happen: the place is said.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
@@ -114,10 +114,10 @@ void TMainFormKrv::RestoreSettingsFromBackupClick()
         ReadAllSettingsFromSystemClick();
     const SettingsRecord now = settings_.Record();
     const uint16_t voltage = settings_.Voltage();
-    const QString name = FromAnsi(station_.OwnState.RegulatorName());
+    const QString name = FromAnsi(station_.OwnState().RegulatorName());
     const QString regulator = name.isEmpty() ? QStringLiteral("the regulator") : QStringLiteral("\"%1\"").arg(name);
     auto* dialog = new RestoreBackupDialog(
-        station_.Backups.List(station_.OwnState.RegulatorName()), regulator,
+        station_.Backups().List(station_.OwnState().RegulatorName()), regulator,
         [now, voltage](const QString& path) {
             SettingsRecord backup;
             return LoadSettingsFile(path, backup).ok ? CompareSettings(now, backup, voltage) : QList<SettingsDifference>{};

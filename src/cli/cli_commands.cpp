@@ -1,4 +1,5 @@
 #include "cli/cli_commands.h"
+#include "station/settings_session.h"
 
 #include "cli/cli_text.h"
 #include "compare/settings_compare.h"
@@ -35,7 +36,7 @@ CliCommands::CliCommands(HidBackend& backend, CliConsole console, const std::ato
 
 QString CliCommands::RegulatorName() const
 {
-    const QString name = FromAnsi(station_.OwnState.RegulatorName());
+    const QString name = FromAnsi(station_.OwnState().RegulatorName());
     return name.isEmpty() ? QStringLiteral("the regulator") : QStringLiteral("\"%1\"").arg(name);
 }
 
@@ -58,7 +59,7 @@ void CliCommands::SayNoRegulator()
 
 bool CliCommands::Connect()
 {
-    if (!station_.Session.FindAndOpenDevice()) {
+    if (!station_.OpenDevice()) {
         SayNoRegulator();
         return false;
     }
@@ -182,7 +183,7 @@ int CliCommands::Log(const QString& path, std::optional<int> seconds)
     }
     if (!Connect() || !ReadSettings())
         return CliNoRegulator;
-    station_.LogFileName = path;
+    station_.SetLogFileName(path);
 
     using Steady = std::chrono::steady_clock;
     auto next = Steady::now();
@@ -227,7 +228,7 @@ int CliCommands::SettingsRead(const QString& path)
     if (!Connect() || !ReadSettings())
         return CliNoRegulator;
     // Only a complete read reaches the file, and the file is replaced whole.
-    const FileOutcome saved = SaveSettingsFile(path, station_.Settings);
+    const FileOutcome saved = SaveSettingsFile(path, station_.Settings());
     if (!saved.ok) {
         console_.err(saved.message);
         return CliBadUsage;
@@ -258,10 +259,10 @@ int CliCommands::SettingsRestore(const std::optional<QString>& path, bool yes)
         return CliNoRegulator;
     if (path)
         return WriteFile(*file, *path, yes, QStringLiteral("restore"));
-    const QList<SettingsBackups::Entry> backups = station_.Backups.List(station_.OwnState.RegulatorName());
+    const QList<SettingsBackups::Entry> backups = station_.Backups().List(station_.OwnState().RegulatorName());
     if (backups.isEmpty()) {
         console_.err(QStringLiteral("No backup of the settings of %1 in %2")
-                         .arg(RegulatorName(), Native(station_.Backups.Folder())));
+                         .arg(RegulatorName(), Native(station_.Backups().Folder())));
         return CliBadUsage;
     }
     const QString newest = backups.first().path;
@@ -274,9 +275,9 @@ int CliCommands::SettingsRestore(const std::optional<QString>& path, bool yes)
 int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool yes, const QString& operation)
 {
     // What the Settings page would send after loading this file.
-    const uint16_t voltage = station_.OwnState.DetectedSystemVoltage();
+    const uint16_t voltage = station_.OwnState().DetectedSystemVoltage();
     const SettingsRecord written = SettingsAsPageWrites(file, voltage);
-    const QList<SettingsDifference> changes = CompareSettings(station_.Settings, written, voltage);
+    const QList<SettingsDifference> changes = CompareSettings(station_.Settings(), written, voltage);
     if (changes.isEmpty())
         console_.out(QStringLiteral("No differences\n"));
     else
@@ -284,12 +285,13 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
     if (const std::optional<int> stop = Confirm(QStringLiteral("Write these settings to %1?").arg(RegulatorName()), yes))
         return *stop;
     const QString before = RegulatorName();
-    station_.Settings = written;
-    if (!station_.WriteSettingsToDevice(operation))
+    SettingsSession settings(station_);
+    settings.Replace(written);
+    if (!settings.WriteToDevice(operation))
         return LinkFailure(QStringLiteral("Settings not written"));
     // The name the regulator goes by from now on, when the write changed it.
     const QString name = FromAnsi(written.DeviceName());
-    if (!name.isEmpty() && written.DeviceName() != station_.OwnState.RegulatorName())
+    if (!name.isEmpty() && written.DeviceName() != station_.OwnState().RegulatorName())
         console_.out(QStringLiteral("Settings written to %1; its name is now \"%2\".\n").arg(before, name));
     else
         console_.out(QStringLiteral("Settings written to %1.\n").arg(before));

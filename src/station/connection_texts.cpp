@@ -8,13 +8,13 @@ ConnectionIndicator ConnectionIndicatorOf(const Station& station, bool demo, con
     QString text;
     QString tip;
     bool warning = false;
-    const QString regulator = FromAnsi(station.OwnState.RegulatorName());
+    const QString regulator = FromAnsi(station.OwnState().RegulatorName());
     const double stateAt = station.StateAt(Side::Own);
     const qint64 age = qint64((station.Time().Now() - stateAt) / OneSecond);
     // A private session is named by its code, the trial session by its relay.
-    const QString code = SessionCodeOf(station.Support.SupportDomain);
+    const QString code = SessionCodeOf(station.Support().SupportDomain);
     if (station.IsRemoteConnection()) {
-        const QString domain = code.isEmpty() ? station.Support.SupportDomain : code;
+        const QString domain = code.isEmpty() ? station.Support().SupportDomain : code;
         if (stateAt == 0) {
             text = QStringLiteral("Remote: %1, no data yet").arg(domain);
             warning = true;
@@ -29,10 +29,10 @@ ConnectionIndicator ConnectionIndicatorOf(const Station& station, bool demo, con
     } else if (station.IsSharing()) {
         text = code.isEmpty() ? QStringLiteral("Sharing with support") : QStringLiteral("Sharing with support: %1").arg(code);
         tip = QStringLiteral("USB: %1; its data go to the support relay %2.")
-                  .arg(regulator, station.Support.SupportDomain);
+                  .arg(regulator, station.Support().SupportDomain);
     } else if (demo) {
         text = QStringLiteral("Demo: simulated regulator");
-    } else if (station.Session.IsDeviceOpen()) {
+    } else if (station.Session().IsDeviceOpen()) {
         // The pages keep the last values while the regulator is silent: the
         // indicator says how old they are.
         const QString name = regulator.isEmpty() ? QStringLiteral("regulator") : regulator;
@@ -59,7 +59,7 @@ NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettin
     const double stateAt = station.StateAt(Side::Own);
     const qint64 age = qint64((station.Time().Now() - stateAt) / OneSecond);
     if (station.IsUsbConnection() && !demo) {
-        if (!station.Session.IsDeviceOpen())
+        if (!station.Session().IsDeviceOpen())
             state = QStringLiteral("No regulator: connect it by USB and switch it on. The values shown are no readings.");
         else if (stateAt == 0)
             state = QStringLiteral("The regulator has not answered yet: the values shown are no readings.");
@@ -72,7 +72,7 @@ NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettin
             state = QStringLiteral("No data from the customer for %1 s: the values shown are from then.").arg(age);
     }
     QString settings;
-    if (station.IsUsbConnection() && !demo && !station.Session.IsDeviceOpen())
+    if (station.IsUsbConnection() && !demo && !station.Session().IsDeviceOpen())
         settings = QStringLiteral("No regulator: these settings were not read from one.");
     else if (station.IsRemoteConnection() && !clientSettingsArrived)
         settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");

@@ -19,7 +19,7 @@ void RemoteSession::ShowChat(const RelayMessage& message, const QString& from)
 
 void RemoteSession::ClientStep()
 {
-    station_.Support.SupportRole = RoleClient;
+    station_.ActAsClient();
     // Without a message that asks for more, the tick sends the state, fresh.
     bool settingsRequested = false;
     while (const std::optional<RelayMessage> message = station_.TakeReceived()) {

@@ -1,21 +1,21 @@
 #include "station/settings_session.h"
 #include "settings/system_settings_rows.h"
 
-SettingsSession::SettingsSession(Station& station) : station_(station), reference_(station.Settings) {}
+SettingsSession::SettingsSession(Station& station) : station_(station), reference_(station.Settings()) {}
 
 int SettingsSession::ProfileTab() const
 {
-    return ProfileTabForActiveIndex(station_.Settings.ActiveChargeProfile());
+    return ProfileTabForActiveIndex(station_.settings_.ActiveChargeProfile());
 }
 
 SettingsView SettingsSession::View() const
 {
-    return {station_.Settings, reference_, Voltage(), ProfileTab()};
+    return {station_.settings_, reference_, Voltage(), ProfileTab()};
 }
 
 void SettingsSession::SelectProfile(int tab)
 {
-    station_.Settings.SetActiveChargeProfile(uint8_t(tab));
+    station_.settings_.SetActiveChargeProfile(uint8_t(tab));
 }
 
 bool SettingsSession::ReadFromDevice()
@@ -35,7 +35,7 @@ bool SettingsSession::WriteToDevice(const QString& operation)
 
 FileOutcome SettingsSession::Load(const QString& path)
 {
-    const FileOutcome outcome = LoadSettingsFile(path, station_.Settings);
+    const FileOutcome outcome = LoadSettingsFile(path, station_.settings_);
     if (outcome.ok)
         TakeAsReference();
     return outcome;

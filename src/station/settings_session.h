@@ -18,7 +18,7 @@ class SettingsSession {
 public:
     explicit SettingsSession(Station& station);
 
-    const SettingsRecord& Record() const { return station_.Settings; }
+    const SettingsRecord& Record() const { return station_.settings_; }
     const SettingsRecord& Reference() const { return reference_; }
     // The tab of the profile the editors show and edit: the record's active
     // profile (a number beyond the eight tabs shows the first).
@@ -26,17 +26,17 @@ public:
     // What a page draws: the record, the reference, the own regulator's
     // system voltage and the selected tab.
     SettingsView View() const;
-    uint16_t Voltage() const { return station_.OwnState.DetectedSystemVoltage(); }
+    uint16_t Voltage() const { return station_.OwnState().DetectedSystemVoltage(); }
 
     // The record is what the editors hold now (the user typed into them).
     // `store` puts the editors' texts into the record it is given.
-    void Store(const std::function<void(SettingsRecord&)>& store) { store(station_.Settings); }
+    void Store(const std::function<void(SettingsRecord&)>& store) { store(station_.settings_); }
     // The user chose another profile tab: it becomes the active profile.
     void SelectProfile(int tab);
 
     // The record as it stands is the reference (after a read from the
     // regulator or the relay, a load, a snapshot).
-    void TakeAsReference() { reference_ = station_.Settings; }
+    void TakeAsReference() { reference_ = station_.settings_; }
     // A read from the regulator on USB; the record is replaced only by a
     // complete read. The record is the reference afterwards either way: the
     // cells show what differs from what the program now takes the regulator
@@ -53,12 +53,12 @@ public:
     void TakeSnapshot(const SnapshotRecord& snapshot);
     // These settings in place of the record (a backup to restore), the
     // reference unchanged: the cells show what the write would change.
-    void Replace(const SettingsRecord& record) { station_.Settings = record; }
+    void Replace(const SettingsRecord& record) { station_.settings_ = record; }
     // A calibration's new values into the record.
-    bool ApplyCalibration(const CalibrationOutcome& outcome) { return ::ApplyCalibration(outcome, station_.Settings); }
+    bool ApplyCalibration(const CalibrationOutcome& outcome) { return ::ApplyCalibration(outcome, station_.settings_); }
     // The settings support sent, as the editors would take them back after
     // showing them: what the support write sends.
-    void TakeAsPageWrites() { station_.Settings = SettingsAsPageWrites(station_.Settings, Voltage()); }
+    void TakeAsPageWrites() { station_.settings_ = SettingsAsPageWrites(station_.settings_, Voltage()); }
 
 private:
     Station& station_;

@@ -20,7 +20,7 @@ void CopyRecord(const std::array<uint8_t, N>& record, SupportBuffer& buffer)
 } // namespace
 
 Station::Station(HidBackend& backend, const Clock& clock, QObject* parent)
-    : QObject(parent), Session(backend), Protocol(Session), clock_(clock), exchange_(new SupportExchange(this))
+    : QObject(parent), session_(backend), protocol_(session_), clock_(clock), exchange_(new SupportExchange(this))
 {
     exchange_->SetRequestUnderWayCallback([this](bool busy) { emit requestUnderWay(busy); });
 }
@@ -75,13 +75,13 @@ template <typename Step>
 bool Station::OnLink(Step step)
 {
     const bool ok = step();
-    emit linkStatusChanged(Session.LinkStatusText);
+    emit linkStatusChanged(session_.LinkStatusText);
     return ok;
 }
 
 bool Station::PollOwn()
 {
-    const bool whole = OnLink([this] { return Protocol.ReadStateRecord(ReadOwnStateBlock, OwnState); });
+    const bool whole = OnLink([this] { return protocol_.ReadStateRecord(ReadOwnStateBlock, ownState_); });
     if (whole)
         stateAt_[0] = clock_.Now();
     return whole;
@@ -89,7 +89,7 @@ bool Station::PollOwn()
 
 bool Station::PollPeer()
 {
-    const bool whole = OnLink([this] { return Protocol.ReadStateRecord(ReadPeerStateBlock, PeerState); });
+    const bool whole = OnLink([this] { return protocol_.ReadStateRecord(ReadPeerStateBlock, peerState_); });
     if (whole)
         stateAt_[1] = clock_.Now();
     return whole;
@@ -107,7 +107,7 @@ int SideIndex(Side side) { return side == Side::Own ? 0 : 1; }
 QStringList Station::MeasuredValues(Side side) const
 {
     // The peer's aux input is captioned without the own settings.
-    return MeasuredValuesCells(State(side), side, side == Side::Own ? Settings.AuxTempSensorUsage() : 0);
+    return MeasuredValuesCells(State(side), side, side == Side::Own ? settings_.AuxTempSensorUsage() : 0);
 }
 
 QStringList Station::SystemStateValues(Side side) const
@@ -125,8 +125,8 @@ void Station::RefreshRegulatorState(Side side)
 void Station::RefreshSystemMessages(Side side)
 {
     messageTexts_[SideIndex(side)] = side == Side::Own
-                                         ? SystemMessageLines(OwnState, HoldCounters, Settings.AuxTempSensorUsage())
-                                         : PeerSystemMessageLines(PeerState);
+                                         ? SystemMessageLines(ownState_, holdCounters_, settings_.AuxTempSensorUsage())
+                                         : PeerSystemMessageLines(peerState_);
 }
 
 StatePageTexts Station::PageTexts(Side side) const
@@ -137,51 +137,51 @@ StatePageTexts Station::PageTexts(Side side) const
 Station::TickOutcome Station::Tick(bool fetchCan, bool hexCan)
 {
     TickOutcome outcome;
-    Session.BeginWaitBudget(HidSession::PollWaitBudgetMs);
+    session_.BeginWaitBudget(HidSession::PollWaitBudgetMs);
     outcome.own = PollOwn();
     RefreshPage(Side::Own);
     outcome.peer = PollPeer();
     RefreshPage(Side::Peer);
     if (fetchCan)
         outcome.canLines = FetchCanLines(hexCan);
-    Session.EndWaitBudget();
+    session_.EndWaitBudget();
     return outcome;
 }
 
 DataLogFields Station::LogFields() const
 {
     return DataLogFieldsFromCells(MeasuredValues(Side::Own), SystemStateValues(Side::Own),
-                                  RegulatorStateCells(OwnState, Side::Own, shownStatus_[0]),
-                                  RegulatorStateCells(PeerState, Side::Peer, shownStatus_[1]));
+                                  RegulatorStateCells(ownState_, Side::Own, shownStatus_[0]),
+                                  RegulatorStateCells(peerState_, Side::Peer, shownStatus_[1]));
 }
 
 bool Station::AppendLogLine(QString* failure) const
 {
     const DataLogFields fields = LogFields();
-    return WriteLogLine(LogFileName, fields.header, fields.values, failure);
+    return WriteLogLine(logFileName_, fields.header, fields.values, failure);
 }
 
 QStringList Station::FetchCanLines(bool hex)
 {
-    if (!OnLink([this] { return Protocol.FetchCanFrames(CanFrames[0], CanFrames[1]); }))
+    if (!OnLink([this] { return protocol_.FetchCanFrames(canFrames_[0], canFrames_[1]); }))
         return {};
-    return LinesForFetch(CanFrames[0], CanFrames[1], hex);
+    return LinesForFetch(canFrames_[0], canFrames_[1], hex);
 }
 
 void Station::TakeSnapshot(const SnapshotRecord& snapshot)
 {
-    Settings = snapshot.Settings();
-    OwnState = snapshot.OwnState();
-    PeerState = snapshot.PeerState();
+    settings_ = snapshot.Settings();
+    ownState_ = snapshot.OwnState();
+    peerState_ = snapshot.PeerState();
 }
 
 bool Station::ReadSettingsFromDevice()
 {
     // An incomplete read leaves the record as it was: what the user loaded
     // or edited is never replaced by a mix of old and new blocks.
-    const bool complete = OnLink([this] { return Protocol.ReadSettingsRecord(Settings); });
+    const bool complete = OnLink([this] { return protocol_.ReadSettingsRecord(settings_); });
     if (complete)
-        Backups.NoteRead(Settings, OwnState.RegulatorName());
+        backups_.NoteRead(settings_, ownState_.RegulatorName());
     return complete;
 }
 
@@ -190,15 +190,15 @@ bool Station::WriteSettingsToDevice(const QString& operation)
     lastBackupPath_.clear();
     bool sent = false;
     const bool done = OnLink([&] {
-        return Protocol.WriteSettingsRecord(Settings, [&] {
+        return protocol_.WriteSettingsRecord(settings_, [&] {
             BackUp(operation);
             sent = true;
         });
     });
     if (done)
-        Backups.NoteRead(Settings, OwnState.RegulatorName());
+        backups_.NoteRead(settings_, ownState_.RegulatorName());
     else if (sent)
-        Backups.ForgetRead(); // the regulator may hold either settings now
+        backups_.ForgetRead(); // the regulator may hold either settings now
     return done;
 }
 
@@ -206,10 +206,10 @@ bool Station::ResetSettingsOnDevice()
 {
     lastBackupPath_.clear();
     return OnLink([this] {
-        return Protocol.ResetSettings([this] {
+        return protocol_.ResetSettings([this] {
             BackUp(QStringLiteral("reset"));
             // What the regulator holds afterwards is known from the next read.
-            Backups.ForgetRead();
+            backups_.ForgetRead();
         });
     });
 }
@@ -218,14 +218,14 @@ void Station::BackUp(const QString& operation)
 {
     QString failure;
     lastBackupPath_ =
-        Backups.Save(operation, OwnState.RegulatorName(), Settings, DateTimeOfDayCount(clock_.Now()), &failure);
+        backups_.Save(operation, ownState_.RegulatorName(), settings_, DateTimeOfDayCount(clock_.Now()), &failure);
     if (lastBackupPath_.isEmpty())
         emit backupFailed(failure);
 }
 
 bool Station::CloseDevice()
 {
-    return OnLink([this] { return Session.CloseDevice(); });
+    return OnLink([this] { return session_.CloseDevice(); });
 }
 
 bool Station::IsExchangeInProgress() const
@@ -235,14 +235,14 @@ bool Station::IsExchangeInProgress() const
 
 bool Station::RunExchange()
 {
-    const bool ok = exchange_->RunSupportExchange(Support, clock_);
-    if (ok && Support.IncomingRecognised) {
+    const bool ok = exchange_->RunSupportExchange(support_, clock_);
+    if (ok && support_.IncomingRecognised) {
         const SupportBuffer& incoming =
-            Support.SupportRole == RoleSupport ? Support.ClientToSupportBuffer : Support.SupportToClientBuffer;
-        const int n = int(std::clamp<int32_t>(Support.IncomingLength, 0, SupportBufferSize));
-        inbox_.push_back({Support.IncomingKind, QByteArray(reinterpret_cast<const char*>(incoming.data()), n)});
+            support_.SupportRole == RoleSupport ? support_.ClientToSupportBuffer : support_.SupportToClientBuffer;
+        const int n = int(std::clamp<int32_t>(support_.IncomingLength, 0, SupportBufferSize));
+        inbox_.push_back({support_.IncomingKind, QByteArray(reinterpret_cast<const char*>(incoming.data()), n)});
     }
-    emit supportStatusChanged(Support.SupportStatusText);
+    emit supportStatusChanged(support_.SupportStatusText);
     return ok;
 }
 
@@ -257,9 +257,9 @@ std::optional<RelayMessage> Station::TakeReceived()
 
 void Station::RequestClientSettings()
 {
-    Support.SupportRole = RoleSupport;
-    Support.OutgoingKind = SettingsRequest;
-    Support.SupportToClientBuffer.fill(0);
+    support_.SupportRole = RoleSupport;
+    support_.OutgoingKind = SettingsRequest;
+    support_.SupportToClientBuffer.fill(0);
     BusyWaitSeconds(1, clock_);
     RunExchange();
     BusyWaitSeconds(3, clock_);
@@ -268,9 +268,9 @@ void Station::RequestClientSettings()
 void Station::SendSettingsToClient()
 {
     // The role stays as it is: the support session keeps it at support.
-    Support.OutgoingKind = SettingsMessage;
-    Support.OutgoingLength = int32_t(SettingsRecord::Size);
-    CopyRecord(Settings.Bytes(), Support.SupportToClientBuffer);
+    support_.OutgoingKind = SettingsMessage;
+    support_.OutgoingLength = int32_t(SettingsRecord::Size);
+    CopyRecord(settings_.Bytes(), support_.SupportToClientBuffer);
     BusyWaitSeconds(1, clock_);
     RunExchange();
     BusyWaitSeconds(1, clock_);
@@ -280,37 +280,37 @@ void Station::PrepareStateRequest()
 {
     // The local regulator is left alone while this side shows a remote one.
     CloseDevice();
-    Support.SupportRole = RoleSupport;
-    Support.OutgoingKind = StateRequest;
-    Support.SupportToClientBuffer.fill(0);
+    support_.SupportRole = RoleSupport;
+    support_.OutgoingKind = StateRequest;
+    support_.SupportToClientBuffer.fill(0);
 }
 
 void Station::PrepareOwnState()
 {
-    CopyRecord(OwnState.Bytes(), Support.ClientToSupportBuffer);
-    Support.OutgoingKind = StateMessage;
-    Support.OutgoingLength = int32_t(SystemStateRecord::Size);
+    CopyRecord(ownState_.Bytes(), support_.ClientToSupportBuffer);
+    support_.OutgoingKind = StateMessage;
+    support_.OutgoingLength = int32_t(SystemStateRecord::Size);
 }
 
 void Station::PrepareSettings()
 {
-    CopyRecord(Settings.Bytes(), Support.ClientToSupportBuffer);
-    Support.OutgoingKind = SettingsMessage;
-    Support.OutgoingLength = int32_t(SettingsRecord::Size);
+    CopyRecord(settings_.Bytes(), support_.ClientToSupportBuffer);
+    support_.OutgoingKind = SettingsMessage;
+    support_.OutgoingLength = int32_t(SettingsRecord::Size);
 }
 
 void Station::PrepareChat(const QString& text)
 {
     const QByteArray bytes = ToAnsi(text).left(SupportBufferSize);
-    Support.OutgoingKind = ChatMessage;
-    Support.OutgoingLength = int32_t(bytes.size());
+    support_.OutgoingKind = ChatMessage;
+    support_.OutgoingLength = int32_t(bytes.size());
     if (sharing_) {
-        Support.SupportRole = RoleClient;
-        std::copy(bytes.begin(), bytes.end(), Support.ClientToSupportBuffer.begin());
+        support_.SupportRole = RoleClient;
+        std::copy(bytes.begin(), bytes.end(), support_.ClientToSupportBuffer.begin());
     }
     if (IsRemoteConnection()) {
-        Support.SupportRole = RoleSupport;
-        std::copy(bytes.begin(), bytes.end(), Support.SupportToClientBuffer.begin());
+        support_.SupportRole = RoleSupport;
+        std::copy(bytes.begin(), bytes.end(), support_.SupportToClientBuffer.begin());
     }
 }
 
@@ -318,7 +318,7 @@ bool Station::TakeClientState(const RelayMessage& message)
 {
     if (message.values.size() < int(SystemStateRecord::Size))
         return false;
-    OwnState.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
+    ownState_.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
     stateAt_[0] = clock_.Now();
     return true;
 }
@@ -327,7 +327,7 @@ bool Station::TakeClientSettings(const RelayMessage& message)
 {
     if (message.values.size() < int(SettingsRecord::Size))
         return false;
-    Settings.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
+    settings_.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
     return true;
 }
 
@@ -357,4 +357,9 @@ void Station::NoteReceivedChat(const QString& text)
 {
     chatLines_.append({clock_.Now(), false, IsRemoteConnection() ? QStringLiteral("CLIENT") : QStringLiteral("SUPPORT"), text});
     emit chatLogged();
+}
+
+bool Station::OpenDevice()
+{
+    return OnLink([this] { return session_.FindAndOpenDevice(); });
 }

@@ -45,17 +45,28 @@ public:
     ~Station() override;
 
     // --- Live state ---------------------------------------------------------
-    HidSession Session;
-    CommandProtocol Protocol;
-    SystemStateRecord OwnState;
-    SystemStateRecord PeerState;
-    SettingsRecord Settings;
-    CanFrameRecord CanFrames[2];
-    MessageHoldCounters HoldCounters;
-    SupportExchangeState Support;
-    QString LogFileName;
+    const HidSession& Session() const { return session_; }
+    const CommandProtocol& Protocol() const { return protocol_; }
+    const SystemStateRecord& OwnState() const { return ownState_; }
+    const SystemStateRecord& PeerState() const { return peerState_; }
+    // The settings record: replaced by a complete read, by the relay and by
+    // a snapshot here, by the user's edits and the other operations through
+    // SettingsSession.
+    const SettingsRecord& Settings() const { return settings_; }
+    // The two CAN frame slots of the last fetch.
+    const CanFrameRecord& CanFrame(int slot) const { return canFrames_[slot]; }
+    const SupportExchangeState& Support() const { return support_; }
+    // The relay's address: a host, host:port, or a session address.
+    void SetSupportDomain(const QString& domain) { support_.SupportDomain = domain; }
+    QString LogFileName() const { return logFileName_; }
+    void SetLogFileName(const QString& path) { logFileName_ = path; }
     // Where the settings an operation replaces are kept.
-    SettingsBackups Backups;
+    const SettingsBackups& Backups() const { return backups_; }
+    void UseBackupsFolder(const QString& folder) { backups_ = SettingsBackups(folder); }
+    // Finds and opens the regulator on USB (the polls do so themselves).
+    bool OpenDevice();
+    // The own status messages start their hold times afresh.
+    void ClearHoldCounters() { holdCounters_.Clear(); }
 
     const Clock& Time() const { return clock_; }
 
@@ -101,7 +112,7 @@ public:
     // A snapshot file's three records in place of the station's (the
     // connection is None by then, so that nothing overwrites them).
     void TakeSnapshot(const SnapshotRecord& snapshot);
-    QString LinkStatusText() const { return Session.LinkStatusText; }
+    QString LinkStatusText() const { return session_.LinkStatusText; }
 
     // --- The polling cycle ----------------------------------------------------
     // What one cycle did: which records came whole, and the CAN lines added.
@@ -125,7 +136,7 @@ public:
     // the own messages advances their hold counters: each is refreshed once
     // per new record (Tick does so, and so do the steps that bring a record
     // from elsewhere).
-    const SystemStateRecord& State(Side side) const { return side == Side::Own ? OwnState : PeerState; }
+    const SystemStateRecord& State(Side side) const { return side == Side::Own ? ownState_ : peerState_; }
     QStringList MeasuredValues(Side side) const;
     QStringList SystemStateValues(Side side) const;
     const QStringList& RegulatorStateTexts(Side side) const { return regulatorTexts_[side == Side::Own ? 0 : 1]; }
@@ -149,7 +160,7 @@ public:
     bool IsExchangeInProgress() const;
     // One exchange with the message that is set up.
     bool RunExchange();
-    QString SupportStatusText() const { return Support.SupportStatusText; }
+    QString SupportStatusText() const { return support_.SupportStatusText; }
     // The support role's halves of the settings read and write: the request
     // for the client's settings and the record sent as new settings, each
     // between waits that handle no events (1 s before; 3 s after a request,
@@ -159,6 +170,9 @@ public:
     // The outgoing messages of the ticks: the support side's state request
     // (the local regulator is let go first), the client's state and settings.
     void PrepareStateRequest();
+    // The client's tick exchanges as the client, whatever a chat line of the
+    // other role set up last.
+    void ActAsClient() { support_.SupportRole = RoleClient; }
     void PrepareOwnState();
     void PrepareSettings();
     // A chat line for the role that is on, one byte per character.
@@ -197,10 +211,25 @@ signals:
     void chatLogged();
 
 private:
+    // The settings' owner changes the record; tests of the relay's faults
+    // preset the exchange state.
+    friend class SettingsSession;
+    friend struct StationTestAccess;
+
     template <typename Step>
     bool OnLink(Step step);
     void BackUp(const QString& operation);
 
+    HidSession session_;
+    CommandProtocol protocol_;
+    SystemStateRecord ownState_;
+    SystemStateRecord peerState_;
+    SettingsRecord settings_;
+    CanFrameRecord canFrames_[2];
+    MessageHoldCounters holdCounters_;
+    SupportExchangeState support_;
+    QString logFileName_;
+    SettingsBackups backups_;
     const Clock& clock_;
     SupportExchange* exchange_;
     // The regulator status text each regulator state grid shows (own, peer).

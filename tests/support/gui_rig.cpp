@@ -7,7 +7,7 @@ GuiRig::GuiRig(bool animate, LinkClock* regulatorClock) : sim(regulatorClock ? *
 {
     sim.Animate = animate;
     window = std::make_unique<TMainFormKrv>(sim, dialogs, clock);
-    window->Core().Backups = SettingsBackups(backups.path());
+    window->Core().UseBackupsFolder(backups.path());
     StopTimers();
 }
 
