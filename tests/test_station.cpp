@@ -1,7 +1,7 @@
 // The station without a window: its modes, the steps on the simulated
 // regulator with their status signals, the relay messages it prepares and
 // takes, and the nesting timer pauses of the window that drives it.
-#include "app/timer_pause.h"
+#include "time/timer_pause.h"
 #include "device/simulated_regulator.h"
 #include "station/remote_session.h"
 #include "station/station.h"

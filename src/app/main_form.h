@@ -3,7 +3,7 @@
 // and the three timers that drive the program. The live state and the steps
 // on the regulator and the relay belong to its Station; the handlers here are
 // adapters that call the station and redraw what it changed.
-#include "app/timer_pause.h"
+#include "time/timer_pause.h"
 #include "app/tracked_dialogs.h"
 #include "app/user_dialogs.h"
 #include "calibration/calibration.h"

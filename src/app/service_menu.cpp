@@ -8,44 +8,13 @@
 #include "backup/restore_dialog_widget.h"
 #include "records/settings_file.h"
 #include "report/service_report.h"
-#include "views/string_grid_widget.h"
 
 #include <QDesktopServices>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QUrl>
-
-namespace {
-
-ReportTable GridTable(const QString& title, const StringGrid* grid)
-{
-    ReportTable table{title, {}};
-    for (int r = 0; r < grid->rowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < grid->columnCount(); ++c)
-            row << grid->Cell(r, c);
-        table.rows.append(row);
-    }
-    return table;
-}
-
-RegulatorReport RegulatorPart(const QByteArray& name, const StringGrid* measured, const StringGrid* system,
-                              const StringGrid* regulator, const QPlainTextEdit* memo)
-{
-    RegulatorReport part;
-    part.name = FromAnsi(name);
-    part.tables = {GridTable(QStringLiteral("Measured Values"), measured),
-                   GridTable(QStringLiteral("System State"), system),
-                   GridTable(QStringLiteral("Regulator State"), regulator)};
-    // The memo's first line is the name, already in the heading.
-    part.messages = memo->toPlainText().split(QLatin1Char('\n')).mid(1);
-    return part;
-}
-
-} // namespace
 
 void TMainFormKrv::CompareSettingsWithFileClick()
 {
@@ -83,11 +52,9 @@ void TMainFormKrv::SaveServiceReportClick()
         DateTimeOfDayCount(station_.Time().Now()), ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION));
     // The regulators as the pages show them (the carried-over status, the
     // held messages), not as a fresh reading of the records would.
-    report.own = RegulatorPart(station_.OwnState().RegulatorName(), MeasuredValuesTable, SystemStateTable,
-                               RegulatorStateTable, SystemMessagesMemo);
+    report.own = RegulatorReportFromPage(station_.OwnState().RegulatorName(), station_.PageTexts(Side::Own));
     if (report.hasPeer)
-        report.peer = RegulatorPart(station_.PeerState().RegulatorName(), PeerMeasuredValuesTable, PeerSystemStateTable,
-                                    PeerRegulatorStateTable, PeerSystemMessagesMemo);
+        report.peer = RegulatorReportFromPage(station_.PeerState().RegulatorName(), station_.PageTexts(Side::Peer));
     report.notWritten =
         NotWrittenReportTable(CompareSettings(settings_.Reference(), EditorsRecord(), settings_.Voltage()));
     QString failure;

@@ -1,6 +1,7 @@
 #include "calibration/calibration.h"
 
 #include "views/number_text.h"
+#include "views/value_format.h"
 
 #include <cfloat>
 #include <cmath>
@@ -100,4 +101,73 @@ bool ApplyCalibration(const CalibrationOutcome& outcome, SettingsRecord& setting
         break;
     }
     return true;
+}
+
+QString CalibrationConfirmText(Procedure procedure)
+{
+    switch (procedure) {
+    case Procedure::Voltage:
+        return VoltageConfirmText();
+    case Procedure::Current:
+        return CurrentConfirmText();
+    case Procedure::PowerSupply:
+        break;
+    }
+    return QString();
+}
+
+bool CalibrationAsksNumber(Procedure procedure)
+{
+    return procedure != Procedure::Current;
+}
+
+QString CalibrationInputCaption(Procedure procedure)
+{
+    return procedure == Procedure::PowerSupply ? PowerSupplyInputCaption() : VoltageInputCaption();
+}
+
+QString CalibrationInputPrompt(Procedure procedure)
+{
+    return procedure == Procedure::PowerSupply ? PowerSupplyInputPrompt() : VoltageInputPrompt();
+}
+
+CalibrationInputs CalibrationInputsOf(Procedure procedure, const SystemStateRecord& own)
+{
+    CalibrationInputs in;
+    in.procedure = procedure;
+    switch (procedure) {
+    case Procedure::PowerSupply:
+        in.readings[0] = own.ChannelAt(Channel::PowerSupplyVoltage).Signal;
+        in.proposed = FormatFixed(4, own.ChannelAt(Channel::PowerSupplyVoltage).Value);
+        break;
+    case Procedure::Voltage:
+        in.readings[0] = own.ChannelAt(Channel::RegulatorVoltage).Signal;
+        in.readings[1] = own.ChannelAt(Channel::BPlusVoltage).Signal;
+        in.readings[2] = own.ChannelAt(Channel::BMinusVoltage).Signal;
+        in.proposed = FormatFixed(4, own.ChannelAt(Channel::RegulatorVoltage).Value);
+        break;
+    case Procedure::Current:
+        in.readings[0] = own.ChannelAt(Channel::AlternatorShuntVoltage).Signal;
+        in.readings[1] = own.ChannelAt(Channel::AlternatorShuntDrop).Signal;
+        in.readings[2] = own.ChannelAt(Channel::RegulatorVoltage).Value;
+        in.readings[3] = own.ChannelAt(Channel::BatteryShuntDrop).Value;
+        break;
+    }
+    return in;
+}
+
+CalibrationOutcome Calibrate(const CalibrationInputs& in, std::optional<double> typed, const SystemStateRecord& own,
+                             const SettingsRecord& settings)
+{
+    const float* r = in.readings;
+    switch (in.procedure) {
+    case Procedure::PowerSupply:
+        return PowerSupplyCalibration(r[0], typed ? *typed : double(settings.PowerSupplyVoltageComp()));
+    case Procedure::Voltage:
+        return VoltageCalibration(r[0], r[1], r[2],
+                                  typed ? *typed : double(own.ChannelAt(Channel::RegulatorVoltage).Value));
+    case Procedure::Current:
+        break;
+    }
+    return CurrentCalibration(r[0], r[1], r[2], r[3]);
 }

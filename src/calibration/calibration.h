@@ -2,8 +2,12 @@
 // The arithmetic of the three calibrations of the "System" menu: new
 // correction factors from the live measurements of the own regulator and the
 // user's meter reading, checked against a plausible band. The dialogs around
-// them live with the main window; nothing here touches a widget or a device.
+// them live with the main window; what each asks and which readings it takes
+// are here. Nothing here touches a widget or a device.
 #include "records/settings_record.h"
+#include "records/system_state_record.h"
+
+#include <optional>
 
 #include <QString>
 
@@ -80,3 +84,30 @@ CalibrationOutcome CurrentCalibration(float at, float across, float regulatorVal
 // (the current calibration also zeroes the cleared word at offset 92). Any
 // other outcome leaves the record untouched. Returns whether it stored.
 bool ApplyCalibration(const CalibrationOutcome& outcome, SettingsRecord& settings);
+
+// What a procedure asks of the user: a box to confirm first (empty: none),
+// then, for the power supply and the voltage, the meter reading.
+QString CalibrationConfirmText(Procedure procedure);
+bool CalibrationAsksNumber(Procedure procedure);
+QString CalibrationInputCaption(Procedure procedure);
+QString CalibrationInputPrompt(Procedure procedure);
+
+// The own regulator's readings a procedure works on, taken once the user has
+// confirmed and before the meter reading is asked for (the polls go on while
+// a box is open).
+struct CalibrationInputs {
+    Procedure procedure = Procedure::PowerSupply;
+    // Power supply: its signal; voltage: the regulator, B+ and B- signals;
+    // current: the alternator shunt's signals at and across it, then the
+    // regulator voltage's and the battery shunt drop's values.
+    float readings[4] = {};
+    QString proposed; // the number the input box proposes
+};
+CalibrationInputs CalibrationInputsOf(Procedure procedure, const SystemStateRecord& own);
+
+// The outcome for the meter reading the user typed. A text that is no number
+// (`typed` empty) takes the procedure's fallback, read from the records as
+// they are once the user answered: the present power supply factor, or the
+// regulator voltage's value.
+CalibrationOutcome Calibrate(const CalibrationInputs& inputs, std::optional<double> typed,
+                             const SystemStateRecord& own, const SettingsRecord& settings);

@@ -222,21 +222,26 @@ ReportTable CellsTable(const QString& title, const QStringList& cells, int colum
 
 RegulatorReport RegulatorFromRecord(const SystemStateRecord& record, Side side, uint8_t auxTempSensorUsage)
 {
-    RegulatorReport part;
-    part.name = FromAnsi(record.RegulatorName());
-    part.tables = {
-        CellsTable(QStringLiteral("Measured Values"), MeasuredValuesCells(record, side, auxTempSensorUsage),
-                   MeasuredValuesColumns),
-        CellsTable(QStringLiteral("System State"), SystemStateCells(record), StateColumns),
-        CellsTable(QStringLiteral("Regulator State"), RegulatorStateCells(record, side, QString()), StateColumns)};
     MessageHoldCounters hold;
-    const QStringList lines = side == Side::Own ? SystemMessageLines(record, hold, auxTempSensorUsage)
-                                                : PeerSystemMessageLines(record);
-    part.messages = lines.mid(1); // the first line is the name
-    return part;
+    return RegulatorReportFromPage(
+        record.RegulatorName(),
+        {MeasuredValuesCells(record, side, auxTempSensorUsage), SystemStateCells(record),
+         RegulatorStateCells(record, side, QString()),
+         side == Side::Own ? SystemMessageLines(record, hold, auxTempSensorUsage) : PeerSystemMessageLines(record)});
 }
 
 } // namespace
+
+RegulatorReport RegulatorReportFromPage(const QByteArray& name, const StatePageTexts& page)
+{
+    RegulatorReport part;
+    part.name = FromAnsi(name);
+    part.tables = {CellsTable(QStringLiteral("Measured Values"), page.measured, MeasuredValuesColumns),
+                   CellsTable(QStringLiteral("System State"), page.system, StateColumns),
+                   CellsTable(QStringLiteral("Regulator State"), page.regulator, StateColumns)};
+    part.messages = page.messages.mid(1); // the first line is the name, already in the heading
+    return part;
+}
 
 ServiceReport ServiceReportFromRecords(const SystemStateRecord& own, const SystemStateRecord& peer,
                                        const SettingsRecord& settings, const QString& vessel, const QDateTime& when,

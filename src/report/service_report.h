@@ -8,6 +8,7 @@
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
 #include "settings/field_rpm_curve.h"
+#include "views/state_views.h"
 
 #include <QDateTime>
 #include <QList>
@@ -51,6 +52,10 @@ ReportTable NotWrittenReportTable(const QList<SettingsDifference>& differences);
 
 // What a report prints for a password: never the password itself.
 QString MaskedPassword(const QString& password);
+
+// A regulator's part as its state page shows it (the carried-over status,
+// the held messages).
+RegulatorReport RegulatorReportFromPage(const QByteArray& name, const StatePageTexts& page);
 
 // A whole report from the records, shown as the state pages show them after
 // one refresh (for a tool without the window; the window takes the texts its
