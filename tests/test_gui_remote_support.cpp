@@ -7,7 +7,9 @@
 #include "support/station_test_access.h"
 #include "support/gui_rig.h"
 #include "support/chat_window_widget.h"
+#include "support/fake_relay.h"
 #include "support/php_relay.h"
+#include "support/relay_probe.h"
 #include "support/relay_address.h"
 #include "support/realistic_settings.h"
 #include "support/support_exchange.h"
@@ -42,86 +44,12 @@ const QString InternetConnection = QStringLiteral("Internet Connection: ");
 
 #define REQUIRE_RELAY(relay) QVERIFY2((relay).IsRunning(), qPrintable((relay).ErrorText()))
 
-// A message to inject: "<kind>$<byte>$<byte>...".
-template <std::size_t N>
-QByteArray MessageText(int kind, const std::array<uint8_t, N>& bytes)
-{
-    QByteArray text = QByteArray::number(kind);
-    for (uint8_t b : bytes)
-        text += '$' + QByteArray::number(b);
-    return text;
-}
-
-// What a stored message carries: its kind digit, then its values as bytes.
-QByteArray Carried(const QByteArray& message)
-{
-    QByteArray carried = message.left(1);
-    for (const QByteArray& value : message.mid(2).split('$'))
-        if (!value.isEmpty())
-            carried += char(value.toInt());
-    return carried;
-}
-
-template <std::size_t N>
-QByteArray Carried(char kind, const std::array<uint8_t, N>& record)
-{
-    return QByteArray(1, kind) + QByteArray(reinterpret_cast<const char*>(record.data()), int(N));
-}
-
-// The newest message one side left at the relay for the other, read from the
-// relay's storage without taking it. Empty when none waits.
-QByteArray PendingMessage(const PhpRelay& relay, const QString& side)
-{
-    const QList<QByteArray> waiting = relay.Waiting(side);
-    return waiting.isEmpty() ? QByteArray() : waiting.last();
-}
-
-bool HasPendingMessage(const PhpRelay& relay, const QString& side)
-{
-    return !relay.Waiting(side).isEmpty();
-}
-
-// One plain GET to the relay, as another copy of the program would make it.
-// Returns the HTTP status (0 when there was no answer).
-int RawGet(const PhpRelay& relay, const QString& query, QByteArray* body = nullptr)
-{
-    QNetworkAccessManager manager;
-    manager.setProxy(QNetworkProxy(QNetworkProxy::NoProxy));
-    QNetworkReply* reply = manager.get(QNetworkRequest(QUrl(relay.ScriptUrl() + query)));
-    QEventLoop loop;
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer::singleShot(5000, reply, &QNetworkReply::abort);
-    if (!reply->isFinished())
-        loop.exec();
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (body)
-        *body = reply->readAll();
-    delete reply;
-    return status;
-}
-
-// Leaves a message in the support side's mailbox as if the technician's
-// program had sent it.
-bool InjectSupportMessage(const PhpRelay& relay, const QByteArray& data)
-{
-    return RawGet(relay, QStringLiteral("?user=support&data=") + QString::fromLatin1(data) +
-                             QStringLiteral("&time=1")) == 200;
-}
-
 // One tick of the 2 s timer. The tick (and the settings operations inside it)
 // start the timers again; they are stopped so that no real tick interferes.
 void Tick(GuiRig& rig)
 {
     rig.W().INETTimerTimer();
     rig.StopTimers();
-}
-
-quint16 ClosedLoopbackPort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort(); // closed again when probe goes
 }
 
 bool PanelShows(TMainFormKrv& w, const QString& text)
@@ -275,22 +203,6 @@ private slots:
         QCOMPARE(GuiRig::Cells(p.S().Ui().SystemStateTable), GuiRig::Cells(p.C().Ui().SystemStateTable));
     }
 
-    void supportTickWithoutNewStateKeepsShownState()
-    {
-        RemotePair p;
-        REQUIRE_RELAY(p.relay);
-        Tick(p.client);
-        Tick(p.support);
-        const QStringList shown = GuiRig::Cells(p.S().Ui().MeasuredValuesTable);
-        StationTestAccess::OwnState(p.S().Core()).Clear(); // would be redrawn as zeros if the state were stored again
-        Tick(p.support);        // the client has not sent anything since
-        QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
-        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Core().Support().IncomingLength, int32_t(0));
-        QVERIFY(p.S().Core().OwnState() == SystemStateRecord());
-        QCOMPARE(GuiRig::Cells(p.S().Ui().MeasuredValuesTable), shown);
-    }
-
     void remoteReadBringsTheClientsSettings()
     {
         RemotePair p;
@@ -398,180 +310,6 @@ private slots:
         QVERIFY(p.client.sim.Settings() == sent);
         QVERIFY(p.client.dialogs.Shown.empty());
         QVERIFY(p.support.dialogs.Shown.empty());
-    }
-
-    void clientReactsToSupportMessages_data()
-    {
-        QTest::addColumn<QByteArray>("message");
-        QTest::addColumn<int>("kind");          // IncomingKind after the first tick
-        QTest::addColumn<int>("length");        // IncomingLength after the first tick
-        QTest::addColumn<QString>("panel");     // empty: panel stays hidden
-        QTest::addColumn<bool>("sharing");      // "Share data with support" after the second tick
-        QTest::addColumn<QByteArray>("sent");   // kind digit of the second tick's message
-        QTest::addColumn<int>("settingsReads"); // settings reads made by the second tick
-
-        QByteArray shortSettings("3");
-        for (int i = 0; i < 300; ++i)
-            shortSettings += "$" + QByteArray::number(i % 256);
-        QTest::newRow("state request") << QByteArray("0") << 0 << 0 << QString() << true << QByteArray("2") << 0;
-        QTest::newRow("settings request") << QByteArray("1") << 1 << 0
-                                          << QStringLiteral(" Settings requested by SUPPORT") << true
-                                          << QByteArray("3") << 1;
-        QTest::newRow("settings, 300 values") << shortSettings << 3 << 300
-                                              << QStringLiteral(" SUPPORT sent new settings: received 300 bytes")
-                                              << true << QByteArray("2") << 0;
-        QTest::newRow("chat") << QByteArray("4$72$105") << 4 << 2 << QStringLiteral(" Message from SUPPORT: Hi")
-                              << true << QByteArray("2") << 0;
-        QTest::newRow("one-character chat") << QByteArray("4$72") << 4 << 1 << QString() << true << QByteArray("2")
-                                            << 0;
-        QTest::newRow("support stops") << QByteArray("5") << 5 << 0 << QString() << false << QByteArray("2") << 0;
-        QTest::newRow("kind 2 is not for the client") << QByteArray("2$1$2") << 0 << 0 << QString() << true
-                                                      << QByteArray("2") << 0;
-        QTest::newRow("unknown kind 7") << QByteArray("7$1") << 0 << 0 << QString() << true << QByteArray("2") << 0;
-    }
-
-    void clientReactsToSupportMessages()
-    {
-        QFETCH(QByteArray, message);
-        QFETCH(int, kind);
-        QFETCH(int, length);
-        QFETCH(QString, panel);
-        QFETCH(bool, sharing);
-        QFETCH(QByteArray, sent);
-        QFETCH(int, settingsReads);
-
-        RemotePair p;
-        REQUIRE_RELAY(p.relay);
-        // The relay passes on only the kinds a support side sends.
-        QCOMPARE(InjectSupportMessage(p.relay, message), QByteArray("01345").contains(message[0]));
-        Tick(p.client);
-        QCOMPARE(int(p.C().Core().Support().IncomingKind), kind);
-        QCOMPARE(int(p.C().Core().Support().IncomingLength), length);
-        QVERIFY(p.C().Ui().MessagePanel->isHidden());
-
-        const std::size_t before = p.client.sim.Requests.size();
-        Tick(p.client);
-        if (panel.isEmpty())
-            QVERIFY(p.C().Ui().MessagePanel->isHidden());
-        else
-            QVERIFY2(PanelShows(p.C(), panel), qPrintable(p.C().Ui().MessagePanel->text()));
-        QCOMPARE(p.C().Ui().ShareDataWithSupport->isChecked(), sharing);
-        QCOMPARE(PendingMessage(p.relay, "client").left(1), sent);
-        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2).size(), 9 * settingsReads);
-        QCOMPARE(p.client.sim.AppliedWrites, 0);
-        QVERIFY(p.client.dialogs.Shown.empty());
-        // A third tick brings nothing new: nothing is shown or read again.
-        if (sharing) {
-            p.C().Ui().MessagePanel->hide();
-            const std::size_t third = p.client.sim.Requests.size();
-            Tick(p.client);
-            QVERIFY(p.C().Ui().MessagePanel->isHidden());
-            QCOMPARE(SettingsCommandsSeen(p.client.sim, third, 2).size(), 0);
-            QCOMPARE(PendingMessage(p.relay, "client").left(1), QByteArray("2"));
-        }
-
-        // A client that stopped sharing makes no further exchange.
-        if (!sharing) {
-            const QByteArray pending = PendingMessage(p.relay, "client");
-            p.relay.Discard(QStringLiteral("client"));
-            p.C().SetStatusText(QStringLiteral("untouched"));
-            Tick(p.client);
-            QVERIFY(!pending.isEmpty());
-            QVERIFY(!HasPendingMessage(p.relay, "client"));
-            QCOMPARE(p.C().StatusText(), QStringLiteral("untouched"));
-            QVERIFY(!p.C().Ui().SendChatMessage->isEnabled());
-        }
-    }
-
-    void supportReactsToClientMessages_data()
-    {
-        QTest::addColumn<QByteArray>("message");
-        QTest::addColumn<int>("kind");      // IncomingKind after the tick
-        QTest::addColumn<int>("length");    // IncomingLength after the tick
-        QTest::addColumn<QString>("panel"); // empty: panel stays hidden
-        QTest::addColumn<bool>("stateStored");
-        QTest::addColumn<bool>("settingsStored");
-
-        std::array<uint8_t, 280> state{};
-        for (std::size_t i = 0; i < state.size(); ++i)
-            state[i] = uint8_t(i * 7 + 3);
-        const QByteArray fullState = MessageText(2, state);
-        const QByteArray shortState = fullState.left(fullState.lastIndexOf('$'));
-        const QByteArray fullSettings = MessageText(3, realistic::Record().Bytes());
-        QByteArray shortSettings("3");
-        for (int i = 0; i < 300; ++i)
-            shortSettings += "$" + QByteArray::number(i % 256);
-
-        QTest::newRow("state, 280 values") << fullState << 2 << 280 << QString() << true << false;
-        QTest::newRow("state, 279 values") << shortState << 2 << 279 << QString() << false << false;
-        QTest::newRow("settings, 540 values") << fullSettings << 3 << 540
-                                              << QStringLiteral(" CLIENT sent settings: received 540 bytes") << false
-                                              << true;
-        QTest::newRow("settings, 300 values") << shortSettings << 3 << 300
-                                              << QStringLiteral(" CLIENT sent settings: received 300 bytes") << false
-                                              << false;
-        QTest::newRow("chat") << QByteArray("4$79$75") << 4 << 2 << QStringLiteral(" Message from CLIENT: OK")
-                              << false << false;
-        QTest::newRow("one-character chat") << QByteArray("4$79") << 4 << 1 << QString() << false << false;
-        QTest::newRow("kind digit alone") << QByteArray("2") << 0 << 0 << QString() << false << false;
-        QTest::newRow("state request is not for the support") << QByteArray("0$1") << 0 << 0 << QString() << false
-                                                              << false;
-        QTest::newRow("stop is not for the support") << QByteArray("5$1") << 0 << 0 << QString() << false << false;
-    }
-
-    void supportReactsToClientMessages()
-    {
-        QFETCH(QByteArray, message);
-        QFETCH(int, kind);
-        QFETCH(int, length);
-        QFETCH(QString, panel);
-        QFETCH(bool, stateStored);
-        QFETCH(bool, settingsStored);
-
-        PhpRelay relay;
-        REQUIRE_RELAY(relay);
-        GuiRig rig;
-        rig.sim.Present = false;
-        TMainFormKrv& w = rig.W();
-        w.RemoteViaInternetToProvideSupportClick();
-        w.Core().SetSupportDomain(relay.Domain());
-        // Values the answer must not overwrite unless it carries them whole.
-        StationTestAccess::OwnState(w.Core()).SetBatteryVoltage(12.5f);
-        StationTestAccess::Settings(w.Core()) = realistic::Record();
-        StationTestAccess::Settings(w.Core()).SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
-        w.UpdateSystemSettingsTable();
-        const SystemStateRecord stateBefore = w.Core().OwnState();
-        const SettingsRecord settingsBefore = w.Core().Settings();
-        const QStringList editorsBefore = GuiRig::Cells(w.Ui().SystemSettingsTable);
-
-        // The relay passes on only the kinds a client sends.
-        QCOMPARE(RawGet(relay, QStringLiteral("?user=client&data=") + QString::fromLatin1(message) +
-                                   QStringLiteral("&time=1")),
-                 QByteArray("234").contains(message[0]) ? 200 : 400);
-        Tick(rig);
-        QCOMPARE(int(w.Core().Support().IncomingKind), kind);
-        QCOMPARE(int(w.Core().Support().IncomingLength), length);
-        if (panel.isEmpty())
-            QVERIFY(w.Ui().MessagePanel->isHidden());
-        else
-            QVERIFY2(PanelShows(w, panel), qPrintable(w.Ui().MessagePanel->text()));
-        if (stateStored) {
-            QVERIFY(w.Core().OwnState().Bytes() != stateBefore.Bytes());
-            for (int i = 0; i < 280; ++i)
-                QCOMPARE(w.Core().OwnState().Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
-        } else {
-            QVERIFY(w.Core().OwnState() == stateBefore);
-        }
-        if (settingsStored) {
-            QVERIFY(w.Core().Settings() == realistic::Record());
-            QCOMPARE(w.Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("48"));
-        } else {
-            QVERIFY(w.Core().Settings() == settingsBefore);
-            QCOMPARE(GuiRig::Cells(w.Ui().SystemSettingsTable), editorsBefore);
-        }
-        QVERIFY(rig.sim.Requests.empty());
-        QVERIFY(rig.dialogs.Shown.empty());
-        QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
     }
 
     void showingSettingsPageAsksTheClient()
@@ -847,68 +585,6 @@ private slots:
         QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         Tick(rig);
         QVERIFY(!HasPendingMessage(relay, "client"));
-        QVERIFY(!w.Ui().SendChatMessage->isEnabled());
-    }
-
-    void failedExchangeEndsTheRole_data()
-    {
-        QTest::addColumn<bool>("supportRole");
-        QTest::addColumn<int>("fault"); // 0 relay stopped, 1 closed port, 2 empty domain
-        for (bool support : {false, true}) {
-            const char* role = support ? "support" : "client";
-            QTest::addRow("%s, relay stopped", role) << support << 0;
-            QTest::addRow("%s, closed port", role) << support << 1;
-            QTest::addRow("%s, empty domain", role) << support << 2;
-        }
-    }
-
-    void failedExchangeEndsTheRole()
-    {
-        QFETCH(bool, supportRole);
-        QFETCH(int, fault);
-
-        RemotePair p;
-        REQUIRE_RELAY(p.relay);
-        Tick(p.client);
-        Tick(p.support);
-        const SystemStateRecord clientState = p.C().Core().OwnState();
-        QVERIFY(p.S().Core().OwnState() == clientState);
-
-        GuiRig& rig = supportRole ? p.support : p.client;
-        TMainFormKrv& w = rig.W();
-        if (fault == 0)
-            p.relay.Stop();
-        else if (fault == 1)
-            w.Core().SetSupportDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
-        else
-            w.Core().SetSupportDomain(QString());
-        // A support window whose exchange fails acts on nothing it acted on
-        // before: the client's state is not put back.
-        if (supportRole)
-            StationTestAccess::OwnState(p.S().Core()).Clear();
-
-        Tick(rig);
-        const QString reason = w.StatusText();
-        QVERIFY(!reason.isEmpty());
-        QVERIFY(reason != QStringLiteral("Nothing received"));
-        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
-        QCOMPARE(int(rig.dialogs.Shown.front().kind), int(ShownDialog::Error));
-        QCOMPARE(rig.dialogs.Shown.front().caption, ErrorCaption);
-        QCOMPARE(rig.dialogs.Shown.front().text, InternetConnection + reason);
-        QCOMPARE(w.Core().Support().SupportStatusText, reason);
-        if (supportRole) {
-            QVERIFY(w.Ui().ConnectionUSB->isChecked());
-            QVERIFY(!w.Ui().RemoteViaInternetToProvideSupport->isChecked());
-            QVERIFY(w.Core().OwnState() == SystemStateRecord());
-        } else {
-            QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
-        }
-
-        // The role is over: the next tick makes no exchange and shows nothing.
-        w.SetStatusText(QStringLiteral("untouched"));
-        Tick(rig);
-        QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
-        QCOMPARE(w.StatusText(), QStringLiteral("untouched"));
         QVERIFY(!w.Ui().SendChatMessage->isEnabled());
     }
 

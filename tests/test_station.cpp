@@ -115,8 +115,6 @@ private slots:
         QCOMPARE(Station::ChatText({ChatMessage, QByteArray("12 \x80")}), QString::fromUtf8("12 \u20AC"));
     }
 
-    // Only the newest 200 backups stay; other files of the folder are not
-    // touched, and a backup never replaces another.
     // Two sessions, no window, the real relay: while both tick, a chat line
     // each way (crossing each other) is shown once on the other side.
     void remoteSessionsActOnceOnEachMessage()
@@ -150,6 +148,8 @@ private slots:
         QVERIFY(support.StateAt(Side::Own) > 0); // the client's state came
     }
 
+    // Only the newest 200 backups stay; other files of the folder are not
+    // touched, and a backup never replaces another.
     void backupsKeepTheNewest200()
     {
         QTemporaryDir dir;

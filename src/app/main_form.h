@@ -215,8 +215,6 @@ private:
     // A failure no operation catches: its message in an error box captioned
     // with the application title, with a full stop added where it lacks one.
     void ShowFailure(const QString& message);
-    void ClientStep();
-    void SupportStep();
     // The session's signals to what the window does for it.
     void ConnectRemoteSession();
     // Runs `command` later, once the relay exchange under way has ended and
@@ -235,9 +233,10 @@ private:
     // The record the editors describe as they stand (the record itself is
     // not touched).
     SettingsRecord EditorsRecord();
-    // Runs a write whose backup is named after the operation; true when the
-    // regulator confirmed every part of it.
-    bool WriteSettingsAs(const QString& operation);
+    // Runs a write whose backup is named after the operation, of what the
+    // user typed (or of the record as it stands); true when the regulator
+    // confirmed every part of it.
+    bool WriteSettingsAs(const QString& operation, bool typed = true);
 
     Station station_;
     SettingsSession settings_{station_};

@@ -47,23 +47,8 @@ void TMainFormKrv::INETTimerTimer()
     if (station_.IsExchangeInProgress())
         return;
     TimerPause pause{&inetTimer_};
-    if (station_.IsRemoteConnection())
-        station_.SetSharing(false);
     SendChatMessage->setEnabled(station_.IsSharing() || station_.IsRemoteConnection());
-    if (station_.IsSharing())
-        ClientStep();
-    if (station_.IsRemoteConnection())
-        SupportStep();
-}
-
-void TMainFormKrv::ClientStep()
-{
-    remote_.ClientStep();
-}
-
-void TMainFormKrv::SupportStep()
-{
-    remote_.SupportStep();
+    remote_.Tick();
 }
 
 void TMainFormKrv::ConnectRemoteSession()
@@ -78,15 +63,9 @@ void TMainFormKrv::ConnectRemoteSession()
         // Written as the editors would take them back after showing them.
         settings_.TakeAsPageWrites();
         DrawSettings();
-        WriteSettingsAs(QStringLiteral("support-write"));
+        WriteSettingsAs(QStringLiteral("support-write"), false);
     });
-    connect(&remote_, &RemoteSession::clientStateArrived, this, [this] {
-        UpdateMeasuredValuesTable();
-        UpdateRegulatorStateTable();
-        UpdatePeerRegulatorStateTable();
-        UpdateSystemStateTable();
-        UpdateSystemMessages();
-    });
+    connect(&remote_, &RemoteSession::clientStateArrived, this, &TMainFormKrv::DrawStatePages);
     connect(&remote_, &RemoteSession::clientSettingsArrivedNow, this, &TMainFormKrv::ShowSettingsAsReference);
     connect(&remote_, &RemoteSession::endRemoteWanted, this, &TMainFormKrv::ConnectionUSBClick);
 }

@@ -126,11 +126,12 @@ void TMainFormKrv::WriteAllSettingsToSystemClick()
     WriteSettingsAs(QStringLiteral("write"));
 }
 
-bool TMainFormKrv::WriteSettingsAs(const QString& operation)
+bool TMainFormKrv::WriteSettingsAs(const QString& operation, bool typed)
 {
     TimerPause pause{&usbTimer_, &inetTimer_};
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    StoreSettingsEditors();
+    if (typed)
+        StoreSettingsEditors();
     bool written = false;
     if (station_.IsUsbConnection()) {
         written = settings_.WriteToDevice(operation);
@@ -155,9 +156,9 @@ bool TMainFormKrv::WriteSettingsAs(const QString& operation)
             QApplication::restoreOverrideCursor();
             return false;
         }
-        const bool deferred = DeferWhileRelayBusy([this, operation] {
+        const bool deferred = DeferWhileRelayBusy([this, operation, typed] {
             if (station_.IsRemoteConnection())
-                WriteSettingsAs(operation);
+                WriteSettingsAs(operation, typed);
         });
         if (!deferred) {
             station_.SendSettingsToClient();

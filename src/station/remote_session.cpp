@@ -17,6 +17,17 @@ void RemoteSession::ShowChat(const RelayMessage& message, const QString& from)
     station_.NoteReceivedChat(text);
 }
 
+void RemoteSession::Tick()
+{
+    // Support wins over sharing: one program never plays both roles.
+    if (station_.IsRemoteConnection())
+        station_.SetSharing(false);
+    if (station_.IsSharing())
+        ClientStep();
+    if (station_.IsRemoteConnection())
+        SupportStep();
+}
+
 void RemoteSession::ClientStep()
 {
     station_.ActAsClient();
@@ -85,6 +96,10 @@ void RemoteSession::SupportStep()
         switch (message->kind) {
         case StateMessage:
             if (station_.TakeClientState(*message)) {
+                // The client's regulator is the own one now: its status text
+                // and messages go on from what was shown, once per record.
+                station_.RefreshPage(Side::Own);
+                station_.RefreshRegulatorState(Side::Peer);
                 emit clientStateArrived();
                 if (station_.IsLogging())
                     station_.SetLogging(station_.AppendLogLine());

@@ -16,6 +16,9 @@ class RemoteSession : public QObject {
 public:
     explicit RemoteSession(Station& station, QObject* parent = nullptr);
 
+    // The 2 s tick: the step of the role that is on (the support role ends
+    // the sharing).
+    void Tick();
     // The client's tick: acts on what support sent, then sends the state (or
     // the settings, when support asked for them). A failed exchange ends the
     // sharing before `failed` is signalled.
@@ -39,7 +42,8 @@ signals:
     // Client: the settings support sent are the station's settings now;
     // show and write them.
     void supportSettingsToWrite();
-    // Support: the client's state is the station's own state now.
+    // Support: the client's state is the station's own state now, its page
+    // texts refreshed.
     void clientStateArrived();
     // Support: the client's settings are the station's settings now.
     void clientSettingsArrivedNow();

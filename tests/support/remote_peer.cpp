@@ -1,0 +1,41 @@
+#include "support/remote_peer.h"
+
+RemotePeer::RemotePeer()
+{
+    station.UseBackupsFolder(backups.path());
+    QObject::connect(&session, &RemoteSession::panelMessage, [this](const QString& text) { panel << text; });
+    QObject::connect(&session, &RemoteSession::statusText, [this](const QString& text) { status = text; });
+    QObject::connect(&session, &RemoteSession::failed, [this](const QString& text) { errors << text; });
+    // The settings read of the "Settings" page.
+    QObject::connect(&session, &RemoteSession::settingsReadWanted, [this] {
+        if (station.IsUsbConnection())
+            settings.ReadFromDevice();
+        if (station.IsRemoteConnection())
+            station.RequestClientSettings();
+        settings.TakeAsReference();
+    });
+    QObject::connect(&session, &RemoteSession::supportSettingsToWrite, [this] {
+        settings.TakeAsPageWrites();
+        if (station.IsUsbConnection())
+            settings.WriteToDevice(QStringLiteral("support-write"));
+    });
+    QObject::connect(&session, &RemoteSession::clientStateArrived, [this] { ++statesShown; });
+    QObject::connect(&session, &RemoteSession::clientSettingsArrivedNow, [this] { settings.TakeAsReference(); });
+    QObject::connect(&session, &RemoteSession::endRemoteWanted, [this] { station.SetConnection(Connection::Usb); });
+    QObject::connect(&station, &Station::modesChanged, [this] {
+        if (!station.IsRemoteConnection())
+            session.ForgetClientSettings();
+    });
+}
+
+void RemotePeer::Connect()
+{
+    station.Tick(); // the first request finds the regulator
+    station.Tick();
+}
+
+void RemotePeer::Tick()
+{
+    if (!station.IsExchangeInProgress())
+        session.Tick();
+}

@@ -1,0 +1,303 @@
+// The remote support session without a window: a client session on the
+// simulated regulator and a support session without one, meeting at the real
+// relay script (php -S on loopback, or nginx with PHP-FPM).
+#include "settings/system_settings_rows.h"
+#include "support/fake_relay.h"
+#include "support/php_relay.h"
+#include "support/realistic_settings.h"
+#include "support/relay_probe.h"
+#include "support/remote_peer.h"
+#include "support/station_test_access.h"
+
+#include <QtTest>
+
+namespace {
+
+const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+#define REQUIRE_RELAY(relay) QVERIFY2((relay).IsRunning(), qPrintable((relay).ErrorText()))
+
+QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command)
+{
+    QList<int> blocks;
+    for (std::size_t i = from; i < sim.Requests.size(); ++i)
+        if (sim.Requests[i][0] == command)
+            blocks << sim.Requests[i][1];
+    return blocks;
+}
+
+// The end user's side (regulator on USB, sharing) and the technician's (no
+// regulator, remote), on a relay of their own.
+struct SessionPair {
+    PhpRelay relay;
+    RemotePeer client;
+    RemotePeer support;
+
+    SessionPair()
+    {
+        client.sim.SettingsImage = realistic::Image();
+        client.Connect();
+        client.station.SetSharing(true);
+        client.station.SetSupportDomain(relay.Domain());
+        support.sim.Present = false;
+        support.station.SetConnection(Connection::Remote);
+        support.station.SetSupportDomain(relay.Domain());
+    }
+};
+
+} // namespace
+
+class TestRemoteSession : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { QLocale::setDefault(QLocale::c()); }
+
+    void supportTickWithoutNewStateKeepsShownState()
+    {
+        SessionPair p;
+        REQUIRE_RELAY(p.relay);
+        p.client.Tick();
+        p.support.Tick();
+        QCOMPARE(p.support.statesShown, 1);
+        const QStringList regulator = p.support.station.RegulatorStateTexts(Side::Own);
+        StationTestAccess::OwnState(p.support.station).Clear(); // would show zeros if the state were taken again
+        p.support.Tick(); // the client has not sent anything since
+        QCOMPARE(p.support.status, QStringLiteral("Nothing received"));
+        QCOMPARE(p.support.station.Support().IncomingKind, uint8_t(2));
+        QCOMPARE(p.support.station.Support().IncomingLength, int32_t(0));
+        QVERIFY(p.support.station.OwnState() == SystemStateRecord());
+        QCOMPARE(p.support.station.RegulatorStateTexts(Side::Own), regulator);
+        QCOMPARE(p.support.statesShown, 1);
+    }
+
+    void clientReactsToSupportMessages_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("kind");          // IncomingKind after the first tick
+        QTest::addColumn<int>("length");        // IncomingLength after the first tick
+        QTest::addColumn<QString>("panel");     // empty: panel stays hidden
+        QTest::addColumn<bool>("sharing");      // "Share data with support" after the second tick
+        QTest::addColumn<QByteArray>("sent");   // kind digit of the second tick's message
+        QTest::addColumn<int>("settingsReads"); // settings reads made by the second tick
+
+        QByteArray shortSettings("3");
+        for (int i = 0; i < 300; ++i)
+            shortSettings += "$" + QByteArray::number(i % 256);
+        QTest::newRow("state request") << QByteArray("0") << 0 << 0 << QString() << true << QByteArray("2") << 0;
+        QTest::newRow("settings request") << QByteArray("1") << 1 << 0
+                                          << QStringLiteral(" Settings requested by SUPPORT") << true
+                                          << QByteArray("3") << 1;
+        QTest::newRow("settings, 300 values") << shortSettings << 3 << 300
+                                              << QStringLiteral(" SUPPORT sent new settings: received 300 bytes")
+                                              << true << QByteArray("2") << 0;
+        QTest::newRow("chat") << QByteArray("4$72$105") << 4 << 2 << QStringLiteral(" Message from SUPPORT: Hi")
+                              << true << QByteArray("2") << 0;
+        QTest::newRow("one-character chat") << QByteArray("4$72") << 4 << 1 << QString() << true << QByteArray("2")
+                                            << 0;
+        QTest::newRow("support stops") << QByteArray("5") << 5 << 0 << QString() << false << QByteArray("2") << 0;
+        QTest::newRow("kind 2 is not for the client") << QByteArray("2$1$2") << 0 << 0 << QString() << true
+                                                      << QByteArray("2") << 0;
+        QTest::newRow("unknown kind 7") << QByteArray("7$1") << 0 << 0 << QString() << true << QByteArray("2") << 0;
+    }
+
+    void clientReactsToSupportMessages()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, kind);
+        QFETCH(int, length);
+        QFETCH(QString, panel);
+        QFETCH(bool, sharing);
+        QFETCH(QByteArray, sent);
+        QFETCH(int, settingsReads);
+
+        SessionPair p;
+        REQUIRE_RELAY(p.relay);
+        RemotePeer& c = p.client;
+        // The relay passes on only the kinds a support side sends.
+        QCOMPARE(InjectSupportMessage(p.relay, message), QByteArray("01345").contains(message[0]));
+        c.Tick();
+        QCOMPARE(int(c.station.Support().IncomingKind), kind);
+        QCOMPARE(int(c.station.Support().IncomingLength), length);
+        QCOMPARE(c.panel, QStringList());
+
+        const std::size_t before = c.sim.Requests.size();
+        c.Tick();
+        QCOMPARE(c.panel, panel.isEmpty() ? QStringList() : QStringList{panel});
+        QCOMPARE(c.station.IsSharing(), sharing);
+        QCOMPARE(PendingMessage(p.relay, "client").left(1), sent);
+        QCOMPARE(SettingsCommandsSeen(c.sim, before, 2).size(), 9 * settingsReads);
+        QCOMPARE(c.sim.AppliedWrites, 0);
+        QCOMPARE(c.errors, QStringList());
+        // A third tick brings nothing new: nothing is shown or read again.
+        if (sharing) {
+            c.panel.clear();
+            const std::size_t third = c.sim.Requests.size();
+            c.Tick();
+            QCOMPARE(c.panel, QStringList());
+            QCOMPARE(SettingsCommandsSeen(c.sim, third, 2).size(), 0);
+            QCOMPARE(PendingMessage(p.relay, "client").left(1), QByteArray("2"));
+        }
+
+        // A client that stopped sharing makes no further exchange.
+        if (!sharing) {
+            const QByteArray pending = PendingMessage(p.relay, "client");
+            p.relay.Discard(QStringLiteral("client"));
+            c.status = QStringLiteral("untouched");
+            c.Tick();
+            QVERIFY(!pending.isEmpty());
+            QVERIFY(!HasPendingMessage(p.relay, "client"));
+            QCOMPARE(c.status, QStringLiteral("untouched"));
+        }
+    }
+
+    void supportReactsToClientMessages_data()
+    {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<int>("kind");      // IncomingKind after the tick
+        QTest::addColumn<int>("length");    // IncomingLength after the tick
+        QTest::addColumn<QString>("panel"); // empty: panel stays hidden
+        QTest::addColumn<bool>("stateStored");
+        QTest::addColumn<bool>("settingsStored");
+
+        std::array<uint8_t, 280> state{};
+        for (std::size_t i = 0; i < state.size(); ++i)
+            state[i] = uint8_t(i * 7 + 3);
+        const QByteArray fullState = MessageText(2, state);
+        const QByteArray shortState = fullState.left(fullState.lastIndexOf('$'));
+        const QByteArray fullSettings = MessageText(3, realistic::Record().Bytes());
+        QByteArray shortSettings("3");
+        for (int i = 0; i < 300; ++i)
+            shortSettings += "$" + QByteArray::number(i % 256);
+
+        QTest::newRow("state, 280 values") << fullState << 2 << 280 << QString() << true << false;
+        QTest::newRow("state, 279 values") << shortState << 2 << 279 << QString() << false << false;
+        QTest::newRow("settings, 540 values") << fullSettings << 3 << 540
+                                              << QStringLiteral(" CLIENT sent settings: received 540 bytes") << false
+                                              << true;
+        QTest::newRow("settings, 300 values") << shortSettings << 3 << 300
+                                              << QStringLiteral(" CLIENT sent settings: received 300 bytes") << false
+                                              << false;
+        QTest::newRow("chat") << QByteArray("4$79$75") << 4 << 2 << QStringLiteral(" Message from CLIENT: OK")
+                              << false << false;
+        QTest::newRow("one-character chat") << QByteArray("4$79") << 4 << 1 << QString() << false << false;
+        QTest::newRow("kind digit alone") << QByteArray("2") << 0 << 0 << QString() << false << false;
+        QTest::newRow("state request is not for the support") << QByteArray("0$1") << 0 << 0 << QString() << false
+                                                              << false;
+        QTest::newRow("stop is not for the support") << QByteArray("5$1") << 0 << 0 << QString() << false << false;
+    }
+
+    void supportReactsToClientMessages()
+    {
+        QFETCH(QByteArray, message);
+        QFETCH(int, kind);
+        QFETCH(int, length);
+        QFETCH(QString, panel);
+        QFETCH(bool, stateStored);
+        QFETCH(bool, settingsStored);
+
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        RemotePeer s;
+        s.sim.Present = false;
+        s.station.SetConnection(Connection::Remote);
+        s.station.SetSupportDomain(relay.Domain());
+        // Values the answer must not overwrite unless it carries them whole.
+        StationTestAccess::OwnState(s.station).SetBatteryVoltage(12.5f);
+        StationTestAccess::Settings(s.station) = realistic::Record();
+        StationTestAccess::Settings(s.station).SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
+        s.settings.TakeAsReference();
+        const SystemStateRecord stateBefore = s.station.OwnState();
+        const SettingsRecord settingsBefore = s.station.Settings();
+
+        // The relay passes on only the kinds a client sends.
+        QCOMPARE(RawGet(relay, QStringLiteral("?user=client&data=") + QString::fromLatin1(message) +
+                                   QStringLiteral("&time=1")),
+                 QByteArray("234").contains(message[0]) ? 200 : 400);
+        s.Tick();
+        QCOMPARE(int(s.station.Support().IncomingKind), kind);
+        QCOMPARE(int(s.station.Support().IncomingLength), length);
+        QCOMPARE(s.panel, panel.isEmpty() ? QStringList() : QStringList{panel});
+        if (stateStored) {
+            QVERIFY(s.station.OwnState().Bytes() != stateBefore.Bytes());
+            for (int i = 0; i < 280; ++i)
+                QCOMPARE(s.station.OwnState().Bytes()[std::size_t(i)], uint8_t(i * 7 + 3));
+        } else {
+            QVERIFY(s.station.OwnState() == stateBefore);
+        }
+        // The settings that came whole are what the editors show, unmarked.
+        const QStringList shown = SystemSettingsTexts(s.settings.Reference(), s.settings.Voltage());
+        if (settingsStored) {
+            QVERIFY(s.station.Settings() == realistic::Record());
+            QVERIFY(s.settings.Reference() == realistic::Record());
+            QCOMPARE(shown[WarningBatteryTemperatureRow], QStringLiteral("48"));
+            QVERIFY(s.session.ClientSettingsArrived());
+        } else {
+            QVERIFY(s.station.Settings() == settingsBefore);
+            QCOMPARE(shown[WarningBatteryTemperatureRow], QStringLiteral("44"));
+            QVERIFY(!s.session.ClientSettingsArrived());
+        }
+        QVERIFY(s.sim.Requests.empty());
+        QCOMPARE(s.errors, QStringList());
+        QVERIFY(s.station.IsRemoteConnection());
+    }
+
+    void failedExchangeEndsTheRole_data()
+    {
+        QTest::addColumn<bool>("supportRole");
+        QTest::addColumn<int>("fault"); // 0 relay stopped, 1 closed port, 2 empty domain
+        for (bool support : {false, true}) {
+            const char* role = support ? "support" : "client";
+            QTest::addRow("%s, relay stopped", role) << support << 0;
+            QTest::addRow("%s, closed port", role) << support << 1;
+            QTest::addRow("%s, empty domain", role) << support << 2;
+        }
+    }
+
+    void failedExchangeEndsTheRole()
+    {
+        QFETCH(bool, supportRole);
+        QFETCH(int, fault);
+
+        SessionPair p;
+        REQUIRE_RELAY(p.relay);
+        p.client.Tick();
+        p.support.Tick();
+        const SystemStateRecord clientState = p.client.station.OwnState();
+        QVERIFY(p.support.station.OwnState() == clientState);
+
+        RemotePeer& peer = supportRole ? p.support : p.client;
+        if (fault == 0)
+            p.relay.Stop();
+        else if (fault == 1)
+            peer.station.SetSupportDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
+        else
+            peer.station.SetSupportDomain(QString());
+        // A support side whose exchange fails acts on nothing it acted on
+        // before: the client's state is not put back.
+        if (supportRole)
+            StationTestAccess::OwnState(p.support.station).Clear();
+
+        peer.Tick();
+        const QString reason = peer.status;
+        QVERIFY(!reason.isEmpty());
+        QVERIFY(reason != QStringLiteral("Nothing received"));
+        QCOMPARE(peer.errors, QStringList{InternetConnection + reason});
+        QCOMPARE(peer.station.Support().SupportStatusText, reason);
+        if (supportRole) {
+            QVERIFY(peer.station.IsUsbConnection());
+            QVERIFY(peer.station.OwnState() == SystemStateRecord());
+        } else {
+            QVERIFY(!peer.station.IsSharing());
+        }
+
+        // The role is over: the next tick makes no exchange and shows nothing.
+        peer.status = QStringLiteral("untouched");
+        peer.Tick();
+        QCOMPARE(peer.errors.size(), 1);
+        QCOMPARE(peer.status, QStringLiteral("untouched"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRemoteSession)
+#include "test_remote_session.moc"
