@@ -2,7 +2,6 @@
 #include "station/connection_texts.h"
 
 #include "canbus/can_page_widget.h"
-#include "records/ansi_text.h"
 #include "records/snapshot_file.h"
 #include "support/relay_address.h"
 #include "settings/settings_page_widget.h"
@@ -332,17 +331,11 @@ void TMainFormKrv::USBTimerTimer()
 
 void TMainFormKrv::SystemStateTimerTimer()
 {
-    QString caption = ApplicationTitle;
-    if (station_.IsRemoteConnection())
-        caption += QStringLiteral(" - remote support connection via Internet");
-    else if (station_.IsUsbConnection())
-        caption += QStringLiteral(" - USB connection");
-    if (station_.IsLogging()) {
+    // The title as the update began: a log line that fails below ends the
+    // logging from the next update on.
+    const QString caption = WindowCaptionOf(station_, demo_);
+    if (station_.IsLogging())
         SetEnableDataLogging(WriteLogLine());
-        caption += QStringLiteral(", logging data to file");
-    }
-    if (demo_)
-        caption += QStringLiteral(" (demo, simulated regulator)");
     ShowConnection();
     // The trends take what this update has anyway; no request of their own.
     // A record that has not come again since the last update is no reading:
@@ -357,17 +350,13 @@ void TMainFormKrv::SystemStateTimerTimer()
     if (station_.Time().Now() - MessagePanelShownAt > MessageDisplayTime)
         MessagePanel->hide();
 
-    const int peerIndex = PageControl->indexOf(PeerStateTabSheet);
-    const QByteArray peerName = station_.PeerState().RegulatorName();
+    const QString peerCaption = PeerPageCaptionOf(station_);
     const QSignalBlocker block(PageControl);
-    if (!peerName.isEmpty()) {
-        const QString text = QStringLiteral("Peer System State [ ") + FromAnsi(peerName) + QStringLiteral(" ]");
-        if (PageControl->tabText(peerIndex) != text)
-            PageControl->setTabText(peerIndex, text);
-    }
-    ShowPageTab(PeerStateTabSheet, !peerName.isEmpty());
-    ShowPageTab(CanBusTabSheet,
-                station_.OwnState().CanPageEnable1() != 0 && station_.OwnState().CanPageEnable2() != 0);
+    const int peerIndex = PageControl->indexOf(PeerStateTabSheet);
+    if (!peerCaption.isEmpty() && PageControl->tabText(peerIndex) != peerCaption)
+        PageControl->setTabText(peerIndex, peerCaption);
+    ShowPageTab(PeerStateTabSheet, !peerCaption.isEmpty());
+    ShowPageTab(CanBusTabSheet, CanPageShownFor(station_));
 }
 
 void TMainFormKrv::ShowPageTab(QWidget* page, bool visible)

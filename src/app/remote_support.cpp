@@ -118,14 +118,9 @@ void TMainFormKrv::SupportDomainNameClick()
     if (!typed)
         return;
     const QString domain = SupportDomainFromText(*typed);
-    const QString code = SessionCodeOf(domain);
-    if (domain.contains(QLatin1String("/s/")) && !IsSessionCode(code)) {
-        // Refused here rather than by the relay later, which would end the
-        // role with a bare "404".
-        dialogs_.Error(QStringLiteral("Remote Support"),
-                       QStringLiteral("\"%1\" is not a session code: a code has 8 to 32 letters and digits "
-                                      "(no I, L, O or U), in groups or not. The domain stays %2.")
-                           .arg(code, station_.Support().SupportDomain));
+    const QString refusal = DomainRefusal(domain, station_.Support().SupportDomain);
+    if (!refusal.isEmpty()) {
+        dialogs_.Error(QStringLiteral("Remote Support"), refusal);
         return;
     }
     station_.SetSupportDomain(domain);
@@ -137,13 +132,8 @@ void TMainFormKrv::NewSupportSessionClick()
     const QString code = NewSessionCode();
     station_.SetSupportDomain(SessionDomain(station_.Support().SupportDomain, code));
     ShowConnection();
-    dialogs_.InformWithCopy(
-        QStringLiteral("New Support Session"),
-        QStringLiteral("Session code: %1\r\rRead this to the customer: \"In the utility, choose Options, Support Domain "
-                       "Name..., enter %2 and click OK. Then choose Options, Share data with support.\"\r\r"
-                       "Choose Connection, Remote via Internet to see the customer's regulator.")
-            .arg(code, station_.Support().SupportDomain),
-        station_.Support().SupportDomain);
+    dialogs_.InformWithCopy(QStringLiteral("New Support Session"),
+                            NewSessionText(code, station_.Support().SupportDomain), station_.Support().SupportDomain);
 }
 
 void TMainFormKrv::ChatLogClick()

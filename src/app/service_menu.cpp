@@ -49,7 +49,7 @@ void TMainFormKrv::SaveServiceReportClick()
     // them: typed values are no settings of the regulator until written.
     ServiceReport report = ServiceReportFromRecords(
         station_.OwnState(), station_.PeerState(), settings_.Reference(), vessel->trimmed(),
-        DateTimeOfDayCount(station_.Time().Now()), ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION));
+        DateTimeOfDayCount(station_.Time().Now()), ApplicationTitleAndVersion());
     // The regulators as the pages show them (the carried-over status, the
     // held messages), not as a fresh reading of the records would.
     report.own = RegulatorReportFromPage(station_.OwnState().RegulatorName(), station_.PageTexts(Side::Own));
@@ -126,37 +126,20 @@ void TMainFormKrv::OpenSnapshotClick()
 
 void TMainFormKrv::AboutClick()
 {
-    QString text = ApplicationTitle + QStringLiteral(", version ") + QStringLiteral(KROVA_VERSION)
-                   + QStringLiteral("\r\rCopyright 2026 Norvelle. All rights reserved: no licence to copy, change or "
-                                    "distribute this program has been published.\rBuilt with Qt %1 (LGPL 3) and hidapi.")
-                         .arg(QString::fromLatin1(qVersion()));
-#ifdef Q_OS_LINUX
-    text += QStringLiteral("\r\rOn Linux the regulator opens without root only with the udev rule installed "
-                           "(70-krova-regulator.rules in /usr/lib/udev/rules.d, or see the README).");
-#endif
-    dialogs_.InformWithCopy(QStringLiteral("About"), text, text);
+    dialogs_.InformWithCopy(QStringLiteral("About"), AboutText(), AboutText());
 }
 
 void TMainFormKrv::UserGuideClick()
 {
-    // The README as installed beside the programs (Windows), in the
-    // package's documentation folder (Linux), or in a source checkout.
-    const QString programs = QCoreApplication::applicationDirPath();
-    for (const QString& path : {programs + QStringLiteral("/README.md"),
-                                programs + QStringLiteral("/../share/doc/krova-utility/README.md"),
-                                programs + QStringLiteral("/../README.md")}) {
-        if (!QFileInfo(path).isFile())
-            continue;
-        const QString guide = QFileInfo(path).canonicalFilePath();
-        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
-            dialogs_.InformWithCopy(QStringLiteral("User Guide"),
-                                    QStringLiteral("No program could open the user guide. It is the file\r%1")
-                                        .arg(QDir::toNativeSeparators(guide)),
-                                    QDir::toNativeSeparators(guide));
-        return;
-    }
-    dialogs_.InformWithCopy(QStringLiteral("User Guide"),
-                            QStringLiteral("The user guide (README.md) is not installed with this program. It comes "
-                                           "with the program's package and its source."),
-                            QString());
+    const QString guide = UserGuidePath(QCoreApplication::applicationDirPath());
+    if (guide.isEmpty())
+        dialogs_.InformWithCopy(QStringLiteral("User Guide"),
+                                QStringLiteral("The user guide (README.md) is not installed with this program. It "
+                                               "comes with the program's package and its source."),
+                                QString());
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+        dialogs_.InformWithCopy(QStringLiteral("User Guide"),
+                                QStringLiteral("No program could open the user guide. It is the file\r%1")
+                                    .arg(QDir::toNativeSeparators(guide)),
+                                QDir::toNativeSeparators(guide));
 }

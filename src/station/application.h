@@ -7,3 +7,12 @@
 extern const QString ApplicationTitle;
 // The demo's name: its backups stay apart from the real regulator's.
 inline QString DemoApplicationName() { return ApplicationTitle + QStringLiteral(" (demo)"); }
+// The title with the program's version, as the report and "About" name it.
+QString ApplicationTitleAndVersion();
+// The text of "About": version, copyright, what the program is built with
+// and, on Linux, where the regulator's udev rule goes.
+QString AboutText();
+// The user guide (README.md) as installed beside the programs (Windows), in
+// the package's documentation folder (Linux), or in a source checkout;
+// empty when there is none.
+QString UserGuidePath(const QString& programsFolder);

@@ -1,4 +1,5 @@
 #include "station/connection_texts.h"
+#include "station/application.h"
 
 #include "records/ansi_text.h"
 #include "support/relay_address.h"
@@ -77,4 +78,29 @@ NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettin
     else if (station.IsRemoteConnection() && !clientSettingsArrived)
         settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");
     return {state, settings};
+}
+
+QString WindowCaptionOf(const Station& station, bool demo)
+{
+    QString caption = ApplicationTitle;
+    if (station.IsRemoteConnection())
+        caption += QStringLiteral(" - remote support connection via Internet");
+    else if (station.IsUsbConnection())
+        caption += QStringLiteral(" - USB connection");
+    if (station.IsLogging())
+        caption += QStringLiteral(", logging data to file");
+    if (demo)
+        caption += QStringLiteral(" (demo, simulated regulator)");
+    return caption;
+}
+
+QString PeerPageCaptionOf(const Station& station)
+{
+    const QByteArray name = station.PeerState().RegulatorName();
+    return name.isEmpty() ? QString() : QStringLiteral("Peer System State [ ") + FromAnsi(name) + QStringLiteral(" ]");
+}
+
+bool CanPageShownFor(const Station& station)
+{
+    return station.OwnState().CanPageEnable1() != 0 && station.OwnState().CanPageEnable2() != 0;
 }

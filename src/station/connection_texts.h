@@ -27,3 +27,11 @@ struct NotLiveTexts {
     QString settings;
 };
 NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettingsArrived);
+
+// The window's title: the program, the connection, logging, the demo.
+QString WindowCaptionOf(const Station& station, bool demo);
+// The peer page's tab caption with the peer's name; empty while no peer
+// named itself (the page is hidden then).
+QString PeerPageCaptionOf(const Station& station);
+// Whether the "CAN bus" page shows: both enable flags of the own regulator.
+bool CanPageShownFor(const Station& station);

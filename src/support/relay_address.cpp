@@ -63,3 +63,21 @@ bool IsSecureDomain(const QString& domain)
 {
     return domain.startsWith(Https, Qt::CaseInsensitive);
 }
+
+QString DomainRefusal(const QString& domain, const QString& current)
+{
+    const QString code = SessionCodeOf(domain);
+    if (!domain.contains(QLatin1String("/s/")) || IsSessionCode(code))
+        return QString();
+    return QStringLiteral("\"%1\" is not a session code: a code has 8 to 32 letters and digits "
+                          "(no I, L, O or U), in groups or not. The domain stays %2.")
+        .arg(code, current);
+}
+
+QString NewSessionText(const QString& code, const QString& domain)
+{
+    return QStringLiteral("Session code: %1\r\rRead this to the customer: \"In the utility, choose Options, Support "
+                          "Domain Name..., enter %2 and click OK. Then choose Options, Share data with support.\"\r\r"
+                          "Choose Connection, Remote via Internet to see the customer's regulator.")
+        .arg(code, domain);
+}

@@ -20,3 +20,10 @@ QString RelayHostOf(const QString& domain);
 QString SessionDomain(const QString& domain, const QString& code);
 // Whether the exchanges with this domain use HTTPS (written "https://host...").
 bool IsSecureDomain(const QString& domain);
+
+// Why a domain typed for "Support Domain Name..." is refused (a session
+// address whose code is none; the relay would only answer "404" later), the
+// domain in use staying `current`; empty when it is taken.
+QString DomainRefusal(const QString& domain, const QString& current);
+// What "New Support Session..." tells the technician to read to the customer.
+QString NewSessionText(const QString& code, const QString& domain);
