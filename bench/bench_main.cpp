@@ -117,7 +117,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     rig.window.Core().SetLogFileName(dir.filePath(QStringLiteral("bench-log.txt")));
-    rig.window.SetEnableDataLogging(true);
+    rig.window.Core().SetLogging(true);
     const double updateUs = PerCallMicroseconds([&] {
         rig.window.SystemStateTimerTimer();
         if (QFileInfo(rig.window.Core().LogFileName()).size() > 64 * 1024 * 1024)
@@ -141,7 +141,7 @@ int main(int argc, char** argv)
 
     // One trend update with the Trends window open: the window update's
     // sample and the redraw of the hour's plots (a full hour in the buffer).
-    rig.window.SetEnableDataLogging(false);
+    rig.window.Core().SetLogging(false);
     rig.window.TrendsClick();
     for (int i = 0; i < TrendBuffer::Capacity; ++i)
         rig.window.SystemStateTimerTimer();
@@ -180,7 +180,7 @@ int main(int argc, char** argv)
 
     // Idle: the running program with its real timers for 10 s, first as it
     // usually runs, then with the Trends window (an hour of samples) open.
-    rig.window.SetEnableDataLogging(false);
+    rig.window.Core().SetLogging(false);
     const auto idlePercentFor10s = [&rig] {
         rig.window.Ui().USBTimer->start();
         rig.window.Ui().SystemStateTimer->start();
@@ -206,7 +206,7 @@ int main(int argc, char** argv)
     rig.sim.GenerateCanTraffic = true;
     rig.sim.Animate = true;
     rig.window.Ui().PageControl->setCurrentWidget(rig.window.Ui().CanBusTabSheet);
-    rig.window.SetEnableDataLogging(true);
+    rig.window.Core().SetLogging(true);
     // The CAN memo keeps its newest 10000 lines; fill it first so that the
     // soak measures the steady state rather than the memo's designed growth.
     while (rig.window.Ui().CanMemo->blockCount() < MaxCanMemoLines)

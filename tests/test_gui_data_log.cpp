@@ -186,7 +186,7 @@ void TestGuiDataLog::cancelChangesNothing()
         Toggle();
     }
     if (shareOn)
-        W().SetShareDataWithSupport(true);
+        W().Core().SetSharing(true);
 
     rig_->dialogs.AnswerCancel();
     Toggle();
@@ -203,7 +203,7 @@ void TestGuiDataLog::cancelChangesNothing()
 void TestGuiDataLog::radioPairWithShareData()
 {
     const QString path = dir_->filePath(QStringLiteral("log.txt"));
-    W().SetShareDataWithSupport(true);
+    W().Core().SetSharing(true);
     QVERIFY(W().Ui().ShareDataWithSupport->isChecked());
 
     EnableWith(path);
@@ -213,7 +213,7 @@ void TestGuiDataLog::radioPairWithShareData()
     QCOMPARE(FileLines(written).size(), 2);
 
     // Sharing data takes the place of logging: no more lines.
-    W().SetShareDataWithSupport(true);
+    W().Core().SetSharing(true);
     QVERIFY(W().Ui().ShareDataWithSupport->isChecked());
     QVERIFY(!W().Ui().EnableDataLoggingToFile->isChecked());
     W().SystemStateTimerTimer();

@@ -242,7 +242,7 @@ private slots:
         TMainFormKrv& w = rig.W();
         auto dir = std::make_unique<QTemporaryDir>();
         w.Core().SetLogFileName(dir->filePath(QStringLiteral("log.txt")));
-        w.SetEnableDataLogging(true);
+        w.Core().SetLogging(true);
         w.SystemStateTimerTimer();
         QVERIFY(w.Ui().EnableDataLoggingToFile->isChecked());
         QVERIFY(QFileInfo(w.Core().LogFileName()).size() > 0);
@@ -261,7 +261,7 @@ private slots:
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
         w.Core().SetLogFileName(QStringLiteral("/dev/full"));
-        w.SetEnableDataLogging(true);
+        w.Core().SetLogging(true);
         w.SystemStateTimerTimer();
         QVERIFY(!w.Ui().EnableDataLoggingToFile->isChecked());
         QVERIFY(!QFileInfo(QStringLiteral("/dev/full")).isFile());

@@ -768,7 +768,7 @@ private slots:
         QVERIFY(dir.isValid());
         const QString log = dir.filePath(QStringLiteral("remote.txt"));
         p.S().Core().SetLogFileName(log);
-        p.S().SetEnableDataLogging(true);
+        p.S().Core().SetLogging(true);
 
         Tick(p.client);
         Tick(p.support);

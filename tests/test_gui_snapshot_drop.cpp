@@ -299,7 +299,7 @@ void TestGuiSnapshotDrop::importSwitchesConnectionsOff()
         W().RemoteViaInternetToProvideSupportClick();
     }
     if (share)
-        W().SetShareDataWithSupport(true);
+        W().Core().SetSharing(true);
     // The peer tab hidden before: the import shows it again.
     W().Ui().PageControl->setTabVisible(W().Ui().PageControl->indexOf(W().Ui().PeerStateTabSheet), false);
 

@@ -598,7 +598,7 @@ private slots:
         TMainFormKrv& w = rig.W();
         QTemporaryDir dir;
         w.Core().SetLogFileName(dir.filePath("log.txt"));
-        w.SetEnableDataLogging(true);
+        w.Core().SetLogging(true);
         w.Core().SetConnection(Connection::None);
         w.SystemStateTimerTimer();
         QCOMPARE(w.windowTitle(), QStringLiteral("Norvelle K-ROVA X Utility v7, logging data to file"));
@@ -612,7 +612,7 @@ private slots:
         TMainFormKrv& w = rig.W();
         w.Ui().ShareDataWithSupport->trigger();
         QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
-        w.SetEnableDataLogging(true);
+        w.Core().SetLogging(true);
         QVERIFY(!w.Ui().ShareDataWithSupport->isChecked());
         w.Ui().ShareDataWithSupport->trigger();
         QVERIFY(w.Ui().ShareDataWithSupport->isChecked());

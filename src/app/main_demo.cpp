@@ -91,11 +91,11 @@ int main(int argc, char** argv)
         QTimer::singleShot(1500, &window, [&window] { window.RestoreSettingsFromBackupClick(); });
     if (const QString log = option("--log"); !log.isEmpty()) {
         window.Core().SetLogFileName(log);
-        window.SetEnableDataLogging(true);
+        window.Core().SetLogging(true);
     }
     if (const QString domain = option("--share"); !domain.isEmpty()) {
         window.Core().SetSupportDomain(domain);
-        window.SetShareDataWithSupport(true);
+        window.Core().SetSharing(true);
     }
     if (const QString domain = option("--remote"); !domain.isEmpty()) {
         window.Core().SetSupportDomain(domain);

@@ -335,7 +335,7 @@ void TMainFormKrv::SystemStateTimerTimer()
     // logging from the next update on.
     const QString caption = WindowCaptionOf(station_, demo_);
     if (station_.IsLogging())
-        SetEnableDataLogging(WriteLogLine());
+        station_.SetLogging(WriteLogLine());
     ShowConnection();
     // The trends take what this update has anyway; no request of their own.
     // A record that has not come again since the last update is no reading:
@@ -389,16 +389,6 @@ void TMainFormKrv::PageControlChange(int index)
 {
     if (PageControl->widget(index) == SettingsTabSheet)
         ReadAllSettingsFromSystemClick();
-}
-
-void TMainFormKrv::SetShareDataWithSupport(bool on)
-{
-    station_.SetSharing(on);
-}
-
-void TMainFormKrv::SetEnableDataLogging(bool on)
-{
-    station_.SetLogging(on);
 }
 
 void TMainFormKrv::ShowModes()

@@ -3,7 +3,7 @@
 // and the three timers that drive the program. The live state and the steps
 // on the regulator and the relay belong to its Station; the handlers here are
 // adapters that call the station and redraw what it changed.
-#include "time/timer_pause.h"
+#include "app/main_form_ui.h"
 #include "app/tracked_dialogs.h"
 #include "app/user_dialogs.h"
 #include "calibration/calibration.h"
@@ -11,6 +11,7 @@
 #include "station/remote_session.h"
 #include "station/settings_session.h"
 #include "station/station.h"
+#include "time/timer_pause.h"
 #include "trends/trend_buffer.h"
 #include "views/state_views.h"
 
@@ -20,80 +21,11 @@
 #include <functional>
 
 class CanPage;
-class FieldRpmChart;
-class QAction;
-class QCheckBox;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QTabBar;
-class QTabWidget;
-class QTimer;
+class ChatWindow;
 class SettingsPage;
 class StatePage;
-class StringGrid;
 class SupportExchange;
 class TrendsWindow;
-class ChatWindow;
-
-// The window's components, by the names the program's design gives them.
-struct MainFormUi {
-    QTabWidget* PageControl = nullptr;
-    QWidget* StateTabSheet = nullptr;
-    QWidget* SettingsTabSheet = nullptr;
-    QWidget* CanBusTabSheet = nullptr;
-    QWidget* PeerStateTabSheet = nullptr;
-    StringGrid* MeasuredValuesTable = nullptr;
-    StringGrid* SystemStateTable = nullptr;
-    StringGrid* RegulatorStateTable = nullptr;
-    QPlainTextEdit* SystemMessagesMemo = nullptr;
-    StringGrid* PeerMeasuredValuesTable = nullptr;
-    StringGrid* PeerSystemStateTable = nullptr;
-    StringGrid* PeerRegulatorStateTable = nullptr;
-    QPlainTextEdit* PeerSystemMessagesMemo = nullptr;
-    StringGrid* SystemSettingsTable = nullptr;
-    QTabBar* ChargeProfileTabControl = nullptr;
-    StringGrid* ChargeProfilesTable = nullptr;
-    FieldRpmChart* FieldRpmChartView = nullptr;
-    QPlainTextEdit* CanMemo = nullptr;
-    QCheckBox* CanViewHexCheckBox = nullptr;
-    QLabel* CanPausedLabel = nullptr;
-    QMenu* CanRxMemoPopupMenu = nullptr;
-    QLabel* MessagePanel = nullptr;
-    QTimer* USBTimer = nullptr;
-    QTimer* SystemStateTimer = nullptr;
-    QTimer* INETTimer = nullptr;
-
-    QAction* SaveSettingsToFile = nullptr;
-    QAction* LoadSettingsFromFile = nullptr;
-    QAction* ReadAllSettingsFromSystem = nullptr;
-    QAction* WriteAllSettingsToSystem = nullptr;
-    QAction* ResetControlBoxSettingsToDefaultValues = nullptr;
-    QAction* CalibrateInternalPowerSupply = nullptr;
-    QAction* CalibrateVoltageMeasurements = nullptr;
-    QAction* CalibrateCurrentMeasurements = nullptr;
-    QAction* Exit1 = nullptr;
-    QAction* CompareSettingsWithFile = nullptr;
-    QAction* SaveServiceReport = nullptr;
-    QAction* OpenBackupsFolder = nullptr;
-    QAction* RestoreSettingsFromBackup = nullptr;
-    QAction* OpenSnapshot = nullptr;
-    QAction* About = nullptr;
-    QAction* UserGuide = nullptr;
-    QAction* ConnectionUSB = nullptr;
-    QAction* RemoteViaInternetToProvideSupport = nullptr;
-    QAction* ShareDataWithSupport = nullptr;
-    QAction* SendChatMessage = nullptr;
-    QAction* SupportDomainName = nullptr;
-    QAction* NewSupportSession = nullptr;
-    QAction* ChatLog = nullptr;
-    QAction* EnableDataLoggingToFile = nullptr;
-    QAction* Trends = nullptr;
-    QAction* OpenDataLog = nullptr;
-    QAction* PauseCanWatch = nullptr;
-    QAction* ClearAllLines = nullptr;
-    QAction* CopyToClipboard = nullptr;
-};
 
 // The components are a private base, as with a form from Qt Designer: the
 // window's code names them directly, others reach them through Ui().
@@ -120,9 +52,6 @@ public:
     void ShowMessagePanel(const QString& text);
     QString StatusText() const;
     void SetStatusText(const QString& text);
-    // Sharing with support and logging, as the menu's radio group sets them.
-    void SetShareDataWithSupport(bool on);
-    void SetEnableDataLogging(bool on);
     // The demo program says so in its title and in the connection indicator.
     void SetDemoMode(bool demo);
     // The indicator on the right of the status bar: what the pages show.

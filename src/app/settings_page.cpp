@@ -203,27 +203,13 @@ void TMainFormKrv::LoadSettingsFromFileClick()
         dialogs_.OpenFileName({QStringLiteral("Load Settings From File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
     if (!path)
         return;
-    // A file longer than a settings file is most likely none (a README
-    // renamed): its first 540 bytes load only when the user says so. Shorter
-    // ones fail below as they always did.
-    const qint64 size = QFileInfo(*path).size();
-    if (size > qint64(SettingsRecord::Size)
-        && !dialogs_.WarnYesCancel(QStringLiteral("Load Settings From File"),
-                                  QStringLiteral("The file \"%1\" has %2 bytes, but a settings file has %3 bytes.\r"
-                                                 "Load its first %3 bytes as settings?")
-                                      .arg(QDir::toNativeSeparators(*path))
-                                      .arg(size)
-                                      .arg(SettingsRecord::Size)))
+    // Shorter files fail below as they always did.
+    const QString oversize = OversizeSettingsFileQuestion(*path);
+    if (!oversize.isEmpty() && !dialogs_.WarnYesCancel(QStringLiteral("Load Settings From File"), oversize))
         return;
     const FileOutcome outcome = settings_.Load(*path);
     if (!outcome.ok) {
-        // The reader's own words first; then what was wrong with this file.
-        ShowFailure(size >= 0 && size < qint64(SettingsRecord::Size) && QFileInfo(*path).isFile()
-                        ? QStringLiteral("%1. The file \"%2\" has %3 bytes; a settings file has %4 bytes.")
-                              .arg(outcome.message, QDir::toNativeSeparators(*path))
-                              .arg(size)
-                              .arg(SettingsRecord::Size)
-                        : outcome.message);
+        ShowFailure(SettingsLoadFailureText(outcome, *path));
         return;
     }
     SelectPage(PageControl, SettingsTabSheet);

@@ -50,3 +50,26 @@ FileOutcome LoadSettingsFile(const QString& path, SettingsRecord& record)
     record.Assign(reinterpret_cast<const uint8_t*>(content.constData()));
     return {};
 }
+
+QString OversizeSettingsFileQuestion(const QString& path)
+{
+    const qint64 size = QFileInfo(path).size();
+    if (size <= qint64(SettingsRecord::Size))
+        return QString();
+    return QStringLiteral("The file \"%1\" has %2 bytes, but a settings file has %3 bytes.\r"
+                          "Load its first %3 bytes as settings?")
+        .arg(QDir::toNativeSeparators(path))
+        .arg(size)
+        .arg(SettingsRecord::Size);
+}
+
+QString SettingsLoadFailureText(const FileOutcome& outcome, const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile() || file.size() >= qint64(SettingsRecord::Size))
+        return outcome.message;
+    return QStringLiteral("%1. The file \"%2\" has %3 bytes; a settings file has %4 bytes.")
+        .arg(outcome.message, QDir::toNativeSeparators(path))
+        .arg(file.size())
+        .arg(SettingsRecord::Size);
+}

@@ -20,3 +20,11 @@ FileOutcome SaveSettingsFile(const QString& path, const SettingsRecord& record);
 // Reads the whole file and replaces the record by its first 540 bytes. A file
 // that cannot be opened or is shorter than 540 bytes leaves the record as it was.
 FileOutcome LoadSettingsFile(const QString& path, SettingsRecord& record);
+
+// A file longer than a settings file is most likely none (a README renamed):
+// the question whether to load its first 540 bytes all the same. Empty for a
+// file that is no longer than a settings file.
+QString OversizeSettingsFileQuestion(const QString& path);
+// What a failed load says: the reader's own words first, then, for a file
+// too short, its size and the size of a settings file.
+QString SettingsLoadFailureText(const FileOutcome& outcome, const QString& path);
