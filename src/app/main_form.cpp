@@ -90,19 +90,9 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     // program's own page selections block the page control's signals.
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainFormKrv::PageControlChange);
 
-    MessagePanel = new QLabel(QStringLiteral(" Message"), central);
+    MessagePanel = NewMessagePanel(central);
     MessagePanel->setFixedHeight(MessagePanelHeight);
     centralLayout->addWidget(MessagePanel);
-    MessagePanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    MessagePanel->setAutoFillBackground(true);
-    QPalette p = MessagePanel->palette();
-    p.setColor(QPalette::Window, Qt::yellow);
-    p.setColor(QPalette::WindowText, Qt::black);
-    MessagePanel->setPalette(p);
-    QFont bold = MessagePanel->font();
-    bold.setBold(true);
-    MessagePanel->setFont(bold);
-    MessagePanel->hide();
     setCentralWidget(central);
 
     statusText_ = new QLabel(this);
@@ -115,15 +105,15 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
 
     BuildMenus();
 
-    USBTimer = new QTimer(this);
-    USBTimer->setInterval(UsbTimerIntervalMs);
-    connect(USBTimer, &QTimer::timeout, this, &TMainFormKrv::USBTimerTimer);
-    SystemStateTimer = new QTimer(this);
-    SystemStateTimer->setInterval(SystemStateTimerMs);
-    connect(SystemStateTimer, &QTimer::timeout, this, &TMainFormKrv::SystemStateTimerTimer);
-    INETTimer = new QTimer(this);
-    INETTimer->setInterval(InetTimerMs);
-    connect(INETTimer, &QTimer::timeout, this, &TMainFormKrv::INETTimerTimer);
+    const auto timer = [this](int intervalMs, void (TMainFormKrv::*handler)()) {
+        auto* t = new QTimer(this);
+        t->setInterval(intervalMs);
+        connect(t, &QTimer::timeout, this, handler);
+        return t;
+    };
+    USBTimer = timer(UsbTimerIntervalMs, &TMainFormKrv::USBTimerTimer);
+    SystemStateTimer = timer(SystemStateTimerMs, &TMainFormKrv::SystemStateTimerTimer);
+    INETTimer = timer(InetTimerMs, &TMainFormKrv::INETTimerTimer);
     usbTimer_.Attach(USBTimer);
     inetTimer_.Attach(INETTimer);
 
@@ -571,14 +561,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
 
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);
     PageControl->setCurrentWidget(PeerStateTabSheet);
-    UpdatePeerMeasuredValuesTable();
-    UpdatePeerSystemStateTable();
-    UpdatePeerRegulatorStateTable();
-    UpdatePeerSystemMessages();
-
+    peerPage_->Draw(station_.PageTexts(Side::Peer));
     PageControl->setCurrentWidget(StateTabSheet);
-    UpdateMeasuredValuesTable();
-    UpdateSystemStateTable();
-    UpdateRegulatorStateTable();
-    UpdateSystemMessages();
+    ownPage_->Draw(station_.PageTexts(Side::Own));
 }

@@ -173,6 +173,8 @@ void Station::TakeSnapshot(const SnapshotRecord& snapshot)
     settings_ = snapshot.Settings();
     ownState_ = snapshot.OwnState();
     peerState_ = snapshot.PeerState();
+    RefreshPage(Side::Peer);
+    RefreshPage(Side::Own);
 }
 
 bool Station::ReadSettingsFromDevice()

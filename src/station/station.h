@@ -110,7 +110,8 @@ public:
     QString LastBackupPath() const { return lastBackupPath_; }
     bool CloseDevice();
     // A snapshot file's three records in place of the station's (the
-    // connection is None by then, so that nothing overwrites them).
+    // connection is None by then, so that nothing overwrites them), the
+    // page texts refreshed.
     void TakeSnapshot(const SnapshotRecord& snapshot);
     QString LinkStatusText() const { return session_.LinkStatusText; }
 

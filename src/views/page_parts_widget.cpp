@@ -60,3 +60,19 @@ void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines)
     if (memo->toPlainText() != text)
         memo->setPlainText(text);
 }
+
+QLabel* NewMessagePanel(QWidget* parent)
+{
+    auto* panel = new QLabel(QStringLiteral(" Message"), parent);
+    panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    panel->setAutoFillBackground(true);
+    QPalette p = panel->palette();
+    p.setColor(QPalette::Window, Qt::yellow);
+    p.setColor(QPalette::WindowText, Qt::black);
+    panel->setPalette(p);
+    QFont bold = panel->font();
+    bold.setBold(true);
+    panel->setFont(bold);
+    panel->hide();
+    return panel;
+}

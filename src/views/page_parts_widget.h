@@ -23,6 +23,10 @@ public:
     void Show(const QString& text);
 };
 
+// The strip under the pages that shows a message for a few seconds: bold
+// black on yellow, hidden at first.
+QLabel* NewMessagePanel(QWidget* parent);
+
 // Sets a memo's lines, leaving it alone (scroll position, selection) when
 // they are what it shows.
 void SetMemoLines(QPlainTextEdit* memo, const QStringList& lines);
