@@ -10,6 +10,7 @@
 #include "support/fake_relay.h"
 #include "support/php_relay.h"
 #include "support/relay_probe.h"
+#include "support/remote_peer.h"
 #include "support/relay_address.h"
 #include "support/realistic_settings.h"
 #include "support/support_exchange.h"
@@ -55,26 +56,6 @@ void Tick(GuiRig& rig)
 bool PanelShows(TMainFormKrv& w, const QString& text)
 {
     return !w.Ui().MessagePanel->isHidden() && w.Ui().MessagePanel->text() == text;
-}
-
-QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command)
-{
-    QList<int> blocks;
-    for (std::size_t i = from; i < sim.Requests.size(); ++i)
-        if (sim.Requests[i][0] == command)
-            blocks << sim.Requests[i][1];
-    return blocks;
-}
-
-QList<QByteArray> LogLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 // The end user's window (regulator on USB, sharing) and the technician's
@@ -252,62 +233,6 @@ private slots:
         QCOMPARE(p.S().Ui().SystemSettingsTable->Cell(DeviceNameRow, 1).left(11), QStringLiteral("Salty Dog 2"));
         QVERIFY(p.support.sim.Requests.empty());
         QCOMPARE(p.client.sim.AppliedWrites, 0);
-        QVERIFY(p.client.dialogs.Shown.empty());
-        QVERIFY(p.support.dialogs.Shown.empty());
-    }
-
-    void remoteWriteReachesTheClientsRegulator()
-    {
-        RemotePair p;
-        REQUIRE_RELAY(p.relay);
-        ReadClientSettings(p);
-        QVERIFY(p.S().Core().Settings() == p.client.sim.Settings());
-
-        // The technician edits a system setting and a charge profile value.
-        p.S().Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
-        p.S().Ui().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
-        p.S().WriteAllSettingsToSystemClick();
-        p.support.StopTimers();
-        const SettingsRecord sent = p.S().Core().Settings();
-        QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
-        const int tab = p.S().Ui().ChargeProfileTabControl->currentIndex();
-        QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
-        QCOMPARE(p.S().Core().Support().OutgoingKind, uint8_t(3));
-        QCOMPARE(p.S().Core().Support().OutgoingLength, int32_t(540));
-        QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', sent.Bytes()));
-        QVERIFY(p.support.sim.Requests.empty());
-
-        // Tick 1 receives the new settings (and, the settings request being
-        // sticky, sends the regulator's settings once more).
-        const int writesBefore = p.client.sim.AppliedWrites;
-        Tick(p.client);
-        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(3));
-        QCOMPARE(p.C().Core().Support().IncomingLength, int32_t(540));
-        QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent new settings"));
-        QCOMPARE(p.client.sim.AppliedWrites, writesBefore);
-
-        // Tick 2 reads the regulator, stores what arrived and writes it. The
-        // support side is quiet meanwhile (its state request goes).
-        p.relay.Discard(QStringLiteral("support"));
-        const std::size_t before = p.client.sim.Requests.size();
-        Tick(p.client);
-        QVERIFY(PanelShows(p.C(), QStringLiteral(" SUPPORT sent new settings: received 540 bytes")));
-        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
-        QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 3), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 255}));
-        QCOMPARE(p.client.sim.AppliedWrites, writesBefore + 1);
-        QVERIFY(p.client.sim.Settings() == sent);
-        QVERIFY(p.C().Core().Settings() == sent);
-        // The firmware's bookkeeping after the record went back as read.
-        QVERIFY(p.client.sim.SettingsImage == realistic::Image(sent));
-        QCOMPARE(p.C().Ui().SystemSettingsTable->Cell(WarningBatteryTemperatureRow, 1), QStringLiteral("51"));
-
-        // Nothing new arrived in tick 2: the settings are acted on once, so
-        // no notice comes again and nothing is written a second time.
-        p.C().Ui().MessagePanel->hide();
-        Tick(p.client);
-        QVERIFY(p.C().Ui().MessagePanel->isHidden());
-        QCOMPARE(p.client.sim.AppliedWrites, writesBefore + 1);
-        QVERIFY(p.client.sim.Settings() == sent);
         QVERIFY(p.client.dialogs.Shown.empty());
         QVERIFY(p.support.dialogs.Shown.empty());
     }
@@ -758,45 +683,6 @@ private slots:
                  qPrintable(p.S().ConnectionIndicatorText()));
         QCOMPARE(p.C().ConnectionIndicatorText(), QStringLiteral("Sharing with support: ") + code);
         QVERIFY(p.relay.Waiting(QStringLiteral("client")).isEmpty()); // nothing went to the trial session
-    }
-
-    void supportLogsReceivedStateInTheSameTick()
-    {
-        RemotePair p;
-        REQUIRE_RELAY(p.relay);
-        QTemporaryDir dir;
-        QVERIFY(dir.isValid());
-        const QString log = dir.filePath(QStringLiteral("remote.txt"));
-        p.S().Core().SetLogFileName(log);
-        p.S().Core().SetLogging(true);
-
-        Tick(p.client);
-        Tick(p.support);
-        QList<QByteArray> lines = LogLines(log);
-        QCOMPARE(lines.size(), 2); // header and one value line
-        QVERIFY(lines[0].startsWith("B+ Voltage, V\t"));
-        QVERIFY(lines[0].contains("\tPeer:"));
-        QVERIFY(lines[1].endsWith("\t\r"));
-        const QList<QByteArray> values = lines[1].chopped(1).split('\t');
-        QCOMPARE(QString::fromLatin1(values.first()), p.S().Ui().MeasuredValuesTable->Cell(1, 1));
-        QCOMPARE(QString::fromLatin1(values.first()), p.C().Ui().MeasuredValuesTable->Cell(1, 1));
-        QVERIFY(p.S().Ui().EnableDataLoggingToFile->isChecked());
-
-        // No state in this answer: no line.
-        Tick(p.support);
-        QCOMPARE(LogLines(log).size(), 2);
-
-        // Fresh state: one more line.
-        Tick(p.client);
-        Tick(p.support);
-        QCOMPARE(LogLines(log).size(), 3);
-
-        // A log that cannot be written switches logging off.
-        p.S().Core().SetLogFileName(dir.filePath(QStringLiteral("missing/remote.txt")));
-        Tick(p.client);
-        Tick(p.support);
-        QVERIFY(!p.S().Ui().EnableDataLoggingToFile->isChecked());
-        QVERIFY(p.support.dialogs.Shown.empty());
     }
 
     void backgroundShowsRequestUnderWay()

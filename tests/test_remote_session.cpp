@@ -9,6 +9,9 @@
 #include "support/remote_peer.h"
 #include "support/station_test_access.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -17,13 +20,15 @@ const QString InternetConnection = QStringLiteral("Internet Connection: ");
 
 #define REQUIRE_RELAY(relay) QVERIFY2((relay).IsRunning(), qPrintable((relay).ErrorText()))
 
-QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command)
+QList<QByteArray> LogLines(const QString& path)
 {
-    QList<int> blocks;
-    for (std::size_t i = from; i < sim.Requests.size(); ++i)
-        if (sim.Requests[i][0] == command)
-            blocks << sim.Requests[i][1];
-    return blocks;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 // The end user's side (regulator on USB, sharing) and the technician's (no
@@ -42,6 +47,19 @@ struct SessionPair {
         support.sim.Present = false;
         support.station.SetConnection(Connection::Remote);
         support.station.SetSupportDomain(relay.Domain());
+    }
+
+    // Brings the pair to the point where the support side holds the
+    // client's settings, after a remote read.
+    void ReadClientSettings()
+    {
+        client.Tick();
+        support.Tick();
+        support.station.RequestClientSettings();
+        support.settings.TakeAsReference();
+        client.Tick(); // takes the request
+        client.Tick(); // acts on it: reads the regulator, sends kind 3
+        support.Tick(); // takes what arrived
     }
 };
 
@@ -240,6 +258,114 @@ private slots:
         QVERIFY(s.sim.Requests.empty());
         QCOMPARE(s.errors, QStringList());
         QVERIFY(s.station.IsRemoteConnection());
+    }
+
+    void remoteWriteReachesTheClientsRegulator()
+    {
+        SessionPair p;
+        REQUIRE_RELAY(p.relay);
+        p.ReadClientSettings();
+        QVERIFY(p.support.station.Settings() == p.client.sim.Settings());
+
+        // The technician edits a system setting and a charge profile value,
+        // and the editors take them back.
+        SettingsRecord& edited = StationTestAccess::Settings(p.support.station);
+        edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
+        const int tab = p.support.settings.ProfileTab();
+        ChargeProfile profile = edited.Profile(tab);
+        profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
+        edited.SetProfile(tab, profile);
+        p.support.settings.TakeAsPageWrites();
+        p.support.station.SendSettingsToClient();
+        const SettingsRecord sent = p.support.station.Settings();
+        QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
+        QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
+        QCOMPARE(p.support.station.Support().OutgoingKind, uint8_t(3));
+        QCOMPARE(p.support.station.Support().OutgoingLength, int32_t(540));
+        QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', sent.Bytes()));
+        QVERIFY(p.support.sim.Requests.empty());
+
+        // Tick 1 receives the new settings (and, the settings request being
+        // sticky, sends the regulator's settings once more).
+        RemotePeer& c = p.client;
+        const int writesBefore = c.sim.AppliedWrites;
+        c.Tick();
+        QCOMPARE(c.station.Support().IncomingKind, uint8_t(3));
+        QCOMPARE(c.station.Support().IncomingLength, int32_t(540));
+        QCOMPARE(c.status, QStringLiteral("Support sent new settings"));
+        QCOMPARE(c.sim.AppliedWrites, writesBefore);
+
+        // Tick 2 reads the regulator, takes what arrived and writes it. The
+        // support side is quiet meanwhile (its state request goes).
+        p.relay.Discard(QStringLiteral("support"));
+        const std::size_t before = c.sim.Requests.size();
+        c.panel.clear();
+        c.Tick();
+        QCOMPARE(c.panel, QStringList{QStringLiteral(" SUPPORT sent new settings: received 540 bytes")});
+        QCOMPARE(SettingsCommandsSeen(c.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+        QCOMPARE(SettingsCommandsSeen(c.sim, before, 3), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 255}));
+        QCOMPARE(c.sim.AppliedWrites, writesBefore + 1);
+        QVERIFY(c.sim.Settings() == sent);
+        QVERIFY(c.station.Settings() == sent);
+        // The firmware's bookkeeping after the record went back as read.
+        QVERIFY(c.sim.SettingsImage == realistic::Image(sent));
+        QCOMPARE(SystemSettingsTexts(c.settings.Record(), c.settings.Voltage())[WarningBatteryTemperatureRow],
+                 QStringLiteral("51"));
+        // What the regulator confirmed is what the client's cells compare with.
+        QVERIFY(c.settings.Reference() == sent);
+        QVERIFY(QFileInfo(c.station.LastBackupPath()).fileName().endsWith(QStringLiteral("_support-write.krv")));
+
+        // Nothing new arrived in tick 2: the settings are acted on once, so
+        // no notice comes again and nothing is written a second time.
+        c.panel.clear();
+        c.Tick();
+        QCOMPARE(c.panel, QStringList());
+        QCOMPARE(c.sim.AppliedWrites, writesBefore + 1);
+        QVERIFY(c.sim.Settings() == sent);
+        QCOMPARE(c.errors, QStringList());
+        QCOMPARE(p.support.errors, QStringList());
+    }
+
+    void supportLogsReceivedStateInTheSameTick()
+    {
+        SessionPair p;
+        REQUIRE_RELAY(p.relay);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString log = dir.filePath(QStringLiteral("remote.txt"));
+        Station& s = p.support.station;
+        s.SetLogFileName(log);
+        s.SetLogging(true);
+
+        p.client.Tick();
+        p.support.Tick();
+        QList<QByteArray> lines = LogLines(log);
+        QCOMPARE(lines.size(), 2); // header and one value line
+        QVERIFY(lines[0].startsWith("B+ Voltage, V\t"));
+        QVERIFY(lines[0].contains("\tPeer:"));
+        QVERIFY(lines[1].endsWith("\t\r"));
+        const QList<QByteArray> values = lines[1].chopped(1).split('\t');
+        // The B+ voltage as the measured values page shows it on both sides.
+        QCOMPARE(QString::fromLatin1(values.first()), s.MeasuredValues(Side::Own)[MeasuredValuesColumns + 1]);
+        QCOMPARE(QString::fromLatin1(values.first()),
+                 p.client.station.MeasuredValues(Side::Own)[MeasuredValuesColumns + 1]);
+        QVERIFY(s.IsLogging());
+
+        // No state in this answer: no line.
+        p.support.Tick();
+        QCOMPARE(LogLines(log).size(), 2);
+
+        // Fresh state: one more line.
+        p.client.Tick();
+        p.support.Tick();
+        QCOMPARE(LogLines(log).size(), 3);
+
+        // A log that cannot be written switches logging off.
+        s.SetLogFileName(dir.filePath(QStringLiteral("missing/remote.txt")));
+        p.client.Tick();
+        p.support.Tick();
+        QVERIFY(!s.IsLogging());
+        QCOMPARE(p.support.errors, QStringList());
     }
 
     void failedExchangeEndsTheRole_data()

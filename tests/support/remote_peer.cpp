@@ -39,3 +39,12 @@ void RemotePeer::Tick()
     if (!station.IsExchangeInProgress())
         session.Tick();
 }
+
+QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command)
+{
+    QList<int> blocks;
+    for (std::size_t i = from; i < sim.Requests.size(); ++i)
+        if (sim.Requests[i][0] == command)
+            blocks << sim.Requests[i][1];
+    return blocks;
+}

@@ -33,3 +33,7 @@ public:
     QStringList errors; // the error boxes' texts
     int statesShown = 0; // how often the client's state was drawn
 };
+
+// The blocks of the settings command `command` (2 read, 3 write) that the
+// regulator saw since request number `from`, in order.
+QList<int> SettingsCommandsSeen(const SimulatedRegulator& sim, std::size_t from, int command);
