@@ -142,7 +142,7 @@ int main(int argc, char** argv)
     // One trend update with the Trends window open: the window update's
     // sample and the redraw of the hour's plots (a full hour in the buffer).
     rig.window.Core().SetLogging(false);
-    rig.window.TrendsClick();
+    rig.window.Ui().Trends->trigger();
     for (int i = 0; i < TrendBuffer::Capacity; ++i)
         rig.window.SystemStateTimerTimer();
     auto* trends = rig.window.findChild<TrendsWindow*>();

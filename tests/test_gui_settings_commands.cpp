@@ -776,7 +776,7 @@ void SettingsCommandsTest::restoreFromBackup()
     const QByteArray edited = rig.sim.Settings().ToByteArray();
     QVERIFY(edited != QByteArray(reinterpret_cast<const char*>(before.data()), 540));
 
-    w.RestoreSettingsFromBackupClick();
+    w.Ui().RestoreSettingsFromBackup->trigger();
     auto* dialog = w.findChild<RestoreBackupDialog*>(QStringLiteral("RestoreBackupDialog"));
     QVERIFY(dialog);
     QCOMPARE(dialog->Count(), 1);
@@ -818,7 +818,7 @@ void SettingsCommandsTest::compareWithFile()
         w.Ui().ChargeProfilesTable->SetCell(WarmUpDurationRow, 1, QStringLiteral("777"));
     }
     rig.dialogs.AnswerFile(path);
-    w.CompareSettingsWithFileClick();
+    w.Ui().CompareSettingsWithFile->trigger();
     auto* window = w.findChild<SettingsCompareDialog*>(QStringLiteral("CompareSettingsDialog"));
     QVERIFY(window);
     QCOMPARE(window->findChild<QLabel*>(QStringLiteral("NoDifferences")) != nullptr, rows.isEmpty());
@@ -847,7 +847,7 @@ void SettingsCommandsTest::serviceReport()
     const QString path = TempPath(QStringLiteral("report.pdf"));
     rig.dialogs.AnswerText(QStringLiteral("MY Salty Dog, J. Smith"));
     rig.dialogs.AnswerFile(path);
-    w.SaveServiceReportClick();
+    w.Ui().SaveServiceReport->trigger();
     QVERIFY(rig.dialogs.ErrorTexts().isEmpty());
     QProcess text;
     text.start(pdftotext, {QStringLiteral("-layout"), path, QStringLiteral("-")});
@@ -885,7 +885,7 @@ void SettingsCommandsTest::serviceReport()
     setrlimit(RLIMIT_FSIZE, &small);
     rig.dialogs.AnswerText(QString());
     rig.dialogs.AnswerFile(path);
-    w.SaveServiceReportClick();
+    w.Ui().SaveServiceReport->trigger();
     setrlimit(RLIMIT_FSIZE, &limit);
     QCOMPARE(rig.dialogs.ErrorTexts().size(), 1);
     QVERIFY2(rig.dialogs.ErrorTexts()[0].startsWith(QStringLiteral("Cannot write the report to")),

@@ -579,7 +579,7 @@ private slots:
         QFETCH(QSize, free);
         TMainFormKrv& w = W();
         w.show();
-        w.TrendsClick();
+        w.Ui().Trends->trigger();
         RestoreBackupDialog restore({}, QStringLiteral("the regulator"), {}, &w);
         const std::pair<const char*, QWidget*> windows[] = {
             {"main window", &w}, {"Trends", w.findChild<TrendsWindow*>()}, {"restore", &restore}};

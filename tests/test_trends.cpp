@@ -56,7 +56,7 @@ private slots:
         TMainFormKrv& w = rig.W();
         rig.clock.SetStepSeconds(0);
         rig.Connect();
-        w.TrendsClick();
+        w.Ui().Trends->trigger();
         auto* trends = w.findChild<TrendsWindow*>(QStringLiteral("TrendsWindow"));
         QVERIFY(trends);
         const auto second = [&] {

@@ -86,9 +86,9 @@ int main(int argc, char** argv)
     // "--trends" opens the Trends window at once (for screenshots); its plots
     // fill at the usual pace of one sample a second.
     if (args.contains(QStringLiteral("--trends")))
-        QTimer::singleShot(1500, &window, [&window] { window.TrendsClick(); });
+        QTimer::singleShot(1500, &window, [&window] { window.Ui().Trends->trigger(); });
     if (args.contains(QStringLiteral("--restore")))
-        QTimer::singleShot(1500, &window, [&window] { window.RestoreSettingsFromBackupClick(); });
+        QTimer::singleShot(1500, &window, [&window] { window.Ui().RestoreSettingsFromBackup->trigger(); });
     if (const QString log = option("--log"); !log.isEmpty()) {
         window.Core().SetLogFileName(log);
         window.Core().SetLogging(true);

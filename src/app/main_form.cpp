@@ -5,7 +5,6 @@
 #include "records/snapshot_file.h"
 #include "support/relay_address.h"
 #include "settings/settings_page_widget.h"
-#include "trends/trends_widget.h"
 #include "views/page_parts_widget.h"
 #include "views/state_page_widget.h"
 #include "views/window_fit_widget.h"
@@ -35,6 +34,8 @@
 #include <QTimer>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+
+#include <type_traits>
 
 namespace {
 
@@ -119,7 +120,6 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
 
     ConnectRemoteSession();
     FormCreate();
-    trendsStart_ = station_.Time().Now();
 
     // The design's size, 873 x 695 below the menu bar, unless the screen is
     // smaller; centred on the screen the window opens on.
@@ -162,6 +162,12 @@ void TMainFormKrv::BuildMenus()
         connect(a, &QAction::triggered, this, handler);
         return a;
     };
+    // The commands added around the design's own, handled beside the window.
+    auto addBeside = [this](QMenu* menu, const QString& text, auto* part, void (std::remove_pointer_t<decltype(part)>::*handler)()) {
+        QAction* a = menu->addAction(text);
+        connect(a, &QAction::triggered, this, [part, handler] { (part->*handler)(); });
+        return a;
+    };
     SaveSettingsToFile = add(system, QStringLiteral("Save Settings To File"), &TMainFormKrv::SaveSettingsToFileClick);
     LoadSettingsFromFile = add(system, QStringLiteral("Load Settings From File"), &TMainFormKrv::LoadSettingsFromFileClick);
     system->addSeparator();
@@ -179,13 +185,14 @@ void TMainFormKrv::BuildMenus()
     system->addSeparator();
     Exit1 = add(system, QStringLiteral("Exit"), &TMainFormKrv::Exit1Click);
     system->addSeparator();
-    CompareSettingsWithFile = add(system, QStringLiteral("Compare Settings With File..."),
-                                  &TMainFormKrv::CompareSettingsWithFileClick);
-    SaveServiceReport = add(system, QStringLiteral("Save Service Report..."), &TMainFormKrv::SaveServiceReportClick);
-    OpenBackupsFolder = add(system, QStringLiteral("Open Backups Folder"), &TMainFormKrv::OpenBackupsFolderClick);
-    RestoreSettingsFromBackup = add(system, QStringLiteral("Restore Settings From Backup..."),
-                                    &TMainFormKrv::RestoreSettingsFromBackupClick);
-    OpenSnapshot = add(system, QStringLiteral("Open Snapshot..."), &TMainFormKrv::OpenSnapshotClick);
+    CompareSettingsWithFile =
+        addBeside(system, QStringLiteral("Compare Settings With File..."), &service_, &ServiceMenu::CompareWithFile);
+    SaveServiceReport = addBeside(system, QStringLiteral("Save Service Report..."), &service_, &ServiceMenu::SaveReport);
+    OpenBackupsFolder =
+        addBeside(system, QStringLiteral("Open Backups Folder"), &service_, &ServiceMenu::OpenBackupsFolder);
+    RestoreSettingsFromBackup = addBeside(system, QStringLiteral("Restore Settings From Backup..."), &service_,
+                                          &ServiceMenu::RestoreFromBackup);
+    OpenSnapshot = addBeside(system, QStringLiteral("Open Snapshot..."), &service_, &ServiceMenu::OpenSnapshot);
 
     QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
     QMenu* connection = options->addMenu(QStringLiteral("Connection"));
@@ -216,13 +223,13 @@ void TMainFormKrv::BuildMenus()
         group->addAction(a);
     }
     options->addSeparator();
-    Trends = add(options, QStringLiteral("Trends..."), &TMainFormKrv::TrendsClick);
-    OpenDataLog = add(options, QStringLiteral("Open Data Log..."), &TMainFormKrv::OpenDataLogClick);
+    Trends = addBeside(options, QStringLiteral("Trends..."), &trends_, &TrendsMenu::ShowTrends);
+    OpenDataLog = addBeside(options, QStringLiteral("Open Data Log..."), &trends_, &TrendsMenu::OpenDataLog);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    UserGuide = add(help, QStringLiteral("User Guide"), &TMainFormKrv::UserGuideClick);
+    UserGuide = addBeside(help, QStringLiteral("User Guide"), &service_, &ServiceMenu::UserGuide);
     UserGuide->setShortcut(QKeySequence::HelpContents);
-    About = add(help, QStringLiteral("About"), &TMainFormKrv::AboutClick);
+    About = addBeside(help, QStringLiteral("About"), &service_, &ServiceMenu::About);
 
     // The usual keys for files and leaving; none collides with a key of the
     // design (Ctrl+C sends a chat).
@@ -330,10 +337,7 @@ void TMainFormKrv::SystemStateTimerTimer()
     // The trends take what this update has anyway; no request of their own.
     // A record that has not come again since the last update is no reading:
     // the trends get a gap, not the last values over again.
-    trends_.Add((station_.Time().Now() - trendsStart_) / OneSecond, station_.OwnState(), station_.PeerState(),
-                station_.Settings().AuxTempSensorUsage(), station_.IsLive(Side::Own), station_.IsLive(Side::Peer));
-    if (trendsWindow_)
-        trendsWindow_->Refresh();
+    trends_.Update();
     if (windowTitle() != caption)
         setWindowTitle(caption);
 
@@ -445,10 +449,7 @@ void TMainFormKrv::ShowMessagePanel(const QString& text)
 
 void TMainFormKrv::ShowFailure(const QString& message)
 {
-    QString text = message;
-    if (text.isEmpty() || (text.back() != QLatin1Char('.') && text.back().unicode() > '.'))
-        text += QLatin1Char('.');
-    dialogs_.Error(ApplicationTitle, text);
+    ::ShowFailure(dialogs_, message);
 }
 
 void TMainFormKrv::SetRequestUnderWay(bool busy)
@@ -529,6 +530,15 @@ void TMainFormKrv::dropEvent(QDropEvent* event)
     event->acceptProposedAction();
     // Only the first file of a drop is considered.
     HandleDroppedFile(urls.first().toLocalFile());
+}
+
+void TMainFormKrv::ShowSnapshot(const QString& path)
+{
+    {
+        const QSignalBlocker block(PageControl);
+        PageControl->setCurrentWidget(StateTabSheet);
+    }
+    HandleDroppedFile(path);
 }
 
 void TMainFormKrv::HandleDroppedFile(const QString& path)

@@ -4,7 +4,10 @@
 // on the regulator and the relay belong to its Station; the handlers here are
 // adapters that call the station and redraw what it changed.
 #include "app/main_form_ui.h"
+#include "app/service_menu.h"
+#include "app/settings_editors_host.h"
 #include "app/tracked_dialogs.h"
+#include "app/trends_menu.h"
 #include "app/user_dialogs.h"
 #include "calibration/calibration.h"
 #include "station/application.h"
@@ -12,7 +15,6 @@
 #include "station/settings_session.h"
 #include "station/station.h"
 #include "time/timer_pause.h"
-#include "trends/trend_buffer.h"
 #include "views/state_views.h"
 
 #include <QMainWindow>
@@ -25,11 +27,10 @@ class ChatWindow;
 class SettingsPage;
 class StatePage;
 class SupportExchange;
-class TrendsWindow;
 
 // The components are a private base, as with a form from Qt Designer: the
 // window's code names them directly, others reach them through Ui().
-class TMainFormKrv : public QMainWindow, private MainFormUi {
+class TMainFormKrv : public QMainWindow, private MainFormUi, private SettingsEditorsHost {
     Q_OBJECT
 public:
     TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Clock& clock = Clock::System(),
@@ -81,18 +82,6 @@ public:
     void ResetControlBoxSettingsToDefaultValuesClick();
     void SaveSettingsToFileClick();
     void LoadSettingsFromFileClick();
-    // Added around the settings commands: a list of what differs from a
-    // file, the service report, and the folder of automatic backups.
-    void CompareSettingsWithFileClick();
-    void SaveServiceReportClick();
-    void OpenBackupsFolderClick();
-    // A backup back onto the regulator, through the normal write; a snapshot
-    // file shown as a dropped one is.
-    void RestoreSettingsFromBackupClick();
-    void OpenSnapshotClick();
-    // The "Help" menu.
-    void AboutClick();
-    void UserGuideClick();
 
     // --- Calibrations -------------------------------------------------------
     void CalibrateInternalPowerSupplyClick();
@@ -116,10 +105,8 @@ public:
     void NewSupportSessionClick();
     void ChatLogClick();
 
-    // --- Trends and the data log viewer, added to the "Options" menu --------
-    void TrendsClick();
-    void OpenDataLogClick();
-    const TrendBuffer& TrendValues() const { return trends_; }
+    // What the trends hold (the "Trends..." window shows it).
+    const TrendBuffer& TrendValues() const { return trends_.Values(); }
 
     // --- Data log and dropped files -----------------------------------------
     bool WriteLogLine();
@@ -141,9 +128,13 @@ private:
     void SetRequestUnderWay(bool busy);
     // Both state pages from the station's texts, refreshing none.
     void DrawStatePages();
-    // A failure no operation catches: its message in an error box captioned
-    // with the application title, with a full stop added where it lacks one.
-    void ShowFailure(const QString& message);
+    // The editors' part of the commands beside the window's own handlers.
+    SettingsRecord EditorsRecord() override;
+    void ReadSettings() override { ReadAllSettingsFromSystemClick(); }
+    bool WriteSettingsAs(const QString& operation, bool typed = true) override;
+    void DrawSettings() override;
+    void ShowFailure(const QString& message) override;
+    void ShowSnapshot(const QString& path) override;
     // The session's signals to what the window does for it.
     void ConnectRemoteSession();
     // Runs `command` later, once the relay exchange under way has ended and
@@ -154,18 +145,8 @@ private:
     // The settings as they now stand are the reference: the editors are
     // drawn from them, no cell marked.
     void ShowSettingsAsReference();
-    // The editors drawn from the record, cells that differ from the
-    // reference marked.
-    void DrawSettings();
     // What the user typed, into the record.
     void StoreSettingsEditors();
-    // The record the editors describe as they stand (the record itself is
-    // not touched).
-    SettingsRecord EditorsRecord();
-    // Runs a write whose backup is named after the operation, of what the
-    // user typed (or of the record as it stands); true when the regulator
-    // confirmed every part of it.
-    bool WriteSettingsAs(const QString& operation, bool typed = true);
 
     Station station_;
     SettingsSession settings_{station_};
@@ -184,10 +165,9 @@ private:
     bool shownOnce_ = false;
     QString snapshotName_;
     double MessagePanelShownAt = 0;
-    TrendBuffer trends_;
-    double trendsStart_ = 0;
+    TrendsMenu trends_{station_, dialogs_, this};
+    ServiceMenu service_{station_, settings_, dialogs_, *this, this};
     // Cleared by Qt when the window closes (it deletes itself on close) or
     // when this window's children are deleted.
-    QPointer<TrendsWindow> trendsWindow_;
     QPointer<ChatWindow> chatWindow_;
 };

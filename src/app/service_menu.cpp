@@ -1,7 +1,6 @@
-// The commands added at the end of the "System" menu around the settings:
-// comparing the editors with a settings file, the service report, and the
-// folder of the automatic backups.
-#include "app/main_form.h"
+#include "app/service_menu.h"
+#include "app/user_dialogs.h"
+#include "station/application.h"
 #include "compare/settings_compare.h"
 #include "compare/settings_compare_widget.h"
 #include "records/ansi_text.h"
@@ -13,10 +12,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QTabWidget>
 #include <QUrl>
 
-void TMainFormKrv::CompareSettingsWithFileClick()
+ServiceMenu::ServiceMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
+                         QWidget* window)
+    : station_(station), settings_(settings), dialogs_(dialogs), host_(host), window_(window)
+{
+}
+
+void ServiceMenu::CompareWithFile()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
         {QStringLiteral("Compare Settings With File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
@@ -25,15 +29,14 @@ void TMainFormKrv::CompareSettingsWithFileClick()
     SettingsRecord file;
     const FileOutcome outcome = LoadSettingsFile(*path, file);
     if (!outcome.ok) {
-        ShowFailure(outcome.message);
+        host_.ShowFailure(outcome.message);
         return;
     }
-    auto* window = new SettingsCompareDialog(
-        CompareSettings(EditorsRecord(), file, settings_.Voltage()), *path, this);
+    auto* window = new SettingsCompareDialog(CompareSettings(host_.EditorsRecord(), file, settings_.Voltage()), *path, window_);
     window->show();
 }
 
-void TMainFormKrv::SaveServiceReportClick()
+void ServiceMenu::SaveReport()
 {
     const std::optional<QString> vessel = dialogs_.InputBox(
         QStringLiteral("Save Service Report"), QStringLiteral("Vessel or customer (optional)"), QString(),
@@ -56,13 +59,13 @@ void TMainFormKrv::SaveServiceReportClick()
     if (report.hasPeer)
         report.peer = RegulatorReportFromPage(station_.PeerState().RegulatorName(), station_.PageTexts(Side::Peer));
     report.notWritten =
-        NotWrittenReportTable(CompareSettings(settings_.Reference(), EditorsRecord(), settings_.Voltage()));
+        NotWrittenReportTable(CompareSettings(settings_.Reference(), host_.EditorsRecord(), settings_.Voltage()));
     QString failure;
     if (!WriteServiceReportPdf(report, *path, &failure))
-        ShowFailure(failure);
+        host_.ShowFailure(failure);
 }
 
-void TMainFormKrv::OpenBackupsFolderClick()
+void ServiceMenu::OpenBackupsFolder()
 {
     const QString folder = station_.Backups().Folder();
     QDir().mkpath(folder);
@@ -74,11 +77,11 @@ void TMainFormKrv::OpenBackupsFolderClick()
                                 QDir::toNativeSeparators(folder));
 }
 
-void TMainFormKrv::RestoreSettingsFromBackupClick()
+void ServiceMenu::RestoreFromBackup()
 {
     // Compared with what the regulator holds now: read first.
     if (station_.IsUsbConnection())
-        ReadAllSettingsFromSystemClick();
+        host_.ReadSettings();
     const SettingsRecord now = settings_.Record();
     const uint16_t voltage = settings_.Voltage();
     const QString name = FromAnsi(station_.OwnState().RegulatorName());
@@ -89,8 +92,8 @@ void TMainFormKrv::RestoreSettingsFromBackupClick()
             SettingsRecord backup;
             return LoadSettingsFile(path, backup).ok ? CompareSettings(now, backup, voltage) : QList<SettingsDifference>{};
         },
-        this);
-    connect(dialog, &RestoreBackupDialog::restoreRequested, this, [this, dialog, regulator](const QString& path) {
+        window_);
+    QObject::connect(dialog, &RestoreBackupDialog::restoreRequested, dialog, [this, dialog, regulator](const QString& path) {
         if (!dialogs_.AskYesCancel(QStringLiteral("Restore Settings From Backup"),
                                    QStringLiteral("Write the settings of this backup to %1?\r%2")
                                        .arg(regulator, QDir::toNativeSeparators(path))))
@@ -98,38 +101,33 @@ void TMainFormKrv::RestoreSettingsFromBackupClick()
         SettingsRecord backup;
         const FileOutcome loaded = LoadSettingsFile(path, backup);
         if (!loaded.ok) {
-            ShowFailure(loaded.message);
+            host_.ShowFailure(loaded.message);
             return;
         }
         settings_.Replace(backup);
-        DrawSettings();
+        host_.DrawSettings();
         // The normal write, which backs up what it replaces first.
-        if (WriteSettingsAs(QStringLiteral("restore")))
+        if (host_.WriteSettingsAs(QStringLiteral("restore"), true))
             dialog->close();
     });
     dialog->show();
 }
 
-void TMainFormKrv::OpenSnapshotClick()
+void ServiceMenu::OpenSnapshot()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
         {QStringLiteral("Open Snapshot"), QStringLiteral("Snapshot Files|*.txt"), QStringLiteral("txt"), {}, true});
     if (!path)
         return;
-    // As a file dropped onto the "System State" page.
-    {
-        const QSignalBlocker block(PageControl);
-        PageControl->setCurrentWidget(StateTabSheet);
-    }
-    HandleDroppedFile(*path);
+    host_.ShowSnapshot(*path);
 }
 
-void TMainFormKrv::AboutClick()
+void ServiceMenu::About()
 {
     dialogs_.InformWithCopy(QStringLiteral("About"), AboutText(), AboutText());
 }
 
-void TMainFormKrv::UserGuideClick()
+void ServiceMenu::UserGuide()
 {
     const QString guide = UserGuidePath(QCoreApplication::applicationDirPath());
     if (guide.isEmpty())

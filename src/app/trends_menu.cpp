@@ -1,38 +1,50 @@
-// The trends and the data log viewer of the "Options" menu: windows of their
-// own beside the main window.
-#include "app/main_form.h"
+#include "app/trends_menu.h"
+#include "app/user_dialogs.h"
 #include "trends/log_viewer_widget.h"
 #include "trends/trends_widget.h"
 
-void TMainFormKrv::TrendsClick()
+TrendsMenu::TrendsMenu(Station& station, UserDialogs& dialogs, QWidget* window)
+    : station_(station), dialogs_(dialogs), window_(window), start_(station.Time().Now())
+{
+}
+
+void TrendsMenu::Update()
+{
+    trends_.Add((station_.Time().Now() - start_) / OneSecond, station_.OwnState(), station_.PeerState(),
+                station_.Settings().AuxTempSensorUsage(), station_.IsLive(Side::Own), station_.IsLive(Side::Peer));
+    if (trendsWindow_)
+        trendsWindow_->Refresh();
+}
+
+void TrendsMenu::ShowTrends()
 {
     if (!trendsWindow_) {
         trendsWindow_ = new TrendsWindow(
-            trends_, DateTimeOfDayCount(trendsStart_),
+            trends_, DateTimeOfDayCount(start_),
             // Over the Trends window, so that the main window does not come
             // in front of it when the dialog closes.
             [this](QWidget* over, const QString& title, const QString& filter, const QString& suffix) {
                 return dialogs_.SaveFileName({title, filter, suffix, {}, false, over});
             },
-            this);
+            window_);
         trendsWindow_->setAttribute(Qt::WA_DeleteOnClose);
     }
     trendsWindow_->show();
     trendsWindow_->raise();
 }
 
-void TMainFormKrv::OpenDataLogClick()
+void TrendsMenu::OpenDataLog()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
         {QStringLiteral("Open Data Log"), QStringLiteral("Text Files|*.txt"), QStringLiteral("txt"), {}, true});
     if (!path)
         return;
-    auto* viewer = new DataLogViewer(this);
+    auto* viewer = new DataLogViewer(window_);
     viewer->setAttribute(Qt::WA_DeleteOnClose);
     QString failure;
     if (!viewer->Open(*path, &failure)) {
         delete viewer;
-        ShowFailure(failure);
+        ShowFailure(dialogs_, failure);
         return;
     }
     viewer->show();

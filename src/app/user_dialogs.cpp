@@ -1,4 +1,5 @@
 #include "app/user_dialogs.h"
+#include "station/application.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -129,4 +130,12 @@ void QtUserDialogs::InformWithCopy(const QString& caption, const QString& text, 
     copy->disconnect();
     QObject::connect(copy, &QPushButton::clicked, &box, [copyText] { QGuiApplication::clipboard()->setText(copyText); });
     box.exec();
+}
+
+void ShowFailure(UserDialogs& dialogs, const QString& message)
+{
+    QString text = message;
+    if (text.isEmpty() || (text.back() != QLatin1Char('.') && text.back().unicode() > '.'))
+        text += QLatin1Char('.');
+    dialogs.Error(ApplicationTitle, text);
 }

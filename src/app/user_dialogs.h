@@ -63,5 +63,9 @@ private:
     QString lastFolder_;
 };
 
+// A failure no operation catches: its message in an error box captioned
+// with the application title, with a full stop added where it lacks one.
+void ShowFailure(UserDialogs& dialogs, const QString& message);
+
 // "Description|*.ext" as Qt writes a filter: "Description (*.ext)".
 QString QtFileFilter(const QString& filter);

@@ -1,0 +1,33 @@
+#pragma once
+// The commands added to the "System" and "Help" menus around the settings:
+// the editors compared with a settings file, the service report, the folder
+// of the automatic backups and a backup restored, a snapshot opened, and
+// the program's own information.
+#include "app/settings_editors_host.h"
+#include "station/settings_session.h"
+#include "station/station.h"
+
+class QWidget;
+class UserDialogs;
+
+class ServiceMenu {
+public:
+    ServiceMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
+                QWidget* window);
+
+    void CompareWithFile();
+    void SaveReport();
+    void OpenBackupsFolder();
+    // A backup back onto the regulator, through the normal write.
+    void RestoreFromBackup();
+    void OpenSnapshot();
+    void About();
+    void UserGuide();
+
+private:
+    Station& station_;
+    SettingsSession& settings_;
+    UserDialogs& dialogs_;
+    SettingsEditorsHost& host_;
+    QWidget* window_;
+};
