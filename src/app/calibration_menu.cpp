@@ -1,31 +1,16 @@
-// The three calibration commands of the "System" menu: the dialogs around the
-// arithmetic of calibration/, on the station's records.
-#include "app/main_form.h"
-#include "calibration/calibration.h"
+#include "app/calibration_menu.h"
+#include "app/user_dialogs.h"
 #include "views/number_text.h"
 
-void TMainFormKrv::CalibrateInternalPowerSupplyClick()
+CalibrationMenu::CalibrationMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs,
+                                 SettingsEditorsHost& host)
+    : station_(station), settings_(settings), dialogs_(dialogs), host_(host)
 {
-    RunCalibration(Procedure::PowerSupply);
 }
 
-void TMainFormKrv::CalibrateVoltageMeasurementsClick()
+void CalibrationMenu::Run(Procedure procedure)
 {
-    RunCalibration(Procedure::Voltage);
-}
-
-void TMainFormKrv::CalibrateCurrentMeasurementsClick()
-{
-    RunCalibration(Procedure::Current);
-}
-
-void TMainFormKrv::RunCalibration(Procedure procedure)
-{
-    // A stopped polling timer means another device operation is under way.
-    if (!USBTimer->isActive())
-        return;
-    ReadAllSettingsFromSystemClick();
-
+    host_.ReadSettings();
     const QString confirm = CalibrationConfirmText(procedure);
     if (!confirm.isEmpty() && !dialogs_.ConfirmOkCancel(QStringLiteral("Information"), confirm))
         return;
@@ -37,19 +22,21 @@ void TMainFormKrv::RunCalibration(Procedure procedure)
                               .InputBox(CalibrationInputCaption(procedure), CalibrationInputPrompt(procedure),
                                         inputs.proposed, InputBoxMaxLength)
                               .value_or(inputs.proposed));
+    // The polls went on while the boxes were open: a text that is no number
+    // takes its fallback from the records as they are now.
     const CalibrationOutcome outcome = Calibrate(inputs, typed, station_.OwnState(), settings_.Record());
     switch (outcome.kind) {
     case CalibrationOutcome::Success:
         settings_.ApplyCalibration(outcome);
-        UpdateSystemSettingsTable();
+        host_.DrawSettings();
         if (dialogs_.AskYesCancel(QStringLiteral("Information"), CalibrationSuccessText()))
-            WriteSettingsAs(QStringLiteral("calibration-write"));
+            host_.WriteSettingsAs(QStringLiteral("calibration-write"), true);
         break;
     case CalibrationOutcome::OutOfBand:
         dialogs_.Error(QStringLiteral("Error"), CalibrationFailureText());
         break;
     case CalibrationOutcome::DivisionByZero:
-        ShowFailure(CalibrationDivisionErrorText());
+        host_.ShowFailure(CalibrationDivisionErrorText());
         break;
     }
 }

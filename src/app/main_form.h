@@ -3,14 +3,15 @@
 // and the three timers that drive the program. The live state and the steps
 // on the regulator and the relay belong to its Station; the handlers here are
 // adapters that call the station and redraw what it changed.
+#include "app/calibration_menu.h"
 #include "app/main_form_ui.h"
 #include "app/service_menu.h"
 #include "app/settings_editors_host.h"
 #include "app/tracked_dialogs.h"
 #include "app/trends_menu.h"
 #include "app/user_dialogs.h"
-#include "calibration/calibration.h"
 #include "station/application.h"
+#include "station/relay_deferral.h"
 #include "station/remote_session.h"
 #include "station/settings_session.h"
 #include "station/station.h"
@@ -167,6 +168,8 @@ private:
     double MessagePanelShownAt = 0;
     TrendsMenu trends_{station_, dialogs_, this};
     ServiceMenu service_{station_, settings_, dialogs_, *this, this};
+    CalibrationMenu calibration_{station_, settings_, dialogs_, *this};
+    RelayDeferral deferral_{station_, [this] { return dialogs_.IsBoxOpen(); }};
     // Cleared by Qt when the window closes (it deletes itself on close) or
     // when this window's children are deleted.
     QPointer<ChatWindow> chatWindow_;

@@ -8,36 +8,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QTimer>
-
-namespace {
-
-// How often a command that found the relay busy looks again.
-constexpr int RelayFreePollMs = 50;
-
-} // namespace
 
 bool TMainFormKrv::DeferWhileRelayBusy(std::function<void()> command)
 {
-    // A command chosen while a tick or another command waits on the relay
-    // runs inside that wait: the running exchange only ends after the
-    // command returns, so its own request would be refused. It runs again
-    // once the relay is free instead. Nor does it run while a box is open:
-    // the user answers that first (the box may well say that the relay is
-    // gone).
-    if (!station_.IsExchangeInProgress())
-        return false;
-    auto* retry = new QTimer(this);
-    retry->setInterval(RelayFreePollMs);
-    connect(retry, &QTimer::timeout, this, [this, retry, command = std::move(command)] {
-        if (station_.IsExchangeInProgress() || dialogs_.IsBoxOpen())
-            return;
-        retry->stop();
-        retry->deleteLater();
-        command();
-    });
-    retry->start();
-    return true;
+    return deferral_.WhileBusy(std::move(command));
 }
 
 void TMainFormKrv::INETTimerTimer()

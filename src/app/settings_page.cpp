@@ -215,3 +215,25 @@ void TMainFormKrv::LoadSettingsFromFileClick()
     SelectPage(PageControl, SettingsTabSheet);
     DrawSettings();
 }
+
+void TMainFormKrv::CalibrateInternalPowerSupplyClick()
+{
+    RunCalibration(Procedure::PowerSupply);
+}
+
+void TMainFormKrv::CalibrateVoltageMeasurementsClick()
+{
+    RunCalibration(Procedure::Voltage);
+}
+
+void TMainFormKrv::CalibrateCurrentMeasurementsClick()
+{
+    RunCalibration(Procedure::Current);
+}
+
+void TMainFormKrv::RunCalibration(Procedure procedure)
+{
+    // A stopped polling timer means another device operation is under way.
+    if (USBTimer->isActive())
+        calibration_.Run(procedure);
+}
