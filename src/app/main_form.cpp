@@ -1,38 +1,27 @@
 #include "app/main_form.h"
-#include "station/connection_texts.h"
-
 #include "canbus/can_page_widget.h"
 #include "records/snapshot_file.h"
 #include "support/relay_address.h"
 #include "settings/settings_page_widget.h"
 #include "views/page_parts_widget.h"
 #include "views/state_page_widget.h"
+#include "station/connection_texts.h"
 #include "views/window_fit_widget.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QPlainTextEdit>
-#include <QScreen>
 #include <QShortcut>
-#include <QScrollArea>
-#include <QStyle>
 #include <QStatusBar>
-#include <QTabBar>
 #include <QTabWidget>
-#include <QTextDocument>
-#include <QTextOption>
 #include <QTimer>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include <type_traits>
@@ -46,7 +35,6 @@ constexpr int MinimumWindowWidth = 480;
 constexpr int MinimumWindowHeight = 320;
 // How long after showing the window system has framed a window.
 constexpr int FrameSettleMs = 300;
-// Remote data older than this is shown as a warning.
 constexpr int SystemStateTimerMs = 1000;
 constexpr int InetTimerMs = 2000;
 constexpr double MessageDisplayTime = 5 * OneSecond;

@@ -21,8 +21,6 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include <functional>
-
 class CanPage;
 class ChatWindow;
 class SettingsPage;
@@ -138,10 +136,6 @@ private:
     void ShowSnapshot(const QString& path) override;
     // The session's signals to what the window does for it.
     void ConnectRemoteSession();
-    // Runs `command` later, once the relay exchange under way has ended and
-    // no box is open; false (and nothing scheduled) when no exchange is under
-    // way.
-    bool DeferWhileRelayBusy(std::function<void()> command);
     void RunCalibration(Procedure procedure);
     // The settings as they now stand are the reference: the editors are
     // drawn from them, no cell marked.
@@ -151,7 +145,6 @@ private:
 
     Station station_;
     SettingsSession settings_{station_};
-    // On the support side: the client's settings came since the role began.
     RemoteSession remote_{station_};
     TrackedDialogs dialogs_;
     PausableTimer usbTimer_;
@@ -169,6 +162,7 @@ private:
     TrendsMenu trends_{station_, dialogs_, this};
     ServiceMenu service_{station_, settings_, dialogs_, *this, this};
     CalibrationMenu calibration_{station_, settings_, dialogs_, *this};
+    // Commands chosen while the relay is busy run once it is free.
     RelayDeferral deferral_{station_, [this] { return dialogs_.IsBoxOpen(); }};
     // Cleared by Qt when the window closes (it deletes itself on close) or
     // when this window's children are deleted.

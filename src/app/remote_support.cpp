@@ -9,11 +9,6 @@
 #include <QAction>
 #include <QCoreApplication>
 
-bool TMainFormKrv::DeferWhileRelayBusy(std::function<void()> command)
-{
-    return deferral_.WhileBusy(std::move(command));
-}
-
 void TMainFormKrv::INETTimerTimer()
 {
     // A tick that comes while an exchange still waits for the relay leaves
@@ -73,7 +68,7 @@ void TMainFormKrv::SendChatMessageClick()
                              .left(InputBoxMaxLength);
     if (text.isEmpty())
         return;
-    const bool deferred = DeferWhileRelayBusy([this, text, send, roleOn] {
+    const bool deferred = deferral_.WhileBusy([this, text, send, roleOn] {
         if (!roleOn())
             return;
         TimerPause deferredPause{&usbTimer_, &inetTimer_};

@@ -107,7 +107,7 @@ void TMainFormKrv::ReadAllSettingsFromSystemClick()
         SetStatusText(station_.LinkStatusText());
     }
     if (station_.IsRemoteConnection()) {
-        const bool deferred = DeferWhileRelayBusy([this] {
+        const bool deferred = deferral_.WhileBusy([this] {
             if (station_.IsRemoteConnection())
                 ReadAllSettingsFromSystemClick();
         });
@@ -156,7 +156,7 @@ bool TMainFormKrv::WriteSettingsAs(const QString& operation, bool typed)
             QApplication::restoreOverrideCursor();
             return false;
         }
-        const bool deferred = DeferWhileRelayBusy([this, operation, typed] {
+        const bool deferred = deferral_.WhileBusy([this, operation, typed] {
             if (station_.IsRemoteConnection())
                 WriteSettingsAs(operation, typed);
         });
