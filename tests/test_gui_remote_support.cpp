@@ -418,7 +418,7 @@ private slots:
         QCOMPARE(received(p.C()), (QStringList{"sent Yes", "got Hi from support"}));
         QCOMPARE(received(p.S()), (QStringList{"sent Hi from support", "got Yes"}));
         // The "Chat..." window lists them with time and side.
-        p.C().ChatLogClick();
+        p.C().Ui().ChatLog->trigger();
         auto* chat = p.C().findChild<ChatWindow*>(QStringLiteral("ChatWindow"));
         QVERIFY(chat);
         QVERIFY2(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d  CLIENT \\(you\\): Yes\n"
@@ -660,7 +660,7 @@ private slots:
     {
         RemotePair p;
         REQUIRE_RELAY(p.relay);
-        p.S().NewSupportSessionClick();
+        p.S().Ui().NewSupportSession->trigger();
         const QString domain = p.S().Core().Support().SupportDomain;
         const QString code = SessionCodeOf(domain);
         QVERIFY(IsSessionCode(code));

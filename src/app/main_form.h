@@ -99,10 +99,6 @@ public:
     void RemoteViaInternetToProvideSupportClick();
     void SendChatMessageClick();
     void SupportDomainNameClick();
-    // Added around them: a private session with a code of its own, and every
-    // chat line of the run in a window.
-    void NewSupportSessionClick();
-    void ChatLogClick();
 
     // What the trends hold (the "Trends..." window shows it).
     const TrendBuffer& TrendValues() const { return trends_.Values(); }
@@ -136,6 +132,10 @@ private:
     void ShowSnapshot(const QString& path) override;
     // The session's signals to what the window does for it.
     void ConnectRemoteSession();
+    // Added around the support commands: a private session with a code of
+    // its own, and every chat line of the run in a window.
+    void NewSupportSessionClick();
+    void ChatLogClick();
     void RunCalibration(Procedure procedure);
     // The settings as they now stand are the reference: the editors are
     // drawn from them, no cell marked.
