@@ -250,13 +250,7 @@ void TMainFormKrv::BuildPages()
     ChargeProfileTabControl = settingsPage_->ChargeProfileTabControl();
     ChargeProfilesTable = settingsPage_->ChargeProfilesTable();
     FieldRpmChartView = settingsPage_->FieldRpmChartView();
-    // A change of tab by the user first takes the grids into the profile
-    // being left, then makes the new tab the active profile.
-    connect(settingsPage_, &SettingsPage::profileTabChosen, this, [this](int tab) {
-        ChargeProfileTabControlChanging();
-        settings_.SelectProfile(tab);
-        ChargeProfileTabControlChange();
-    });
+    editors_.SetPage(settingsPage_);
 
     CanMemo = canPage_->CanMemo();
     CanViewHexCheckBox = canPage_->CanViewHexCheckBox();
@@ -283,7 +277,7 @@ void TMainFormKrv::FormCreate()
     UpdatePeerRegulatorStateTable();
     UpdateSystemStateTable();
     UpdateSystemMessages();
-    ShowSettingsAsReference();
+    editors_.ShowAsReference();
     station_.SetSupportDomain(QString::fromLatin1(DefaultSupportDomain));
 }
 
@@ -555,7 +549,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     // regulator's scale.
     settings_.TakeSnapshot(load.record);
     PageControl->setCurrentWidget(SettingsTabSheet);
-    DrawSettings();
+    editors_.DrawSettings();
 
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);
     PageControl->setCurrentWidget(PeerStateTabSheet);

@@ -6,7 +6,7 @@
 #include "app/calibration_menu.h"
 #include "app/main_form_ui.h"
 #include "app/service_menu.h"
-#include "app/settings_editors_host.h"
+#include "app/settings_commands.h"
 #include "app/tracked_dialogs.h"
 #include "app/trends_menu.h"
 #include "app/user_dialogs.h"
@@ -29,7 +29,7 @@ class SupportExchange;
 
 // The components are a private base, as with a form from Qt Designer: the
 // window's code names them directly, others reach them through Ui().
-class TMainFormKrv : public QMainWindow, private MainFormUi, private SettingsEditorsHost {
+class TMainFormKrv : public QMainWindow, private MainFormUi, private WindowShell {
     Q_OBJECT
 public:
     TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Clock& clock = Clock::System(),
@@ -49,9 +49,9 @@ public:
     void Exit1Click();
     void PageControlChange(int index);
     bool AppMessageHook(QEvent* event);
-    void ShowMessagePanel(const QString& text);
+    void ShowMessagePanel(const QString& text) override;
     QString StatusText() const;
-    void SetStatusText(const QString& text);
+    void SetStatusText(const QString& text) override;
     // The demo program says so in its title and in the connection indicator.
     void SetDemoMode(bool demo);
     // The indicator on the right of the status bar: what the pages show.
@@ -123,13 +123,10 @@ private:
     void SetRequestUnderWay(bool busy);
     // Both state pages from the station's texts, refreshing none.
     void DrawStatePages();
-    // The editors' part of the commands beside the window's own handlers.
-    SettingsRecord EditorsRecord() override;
-    void ReadSettings() override { ReadAllSettingsFromSystemClick(); }
-    bool WriteSettingsAs(const QString& operation, bool typed = true) override;
-    void DrawSettings() override;
-    void ShowFailure(const QString& message) override;
-    void ShowSnapshot(const QString& path) override;
+    void SelectSettingsPage() override;
+    void ShowFailure(const QString& message);
+    // A snapshot file, as if dropped onto the "System State" page.
+    void ShowSnapshot(const QString& path);
     // The session's signals to what the window does for it.
     void ConnectRemoteSession();
     // Added around the support commands: a private session with a code of
@@ -137,11 +134,6 @@ private:
     void NewSupportSessionClick();
     void ChatLogClick();
     void RunCalibration(Procedure procedure);
-    // The settings as they now stand are the reference: the editors are
-    // drawn from them, no cell marked.
-    void ShowSettingsAsReference();
-    // What the user typed, into the record.
-    void StoreSettingsEditors();
 
     Station station_;
     SettingsSession settings_{station_};
@@ -159,11 +151,12 @@ private:
     bool shownOnce_ = false;
     QString snapshotName_;
     double MessagePanelShownAt = 0;
-    TrendsMenu trends_{station_, dialogs_, this};
-    ServiceMenu service_{station_, settings_, dialogs_, *this, this};
-    CalibrationMenu calibration_{station_, settings_, dialogs_, *this};
     // Commands chosen while the relay is busy run once it is free.
     RelayDeferral deferral_{station_, [this] { return dialogs_.IsBoxOpen(); }};
+    SettingsCommands editors_{station_, settings_, dialogs_, remote_, deferral_, usbTimer_, inetTimer_, *this};
+    TrendsMenu trends_{station_, dialogs_, this};
+    ServiceMenu service_{station_, settings_, dialogs_, editors_, this, [this](const QString& path) { ShowSnapshot(path); }};
+    CalibrationMenu calibration_{station_, settings_, dialogs_, editors_};
     // Cleared by Qt when the window closes (it deletes itself on close) or
     // when this window's children are deleted.
     QPointer<ChatWindow> chatWindow_;

@@ -31,11 +31,11 @@ void TMainFormKrv::ConnectRemoteSession()
     connect(&remote_, &RemoteSession::supportSettingsToWrite, this, [this] {
         // Written as the editors would take them back after showing them.
         settings_.TakeAsPageWrites();
-        DrawSettings();
-        WriteSettingsAs(QStringLiteral("support-write"), false);
+        editors_.DrawSettings();
+        editors_.WriteSettingsAs(QStringLiteral("support-write"), false);
     });
     connect(&remote_, &RemoteSession::clientStateArrived, this, &TMainFormKrv::DrawStatePages);
-    connect(&remote_, &RemoteSession::clientSettingsArrivedNow, this, &TMainFormKrv::ShowSettingsAsReference);
+    connect(&remote_, &RemoteSession::clientSettingsArrivedNow, this, [this] { editors_.ShowAsReference(); });
     connect(&remote_, &RemoteSession::endRemoteWanted, this, &TMainFormKrv::ConnectionUSBClick);
 }
 

@@ -15,8 +15,9 @@
 #include <QUrl>
 
 ServiceMenu::ServiceMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
-                         QWidget* window)
-    : station_(station), settings_(settings), dialogs_(dialogs), host_(host), window_(window)
+                         QWidget* window, std::function<void(const QString&)> showSnapshot)
+    : station_(station), settings_(settings), dialogs_(dialogs), host_(host), window_(window),
+      showSnapshot_(std::move(showSnapshot))
 {
 }
 
@@ -119,7 +120,7 @@ void ServiceMenu::OpenSnapshot()
         {QStringLiteral("Open Snapshot"), QStringLiteral("Snapshot Files|*.txt"), QStringLiteral("txt"), {}, true});
     if (!path)
         return;
-    host_.ShowSnapshot(*path);
+    showSnapshot_(*path);
 }
 
 void ServiceMenu::About()

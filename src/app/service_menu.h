@@ -7,13 +7,17 @@
 #include "station/settings_session.h"
 #include "station/station.h"
 
+#include <functional>
+
 class QWidget;
 class UserDialogs;
 
 class ServiceMenu {
 public:
+    // `showSnapshot` shows a snapshot file as if dropped onto the "System
+    // State" page.
     ServiceMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
-                QWidget* window);
+                QWidget* window, std::function<void(const QString&)> showSnapshot);
 
     void CompareWithFile();
     void SaveReport();
@@ -30,4 +34,5 @@ private:
     UserDialogs& dialogs_;
     SettingsEditorsHost& host_;
     QWidget* window_;
+    std::function<void(const QString&)> showSnapshot_;
 };

@@ -1,7 +1,7 @@
 #pragma once
-// What the commands beside the main window's own handlers ask of it: its
-// settings editors (what they hold, the read and the write they run, a new
-// drawing), its error box, and a snapshot shown as a dropped one.
+// What the commands beside the main window's settings commands ask of them:
+// what the editors hold, the read and the write they run, a new drawing, and
+// the error box.
 #include "records/settings_record.h"
 
 #include <QString>
@@ -20,8 +20,6 @@ public:
     // reference marked.
     virtual void DrawSettings() = 0;
     virtual void ShowFailure(const QString& message) = 0;
-    // A snapshot file, as if dropped onto the "System State" page.
-    virtual void ShowSnapshot(const QString& path) = 0;
 
 protected:
     ~SettingsEditorsHost() = default;

@@ -1,0 +1,78 @@
+#pragma once
+// The "Settings" page's editors and the commands of the "System" menu that
+// move settings between the regulator, the relay, the editors and files:
+// what the user typed goes into the settings session's record, what the
+// session holds is drawn, and each transfer runs with the polling paused.
+// The window forwards its handlers here and keeps the page control, the
+// status bar and the message panel (its WindowShell).
+#include "app/settings_editors_host.h"
+#include "station/relay_deferral.h"
+#include "station/remote_session.h"
+#include "station/settings_session.h"
+#include "time/timer_pause.h"
+
+class SettingsPage;
+class UserDialogs;
+
+// What the settings commands show through the window.
+class WindowShell {
+public:
+    // The "Settings" page in front, not counting as the user's page change.
+    virtual void SelectSettingsPage() = 0;
+    virtual void SetStatusText(const QString& text) = 0;
+    virtual void ShowMessagePanel(const QString& text) = 0;
+
+protected:
+    ~WindowShell() = default;
+};
+
+class SettingsCommands : public SettingsEditorsHost {
+public:
+    SettingsCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs, RemoteSession& remote,
+                     RelayDeferral& deferral, PausableTimer& usb, PausableTimer& inet, WindowShell& shell);
+    // The page the editors are on (built after the commands).
+    void SetPage(SettingsPage* page);
+
+    // The editors, each drawn from the record or stored into it.
+    void DrawSystemSettings();
+    void StoreSystemSettings();
+    void DrawChargeProfile();
+    void StoreChargeProfile();
+    void DrawCurve();
+    void StoreCurve();
+    // The settings as they now stand are the reference: the editors are
+    // drawn from them, no cell marked.
+    void ShowAsReference();
+    // What the user typed, into the record.
+    void StoreEditors();
+    // A change of profile tab: the grids go into the profile being left,
+    // then the new tab is the active profile and both grids show it.
+    void ProfileTabChanging();
+    void ProfileTabChange();
+
+    // "Read Settings", "Write Settings", "Reset Settings To Default Values"
+    // (with the polling running), "Save Settings To File", "Load Settings
+    // From File".
+    void Read();
+    void Write();
+    void Reset();
+    void SaveToFile();
+    void LoadFromFile();
+
+    SettingsRecord EditorsRecord() override;
+    void ReadSettings() override { Read(); }
+    bool WriteSettingsAs(const QString& operation, bool typed = true) override;
+    void DrawSettings() override;
+    void ShowFailure(const QString& message) override;
+
+private:
+    Station& station_;
+    SettingsSession& settings_;
+    UserDialogs& dialogs_;
+    RemoteSession& remote_;
+    RelayDeferral& deferral_;
+    PausableTimer& usb_;
+    PausableTimer& inet_;
+    WindowShell& shell_;
+    SettingsPage* page_ = nullptr;
+};
