@@ -106,7 +106,7 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
     usbTimer_.Attach(USBTimer);
     inetTimer_.Attach(INETTimer);
 
-    ConnectRemoteSession();
+    support_.Connect();
     FormCreate();
 
     // The design's size, 873 x 695 below the menu bar, unless the screen is
@@ -196,8 +196,9 @@ void TMainFormKrv::BuildMenus()
     SendChatMessage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
     SendChatMessage->setEnabled(false);
     SupportDomainName = add(options, QStringLiteral("Support Domain Name..."), &TMainFormKrv::SupportDomainNameClick);
-    NewSupportSession = add(options, QStringLiteral("New Support Session..."), &TMainFormKrv::NewSupportSessionClick);
-    ChatLog = add(options, QStringLiteral("Chat..."), &TMainFormKrv::ChatLogClick);
+    NewSupportSession =
+        addBeside(options, QStringLiteral("New Support Session..."), &support_, &SupportCommands::NewSession);
+    ChatLog = addBeside(options, QStringLiteral("Chat..."), &support_, &SupportCommands::ShowChatLog);
     options->addSeparator();
     EnableDataLoggingToFile = add(options, QStringLiteral("Enable Data Logging to File"),
                                   &TMainFormKrv::EnableDataLoggingToFileClick);

@@ -7,6 +7,7 @@
 #include "app/main_form_ui.h"
 #include "app/service_menu.h"
 #include "app/settings_commands.h"
+#include "app/support_commands.h"
 #include "app/tracked_dialogs.h"
 #include "app/trends_menu.h"
 #include "app/user_dialogs.h"
@@ -19,10 +20,8 @@
 #include "views/state_views.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 class CanPage;
-class ChatWindow;
 class SettingsPage;
 class StatePage;
 class SupportExchange;
@@ -118,21 +117,14 @@ private:
     void BuildMenus();
     void BuildPages();
     void ShowModes();
-    void ShowConnection();
+    void ShowConnection() override;
     void ShowPageTab(QWidget* page, bool visible);
     void SetRequestUnderWay(bool busy);
-    // Both state pages from the station's texts, refreshing none.
-    void DrawStatePages();
+    void DrawStatePages() override;
     void SelectSettingsPage() override;
     void ShowFailure(const QString& message);
     // A snapshot file, as if dropped onto the "System State" page.
     void ShowSnapshot(const QString& path);
-    // The session's signals to what the window does for it.
-    void ConnectRemoteSession();
-    // Added around the support commands: a private session with a code of
-    // its own, and every chat line of the run in a window.
-    void NewSupportSessionClick();
-    void ChatLogClick();
     void RunCalibration(Procedure procedure);
 
     Station station_;
@@ -157,7 +149,5 @@ private:
     TrendsMenu trends_{station_, dialogs_, this};
     ServiceMenu service_{station_, settings_, dialogs_, editors_, this, [this](const QString& path) { ShowSnapshot(path); }};
     CalibrationMenu calibration_{station_, settings_, dialogs_, editors_};
-    // Cleared by Qt when the window closes (it deletes itself on close) or
-    // when this window's children are deleted.
-    QPointer<ChatWindow> chatWindow_;
+    SupportCommands support_{station_, settings_, remote_, dialogs_, deferral_, usbTimer_, inetTimer_, editors_, *this, this};
 };

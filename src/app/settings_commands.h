@@ -14,13 +14,17 @@
 class SettingsPage;
 class UserDialogs;
 
-// What the settings commands show through the window.
+// What the commands beside the window show through it.
 class WindowShell {
 public:
     // The "Settings" page in front, not counting as the user's page change.
     virtual void SelectSettingsPage() = 0;
     virtual void SetStatusText(const QString& text) = 0;
     virtual void ShowMessagePanel(const QString& text) = 0;
+    // The status bar's connection indicator and the pages' not-live lines.
+    virtual void ShowConnection() = 0;
+    // Both state pages from the station's texts, refreshing none.
+    virtual void DrawStatePages() = 0;
 
 protected:
     ~WindowShell() = default;
