@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "app/main_menus.h"
 #include "canbus/can_page_widget.h"
 #include "records/snapshot_file.h"
 #include "support/relay_address.h"
@@ -9,7 +10,6 @@
 #include "views/window_fit_widget.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -18,13 +18,13 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QShortcut>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include <type_traits>
+#include <functional>
+#include <utility>
 
 namespace {
 
@@ -138,93 +138,43 @@ TMainFormKrv::~TMainFormKrv()
 
 void TMainFormKrv::BuildMenus()
 {
-    // Alt+S, Alt+O and Alt+H open the menus; F10 reaches the menu bar.
-    QMenu* system = menuBar()->addMenu(QStringLiteral("&System"));
-    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
-    connect(menuKey, &QShortcut::activated, this, [this] {
-        menuBar()->setFocus(Qt::ShortcutFocusReason);
-        menuBar()->setActiveAction(menuBar()->actions().constFirst());
-    });
-    auto add = [this](QMenu* menu, const QString& text, void (TMainFormKrv::*handler)()) {
-        QAction* a = menu->addAction(text);
-        connect(a, &QAction::triggered, this, handler);
-        return a;
+    BuildMainMenus(this, *this);
+    using Handler = void (TMainFormKrv::*)();
+    const std::pair<QAction*, Handler> handlers[] = {
+        {SaveSettingsToFile, &TMainFormKrv::SaveSettingsToFileClick},
+        {LoadSettingsFromFile, &TMainFormKrv::LoadSettingsFromFileClick},
+        {ReadAllSettingsFromSystem, &TMainFormKrv::ReadAllSettingsFromSystemClick},
+        {WriteAllSettingsToSystem, &TMainFormKrv::WriteAllSettingsToSystemClick},
+        {ResetControlBoxSettingsToDefaultValues, &TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick},
+        {CalibrateInternalPowerSupply, &TMainFormKrv::CalibrateInternalPowerSupplyClick},
+        {CalibrateVoltageMeasurements, &TMainFormKrv::CalibrateVoltageMeasurementsClick},
+        {CalibrateCurrentMeasurements, &TMainFormKrv::CalibrateCurrentMeasurementsClick},
+        {Exit1, &TMainFormKrv::Exit1Click},
+        {ConnectionUSB, &TMainFormKrv::ConnectionUSBClick},
+        {RemoteViaInternetToProvideSupport, &TMainFormKrv::RemoteViaInternetToProvideSupportClick},
+        {ShareDataWithSupport, &TMainFormKrv::ShareDataWithSupportClick},
+        {SendChatMessage, &TMainFormKrv::SendChatMessageClick},
+        {SupportDomainName, &TMainFormKrv::SupportDomainNameClick},
+        {EnableDataLoggingToFile, &TMainFormKrv::EnableDataLoggingToFileClick},
     };
-    // The commands added around the design's own, handled beside the window.
-    auto addBeside = [this](QMenu* menu, const QString& text, auto* part, void (std::remove_pointer_t<decltype(part)>::*handler)()) {
-        QAction* a = menu->addAction(text);
-        connect(a, &QAction::triggered, this, [part, handler] { (part->*handler)(); });
-        return a;
+    for (const auto& [action, handler] : handlers)
+        connect(action, &QAction::triggered, this, handler);
+    // The commands added around the design's own run beside the window.
+    const std::pair<QAction*, std::function<void()>> beside[] = {
+        {CompareSettingsWithFile, [this] { service_.CompareWithFile(); }},
+        {SaveServiceReport, [this] { service_.SaveReport(); }},
+        {OpenBackupsFolder, [this] { service_.OpenBackupsFolder(); }},
+        {RestoreSettingsFromBackup, [this] { service_.RestoreFromBackup(); }},
+        {OpenSnapshot, [this] { service_.OpenSnapshot(); }},
+        {NewSupportSession, [this] { support_.NewSession(); }},
+        {ChatLog, [this] { support_.ShowChatLog(); }},
+        {Trends, [this] { trends_.ShowTrends(); }},
+        {OpenDataLog, [this] { trends_.OpenDataLog(); }},
+        {UserGuide, [this] { service_.UserGuide(); }},
+        {About, [this] { service_.About(); }},
     };
-    SaveSettingsToFile = add(system, QStringLiteral("Save Settings To File"), &TMainFormKrv::SaveSettingsToFileClick);
-    LoadSettingsFromFile = add(system, QStringLiteral("Load Settings From File"), &TMainFormKrv::LoadSettingsFromFileClick);
-    system->addSeparator();
-    ReadAllSettingsFromSystem = add(system, QStringLiteral("Read Settings"), &TMainFormKrv::ReadAllSettingsFromSystemClick);
-    WriteAllSettingsToSystem = add(system, QStringLiteral("Write Settings"), &TMainFormKrv::WriteAllSettingsToSystemClick);
-    ResetControlBoxSettingsToDefaultValues = add(system, QStringLiteral("Reset Settings To Default Values"),
-                                                 &TMainFormKrv::ResetControlBoxSettingsToDefaultValuesClick);
-    system->addSeparator();
-    CalibrateInternalPowerSupply = add(system, QStringLiteral("Calibrate Internal Power Supply "),
-                                       &TMainFormKrv::CalibrateInternalPowerSupplyClick);
-    CalibrateVoltageMeasurements = add(system, QStringLiteral("Calibrate Voltage Measurements"),
-                                       &TMainFormKrv::CalibrateVoltageMeasurementsClick);
-    CalibrateCurrentMeasurements = add(system, QStringLiteral("Calibrate Current Measurements"),
-                                       &TMainFormKrv::CalibrateCurrentMeasurementsClick);
-    system->addSeparator();
-    Exit1 = add(system, QStringLiteral("Exit"), &TMainFormKrv::Exit1Click);
-    system->addSeparator();
-    CompareSettingsWithFile =
-        addBeside(system, QStringLiteral("Compare Settings With File..."), &service_, &ServiceMenu::CompareWithFile);
-    SaveServiceReport = addBeside(system, QStringLiteral("Save Service Report..."), &service_, &ServiceMenu::SaveReport);
-    OpenBackupsFolder =
-        addBeside(system, QStringLiteral("Open Backups Folder"), &service_, &ServiceMenu::OpenBackupsFolder);
-    RestoreSettingsFromBackup = addBeside(system, QStringLiteral("Restore Settings From Backup..."), &service_,
-                                          &ServiceMenu::RestoreFromBackup);
-    OpenSnapshot = addBeside(system, QStringLiteral("Open Snapshot..."), &service_, &ServiceMenu::OpenSnapshot);
-
-    QMenu* options = menuBar()->addMenu(QStringLiteral("&Options"));
-    QMenu* connection = options->addMenu(QStringLiteral("Connection"));
-    ConnectionUSB = add(connection, QStringLiteral("USB"), &TMainFormKrv::ConnectionUSBClick);
-    ConnectionUSB->setCheckable(true);
-    ConnectionUSB->setChecked(true);
-    RemoteViaInternetToProvideSupport = add(connection, QStringLiteral("Remote via Internet"),
-                                            &TMainFormKrv::RemoteViaInternetToProvideSupportClick);
-    RemoteViaInternetToProvideSupport->setCheckable(true);
-    options->addSeparator();
-    ShareDataWithSupport = add(options, QStringLiteral("Share data with support"), &TMainFormKrv::ShareDataWithSupportClick);
-    SendChatMessage = add(options, QStringLiteral("Send Chat Message"), &TMainFormKrv::SendChatMessageClick);
-    SendChatMessage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
-    SendChatMessage->setEnabled(false);
-    SupportDomainName = add(options, QStringLiteral("Support Domain Name..."), &TMainFormKrv::SupportDomainNameClick);
-    NewSupportSession =
-        addBeside(options, QStringLiteral("New Support Session..."), &support_, &SupportCommands::NewSession);
-    ChatLog = addBeside(options, QStringLiteral("Chat..."), &support_, &SupportCommands::ShowChatLog);
-    options->addSeparator();
-    EnableDataLoggingToFile = add(options, QStringLiteral("Enable Data Logging to File"),
-                                  &TMainFormKrv::EnableDataLoggingToFileClick);
-    // One radio group that may also have nothing ticked. The handlers decide
-    // the ticks themselves (logging only goes on once a file is chosen), so
-    // the group only provides the radio look.
-    auto* group = new QActionGroup(this);
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (QAction* a : {ShareDataWithSupport, EnableDataLoggingToFile}) {
-        a->setCheckable(true);
-        group->addAction(a);
-    }
-    options->addSeparator();
-    Trends = addBeside(options, QStringLiteral("Trends..."), &trends_, &TrendsMenu::ShowTrends);
-    OpenDataLog = addBeside(options, QStringLiteral("Open Data Log..."), &trends_, &TrendsMenu::OpenDataLog);
-
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    UserGuide = addBeside(help, QStringLiteral("User Guide"), &service_, &ServiceMenu::UserGuide);
-    UserGuide->setShortcut(QKeySequence::HelpContents);
-    About = addBeside(help, QStringLiteral("About"), &service_, &ServiceMenu::About);
-
-    // The usual keys for files and leaving; none collides with a key of the
-    // design (Ctrl+C sends a chat).
-    SaveSettingsToFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    LoadSettingsFromFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
-    Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    for (const auto& [action, command] : beside)
+        connect(action, &QAction::triggered, this, command);
 }
 
 void TMainFormKrv::BuildPages()

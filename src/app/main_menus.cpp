@@ -1,0 +1,78 @@
+#include "app/main_menus.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QShortcut>
+
+void BuildMainMenus(QMainWindow* window, MainFormUi& ui)
+{
+    QMenuBar* bar = window->menuBar();
+    // Alt+S, Alt+O and Alt+H open the menus; F10 reaches the menu bar.
+    QMenu* system = bar->addMenu(QStringLiteral("&System"));
+    auto* menuKey = new QShortcut(QKeySequence(Qt::Key_F10), window);
+    QObject::connect(menuKey, &QShortcut::activated, bar, [bar] {
+        bar->setFocus(Qt::ShortcutFocusReason);
+        bar->setActiveAction(bar->actions().constFirst());
+    });
+    ui.SaveSettingsToFile = system->addAction(QStringLiteral("Save Settings To File"));
+    ui.LoadSettingsFromFile = system->addAction(QStringLiteral("Load Settings From File"));
+    system->addSeparator();
+    ui.ReadAllSettingsFromSystem = system->addAction(QStringLiteral("Read Settings"));
+    ui.WriteAllSettingsToSystem = system->addAction(QStringLiteral("Write Settings"));
+    ui.ResetControlBoxSettingsToDefaultValues = system->addAction(QStringLiteral("Reset Settings To Default Values"));
+    system->addSeparator();
+    ui.CalibrateInternalPowerSupply = system->addAction(QStringLiteral("Calibrate Internal Power Supply "));
+    ui.CalibrateVoltageMeasurements = system->addAction(QStringLiteral("Calibrate Voltage Measurements"));
+    ui.CalibrateCurrentMeasurements = system->addAction(QStringLiteral("Calibrate Current Measurements"));
+    system->addSeparator();
+    ui.Exit1 = system->addAction(QStringLiteral("Exit"));
+    system->addSeparator();
+    ui.CompareSettingsWithFile = system->addAction(QStringLiteral("Compare Settings With File..."));
+    ui.SaveServiceReport = system->addAction(QStringLiteral("Save Service Report..."));
+    ui.OpenBackupsFolder = system->addAction(QStringLiteral("Open Backups Folder"));
+    ui.RestoreSettingsFromBackup = system->addAction(QStringLiteral("Restore Settings From Backup..."));
+    ui.OpenSnapshot = system->addAction(QStringLiteral("Open Snapshot..."));
+
+    QMenu* options = bar->addMenu(QStringLiteral("&Options"));
+    QMenu* connection = options->addMenu(QStringLiteral("Connection"));
+    ui.ConnectionUSB = connection->addAction(QStringLiteral("USB"));
+    ui.ConnectionUSB->setCheckable(true);
+    ui.ConnectionUSB->setChecked(true);
+    ui.RemoteViaInternetToProvideSupport = connection->addAction(QStringLiteral("Remote via Internet"));
+    ui.RemoteViaInternetToProvideSupport->setCheckable(true);
+    options->addSeparator();
+    ui.ShareDataWithSupport = options->addAction(QStringLiteral("Share data with support"));
+    ui.SendChatMessage = options->addAction(QStringLiteral("Send Chat Message"));
+    ui.SendChatMessage->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_C));
+    ui.SendChatMessage->setEnabled(false);
+    ui.SupportDomainName = options->addAction(QStringLiteral("Support Domain Name..."));
+    ui.NewSupportSession = options->addAction(QStringLiteral("New Support Session..."));
+    ui.ChatLog = options->addAction(QStringLiteral("Chat..."));
+    options->addSeparator();
+    ui.EnableDataLoggingToFile = options->addAction(QStringLiteral("Enable Data Logging to File"));
+    // One radio group that may also have nothing ticked. The handlers decide
+    // the ticks themselves (logging only goes on once a file is chosen), so
+    // the group only provides the radio look.
+    auto* group = new QActionGroup(window);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (QAction* a : {ui.ShareDataWithSupport, ui.EnableDataLoggingToFile}) {
+        a->setCheckable(true);
+        group->addAction(a);
+    }
+    options->addSeparator();
+    ui.Trends = options->addAction(QStringLiteral("Trends..."));
+    ui.OpenDataLog = options->addAction(QStringLiteral("Open Data Log..."));
+
+    QMenu* help = bar->addMenu(QStringLiteral("&Help"));
+    ui.UserGuide = help->addAction(QStringLiteral("User Guide"));
+    ui.UserGuide->setShortcut(QKeySequence::HelpContents);
+    ui.About = help->addAction(QStringLiteral("About"));
+
+    // The usual keys for files and leaving; none collides with a key of the
+    // design (Ctrl+C sends a chat).
+    ui.SaveSettingsToFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    ui.LoadSettingsFromFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    ui.Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
