@@ -1,12 +1,9 @@
 #include "app/main_form.h"
-#include "app/main_menus.h"
 #include "canbus/can_page_widget.h"
 #include "records/snapshot_file.h"
-#include "support/relay_address.h"
 #include "settings/settings_page_widget.h"
-#include "views/page_parts_widget.h"
-#include "views/state_page_widget.h"
 #include "station/connection_texts.h"
+#include "views/state_page_widget.h"
 #include "views/window_fit_widget.h"
 
 #include <QAction>
@@ -18,10 +15,8 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include <functional>
 #include <utility>
@@ -30,7 +25,6 @@ namespace {
 
 constexpr int ClientWidth = 873;
 constexpr int ClientHeight = 695;
-constexpr int MessagePanelHeight = 17;
 constexpr int MinimumWindowWidth = 480;
 constexpr int MinimumWindowHeight = 320;
 // How long after showing the window system has framed a window.
@@ -64,35 +58,15 @@ TMainFormKrv::TMainFormKrv(HidBackend& backend, UserDialogs& dialogs, const Cloc
         ShowMessagePanel(QStringLiteral(" Settings backup not saved: ") + reason);
     });
 
-    auto* central = new QWidget(this);
-    auto* centralLayout = new QVBoxLayout(central);
-    centralLayout->setContentsMargins(0, 0, 0, 0);
-    centralLayout->setSpacing(0);
-    PageControl = new QTabWidget(central);
-    centralLayout->addWidget(PageControl, 1);
-    BuildPages();
-    PageControl->addTab(StateTabSheet, QStringLiteral("System State"));
-    PageControl->addTab(SettingsTabSheet, QStringLiteral("Settings"));
-    PageControl->addTab(CanBusTabSheet, QStringLiteral("CAN bus"));
-    PageControl->addTab(PeerStateTabSheet, QStringLiteral("Peer System State"));
+    ownPage_ = new StatePage(Side::Own);
+    settingsPage_ = new SettingsPage;
+    canPage_ = new CanPage;
+    peerPage_ = new StatePage(Side::Peer);
+    SetUpMainForm(this, *this, {ownPage_, settingsPage_, canPage_, peerPage_});
+    ConnectHandlers();
     // Only a page change made by the user counts (click or keyboard): the
     // program's own page selections block the page control's signals.
     connect(PageControl, &QTabWidget::currentChanged, this, &TMainFormKrv::PageControlChange);
-
-    MessagePanel = NewMessagePanel(central);
-    MessagePanel->setFixedHeight(MessagePanelHeight);
-    centralLayout->addWidget(MessagePanel);
-    setCentralWidget(central);
-
-    statusText_ = new QLabel(this);
-    statusText_->setObjectName(QStringLiteral("StatusText"));
-    statusBar()->addWidget(statusText_, 1);
-    connectionIndicator_ = new QLabel(this);
-    connectionIndicator_->setObjectName(QStringLiteral("ConnectionIndicator"));
-    statusBar()->addPermanentWidget(connectionIndicator_);
-    statusBar()->setSizeGripEnabled(false);
-
-    BuildMenus();
 
     const auto timer = [this](int intervalMs, void (TMainFormKrv::*handler)()) {
         auto* t = new QTimer(this);
@@ -136,9 +110,9 @@ TMainFormKrv::~TMainFormKrv()
     qApp->removeEventFilter(this);
 }
 
-void TMainFormKrv::BuildMenus()
+void TMainFormKrv::ConnectHandlers()
 {
-    BuildMainMenus(this, *this);
+    editors_.SetPage(settingsPage_);
     using Handler = void (TMainFormKrv::*)();
     const std::pair<QAction*, Handler> handlers[] = {
         {SaveSettingsToFile, &TMainFormKrv::SaveSettingsToFileClick},
@@ -175,41 +149,6 @@ void TMainFormKrv::BuildMenus()
     };
     for (const auto& [action, command] : beside)
         connect(action, &QAction::triggered, this, command);
-}
-
-void TMainFormKrv::BuildPages()
-{
-    ownPage_ = new StatePage(Side::Own);
-    settingsPage_ = new SettingsPage;
-    canPage_ = new CanPage;
-    peerPage_ = new StatePage(Side::Peer);
-    StateTabSheet = Scrolled(ownPage_);
-    SettingsTabSheet = Scrolled(settingsPage_);
-    CanBusTabSheet = Scrolled(canPage_);
-    PeerStateTabSheet = Scrolled(peerPage_);
-
-    MeasuredValuesTable = ownPage_->MeasuredValuesTable();
-    SystemStateTable = ownPage_->SystemStateTable();
-    RegulatorStateTable = ownPage_->RegulatorStateTable();
-    SystemMessagesMemo = ownPage_->SystemMessagesMemo();
-    PeerMeasuredValuesTable = peerPage_->MeasuredValuesTable();
-    PeerSystemStateTable = peerPage_->SystemStateTable();
-    PeerRegulatorStateTable = peerPage_->RegulatorStateTable();
-    PeerSystemMessagesMemo = peerPage_->SystemMessagesMemo();
-
-    SystemSettingsTable = settingsPage_->SystemSettingsTable();
-    ChargeProfileTabControl = settingsPage_->ChargeProfileTabControl();
-    ChargeProfilesTable = settingsPage_->ChargeProfilesTable();
-    FieldRpmChartView = settingsPage_->FieldRpmChartView();
-    editors_.SetPage(settingsPage_);
-
-    CanMemo = canPage_->CanMemo();
-    CanViewHexCheckBox = canPage_->CanViewHexCheckBox();
-    CanPausedLabel = canPage_->CanPausedLabel();
-    CanRxMemoPopupMenu = canPage_->CanRxMemoPopupMenu();
-    PauseCanWatch = canPage_->PauseCanWatch();
-    ClearAllLines = canPage_->ClearAllLines();
-    CopyToClipboard = canPage_->CopyToClipboard();
     connect(PauseCanWatch, &QAction::triggered, this, [this] {
         SetCheck(PauseCanWatch, !PauseCanWatch->isChecked()); // the handler does the toggling
         PauseCanWatchClick();
@@ -268,8 +207,6 @@ void TMainFormKrv::SystemStateTimerTimer()
         station_.SetLogging(WriteLogLine());
     ShowConnection();
     // The trends take what this update has anyway; no request of their own.
-    // A record that has not come again since the last update is no reading:
-    // the trends get a gap, not the last values over again.
     trends_.Update();
     if (windowTitle() != caption)
         setWindowTitle(caption);
@@ -339,16 +276,16 @@ void TMainFormKrv::SetDemoMode(bool demo)
 
 QString TMainFormKrv::ConnectionIndicatorText() const
 {
-    return connectionIndicator_->text();
+    return ConnectionIndicator->text();
 }
 
 void TMainFormKrv::ShowConnection()
 {
     const auto [text, tip, warning] = ConnectionIndicatorOf(station_, demo_, snapshotName_);
-    if (connectionIndicator_->text() != text)
-        connectionIndicator_->setText(text);
-    if (connectionIndicator_->toolTip() != tip)
-        connectionIndicator_->setToolTip(tip);
+    if (ConnectionIndicator->text() != text)
+        ConnectionIndicator->setText(text);
+    if (ConnectionIndicator->toolTip() != tip)
+        ConnectionIndicator->setToolTip(tip);
     // The pages keep the records' values whatever happens (they are redrawn
     // as always); when those are no readings, the page says so.
     const auto [state, settings] = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
@@ -358,19 +295,19 @@ void TMainFormKrv::ShowConnection()
     // A warm tone that reads on light and dark backgrounds alike. (Setting a
     // style sheet polishes the label again, so only a change is set.)
     const QString style = warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString();
-    if (connectionIndicator_->styleSheet() != style)
-        connectionIndicator_->setStyleSheet(style);
+    if (ConnectionIndicator->styleSheet() != style)
+        ConnectionIndicator->setStyleSheet(style);
 }
 
 QString TMainFormKrv::StatusText() const
 {
-    return statusText_->text();
+    return StatusBarText->text();
 }
 
 void TMainFormKrv::SetStatusText(const QString& text)
 {
-    if (statusText_->text() != text)
-        statusText_->setText(text);
+    if (StatusBarText->text() != text)
+        StatusBarText->setText(text);
 }
 
 void TMainFormKrv::ShowMessagePanel(const QString& text)

@@ -114,8 +114,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void BuildMenus();
-    void BuildPages();
+    // Each menu item and popup item to what it does.
+    void ConnectHandlers();
     void ShowModes();
     void ShowConnection() override;
     void ShowPageTab(QWidget* page, bool visible);
@@ -137,8 +137,6 @@ private:
     StatePage* peerPage_ = nullptr;
     SettingsPage* settingsPage_ = nullptr;
     CanPage* canPage_ = nullptr;
-    QLabel* statusText_ = nullptr;
-    QLabel* connectionIndicator_ = nullptr;
     bool demo_ = false;
     bool shownOnce_ = false;
     QString snapshotName_;

@@ -1,8 +1,13 @@
 #pragma once
 // The main window's components, by the names the program's design gives
-// them: the pages' widgets, the menus' items, the message panel and the
-// timers. The pages build their own widgets; these name them.
+// them: the pages' widgets, the menus' items, the message panel, the status
+// bar's labels and the timers. The pages build their own widgets; the set-up
+// below lays the window out around them and names each component.
+class CanPage;
 class FieldRpmChart;
+class QMainWindow;
+class SettingsPage;
+class StatePage;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -37,6 +42,8 @@ struct MainFormUi {
     QLabel* CanPausedLabel = nullptr;
     QMenu* CanRxMemoPopupMenu = nullptr;
     QLabel* MessagePanel = nullptr;
+    QLabel* StatusBarText = nullptr;       // the status bar's text on the left
+    QLabel* ConnectionIndicator = nullptr; // and where the values come from, on the right
     QTimer* USBTimer = nullptr;
     QTimer* SystemStateTimer = nullptr;
     QTimer* INETTimer = nullptr;
@@ -71,3 +78,17 @@ struct MainFormUi {
     QAction* ClearAllLines = nullptr;
     QAction* CopyToClipboard = nullptr;
 };
+
+struct MainFormPages {
+    StatePage* own;
+    SettingsPage* settings;
+    CanPage* can;
+    StatePage* peer;
+};
+
+// The window laid out as the design has it: the four pages in their tabs
+// over the message panel, the status bar's labels, and the menu bar with its
+// items, separators, check marks, the radio look of sharing and logging, and
+// the keys. Every component lands in its name; what the items do is the
+// window's to connect.
+void SetUpMainForm(QMainWindow* window, MainFormUi& ui, const MainFormPages& pages);

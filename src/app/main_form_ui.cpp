@@ -1,12 +1,24 @@
-#include "app/main_menus.h"
+#include "app/main_form_ui.h"
+#include "canbus/can_page_widget.h"
+#include "settings/settings_page_widget.h"
+#include "views/page_parts_widget.h"
+#include "views/state_page_widget.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QShortcut>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
-void BuildMainMenus(QMainWindow* window, MainFormUi& ui)
+namespace {
+
+constexpr int MessagePanelHeight = 17;
+
+
+void BuildMenus(QMainWindow* window, MainFormUi& ui)
 {
     QMenuBar* bar = window->menuBar();
     // Alt+S, Alt+O and Alt+H open the menus; F10 reaches the menu bar.
@@ -75,4 +87,62 @@ void BuildMainMenus(QMainWindow* window, MainFormUi& ui)
     ui.SaveSettingsToFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     ui.LoadSettingsFromFile->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     ui.Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+}
+
+void NamePageComponents(MainFormUi& ui, const MainFormPages& pages)
+{
+    ui.MeasuredValuesTable = pages.own->MeasuredValuesTable();
+    ui.SystemStateTable = pages.own->SystemStateTable();
+    ui.RegulatorStateTable = pages.own->RegulatorStateTable();
+    ui.SystemMessagesMemo = pages.own->SystemMessagesMemo();
+    ui.PeerMeasuredValuesTable = pages.peer->MeasuredValuesTable();
+    ui.PeerSystemStateTable = pages.peer->SystemStateTable();
+    ui.PeerRegulatorStateTable = pages.peer->RegulatorStateTable();
+    ui.PeerSystemMessagesMemo = pages.peer->SystemMessagesMemo();
+    ui.SystemSettingsTable = pages.settings->SystemSettingsTable();
+    ui.ChargeProfileTabControl = pages.settings->ChargeProfileTabControl();
+    ui.ChargeProfilesTable = pages.settings->ChargeProfilesTable();
+    ui.FieldRpmChartView = pages.settings->FieldRpmChartView();
+    ui.CanMemo = pages.can->CanMemo();
+    ui.CanViewHexCheckBox = pages.can->CanViewHexCheckBox();
+    ui.CanPausedLabel = pages.can->CanPausedLabel();
+    ui.CanRxMemoPopupMenu = pages.can->CanRxMemoPopupMenu();
+    ui.PauseCanWatch = pages.can->PauseCanWatch();
+    ui.ClearAllLines = pages.can->ClearAllLines();
+    ui.CopyToClipboard = pages.can->CopyToClipboard();
+}
+
+} // namespace
+
+void SetUpMainForm(QMainWindow* window, MainFormUi& ui, const MainFormPages& pages)
+{
+    auto* central = new QWidget(window);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    ui.PageControl = new QTabWidget(central);
+    layout->addWidget(ui.PageControl, 1);
+    ui.StateTabSheet = Scrolled(pages.own);
+    ui.SettingsTabSheet = Scrolled(pages.settings);
+    ui.CanBusTabSheet = Scrolled(pages.can);
+    ui.PeerStateTabSheet = Scrolled(pages.peer);
+    ui.PageControl->addTab(ui.StateTabSheet, QStringLiteral("System State"));
+    ui.PageControl->addTab(ui.SettingsTabSheet, QStringLiteral("Settings"));
+    ui.PageControl->addTab(ui.CanBusTabSheet, QStringLiteral("CAN bus"));
+    ui.PageControl->addTab(ui.PeerStateTabSheet, QStringLiteral("Peer System State"));
+    NamePageComponents(ui, pages);
+    ui.MessagePanel = NewMessagePanel(central);
+    ui.MessagePanel->setFixedHeight(MessagePanelHeight);
+    layout->addWidget(ui.MessagePanel);
+    window->setCentralWidget(central);
+
+    ui.StatusBarText = new QLabel(window);
+    ui.StatusBarText->setObjectName(QStringLiteral("StatusText"));
+    window->statusBar()->addWidget(ui.StatusBarText, 1);
+    ui.ConnectionIndicator = new QLabel(window);
+    ui.ConnectionIndicator->setObjectName(QStringLiteral("ConnectionIndicator"));
+    window->statusBar()->addPermanentWidget(ui.ConnectionIndicator);
+    window->statusBar()->setSizeGripEnabled(false);
+
+    BuildMenus(window, ui);
 }
