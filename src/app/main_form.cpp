@@ -3,6 +3,7 @@
 #include "records/snapshot_file.h"
 #include "settings/settings_page_widget.h"
 #include "station/connection_texts.h"
+#include "views/page_parts_widget.h"
 #include "views/state_page_widget.h"
 #include "views/window_fit_widget.h"
 
@@ -282,21 +283,13 @@ QString TMainFormKrv::ConnectionIndicatorText() const
 void TMainFormKrv::ShowConnection()
 {
     const auto [text, tip, warning] = ConnectionIndicatorOf(station_, demo_, snapshotName_);
-    if (ConnectionIndicator->text() != text)
-        ConnectionIndicator->setText(text);
-    if (ConnectionIndicator->toolTip() != tip)
-        ConnectionIndicator->setToolTip(tip);
+    ShowIndicator(ConnectionIndicator, text, tip, warning);
     // The pages keep the records' values whatever happens (they are redrawn
     // as always); when those are no readings, the page says so.
     const auto [state, settings] = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
     ownPage_->ShowNotLive(state);
     peerPage_->ShowNotLive(state);
     settingsPage_->ShowNotLive(settings);
-    // A warm tone that reads on light and dark backgrounds alike. (Setting a
-    // style sheet polishes the label again, so only a change is set.)
-    const QString style = warning ? QStringLiteral("color: #d9480f; font-weight: bold;") : QString();
-    if (ConnectionIndicator->styleSheet() != style)
-        ConnectionIndicator->setStyleSheet(style);
 }
 
 QString TMainFormKrv::StatusText() const

@@ -61,7 +61,7 @@ CanPage::CanPage(QWidget* parent)
             [this](const QPoint& pos) { menu_->popup(memo_->mapToGlobal(pos)); });
     // While "Pause" is ticked the page says so: no line is added meanwhile.
     paused_->setObjectName(QStringLiteral("CanPausedLabel"));
-    paused_->setStyleSheet(QStringLiteral("color: #d9480f; font-weight: bold;"));
+    paused_->setStyleSheet(WarningStyleSheet());
     paused_->hide();
 
     auto* top = new QHBoxLayout;

@@ -41,7 +41,7 @@ NotLiveBanner::NotLiveBanner(QWidget* parent) : QLabel(parent)
 {
     setObjectName(QStringLiteral("NotLiveBanner"));
     setWordWrap(true);
-    setStyleSheet(QStringLiteral("color: #d9480f; font-weight: bold;"));
+    setStyleSheet(WarningStyleSheet());
     hide();
 }
 
@@ -75,4 +75,15 @@ QLabel* NewMessagePanel(QWidget* parent)
     panel->setFont(bold);
     panel->hide();
     return panel;
+}
+
+void ShowIndicator(QLabel* label, const QString& text, const QString& tip, bool warning)
+{
+    if (label->text() != text)
+        label->setText(text);
+    if (label->toolTip() != tip)
+        label->setToolTip(tip);
+    const QString style = warning ? WarningStyleSheet() : QString();
+    if (label->styleSheet() != style)
+        label->setStyleSheet(style);
 }

@@ -8,6 +8,8 @@
 #include <QScrollArea>
 
 QLabel* PageCaption(const QString& text);
+// Text in a warm tone that reads on light and dark backgrounds alike.
+inline QString WarningStyleSheet() { return QStringLiteral("color: #d9480f; font-weight: bold;"); }
 QPlainTextEdit* ReadOnlyMemo(QWidget* parent = nullptr);
 // At least this size, and all the room the layout gives.
 void Grows(QWidget* widget, int minimumWidth, int minimumHeight);
@@ -22,6 +24,10 @@ public:
     explicit NotLiveBanner(QWidget* parent = nullptr);
     void Show(const QString& text);
 };
+
+// A label's text and tip, in a warm tone while `warning`; only what changed
+// is set (a style sheet set polishes the label again).
+void ShowIndicator(QLabel* label, const QString& text, const QString& tip, bool warning);
 
 // The strip under the pages that shows a message for a few seconds: bold
 // black on yellow, hidden at first.
