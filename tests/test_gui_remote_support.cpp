@@ -40,7 +40,6 @@
 
 namespace {
 
-const QString ErrorCaption = QStringLiteral("Error");
 const QString InternetConnection = QStringLiteral("Internet Connection: ");
 
 #define REQUIRE_RELAY(relay) QVERIFY2((relay).IsRunning(), qPrintable((relay).ErrorText()))
