@@ -2,6 +2,7 @@
 // misbehaves: error statuses, empty, huge, oversized and garbage answers, a bad
 // value, an answer that never comes and a refused connection. A scripted HTTP
 // server on loopback gives one canned answer per request.
+#include "support/realistic_settings.h"
 #include "support/station_test_access.h"
 #include "support/fake_relay.h"
 #include "support/test_support.h"
@@ -326,7 +327,11 @@ private slots:
         const QString nothing = QStringLiteral("Nothing received");
         const QByteArray chat = RandomBytes(20000, 11, 'A', 'Z');
         const QByteArray state = RandomBytes(20000, 12);
-        const QByteArray settings = RandomBytes(20000, 13);
+        // Settings a regulator may hold, of the device version of the rig's
+        // regulator (7), then values beyond any record.
+        SettingsRecord plausible = realistic::Record();
+        plausible.SetU8(SettingsRecord::DeviceVersionAt, 7);
+        const QByteArray settings = plausible.ToByteArray() + RandomBytes(20000 - 540, 13);
         const QByteArray megaChat(SupportBufferSize, 'A');
         const QByteArray megaState(SupportBufferSize, char(200));
         QByteArray garbage = RandomBytes(64 * 1024, 14);
@@ -445,7 +450,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("response");
         QTest::newRow("client state") << Ok(RelayBody(ValueList('2', RandomBytes(280, 5))));
-        QTest::newRow("client settings") << Ok(RelayBody(ValueList('3', RandomBytes(540, 6))));
+        QTest::newRow("client settings") << Ok(RelayBody(ValueList('3', realistic::Record().ToByteArray())));
         QTest::newRow("relay fails") << Canned("HTTP/1.1 500 Internal Server Error", QByteArray());
     }
     void snapshotDroppedDuringExchangeStays()
@@ -458,6 +463,14 @@ private slots:
         SnapshotRecord snapshot;
         const QByteArray pattern = RandomBytes(1104, 7);
         std::copy(pattern.begin(), pattern.end(), snapshot.Data());
+        // What a snapshot holds: regulators named in text, plausible settings.
+        SystemStateRecord own = snapshot.OwnState();
+        own.SetRegulatorName("Port engine");
+        snapshot.SetOwnState(own);
+        SystemStateRecord peer = snapshot.PeerState();
+        peer.SetRegulatorName("Stbd engine");
+        snapshot.SetPeerState(peer);
+        snapshot.SetSettings(realistic::Record());
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("boat.txt"));
         QFile file(path);

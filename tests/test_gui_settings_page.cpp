@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QLabel>
 #include <QtTest>
 
 #include <cstring>
@@ -167,13 +168,15 @@ void SettingsPageTest::readWriteRoundTrip()
 
     const std::size_t before = rig.sim.Requests.size();
     Write(rig);
-    QCOMPARE(RequestsSince(rig.sim, before), WriteRequests());
+    // The write, then the read-back that confirms it.
+    QCOMPARE(RequestsSince(rig.sim, before), WriteRequests() + ReadRequests());
     QCOMPARE(rig.sim.AppliedWrites, 1);
     QCOMPARE(rig.sim.DiscardedWrites, 0);
     // Record, reserved bytes and the firmware's tail all come back unchanged.
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(original));
     QCOMPARE(w.Core().Settings().ToByteArray(), realistic::Record().ToByteArray());
     QCOMPARE(w.StatusText(), QStringLiteral("65 bytes received"));
+    QCOMPARE(w.Ui().MessagePanel->text(), QStringLiteral(" Settings written to Port engine"));
 }
 
 void SettingsPageTest::editorsShowRegulatorValues_data()
@@ -239,16 +242,20 @@ void SettingsPageTest::editedValueReachesRegulatorClamped_data()
     QTest::addColumn<int>("offset");
     QTest::addColumn<float>("written");
     QTest::addColumn<QString>("reshown");
+    QTest::addColumn<QString>("notice"); // the message panel once an entered edit was taken
     QTest::newRow("75 degrees, entered") << int(WarningBatteryTemperatureRow) << "75" << true
-                                         << int(S::WarningBatteryTemperatureAt) << 60.0f << "60";
+                                         << int(S::WarningBatteryTemperatureAt) << 60.0f << "60"
+                                         << " Warning Battery Temperature, \u00B0C: \"75\" will be written as 60";
     QTest::newRow("75 degrees, editor still open") << int(WarningBatteryTemperatureRow) << "75" << false
-                                                   << int(S::WarningBatteryTemperatureAt) << 60.0f << "60";
+                                                   << int(S::WarningBatteryTemperatureAt) << 60.0f << "60" << "";
     QTest::newRow("not a number takes the default") << int(WarningBatteryTemperatureRow) << "abc" << true
-                                                    << int(S::WarningBatteryTemperatureAt) << 40.0f << "40";
+                                                    << int(S::WarningBatteryTemperatureAt) << 40.0f << "40"
+                                                    << " Warning Battery Temperature, \u00B0C: \"abc\" will be written as 40";
     QTest::newRow("pulley ratio 12") << int(PulleyRatioRow) << "12" << false << int(S::PulleyRatioAt)
-                                     << float(9.99) << "9.990";
+                                     << float(9.99) << "9.990" << "";
     QTest::newRow("battery voltage 19") << int(FaultBatteryVoltageRow) << "19" << true
-                                        << int(S::FaultBatteryVoltageAt) << 18.0f << "18.00";
+                                        << int(S::FaultBatteryVoltageAt) << 18.0f << "18.00"
+                                        << " Fault Battery Voltage, V: \"19\" will be written as 18.00";
 }
 
 void SettingsPageTest::editedValueReachesRegulatorClamped()
@@ -259,20 +266,24 @@ void SettingsPageTest::editedValueReachesRegulatorClamped()
     QFETCH(int, offset);
     QFETCH(float, written);
     QFETCH(QString, reshown);
+    QFETCH(QString, notice);
     GuiRig& rig = Rig();
     const Image original = realistic::Image();
     ReadFrom(rig, original);
     TMainFormKrv& w = rig.W();
     QVERIFY(TypeInto(w.Ui().SystemSettingsTable, row, typed, enter));
     QCOMPARE(EditorOpen(w.Ui().SystemSettingsTable), !enter);
+    if (enter)
+        QCOMPARE(w.Ui().MessagePanel->text(), QString::fromUtf8(notice.toUtf8()));
 
     Write(rig);
     QCOMPARE(rig.sim.Settings().F32(std::size_t(offset)), written);
     QCOMPARE(w.Core().Settings().F32(std::size_t(offset)), written);
     // Nothing else changed on the regulator.
     QCOMPARE(Bytes(rig.sim.SettingsImage), Bytes(WithF32(original, std::size_t(offset), written)));
-    // The write does not rebuild the editors: the typed text stays.
-    QCOMPARE(w.Ui().SystemSettingsTable->Cell(row, 1), typed);
+    // An edit the user committed shows what was written, and the panel says
+    // why; one the write itself committed stays as typed.
+    QCOMPARE(w.Ui().SystemSettingsTable->Cell(row, 1), enter ? reshown : typed);
     QVERIFY(!EditorOpen(w.Ui().SystemSettingsTable));
 
     // The next read shows what the regulator now holds.

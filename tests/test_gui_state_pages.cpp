@@ -1,5 +1,6 @@
 // The "System State" and "Peer System State" pages, the polling cycle and the
 // once-a-second window update, against the simulated regulator.
+#include "support/realistic_settings.h"
 #include "support/station_test_access.h"
 #include "support/gui_suite.h"
 #include "support/test_support.h"
@@ -507,7 +508,8 @@ private slots:
             w.ShareDataWithSupportClick();
         if (state == QLatin1String("snapshot")) {
             const QString path = TempPath(QStringLiteral("boat.txt"));
-            QVERIFY(WriteAll(path, QByteArray(1104, '\0')));
+            // No state, and settings a regulator may hold.
+            QVERIFY(WriteAll(path, QByteArray(564, '\0') + realistic::Record().ToByteArray()));
             w.HandleDroppedFile(path);
         }
         if (state == QLatin1String("remote"))

@@ -302,7 +302,9 @@ private slots:
         c.panel.clear();
         c.Tick();
         QCOMPARE(c.panel, QStringList{QStringLiteral(" SUPPORT sent new settings: received 540 bytes")});
-        QCOMPARE(SettingsCommandsSeen(c.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
+        // Read before the write, and read back after it.
+        QCOMPARE(SettingsCommandsSeen(c.sim, before, 2),
+                 (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 0, 1, 2, 3, 4, 5, 6, 7, 8}));
         QCOMPARE(SettingsCommandsSeen(c.sim, before, 3), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 255}));
         QCOMPARE(c.sim.AppliedWrites, writesBefore + 1);
         QVERIFY(c.sim.Settings() == sent);

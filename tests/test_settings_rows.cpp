@@ -4,7 +4,9 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_curve.h"
 #include "views/number_text.h"
+#include "settings/settings_check.h"
 #include "settings/system_settings_rows.h"
+#include "support/realistic_settings.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
@@ -246,6 +248,10 @@ private slots:
     void curvePointLabel_data();
     void curvePointLabel();
     void curveByteOffsetToRpm();
+
+    void settingsCheck_data();
+    void settingsCheck();
+    void departuresFixedArePlausible();
 };
 
 // ---------------------------------------------------------------------------
@@ -1231,6 +1237,116 @@ void TestSettingsRows::curveByteOffsetToRpm()
     edited[std::size_t(found)] = 88.2;
     record.SetCurve(CurveFromPoints(edited));
     QCOMPARE(record.U8(530), uint8_t(88));
+}
+
+// ---------------------------------------------------------------------------
+// The settings check
+
+void TestSettingsRows::settingsCheck_data()
+{
+    using S = SettingsRecord;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<char>("type"); // 'b' u8, 'f' f32, 't' text (the bytes given in a field of `number` bytes)
+    QTest::addColumn<double>("number");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("departure"); // caption, found, stored; empty: plausible
+    const auto row = [](const char* name, std::size_t offset, char type, double number, QByteArray bytes,
+                        QStringList departure) {
+        QTest::newRow(name) << int(offset) << type << number << bytes << departure;
+    };
+    const QString warn = QStringLiteral("Warning Battery Temperature, \u00B0C");
+    row("temperature above its limit", S::WarningBatteryTemperatureAt, 'f', 75, {}, {warn, "75", "60"});
+    row("temperature not a number", S::WarningBatteryTemperatureAt, 'f', nan, {}, {warn, "not a number", "40"});
+    row("battery voltage 19 (12-volt terms)", S::FaultBatteryVoltageAt, 'f', 19, {}, {"Fault Battery Voltage, V", "19", "9.5"});
+    row("pulley ratio 0", S::PulleyRatioAt, 'f', 0, {}, {"Crank-To-Alternator Pulley Ratio [1..10]", "0", "0.1"});
+    row("poles 40", S::AlternatorPolesAt, 'b', 40, {}, {"Alternator Poles [6..32]", "40", "32"});
+    row("Wi-Fi mode 3", S::WifiModeAt, 'b', 3, {}, {"Wi-Fi Mode [0-off, 1-STA, 2-AP]", "3", "2"});
+    row("CAN bus mode 2", S::CanBusModeAt, 'b', 2, {}, {"CAN Bus Mode [0-off, 1-NMEA2000]", "2", "1"});
+    row("active profile 14", S::ActiveChargeProfileAt, 'b', 14, {}, {"Active Charge Profile Number [0..7]", "14", "0 - FLA"});
+    row("alternator type 0", S::AlternatorTypeAt, 'b', 0, {}, {"Alternator Type [1-P, 2-N]", "0", "1"});
+    row("aux sensor 5", S::AuxTempSensorUsageAt, 'b', 5, {}, {"Aux Temp Sensor Usage [0-Battery, 1-Alt]", "5", "1"});
+    const QString threshold = QStringLiteral("Field/RPM [x-Curve, 0-Off, nnn-Threshold]");
+    row("threshold 2500", S::FieldRpmModeAt, 'f', 2500, {}, {threshold, "2500", "2000"});
+    row("threshold 1234.5", S::FieldRpmModeAt, 'f', 1234.5, {}, {threshold, "1234.5", "1234"});
+    row("threshold -4", S::FieldRpmModeAt, 'f', -4, {}, {threshold, "-4", "-1"});
+    row("threshold -1 is the curve", S::FieldRpmModeAt, 'f', -1, {}, {});
+    row("band infinite", S::RegulationBandAt, 'f', inf, {}, {"Regulation Band, V", "infinite", "0.05"});
+    row("band beyond what the grid shows", S::RegulationBandAt, 'f', 5e7, {}, {"Regulation Band, V", "5e+07", "0.05"});
+    row("band -4320 has no limits", S::RegulationBandAt, 'f', -4320, {}, {});
+    row("shunt bias not a number", S::BatteryShuntBiasAt, 'f', nan, {},
+        {"Battery Shunt Bias", "not a number", "nothing until a number is typed"});
+    row("comparator comp 2", S::ComparatorVoltageCompAt, 'f', 2, {}, {"Comparator Voltage Comp", "2", "1.5"});
+    row("plus comp 0.9 as stored", S::BatteryPlusVoltageCompAt, 'f', double(0.9f), {}, {});
+    row("plus comp 1.2", S::BatteryPlusVoltageCompAt, 'f', 1.2, {}, {"Battery Plus Voltage Comp", "1.2", "1.1"});
+    row("name with a control character", S::DeviceNameAt, 't', 16, QByteArray("olor\x01P", 6),
+        {"Device Name", "\"olor\\x01P\"", "\"olor\\x00P\""});
+    row("name without its end", S::DeviceNameAt, 't', 16, "ABCDEFGHIJKLMNOP",
+        {"Device Name", "\"ABCDEFGHIJKLMNOP\"", "\"ABCDEFGHIJKLMNO\""});
+    row("name with a gap", S::DeviceNameAt, 't', 16, QByteArray("my\0boat", 7), {});
+    row("domain with a slash", S::SupportHostDomainAt, 't', 64, "a/b", {"Support Host Domain", "\"a/b\"", "\"a\\x00b\""});
+    row("profile voltage 25", S::ProfileOffset(3) + ChargeProfile::BulkTargetVoltageAt, 'f', 25, {},
+        {"Bulk Target Voltage, V (3 - FireFly)", "25", "12.5"});
+    row("profile voltage -1", S::ProfileOffset(7) + ChargeProfile::FloatLeaveVoltageAt, 'f', -1, {},
+        {"Float Leave Voltage, V (7 - Custom #3)", "-1", "0"});
+    row("curve point 20", S::FieldRpmCurveAt + 7, 'b', 20, {}, {"Field Limit, % at 4000 1/min", "20", "30"});
+    row("curve point 250", S::FieldRpmCurveAt, 'b', 250, {}, {"Field Limit, % at 500 1/min", "250", "100"});
+    // Fields the editors keep without limits.
+    row("device version 95", S::DeviceVersionAt, 'b', 95, {}, {});
+    row("field percent 247", S::ProfileOffset(2) + ChargeProfile::BulkMaximumFieldAt, 'b', 247, {}, {});
+    row("address byte 255", S::WifiApAddressAt, 'b', 255, {}, {});
+    row("NMEA address 255", S::Nmea2000AddressAt, 'b', 255, {}, {});
+}
+
+void TestSettingsRows::settingsCheck()
+{
+    QFETCH(int, offset);
+    QFETCH(char, type);
+    QFETCH(double, number);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, departure);
+    SettingsRecord record = realistic::Record();
+    QVERIFY(CheckSettings(record).isEmpty());
+    if (type == 'b')
+        record.SetU8(std::size_t(offset), uint8_t(number));
+    else if (type == 'f')
+        record.SetF32(std::size_t(offset), float(number));
+    else
+        record.SetRawBytes(std::size_t(offset), std::size_t(number), bytes.leftJustified(int(number), '\0'));
+    const QList<SettingsDeparture> found = CheckSettings(record);
+    if (departure.isEmpty()) {
+        QCOMPARE(found.size(), 0);
+        return;
+    }
+    QCOMPARE(found.size(), 1);
+    QCOMPARE((QStringList{found[0].caption, found[0].found, found[0].stored}), departure);
+    // Fixed, the record passes, unless there is nothing the editors would store.
+    const bool fixable = !found[0].fix.isEmpty();
+    QCOMPARE(CheckSettings(WithDeparturesFixed(record, found)).isEmpty(), fixable);
+}
+
+// A record of random bytes has departures, and what the editors would store
+// instead passes the check (but for reals the editors keep as they are).
+void TestSettingsRows::departuresFixedArePlausible()
+{
+    QRandomGenerator random(28);
+    for (int run = 0; run < 300; ++run) {
+        SettingsRecord record;
+        for (auto& b : record.Bytes())
+            b = uint8_t(random.bounded(256));
+        const QList<SettingsDeparture> departures = CheckSettings(record);
+        QVERIFY(departures.size() > 3);
+        const QList<SettingsDeparture> left = CheckSettings(WithDeparturesFixed(record, departures));
+        for (const SettingsDeparture& d : left)
+            QVERIFY2(d.fix.isEmpty(), qPrintable(d.caption));
+    }
+    // The list names the first five and how many more there are.
+    SettingsRecord zeros;
+    const QStringList lines = DeparturesText(CheckSettings(zeros)).split(QLatin1Char('\n'));
+    QCOMPARE(lines.size(), 6);
+    QCOMPARE(lines[0], QStringLiteral("Crank-To-Alternator Pulley Ratio [1..10]: 0 (the editors store 0.1)"));
+    QVERIFY2(lines[5].startsWith(QStringLiteral("... and ")), qPrintable(lines[5]));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsRows)

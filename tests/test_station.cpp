@@ -4,7 +4,9 @@
 #include "time/timer_pause.h"
 #include "device/simulated_regulator.h"
 #include "station/remote_session.h"
+#include "station/settings_session.h"
 #include "station/station.h"
+#include "support/realistic_settings.h"
 #include "support/station_test_access.h"
 #include "support/php_relay.h"
 #include "support/test_support.h"
@@ -177,43 +179,54 @@ private slots:
     }
 
     // A backup holds what the regulator held just before the operation: the
-    // last complete read or write, nothing after a reset or an unconfirmed
-    // write; none is made when the operation never reached the regulator.
+    // last complete read or confirmed write, or, when that is not known (no
+    // read yet, an unconfirmed write), what the write reads first; none is
+    // made when the operation never reached the regulator.
     void backupsHoldWhatTheRegulatorHeld()
     {
         QTemporaryDir dir;
         SkippingLinkClock clock;
         SimulatedRegulator sim(clock);
         sim.OwnState.SetRegulatorName("Boat");
-        sim.SetSettings(Patterned<SettingsRecord>(1, 3)); // A
+        // Plausible settings told apart by their regulation band.
+        const auto settingsOf = [](int n) {
+            SettingsRecord s = realistic::Record();
+            s.SetF32(SettingsRecord::RegulationBandAt, float(n) / 64.0f);
+            return s;
+        };
+        sim.SetSettings(settingsOf(1)); // A
         Station station(sim);
+        SettingsSession settings(station);
         station.UseBackupsFolder(dir.path());
         QVERIFY(!station.PollOwn());
         QVERIFY(station.PollOwn());
-        QVERIFY(station.ReadSettingsFromDevice());
-        // The backup a write of the pattern starting at `first` made, if any.
-        const auto write = [&](uint8_t first, bool done) {
-            StationTestAccess::Settings(station) = Patterned<SettingsRecord>(first, 3);
-            return station.WriteSettingsToDevice() == done && !station.LastBackupPath().isEmpty()
-                       ? ReadAll(station.LastBackupPath())
-                       : QByteArray();
+        using R = WriteOutcome::Result;
+        // The backup a write of settings n made, if any.
+        const auto write = [&](int n, R expected) {
+            settings.Replace(settingsOf(n));
+            const WriteOutcome outcome = settings.WriteToDevice(QStringLiteral("write"));
+            return outcome.result == expected && !outcome.backupPath.isEmpty() ? ReadAll(outcome.backupPath)
+                                                                              : QByteArray();
         };
-        const auto pattern = [](uint8_t first) { return Patterned<SettingsRecord>(first, 3).ToByteArray(); };
-        QCOMPARE(write(2, true), pattern(1)); // writing B saves A
-        QCOMPARE(write(3, true), pattern(2)); // writing C saves B
+        const auto bytes = [&](int n) { return settingsOf(n).ToByteArray(); };
+        QCOMPARE(write(2, R::Confirmed), bytes(1)); // no read yet: A is read first and saved
+        QCOMPARE(write(3, R::Confirmed), bytes(2)); // writing C saves B
         sim.Unplug();
-        QCOMPARE(write(4, false), QByteArray()); // nothing reached the regulator: no backup
+        QCOMPARE(write(4, R::NotSent), QByteArray()); // nothing reached the regulator: no backup
         sim.PlugIn();
         QVERIFY(!station.PollOwn());
         QVERIFY(station.PollOwn());
-        sim.DropAnswerIf = [](const ReportBuffer& r) { return r[0] == WriteSettingsBlock && r[1] == SettingsWriteEnd; };
-        QCOMPARE(write(5, false), pattern(3)); // the end marker unanswered: not done, and not known after
+        sim.DropAnswerIf = [](const ReportBuffer& r) { return r[0] == ReadSettingsBlock; };
+        QCOMPARE(write(5, R::NotConfirmed), bytes(3)); // no read-back: not confirmed, not known after
         sim.DropAnswerIf = nullptr;
         clock.SleepMs(5000);
-        QVERIFY(station.WriteSettingsToDevice());
-        QVERIFY(station.LastBackupPath().endsWith(QStringLiteral("_write_unread.krv")));
-        QVERIFY(station.ResetSettingsOnDevice());
+        // What the regulator holds is read before the retry: the backup holds
+        // those settings, read from it, not the ones about to be written.
+        QCOMPARE(write(6, R::Confirmed), bytes(5));
+        QVERIFY(QFileInfo(station.LastBackupPath()).fileName().contains(QRegularExpression("_Boat_write(-\\d+)?\\.krv$")));
+        QVERIFY(settings.ResetOnDevice());
         QVERIFY(station.LastBackupPath().endsWith(QStringLiteral("_Boat_reset.krv")));
+        QCOMPARE(ReadAll(station.LastBackupPath()), bytes(6));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
     }
 

@@ -26,12 +26,20 @@ void CalibrationMenu::Run(Procedure procedure)
     // takes its fallback from the records as they are now.
     const CalibrationOutcome outcome = Calibrate(inputs, typed, station_.OwnState(), settings_.Record());
     switch (outcome.kind) {
-    case CalibrationOutcome::Success:
+    case CalibrationOutcome::Success: {
+        const SettingsRecord before = settings_.Record();
         settings_.ApplyCalibration(outcome);
         host_.DrawSettings();
-        if (dialogs_.AskYesCancel(QStringLiteral("Information"), CalibrationSuccessText()))
+        if (dialogs_.AskYesCancel(QStringLiteral("Information"), CalibrationSuccessText())) {
             host_.WriteSettingsAs(QStringLiteral("calibration-write"), true);
+        } else {
+            // New factors that the user did not want written must not go out
+            // with the next "Write Settings" unseen.
+            settings_.Replace(before);
+            host_.DrawSettings();
+        }
         break;
+    }
     case CalibrationOutcome::OutOfBand:
         dialogs_.Error(QStringLiteral("Error"), CalibrationFailureText());
         break;

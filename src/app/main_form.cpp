@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "settings/settings_check.h"
 #include "canbus/can_page_widget.h"
 #include "records/snapshot_file.h"
 #include "settings/settings_page_widget.h"
@@ -8,6 +9,7 @@
 #include "views/window_fit_widget.h"
 
 #include <QAction>
+#include <QDir>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -246,8 +248,20 @@ void TMainFormKrv::ConnectionUSBClick()
 
 void TMainFormKrv::Exit1Click()
 {
+    if (!editors_.MayClose())
+        return;
     station_.CloseDevice();
+    closeAsked_ = true;
     close();
+}
+
+void TMainFormKrv::closeEvent(QCloseEvent* event)
+{
+    if (!closeAsked_ && !editors_.MayClose()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void TMainFormKrv::PageControlChange(int index)
@@ -416,6 +430,10 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
         return;
     }
     if (load.status != SnapshotLoad::Loaded)
+        return;
+    if (!AskToTakeImplausible(dialogs_, ApplicationTitle,
+                              QStringLiteral("File \"%1\"").arg(QDir::toNativeSeparators(path)),
+                              CheckSnapshot(load.record)))
         return;
     // Neither the polling nor the support step may overwrite what is shown.
     snapshotName_ = QFileInfo(path).fileName();

@@ -110,6 +110,8 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Settings typed and not written are not lost unasked.
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
@@ -139,6 +141,8 @@ private:
     CanPage* canPage_ = nullptr;
     bool demo_ = false;
     bool shownOnce_ = false;
+    // Exit asked about unwritten settings already.
+    bool closeAsked_ = false;
     QString snapshotName_;
     double MessagePanelShownAt = 0;
     // Commands chosen while the relay is busy run once it is free.

@@ -5,6 +5,7 @@
 #include "compare/settings_compare_widget.h"
 #include "records/ansi_text.h"
 #include "backup/restore_dialog_widget.h"
+#include "settings/settings_check.h"
 #include "records/settings_file.h"
 #include "report/service_report.h"
 
@@ -105,7 +106,11 @@ void ServiceMenu::RestoreFromBackup()
             host_.ShowFailure(loaded.message);
             return;
         }
-        settings_.Replace(backup);
+        const QList<SettingsDeparture> departures = CheckSettings(backup, settings_.Voltage());
+        if (!AskToTakeImplausible(dialogs_, QStringLiteral("Restore Settings From Backup"),
+                                  QStringLiteral("The backup \"%1\"").arg(QDir::toNativeSeparators(path)), departures))
+            return;
+        settings_.Replace(WithDeparturesFixed(backup, departures));
         host_.DrawSettings();
         // The normal write, which backs up what it replaces first.
         if (host_.WriteSettingsAs(QStringLiteral("restore"), true))

@@ -1,8 +1,13 @@
 #include "app/settings_commands.h"
 #include "app/user_dialogs.h"
+#include "settings/charge_profile_rows.h"
 #include "settings/settings_page_widget.h"
+#include "settings/system_settings_rows.h"
+#include "views/number_text.h"
+#include "views/value_format.h"
 
 #include <QApplication>
+#include <QDir>
 
 SettingsCommands::SettingsCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs,
                                    RemoteSession& remote, RelayDeferral& deferral, PausableTimer& usb,
@@ -17,6 +22,8 @@ void SettingsCommands::SetPage(SettingsPage* page)
     page_ = page;
     // A change of tab by the user first takes the grids into the profile
     // being left, then makes the new tab the active profile.
+    QObject::connect(page_, &SettingsPage::cellEdited, page_,
+                     [this](bool profileGrid, int row, const QString& typed) { CellEdited(profileGrid, row, typed); });
     QObject::connect(page_, &SettingsPage::profileTabChosen, page_, [this](int tab) {
         ProfileTabChanging();
         settings_.SelectProfile(tab);
@@ -141,16 +148,11 @@ bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
         StoreEditors();
     bool written = false;
     if (station_.IsUsbConnection()) {
-        written = settings_.WriteToDevice(operation);
-        shell_.SetStatusText(station_.LinkStatusText());
-        if (written) {
-            // The regulator holds what was written: cells now differ from that.
-            page_->MarkChanged(settings_.View());
-        } else {
-            // The next poll replaces the status text at once; a write that
-            // did not get through must not pass unseen.
-            shell_.ShowMessagePanel(QStringLiteral(" Settings not written: ") + station_.LinkStatusText());
-        }
+        written = WriteToRegulator(operation);
+    }
+    if (station_.IsRemoteConnection() && !CheckBeforeSending()) {
+        QApplication::restoreOverrideCursor();
+        return false;
     }
     if (station_.IsRemoteConnection()) {
         // Before the customer's settings came, the editors hold none of
@@ -176,6 +178,60 @@ bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
     return written;
 }
 
+bool SettingsCommands::CheckBeforeSending()
+{
+    const QList<SettingsDeparture> departures = settings_.Check();
+    if (departures.isEmpty())
+        return true;
+    shell_.ShowMessagePanel(QStringLiteral(" Settings not written: they are not plausible"));
+    dialogs_.Error(QStringLiteral("Write Settings"),
+                   QStringLiteral("These settings are not plausible and were not written:\n") + DeparturesText(departures));
+    return false;
+}
+
+bool SettingsCommands::WriteToRegulator(const QString& operation)
+{
+    using R = WriteOutcome::Result;
+    const QString name = QString::fromLatin1(station_.OwnState().RegulatorName());
+    WriteOutcome outcome = settings_.WriteToDevice(operation);
+    if (outcome.result == R::VersionDiffers) {
+        QApplication::restoreOverrideCursor();
+        const bool go = dialogs_.WarnYesCancel(
+            QStringLiteral("Write Settings"),
+            QStringLiteral("These settings are for device version %1, but %2 has device version %3.\rWrite them to "
+                           "%2 all the same?")
+                .arg(outcome.newVersion)
+                .arg(name.isEmpty() ? QStringLiteral("the regulator") : name)
+                .arg(outcome.knownVersion));
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (!go) {
+            shell_.ShowMessagePanel(QStringLiteral(" Settings not written"));
+            return false;
+        }
+        outcome = settings_.WriteToDevice(operation, true);
+    }
+    shell_.SetStatusText(station_.LinkStatusText());
+    if (outcome.ok()) {
+        // The regulator holds what was written: cells now differ from that.
+        page_->MarkChanged(settings_.View());
+        // A backup that failed has said so in the panel, and support's
+        // notice of new settings tells the owner what came: those stay.
+        if (!outcome.backupPath.isEmpty() && operation != QLatin1String("support-write"))
+            shell_.ShowMessagePanel(QStringLiteral(" Settings written to ") + name);
+        return true;
+    }
+    // The next poll replaces the status text at once; a write that did not
+    // get through must not pass unseen.
+    const QString text = WriteOutcomeText(outcome, name, station_.LinkStatusText());
+    shell_.ShowMessagePanel(QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
+    if (outcome.result == R::Implausible || outcome.result == R::NotConfirmed) {
+        QApplication::restoreOverrideCursor();
+        dialogs_.Error(QStringLiteral("Write Settings"), text);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    return false;
+}
+
 void SettingsCommands::Reset()
 {
     shell_.SelectSettingsPage();
@@ -189,16 +245,75 @@ void SettingsCommands::Reset()
     Read();
 }
 
-void SettingsCommands::SaveToFile()
+bool SettingsCommands::SaveToFile()
 {
     const std::optional<QString> path =
         dialogs_.SaveFileName({QStringLiteral("Save Settings To File"), SettingsFileFilter, SettingsFileSuffix, {}, false});
     if (!path)
-        return;
+        return false;
     StoreEditors();
     const FileOutcome outcome = SaveSettingsFile(*path, settings_.Record());
     if (!outcome.ok)
         ShowFailure(outcome.message);
+    else
+        savedRecord_ = settings_.Record();
+    return outcome.ok;
+}
+
+bool SettingsCommands::HasUnwrittenEdits()
+{
+    // Compared as the editors would write either record, so that a record
+    // the editors merely show differently (limits, rounding) is no change.
+    const SettingsRecord editors = EditorsRecord();
+    return editors != SettingsAsPageWrites(settings_.Reference(), settings_.Voltage())
+           && !(savedRecord_ && editors == *savedRecord_);
+}
+
+bool SettingsCommands::MayClose()
+{
+    if (!HasUnwrittenEdits())
+        return true;
+    switch (dialogs_.AskSaveDiscardCancel(
+        QStringLiteral("Exit"), QStringLiteral("The Settings page holds changes that were not written to the "
+                                               "regulator.\rSave them to a settings file before the program ends?"))) {
+    case UserDialogs::SaveChoice::Save:
+        return SaveToFile();
+    case UserDialogs::SaveChoice::Discard:
+        return true;
+    case UserDialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void SettingsCommands::CellEdited(bool profileGrid, int row, const QString& typed)
+{
+    // The grid holds the edit already; the editor is still closing, so its
+    // texts are read as they stand rather than committed once more.
+    const int tab = settings_.ProfileTab();
+    const uint16_t voltage = settings_.Voltage();
+    SettingsRecord editors = settings_.Record();
+    QStringList shownTexts;
+    if (profileGrid) {
+        ChargeProfile profile = editors.Profile(tab);
+        StoreChargeProfileTexts(page_->EditorTexts(true), voltage, profile);
+        shownTexts = ChargeProfileTexts(profile, voltage);
+    } else {
+        StoreSystemSettingsTexts(page_->EditorTexts(false), tab, voltage, editors);
+        shownTexts = SystemSettingsTexts(editors, voltage);
+    }
+    const QString shown = shownTexts.value(row);
+    if (shown == typed)
+        return;
+    page_->SetEditorCell(profileGrid, row, shown);
+    // Only a change of value is worth a word: "14.4" shown as "14.40" is not.
+    const std::optional<double> a = ParseReal(typed);
+    const std::optional<double> b = ParseReal(shown);
+    if ((a && b && *a == *b) || WithoutZeros(shown) == typed)
+        return;
+    const QString caption = (profileGrid ? ChargeProfileCaptions() : SystemSettingsCaptions()).value(row);
+    shell_.ShowMessagePanel(QStringLiteral(" %1: \"%2\" will be written as %3")
+                                .arg(caption, typed, WithoutZeros(shown)));
 }
 
 void SettingsCommands::LoadFromFile()
@@ -211,11 +326,17 @@ void SettingsCommands::LoadFromFile()
     const QString oversize = OversizeSettingsFileQuestion(*path);
     if (!oversize.isEmpty() && !dialogs_.WarnYesCancel(QStringLiteral("Load Settings From File"), oversize))
         return;
-    const FileOutcome outcome = settings_.Load(*path);
+    SettingsRecord loaded;
+    const FileOutcome outcome = LoadSettingsFile(*path, loaded);
     if (!outcome.ok) {
         ShowFailure(SettingsLoadFailureText(outcome, *path));
         return;
     }
+    if (!AskToTakeImplausible(dialogs_, QStringLiteral("Load Settings From File"),
+                              QStringLiteral("The file \"%1\"").arg(QDir::toNativeSeparators(*path)),
+                              CheckSettings(loaded, settings_.Voltage())))
+        return;
+    settings_.Take(loaded);
     shell_.SelectSettingsPage();
     DrawSettings();
 }

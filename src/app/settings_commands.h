@@ -60,8 +60,17 @@ public:
     void Read();
     void Write();
     void Reset();
-    void SaveToFile();
+    // True when the file was saved.
+    bool SaveToFile();
     void LoadFromFile();
+    // Whether the editors hold changes that were neither written nor saved.
+    bool HasUnwrittenEdits();
+    // Before the window closes: with such changes, asks whether to save them
+    // to a file, discard them or stay; true when the window may close.
+    bool MayClose();
+    // A cell of a settings grid was edited: it shows what a write would
+    // store, and the message panel says when that is not what was typed.
+    void CellEdited(bool profileGrid, int row, const QString& typed);
 
     SettingsRecord EditorsRecord() override;
     void ReadSettings() override { Read(); }
@@ -70,6 +79,13 @@ public:
     void ShowFailure(const QString& message) override;
 
 private:
+    // The write on USB through the settings session, with the questions and
+    // messages its outcome asks for; true when confirmed.
+    bool WriteToRegulator(const QString& operation);
+    // The settings check before settings go to the relay; false (and says
+    // why) when they are not plausible.
+    bool CheckBeforeSending();
+
     Station& station_;
     SettingsSession& settings_;
     UserDialogs& dialogs_;
@@ -79,4 +95,6 @@ private:
     PausableTimer& inet_;
     WindowShell& shell_;
     SettingsPage* page_ = nullptr;
+    // What the last "Save Settings To File" saved: no unwritten change then.
+    std::optional<SettingsRecord> savedRecord_;
 };

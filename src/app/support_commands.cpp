@@ -30,6 +30,9 @@ void SupportCommands::Connect()
     });
     connect(&remote_, &RemoteSession::clientStateArrived, this, [this] { shell_.DrawStatePages(); });
     connect(&remote_, &RemoteSession::clientSettingsArrivedNow, this, [this] { editors_.ShowAsReference(); });
+    remote_.SetSettingsQuestion([this](const QString& source, const QList<SettingsDeparture>& departures) {
+        return AskToTakeImplausible(dialogs_, QStringLiteral("Remote Support"), source, departures);
+    });
     connect(&remote_, &RemoteSession::endRemoteWanted, this, [this] { station_.SetConnection(Connection::Usb); });
 }
 

@@ -55,6 +55,10 @@ public:
     {
         return Track([&] { return inner_.OpenFileName(options); });
     }
+    SaveChoice AskSaveDiscardCancel(const QString& caption, const QString& text) override
+    {
+        return Track([&] { return inner_.AskSaveDiscardCancel(caption, text); });
+    }
 
 private:
     UserDialogs& inner_;

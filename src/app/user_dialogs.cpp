@@ -1,4 +1,5 @@
 #include "app/user_dialogs.h"
+#include "settings/settings_check.h"
 #include "station/application.h"
 
 #include <QFileDialog>
@@ -62,9 +63,11 @@ int TitleWidth(const QWidget& box, const QString& caption)
 }
 
 int RunBox(QWidget* parent, QMessageBox::Icon icon, const QString& caption, const QString& text,
-           QMessageBox::StandardButtons buttons)
+           QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton = QMessageBox::NoButton)
 {
     QMessageBox box(icon, caption, BoxText(text), buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         grid->addItem(new QSpacerItem(TitleWidth(box, caption), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
                       grid->rowCount(), 0, 1, grid->columnCount());
@@ -92,7 +95,9 @@ bool QtUserDialogs::AskYesCancel(const QString& caption, const QString& text)
 
 bool QtUserDialogs::WarnYesCancel(const QString& caption, const QString& text)
 {
-    return RunBox(parent_, QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::Cancel)
+    // A warning asks before something that may do harm: Enter declines.
+    return RunBox(parent_, QMessageBox::Warning, caption, text, QMessageBox::Yes | QMessageBox::Cancel,
+                  QMessageBox::Cancel)
         == QMessageBox::Yes;
 }
 
@@ -138,4 +143,26 @@ void ShowFailure(UserDialogs& dialogs, const QString& message)
     if (text.isEmpty() || (text.back() != QLatin1Char('.') && text.back().unicode() > '.'))
         text += QLatin1Char('.');
     dialogs.Error(ApplicationTitle, text);
+}
+
+UserDialogs::SaveChoice QtUserDialogs::AskSaveDiscardCancel(const QString& caption, const QString& text)
+{
+    switch (RunBox(parent_, QMessageBox::Warning, caption, text,
+                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Cancel)) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
+bool AskToTakeImplausible(UserDialogs& dialogs, const QString& caption, const QString& source,
+                          const QList<SettingsDeparture>& departures)
+{
+    if (departures.isEmpty())
+        return true;
+    return dialogs.WarnYesCancel(caption, ImplausibleSettingsText(source, departures)
+                                              + QStringLiteral("\rTake them as the editors would store them?"));
 }

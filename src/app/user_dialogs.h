@@ -39,6 +39,9 @@ public:
     // Information box with OK and a "Copy" button that puts `copyText` on
     // the clipboard (and leaves the box open).
     virtual void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) = 0;
+    // Warning box with Save, Discard and Cancel (Enter: Cancel).
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice AskSaveDiscardCancel(const QString& caption, const QString& text) = 0;
 };
 
 // Qt's own dialogs, parented to the given window.
@@ -56,6 +59,7 @@ public:
     std::optional<QString> SaveFileName(const FileDialogOptions& options) override;
     std::optional<QString> OpenFileName(const FileDialogOptions& options) override;
     void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) override;
+    SaveChoice AskSaveDiscardCancel(const QString& caption, const QString& text) override;
 
 private:
     QWidget* parent_;
@@ -69,3 +73,9 @@ void ShowFailure(UserDialogs& dialogs, const QString& message);
 
 // "Description|*.ext" as Qt writes a filter: "Description (*.ext)".
 QString QtFileFilter(const QString& filter);
+
+// Settings that fail the settings check are taken only when the user says so
+// (Enter declines): true when there are no departures or the user chose Yes.
+struct SettingsDeparture;
+bool AskToTakeImplausible(UserDialogs& dialogs, const QString& caption, const QString& source,
+                          const QList<SettingsDeparture>& departures);

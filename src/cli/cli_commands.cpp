@@ -1,6 +1,8 @@
 #include "cli/cli_commands.h"
 #include "station/settings_session.h"
 
+#include <algorithm>
+
 #include "cli/cli_text.h"
 #include "compare/settings_compare.h"
 #include "records/ansi_text.h"
@@ -103,7 +105,7 @@ void CliCommands::SayBackup()
         console_.out(QStringLiteral("The settings they replaced: %1\n").arg(Native(station_.LastBackupPath())));
 }
 
-std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status, bool exactSize)
+std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status, bool exactSize, bool check)
 {
     *status = CliBadUsage;
     const QFileInfo info(path);
@@ -136,6 +138,17 @@ std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* st
                          .arg(Native(path))
                          .arg(info.size())
                          .arg(SettingsRecord::Size));
+    const QList<SettingsDeparture> departures = check ? CheckSettings(record) : QList<SettingsDeparture>{};
+    if (!departures.isEmpty()) {
+        console_.err(ImplausibleSettingsText(Native(path), departures));
+        if (!force_) {
+            console_.err(QStringLiteral("Nothing was taken from it (--force takes them as the Settings page would "
+                                        "store them)."));
+            return std::nullopt;
+        }
+        console_.err(QStringLiteral("--force: taken as the Settings page would store them."));
+        record = WithDeparturesFixed(record, departures);
+    }
     *status = CliOk;
     return record;
 }
@@ -265,7 +278,15 @@ int CliCommands::SettingsRestore(const std::optional<QString>& path, bool yes)
                          .arg(RegulatorName(), Native(station_.Backups().Folder())));
         return CliBadUsage;
     }
-    const QString newest = backups.first().path;
+    // A backup named unread holds the settings the program had, not those
+    // the regulator held: it is no state to roll back to.
+    const auto read = std::find_if(backups.begin(), backups.end(), [](const SettingsBackups::Entry& e) { return e.read; });
+    if (read == backups.end()) {
+        console_.err(QStringLiteral("No backup of the settings of %1 in %2 holds settings read from it")
+                         .arg(RegulatorName(), Native(station_.Backups().Folder())));
+        return CliBadUsage;
+    }
+    const QString newest = read->path;
     console_.out(QStringLiteral("The newest backup: %1\n").arg(Native(newest)));
     if (!(file = LoadFile(newest, &status, true)))
         return status;
@@ -287,14 +308,31 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
     const QString before = RegulatorName();
     SettingsSession settings(station_);
     settings.Replace(written);
-    if (!settings.WriteToDevice(operation))
+    const WriteOutcome outcome = settings.WriteToDevice(operation, force_);
+    switch (outcome.result) {
+    case WriteOutcome::Result::Confirmed:
+        break;
+    case WriteOutcome::Result::Implausible:
+    case WriteOutcome::Result::VersionDiffers:
+        console_.err(WriteOutcomeText(outcome, before, station_.LinkStatusText())
+                     + (outcome.result == WriteOutcome::Result::VersionDiffers
+                            ? QStringLiteral(" (--force writes them all the same)")
+                            : QString()));
+        return CliBadUsage;
+    case WriteOutcome::Result::NotRead:
+    case WriteOutcome::Result::NotSent:
         return LinkFailure(QStringLiteral("Settings not written"));
+    case WriteOutcome::Result::NotConfirmed:
+        console_.err(WriteOutcomeText(outcome, before, station_.LinkStatusText()));
+        return CliNoRegulator;
+    }
     // The name the regulator goes by from now on, when the write changed it.
     const QString name = FromAnsi(written.DeviceName());
     if (!name.isEmpty() && written.DeviceName() != station_.OwnState().RegulatorName())
         console_.out(QStringLiteral("Settings written to %1; its name is now \"%2\".\n").arg(before, name));
     else
         console_.out(QStringLiteral("Settings written to %1.\n").arg(before));
+    console_.out(QStringLiteral("Read back: the regulator holds exactly the settings written.\n"));
     SayBackup();
     return CliOk;
 }
@@ -306,14 +344,18 @@ int CliCommands::SettingsReset(bool yes)
     if (const std::optional<int> stop =
             Confirm(QStringLiteral("Reset the settings of %1 to their default values?").arg(RegulatorName()), yes))
         return *stop;
-    if (!station_.ResetSettingsOnDevice())
+    SettingsSession settings(station_);
+    if (!settings.ResetOnDevice()) {
+        SayBackup();
         return LinkFailure(QStringLiteral("Settings not reset"));
-    // As the window does: a second for the regulator, then the new settings.
-    DelaySeconds(1, station_.Time());
-    if (!ReadSettings())
-        return CliNoRegulator;
+    }
     console_.out(QStringLiteral("Settings of %1 reset to their default values.\n").arg(RegulatorName()));
     SayBackup();
+    // As the window does: a second for the regulator, then the new settings.
+    DelaySeconds(1, station_.Time());
+    if (!station_.ReadSettingsFromDevice())
+        return LinkFailure(QStringLiteral("The reset went through, but its settings were not read back"));
+    console_.out(QStringLiteral("Read back: the regulator holds its default settings now.\n"));
     return CliOk;
 }
 
@@ -331,10 +373,10 @@ int CliCommands::SettingsShow(const QString& path, bool json, uint16_t voltage)
 int CliCommands::SettingsDiff(const QString& first, const QString& second, uint16_t voltage)
 {
     int status = CliOk;
-    const std::optional<SettingsRecord> a = LoadFile(first, &status);
+    const std::optional<SettingsRecord> a = LoadFile(first, &status, false, false);
     if (!a)
         return status;
-    const std::optional<SettingsRecord> b = LoadFile(second, &status);
+    const std::optional<SettingsRecord> b = LoadFile(second, &status, false, false);
     if (!b)
         return status;
     const QList<SettingsDifference> differences = CompareSettings(*a, *b, voltage);

@@ -32,6 +32,10 @@ public:
     // `stop` is set from outside (Ctrl+C, SIGTERM) to end a log.
     CliCommands(HidBackend& backend, CliConsole console, const std::atomic<bool>& stop);
 
+    // --force: settings that fail the settings check are taken as the editors
+    // would store them, and written to a regulator of another device version.
+    void SetForce(bool force) { force_ = force; }
+
     int List();
     int State(bool peer, bool json);
     int Log(const QString& path, std::optional<int> seconds);
@@ -67,11 +71,14 @@ private:
     int WriteFile(const SettingsRecord& file, const QString& path, bool yes, const QString& operation);
     // The settings of a file; a longer file gives its first 540 bytes with a
     // warning, unless `exactSize` refuses it.
-    std::optional<SettingsRecord> LoadFile(const QString& path, int* status, bool exactSize = false);
+    // Settings that fail the settings check are refused unless --force takes
+    // them as the editors would store them (`check` false: taken as they are).
+    std::optional<SettingsRecord> LoadFile(const QString& path, int* status, bool exactSize = false, bool check = true);
     QString RegulatorName() const;
 
     HidBackend& backend_;
     CliConsole console_;
     const std::atomic<bool>& stop_;
     Station station_;
+    bool force_ = false;
 };

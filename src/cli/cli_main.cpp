@@ -50,15 +50,18 @@ const char HelpText[] =
     "                                the settings in which two files differ\n"
     "\n"
     "Options:\n"
+    "  --force      take settings that are not plausible as the Settings page would\n"
+    "               store them, and write settings of another device version\n"
     "  --demo       a simulated regulator instead of the one on USB\n"
     "  --demo-unplug-after N\n"
     "               with --demo: the simulated regulator goes away after N requests\n"
     "  --help       show this help and exit\n"
     "  --version    print the version and exit\n"
     "\n"
-    "Exit status: 0 done, 1 no regulator or it does not answer (settings diff: the\n"
-    "files differ), 2 bad usage or a bad file. Without a terminal, settings write,\n"
-    "restore and reset need --yes.\n";
+    "Exit status: 0 done, 1 no regulator, it does not answer, or a write it did not\n"
+    "confirm by reading it back (settings diff: the files differ), 2 bad usage or a\n"
+    "bad file (also settings that are not plausible). Without a terminal, settings\n"
+    "write, restore and reset need --yes.\n";
 
 // What each command takes, said when it is given the wrong arguments.
 const struct {
@@ -143,7 +146,8 @@ int main(int argc, char** argv)
 
     Arguments a;
     static const QStringList flags = {QStringLiteral("--json"), QStringLiteral("--peer"), QStringLiteral("--yes"),
-                                      QStringLiteral("--demo"), QStringLiteral("--any-size"), QStringLiteral("--last")};
+                                      QStringLiteral("--demo"), QStringLiteral("--any-size"), QStringLiteral("--last"),
+                                      QStringLiteral("--force")};
     static const QStringList valued = {QStringLiteral("--seconds"), QStringLiteral("--voltage"),
                                        QStringLiteral("--demo-unplug-after")};
     for (int i = 0; i < args.size(); ++i) {
@@ -210,6 +214,7 @@ int main(int argc, char** argv)
     SetConsoleCtrlHandler(ConsoleControl, TRUE);
 #endif
     CliCommands commands(*backend, console, stopRequested);
+    commands.SetForce(a.flags.contains(QStringLiteral("--force")));
 
     const QStringList& w = a.words;
     const auto expect = [&w](int count) { return w.size() == count; };

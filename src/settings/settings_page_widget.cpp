@@ -77,6 +77,14 @@ SettingsPage::SettingsPage(QWidget* parent)
     // A click on a tab is only a wish until the grid's typed values went into
     // the profile being left: the tab bar goes back to that tab, and the draw
     // that follows the choice selects the new one.
+    // An edit the user committed (the cell holds its text by then, as the
+    // grid takes the editor's data before this is told).
+    for (StringGrid* grid : {system_, profile_}) {
+        connect(grid->itemDelegate(), &QAbstractItemDelegate::commitData, this, [this, grid] {
+            const int row = grid->currentRow();
+            emit cellEdited(grid == profile_, row, grid->Cell(row, 1));
+        });
+    }
     connect(tabs_, &QTabBar::currentChanged, this, [this](int index) {
         SelectTab(shownTab_);
         emit profileTabChosen(index);
@@ -178,6 +186,16 @@ SettingsRecord SettingsPage::EditorsRecord(SettingsRecord record, int tab, uint1
     profile_->CommitEdit();
     return SettingsFromPageTexts(std::move(record), tab, system_->Column(1), profile_->Column(1), chart_->Points(),
                                  voltage);
+}
+
+QStringList SettingsPage::EditorTexts(bool profileGrid) const
+{
+    return (profileGrid ? profile_ : system_)->Column(1);
+}
+
+void SettingsPage::SetEditorCell(bool profileGrid, int row, const QString& text)
+{
+    (profileGrid ? profile_ : system_)->SetCell(row, 1, text);
 }
 
 void SettingsPage::CancelDrag()

@@ -34,6 +34,10 @@ public:
     SettingsRecord EditorsRecord(SettingsRecord record, int tab, uint16_t voltage);
     // A point the user is dragging stays where it is.
     void CancelDrag();
+    // The value cells' texts as they stand (an open editor's text not taken).
+    QStringList EditorTexts(bool profileGrid) const;
+    // Replaces the text of a value cell (what an edit will be written as).
+    void SetEditorCell(bool profileGrid, int row, const QString& text);
     void ShowNotLive(const QString& text);
 
     StringGrid* SystemSettingsTable() const { return system_; }
@@ -45,6 +49,9 @@ signals:
     // The user chose the profile tab `tab`. The tab bar still shows the tab
     // being left until the next draw selects the new one.
     void profileTabChosen(int tab);
+    // The user finished editing a value cell of the system settings grid or
+    // (profileGrid) the profile grid, leaving this text in it.
+    void cellEdited(bool profileGrid, int row, const QString& typed);
 
 private:
     void SelectTab(int tab);

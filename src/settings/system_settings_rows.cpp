@@ -1,5 +1,7 @@
 #include "settings/system_settings_rows.h"
 
+#include "settings/settings_check.h"
+
 #include "views/number_text.h"
 #include "views/value_format.h"
 
@@ -391,4 +393,75 @@ void StoreSystemSettingsTexts(const QStringList& texts, int selectedTabIndex,
         const QString text = r < texts.size() ? texts[r] : QString();
         StoreRow(rows[std::size_t(r)], text, selectedTabIndex, detectedSystemVoltage, record);
     }
+}
+
+QList<SettingsDeparture> SystemSettingsDepartures(const SettingsRecord& record, uint16_t detectedSystemVoltage)
+{
+    const QStringList tabs = ChargeProfileTabCaptions();
+    const int tab = ProfileTabForActiveIndex(record.ActiveChargeProfile());
+    QList<SettingsDeparture> departures;
+    for (const RowDef& row : Rows()) {
+        // What the editors leave in the field after showing it and taking
+        // the shown text back.
+        SettingsRecord stored = record;
+        StoreRow(row, ShowRow(row, record, detectedSystemVoltage, tabs), tab, detectedSystemVoltage, stored);
+        SettingsDeparture d{QString::fromUtf16(row.caption), {}, {}, row.offset, {}};
+        const float v = record.F32(row.offset);
+        const float w = stored.F32(row.offset);
+        switch (row.kind) {
+        case Kind::IntegerLow8:
+        case Kind::IntegerLow16:
+        case Kind::Address:
+            continue;
+        case Kind::IntegerLimited:
+            if (record.U8(row.offset) >= row.low && record.U8(row.offset) <= row.high)
+                continue;
+            d.found = FormatInteger(record.U8(row.offset));
+            d.stored = FormatInteger(stored.U8(row.offset));
+            d.fix = stored.RawBytes(row.offset, 1);
+            break;
+        case Kind::ActiveProfile:
+            if (record.U8(row.offset) < ChargeProfileCount)
+                continue;
+            d.found = FormatInteger(record.U8(row.offset));
+            d.stored = tabs[tab];
+            d.fix = QByteArray(1, char(tab));
+            break;
+        case Kind::Real:
+        case Kind::Voltage: {
+            // Digits beyond those the row shows are no departure: a write
+            // sends the value as shown, which is within the limits.
+            const bool shown = std::isfinite(v) && std::fabs(double(v)) <= DisplayRangeLimit;
+            const bool inside = row.kind == Kind::Voltage
+                                    ? (v >= 0.0f && v <= 18.0f)
+                                    : (!row.limited || float(Limit(double(v), row.low, row.high)) == v);
+            if (shown && inside)
+                continue;
+            d.found = DepartureValueText(double(v));
+            if (std::isfinite(w) && std::fabs(double(w)) <= DisplayRangeLimit) {
+                d.stored = DepartureValueText(double(w));
+                d.fix = stored.RawBytes(row.offset, 4);
+            } else {
+                d.stored = QStringLiteral("nothing until a number is typed");
+            }
+            break;
+        }
+        case Kind::Threshold:
+            if (v == w)
+                continue;
+            d.found = DepartureValueText(double(v));
+            d.stored = DepartureValueText(double(w));
+            d.fix = stored.RawBytes(row.offset, 4);
+            break;
+        case Kind::Text:
+            if (record.RawBytes(row.offset, row.textSize) == stored.RawBytes(row.offset, row.textSize))
+                continue;
+            d.found = DepartureText(record.RawBytes(row.offset, row.textSize));
+            d.stored = DepartureText(stored.RawBytes(row.offset, row.textSize));
+            d.fix = stored.RawBytes(row.offset, row.textSize);
+            break;
+        }
+        departures.append(d);
+    }
+    return departures;
 }

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+struct SettingsDeparture;
+
 constexpr int SystemSettingsRowCount = 36;
 
 // Rows that other code needs to find by number.
@@ -89,3 +91,7 @@ QStringList SystemSettingsTexts(const SettingsRecord& record, uint16_t detectedS
 // since it arrived, and it is kept rather than replaced by the fallback tab 0.
 void StoreSystemSettingsTexts(const QStringList& texts, int selectedTabIndex,
                               uint16_t detectedSystemVoltage, SettingsRecord& record);
+
+// The rows whose field the editors would change when they show it and take
+// it back (see settings_check.h), in row order.
+QList<SettingsDeparture> SystemSettingsDepartures(const SettingsRecord& record, uint16_t detectedSystemVoltage);

@@ -43,8 +43,11 @@ void RemoteSession::ClientStep()
             emit panelMessage(
                 QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(message->values.size()));
             if (message->values.size() >= int(SettingsRecord::Size)) {
+                const std::optional<RelayMessage> checked = CheckedSettings(*message, QStringLiteral("SUPPORT's message"));
+                if (!checked)
+                    break;
                 emit settingsReadWanted();
-                station_.TakeSupportSettings(*message);
+                station_.TakeSupportSettings(*checked);
                 emit supportSettingsToWrite();
             }
             break;
@@ -107,7 +110,8 @@ void RemoteSession::SupportStep()
             break;
         case SettingsMessage:
             emit panelMessage(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(message->values.size()));
-            if (station_.TakeClientSettings(*message)) {
+            if (const std::optional<RelayMessage> checked = CheckedSettings(*message, QStringLiteral("CLIENT's message"));
+                checked && station_.TakeClientSettings(*checked)) {
                 clientSettingsArrived_ = true;
                 emit clientSettingsArrivedNow();
             }
@@ -120,4 +124,20 @@ void RemoteSession::SupportStep()
         }
     }
     emit statusText(station_.SupportStatusText());
+}
+
+std::optional<RelayMessage> RemoteSession::CheckedSettings(const RelayMessage& message, const QString& source)
+{
+    if (message.values.size() < int(SettingsRecord::Size))
+        return std::nullopt;
+    SettingsRecord record;
+    record.Assign(reinterpret_cast<const uint8_t*>(message.values.constData()));
+    const QList<SettingsDeparture> departures = CheckSettings(record, station_.OwnState().DetectedSystemVoltage());
+    if (departures.isEmpty())
+        return message;
+    if (!askImplausible_ || !askImplausible_(source, departures)) {
+        emit panelMessage(QStringLiteral(" Settings not taken: %1 holds settings that are not plausible").arg(source));
+        return std::nullopt;
+    }
+    return RelayMessage{message.kind, WithDeparturesFixed(record, departures).ToByteArray()};
 }

@@ -7,9 +7,12 @@
 // editors, draw the pages, show a box, end the remote connection with all
 // that goes with it) is asked for by a signal, connected directly: the step
 // goes on once the slot has returned.
+#include "settings/settings_check.h"
 #include "station/station.h"
 
 #include <QObject>
+
+#include <functional>
 
 class RemoteSession : public QObject {
     Q_OBJECT
@@ -32,6 +35,12 @@ public:
     // Whether the client's settings have come in this remote connection.
     bool ClientSettingsArrived() const { return clientSettingsArrived_; }
     void ForgetClientSettings() { clientSettingsArrived_ = false; }
+
+    // Asked before settings from the other side that fail the settings check
+    // are taken (as the editors would store them): `source` names them.
+    // Without a question such settings are not taken.
+    using SettingsQuestion = std::function<bool(const QString& source, const QList<SettingsDeparture>&)>;
+    void SetSettingsQuestion(SettingsQuestion ask) { askImplausible_ = std::move(ask); }
 
 signals:
     // A line for the message panel.
@@ -58,7 +67,12 @@ private:
     // A chat line of the other side (`from`: "SUPPORT" or "CLIENT"), shown
     // and kept for the chat window.
     void ShowChat(const RelayMessage& message, const QString& from);
+    // The settings of a message of at least 540 values, checked: plausible
+    // ones as they are, others as the editors would store them when the user
+    // takes them; none when they are not taken.
+    std::optional<RelayMessage> CheckedSettings(const RelayMessage& message, const QString& source);
 
     Station& station_;
     bool clientSettingsArrived_ = false;
+    SettingsQuestion askImplausible_;
 };

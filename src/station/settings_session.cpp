@@ -1,6 +1,8 @@
 #include "station/settings_session.h"
 #include "settings/system_settings_rows.h"
 
+#include <QDir>
+
 SettingsSession::SettingsSession(Station& station) : station_(station), reference_(station.Settings()) {}
 
 int SettingsSession::ProfileTab() const
@@ -25,24 +27,113 @@ bool SettingsSession::ReadFromDevice()
     return read;
 }
 
-bool SettingsSession::WriteToDevice(const QString& operation)
+WriteOutcome SettingsSession::WriteToDevice(const QString& operation, bool versionChangeAllowed)
 {
-    const bool written = station_.WriteSettingsToDevice(operation);
-    if (written)
-        TakeAsReference();
-    return written;
+    using R = WriteOutcome::Result;
+    WriteOutcome outcome;
+    outcome.departures = Check();
+    if (!outcome.departures.isEmpty()) {
+        outcome.result = R::Implausible;
+        return outcome;
+    }
+    std::optional<SettingsRecord> known = station_.KnownDeviceSettings();
+    if (!known) {
+        SettingsRecord held;
+        if (!station_.ReadDeviceSettingsInto(held)) {
+            outcome.result = R::NotRead;
+            return outcome;
+        }
+        known = held;
+    }
+    const SettingsRecord sent = station_.settings_;
+    if (known->DeviceVersion() != sent.DeviceVersion() && !versionChangeAllowed) {
+        outcome.result = R::VersionDiffers;
+        outcome.knownVersion = known->DeviceVersion();
+        outcome.newVersion = sent.DeviceVersion();
+        return outcome;
+    }
+    bool taken = false;
+    station_.WriteSettingsToDevice(operation, &taken);
+    outcome.backupPath = station_.LastBackupPath();
+    // Once the regulator took the first slice, whatever the link said
+    // afterwards, only the read-back tells what it now holds.
+    if (!taken) {
+        outcome.result = R::NotSent;
+        return outcome;
+    }
+    SettingsRecord held;
+    outcome.readBack = station_.ReadDeviceSettingsInto(held);
+    if (outcome.readBack && held == sent) {
+        outcome.result = R::Confirmed;
+        reference_ = sent;
+        return outcome;
+    }
+    outcome.result = R::NotConfirmed;
+    if (outcome.readBack)
+        outcome.differences = CompareSettings(sent, held, Voltage());
+    return outcome;
+}
+
+bool SettingsSession::ResetOnDevice()
+{
+    return station_.ResetSettingsOnDevice();
+}
+
+void SettingsSession::Take(const SettingsRecord& record)
+{
+    station_.settings_ = WithDeparturesFixed(record, CheckSettings(record, Voltage()));
+    TakeAsReference();
 }
 
 FileOutcome SettingsSession::Load(const QString& path)
 {
-    const FileOutcome outcome = LoadSettingsFile(path, station_.settings_);
+    SettingsRecord loaded;
+    const FileOutcome outcome = LoadSettingsFile(path, loaded);
     if (outcome.ok)
-        TakeAsReference();
+        Take(loaded);
     return outcome;
 }
 
 void SettingsSession::TakeSnapshot(const SnapshotRecord& snapshot)
 {
     station_.TakeSnapshot(snapshot);
-    TakeAsReference();
+    Take(station_.settings_);
+}
+
+QString WriteOutcomeText(const WriteOutcome& outcome, const QString& name, const QString& linkText)
+{
+    using R = WriteOutcome::Result;
+    switch (outcome.result) {
+    case R::Confirmed:
+        return QStringLiteral("Settings written to %1 and confirmed by reading them back").arg(name);
+    case R::Implausible:
+        return QStringLiteral("Settings not written: they are not plausible:\n") + DeparturesText(outcome.departures);
+    case R::VersionDiffers:
+        return QStringLiteral("Settings not written: they are for device version %1, %2 has device version %3")
+            .arg(outcome.newVersion)
+            .arg(name)
+            .arg(outcome.knownVersion);
+    case R::NotRead: // the settings it holds could not be read first
+    case R::NotSent:
+        return QStringLiteral("Settings not written: ") + linkText;
+    case R::NotConfirmed:
+        break;
+    }
+    QString text = outcome.readBack
+                       ? QStringLiteral("Settings not confirmed: %1 holds other settings than were sent (%2 rows "
+                                        "differ). It may hold a mix of the old and the new settings.")
+                             .arg(name)
+                             .arg(outcome.differences.size())
+                       : QStringLiteral("Settings not confirmed: they could not be read back from %1 (%2). It may "
+                                        "hold a mix of the old and the new settings.")
+                             .arg(name, linkText);
+    for (int i = 0; i < outcome.differences.size() && i < 5; ++i) {
+        const SettingsDifference& d = outcome.differences[i];
+        text += QStringLiteral("\n%1, %2: sent %3, holds %4").arg(d.section, d.caption, d.ours, d.theirs);
+    }
+    if (outcome.differences.size() > 5)
+        text += QStringLiteral("\n... and %1 more").arg(outcome.differences.size() - 5);
+    if (!outcome.backupPath.isEmpty())
+        text += QStringLiteral("\nThe settings it held before are in %1").arg(QDir::toNativeSeparators(outcome.backupPath));
+    return text;
 }

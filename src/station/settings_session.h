@@ -8,11 +8,40 @@
 // replace under the name of the operation ("write", "restore",
 // "calibration-write", "support-write", ...).
 #include "calibration/calibration.h"
+#include "compare/settings_compare.h"
 #include "records/settings_file.h"
+#include "settings/settings_check.h"
 #include "settings/settings_page_rows.h"
 #include "station/station.h"
 
 #include <functional>
+
+// How a write to the regulator on USB ended.
+struct WriteOutcome {
+    enum class Result {
+        Confirmed,      // sent, read back, and the regulator holds exactly what was sent
+        Implausible,    // nothing sent: the record fails the settings check
+        VersionDiffers, // nothing sent: another device version than the regulator's, not confirmed by the user
+        NotRead,        // nothing sent: what the regulator holds could not be read first
+        NotSent,        // the link failed before the regulator took the first slice
+        NotConfirmed,   // sent, but the read-back failed or differs
+    };
+    Result result = Result::NotSent;
+    QList<SettingsDeparture> departures; // Implausible
+    int knownVersion = -1;               // VersionDiffers: the regulator's
+    int newVersion = -1;                 // VersionDiffers: the record's
+    bool readBack = false;               // NotConfirmed: whether the read-back came whole
+    QList<SettingsDifference> differences; // NotConfirmed: what was sent against what it holds
+    QString backupPath;                  // where the replaced settings went ("" when none was saved)
+    bool ok() const { return result == Result::Confirmed; }
+    // Whether slices went out, so that the regulator may hold other settings
+    // than before.
+    bool sent() const { return result == Result::Confirmed || result == Result::NotConfirmed; }
+};
+
+// The outcome as one line for the status bar, the message panel and the
+// command-line tool; `name` is the regulator's.
+QString WriteOutcomeText(const WriteOutcome& outcome, const QString& name, const QString& linkText);
 
 class SettingsSession {
 public:
@@ -42,14 +71,28 @@ public:
     // cells show what differs from what the program now takes the regulator
     // to hold.
     bool ReadFromDevice();
-    // A write to the regulator on USB; once the regulator confirmed it, what
-    // was written is the reference.
-    bool WriteToDevice(const QString& operation);
-    bool ResetOnDevice() { return station_.ResetSettingsOnDevice(); }
+    // A write to the regulator on USB, the one way settings reach it. The
+    // record must pass the settings check and, unless `versionChangeAllowed`,
+    // carry the device version the regulator was last read with. When what
+    // the regulator holds is not known, it is read first, so that the
+    // backup holds it. After the end marker the settings are read back: the
+    // write is confirmed only when the regulator holds exactly what was
+    // sent; then that is the reference and what the next backup holds.
+    WriteOutcome WriteToDevice(const QString& operation, bool versionChangeAllowed = false);
+    // The reset request, one request and nothing else: its backup holds the
+    // settings the regulator is known to hold, or says "unread".
+    bool ResetOnDevice();
+    // The departures of the record from the settings check, in the terms of
+    // the own regulator's system voltage.
+    QList<SettingsDeparture> Check() const { return CheckSettings(station_.settings_, Voltage()); }
+    // Settings from a file, a backup or the relay in place of the record, as
+    // the reference; implausible ones as the editors would store them.
+    void Take(const SettingsRecord& record);
     // A settings file in place of the record, as the reference; the record
     // is left as it was when the file cannot be read.
     FileOutcome Load(const QString& path);
-    // A snapshot's three records in place of the station's.
+    // A snapshot's three records in place of the station's; implausible
+    // settings as the editors would store them.
     void TakeSnapshot(const SnapshotRecord& snapshot);
     // These settings in place of the record (a backup to restore), the
     // reference unchanged: the cells show what the write would change.

@@ -181,13 +181,28 @@ bool Station::ReadSettingsFromDevice()
 {
     // An incomplete read leaves the record as it was: what the user loaded
     // or edited is never replaced by a mix of old and new blocks.
-    const bool complete = OnLink([this] { return protocol_.ReadSettingsRecord(settings_); });
+    return ReadDeviceSettingsInto(settings_);
+}
+
+bool Station::ReadDeviceSettingsInto(SettingsRecord& into)
+{
+    const bool complete = OnLink([this, &into] { return protocol_.ReadSettingsRecord(into); });
     if (complete)
-        backups_.NoteRead(settings_, ownState_.RegulatorName());
+        backups_.NoteRead(into, ownState_.RegulatorName());
     return complete;
 }
 
-bool Station::WriteSettingsToDevice(const QString& operation)
+std::optional<SettingsRecord> Station::KnownDeviceSettings() const
+{
+    return backups_.LastRead(ownState_.RegulatorName());
+}
+
+void Station::NoteDeviceHolds(const SettingsRecord& settings)
+{
+    backups_.NoteRead(settings, ownState_.RegulatorName());
+}
+
+bool Station::WriteSettingsToDevice(const QString& operation, bool* sentOut)
 {
     lastBackupPath_.clear();
     bool sent = false;
@@ -197,10 +212,10 @@ bool Station::WriteSettingsToDevice(const QString& operation)
             sent = true;
         });
     });
-    if (done)
-        backups_.NoteRead(settings_, ownState_.RegulatorName());
-    else if (sent)
-        backups_.ForgetRead(); // the regulator may hold either settings now
+    // What the regulator holds now is known from the read-back only.
+    if (sent)
+        backups_.ForgetRead();
+    *sentOut = sent;
     return done;
 }
 

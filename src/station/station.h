@@ -104,8 +104,14 @@ public:
     // the end marker were answered; then the written record is what the
     // regulator holds.
     bool ReadSettingsFromDevice();
-    bool WriteSettingsToDevice(const QString& operation = QStringLiteral("write"));
-    bool ResetSettingsOnDevice();
+    // A complete read into `into`, the station's record untouched (the
+    // settings a write will replace, the read-back after it).
+    bool ReadDeviceSettingsInto(SettingsRecord& into);
+    // The settings the regulator on USB is known to hold: those of its last
+    // complete read or confirmed write, none when that is not known.
+    std::optional<SettingsRecord> KnownDeviceSettings() const;
+    void NoteDeviceHolds(const SettingsRecord& settings);
+    void ForgetDeviceSettings() { backups_.ForgetRead(); }
     // The backup the last write or reset saved (empty when it failed).
     QString LastBackupPath() const { return lastBackupPath_; }
     bool CloseDevice();
@@ -216,6 +222,13 @@ private:
     // preset the exchange state.
     friend class SettingsSession;
     friend struct StationTestAccess;
+
+    // Writes and resets go through SettingsSession only: it checks what is
+    // sent and reads it back.
+    // `sent`: whether the regulator took the first slice, so that it may
+    // hold other settings now.
+    bool WriteSettingsToDevice(const QString& operation, bool* sent);
+    bool ResetSettingsOnDevice();
 
     template <typename Step>
     bool OnLink(Step step);

@@ -72,3 +72,12 @@ void ScriptedDialogs::InformWithCopy(const QString& caption, const QString& text
 {
     Shown.push_back({ShownDialog::InfoWithCopy, caption, text, copyText, {}});
 }
+
+UserDialogs::SaveChoice ScriptedDialogs::AskSaveDiscardCancel(const QString& caption, const QString& text)
+{
+    Shown.push_back({ShownDialog::SaveDiscardCancel, caption, text, {}, {}});
+    const std::optional<QString> answer = Next();
+    if (answer == QStringLiteral("save"))
+        return SaveChoice::Save;
+    return answer == QStringLiteral("discard") ? SaveChoice::Discard : SaveChoice::Cancel;
+}

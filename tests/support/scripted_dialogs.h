@@ -12,7 +12,7 @@
 #include <vector>
 
 struct ShownDialog {
-    enum Kind { Error, OkCancel, YesCancel, WarningYesCancel, Input, SaveFile, OpenFile, InfoWithCopy } kind;
+    enum Kind { Error, OkCancel, YesCancel, WarningYesCancel, Input, SaveFile, OpenFile, InfoWithCopy, SaveDiscardCancel } kind;
     QString caption;
     QString text;      // message, or the input box's prompt
     QString proposed;  // input box's proposed text; what the Copy button copies
@@ -27,6 +27,8 @@ public:
     void AnswerYes() { answers_.push_back(QStringLiteral("yes")); }
     void AnswerText(const QString& text) { answers_.push_back(text); }
     void AnswerFile(const QString& path) { answers_.push_back(path); }
+    void AnswerSave() { answers_.push_back(QStringLiteral("save")); }
+    void AnswerDiscard() { answers_.push_back(QStringLiteral("discard")); }
 
     std::vector<ShownDialog> Shown;
     bool Unscripted = false; // a box asked with no answer left
@@ -43,6 +45,7 @@ public:
     std::optional<QString> OpenFileName(const FileDialogOptions& options) override;
     // Needs no answer: it only informs.
     void InformWithCopy(const QString& caption, const QString& text, const QString& copyText) override;
+    SaveChoice AskSaveDiscardCancel(const QString& caption, const QString& text) override;
 
 private:
     std::optional<QString> Next();
