@@ -1,6 +1,7 @@
 // krova-cli run as a process against its simulated regulator: every command,
 // both output forms, the exit statuses, bad input, and files that are never
 // left half-written.
+#include "records/settings_record.h"
 #include "support/test_support.h"
 
 #include <QJsonDocument>
@@ -8,6 +9,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <cstring>
 
 namespace {
 
@@ -239,9 +242,12 @@ private slots:
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.contains(QStringLiteral("Settings written to \"Port engine\"; its name is now \"Stbd engine\".")),
                  qPrintable(r.out));
+        QVERIFY2(r.out.contains(QStringLiteral("Read back: the regulator holds exactly the settings written.")),
+                 qPrintable(r.out));
         r = Cli({"--demo", "settings", "reset", "--yes"});
         QCOMPARE(r.status, 0);
-        QVERIFY2(r.out.contains(QStringLiteral("Settings of \"Port engine\" reset to their default values.")),
+        QVERIFY2(r.out.contains(QStringLiteral("Settings of \"Port engine\" reset to their default values.\nThe "
+                                               "settings they replaced: ")),
                  qPrintable(r.out));
         QStringList kinds;
         for (const QString& name : Backups())
@@ -263,11 +269,46 @@ private slots:
         r = Cli({"--demo", "--demo-unplug-after", "14", "settings", "write", OtherSettings(), "--yes"});
         QCOMPARE(r.status, 1);
         QCOMPARE(Backups().size(), backups);
-        // The newest backup goes back, through a write that backs up first.
+        // The newest backup goes back, through a write that backs up first;
+        // one named unread holds no settings of the regulator and is passed by.
+        const QString unread = QDir(BackupsFolder(Path(dataHome_))).filePath(QStringLiteral("2099-01-01_000000_Port-engine_write_unread.krv"));
+        QVERIFY(WriteAll(unread, ReadAll(OtherSettings())));
         r = Cli({"--demo", "settings", "restore", "--last", "--yes"});
+        QVERIFY(QFile::remove(unread));
         QCOMPARE(r.status, 0);
         QVERIFY2(r.out.contains(QStringLiteral("The newest backup: ")) && r.out.contains(QStringLiteral("_Port-engine_write")), qPrintable(r.out));
         QCOMPARE(Backups().filter(QStringLiteral("_restore.krv")).size(), 1);
+        // Settings that are not plausible are refused, named, unless --force
+        // takes them as the Settings page would store them; so is a file of
+        // random bytes, whatever the command.
+        QByteArray odd = ReadAll(SourceDir() + QStringLiteral("/examples/demo_settings.krv"));
+        odd[SettingsRecord::ActiveChargeProfileAt] = char(14);
+        const float hot = 75.0f;
+        std::memcpy(odd.data() + SettingsRecord::WarningBatteryTemperatureAt, &hot, 4);
+        QVERIFY(WriteAll(Path(QStringLiteral("odd.krv")), odd));
+        QByteArray noise(540, '\0');
+        for (int i = 0; i < noise.size(); ++i)
+            noise[i] = char((i * 97 + 13) % 251);
+        QVERIFY(WriteAll(Path(QStringLiteral("noise.krv")), noise));
+        const int backupsBefore = Backups().size();
+        for (const QStringList& args : {QStringList{"settings", "write", Path("odd.krv"), "--yes"},
+                                        QStringList{"settings", "write", Path("noise.krv"), "--yes"},
+                                        QStringList{"settings", "show", Path("noise.krv")},
+                                        QStringList{"settings", "restore", Path("odd.krv"), "--yes"}}) {
+            r = Cli(QStringList{"--demo"} + args);
+            QCOMPARE(r.status, 2);
+            QVERIFY2(r.err.contains(QStringLiteral(" holds settings that are not plausible:\n")), qPrintable(r.err));
+        }
+        r = Cli({"--demo", "settings", "write", Path("odd.krv"), "--yes"});
+        QVERIFY2(r.err.contains(QStringLiteral("Warning Battery Temperature, \u00B0C: 75 (the editors store 60)\n"
+                                               "Active Charge Profile Number [0..7]: 14 (the editors store 0 - FLA)")),
+                 qPrintable(r.err));
+        QCOMPARE(Backups().size(), backupsBefore);
+        r = Cli({"--demo", "settings", "write", Path("odd.krv"), "--yes", "--force"});
+        QCOMPARE(r.status, 0);
+        QVERIFY2(r.err.contains(QStringLiteral("--force: taken as the Settings page would store them.")), qPrintable(r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("Read back: the regulator holds exactly the settings written.")),
+                 qPrintable(r.out));
         // A longer file is written when the user says so.
         r = Cli({"--demo", "settings", "write", Path("long.krv"), "--yes", "--any-size"});
         QCOMPARE(r.status, 0);
