@@ -131,6 +131,10 @@ private slots:
     void pageWritesWhatTheToolWrites();
     void loadFailureChangesNothing_data();
     void loadFailureChangesNothing();
+    void questionsBeforeSettingsGoOut_data();
+    void questionsBeforeSettingsGoOut();
+    void exitWithUnwrittenEdits_data();
+    void exitWithUnwrittenEdits();
 
     void showingSettingsPageReads_data();
     void showingSettingsPageReads();
@@ -380,6 +384,120 @@ void SettingsCommandsTest::loadFailureChangesNothing_data()
     QTest::newRow("10 bytes") << 10 << "Stream read error. The file \"%1\" has 10 bytes; a settings file has 540 bytes.";
     QTest::newRow("empty file") << 0 << "Stream read error. The file \"%1\" has 0 bytes; a settings file has 540 bytes.";
     QTest::newRow("missing file") << -1 << "Cannot open file";
+}
+
+// Settings that are not plausible are taken only when the user says so, and
+// settings of another device version go out only then.
+void SettingsCommandsTest::questionsBeforeSettingsGoOut_data()
+{
+    QTest::addColumn<int>("activeProfile");  // of the file
+    QTest::addColumn<int>("version");        // of the file
+    QTest::addColumn<QStringList>("answers"); // "yes", "cancel": the questions in order
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("plausible, same version: no question") << 3 << 12 << QStringList{} << true << true;
+    QTest::newRow("profile 14, declined") << 14 << 12 << QStringList{"cancel"} << false << false;
+    QTest::newRow("profile 14, taken") << 14 << 12 << QStringList{"yes"} << true << true;
+    QTest::newRow("version 95, declined") << 3 << 95 << QStringList{"cancel"} << true << false;
+    QTest::newRow("version 95, confirmed") << 3 << 95 << QStringList{"yes"} << true << true;
+}
+
+void SettingsCommandsTest::questionsBeforeSettingsGoOut()
+{
+    QFETCH(int, activeProfile);
+    QFETCH(int, version);
+    QFETCH(QStringList, answers);
+    QFETCH(bool, taken);
+    QFETCH(bool, written);
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    SettingsRecord file = FileRecord();
+    file.SetU8(S::ActiveChargeProfileAt, uint8_t(activeProfile));
+    file.SetU8(S::DeviceVersionAt, uint8_t(version));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("file.krv"));
+    QVERIFY(WriteAll(path, file.ToByteArray()));
+    rig.dialogs.AnswerFile(path);
+    for (const QString& a : answers)
+        a == QLatin1String("yes") ? rig.dialogs.AnswerYes() : rig.dialogs.AnswerCancel();
+    const int writesBefore = rig.sim.AppliedWrites;
+    w.LoadSettingsFromFileClick();
+    if (taken)
+        w.WriteAllSettingsToSystemClick();
+    rig.StopTimers();
+    QStringList questions;
+    for (const ShownDialog& d : rig.dialogs.Shown)
+        if (d.kind == ShownDialog::WarningYesCancel)
+            questions << d.text;
+    QCOMPARE(questions.size(), answers.size());
+    if (activeProfile > 7)
+        QCOMPARE(questions.value(0), QStringLiteral("The file \"%1\" holds settings that are not plausible:\nActive "
+                                                    "Charge Profile Number [0..7]: 14 (the editors store 0 - FLA)\r"
+                                                    "Take them as the editors would store them?")
+                                         .arg(QDir::toNativeSeparators(path)));
+    if (version != 12)
+        QCOMPARE(questions.value(0), QStringLiteral("These settings are for device version 95, but Port engine has "
+                                                    "device version 12.\rWrite them to Port engine all the same?"));
+    QCOMPARE(w.Core().Settings().DeviceVersion(), taken ? uint8_t(version) : uint8_t(12));
+    QCOMPARE(rig.sim.AppliedWrites, writesBefore + (written ? 1 : 0));
+    if (written) {
+        // What was written is plausible and confirmed by reading it back.
+        QVERIFY(CheckSettings(rig.sim.Settings()).isEmpty());
+        QCOMPARE(int(rig.sim.Settings().ActiveChargeProfile()), activeProfile > 7 ? 0 : activeProfile);
+        QCOMPARE(w.Ui().MessagePanel->text(), QStringLiteral(" Settings written to Port engine"));
+    }
+}
+
+// Exit and closing the window ask about settings typed and not written.
+void SettingsCommandsTest::exitWithUnwrittenEdits_data()
+{
+    QTest::addColumn<bool>("edit");
+    QTest::addColumn<QString>("answer"); // save, discard, cancel
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("nothing typed: no question") << false << "" << true;
+    QTest::newRow("typed, discard") << true << "discard" << true;
+    QTest::newRow("typed, cancel") << true << "cancel" << false;
+    QTest::newRow("typed, save") << true << "save" << true;
+}
+
+void SettingsCommandsTest::exitWithUnwrittenEdits()
+{
+    QFETCH(bool, edit);
+    QFETCH(QString, answer);
+    QFETCH(bool, closes);
+    GuiRig& rig = Rig();
+    TMainFormKrv& w = rig.W();
+    ReadFrom(rig, realistic::Image());
+    rig.StopTimers();
+    if (edit)
+        QVERIFY(Enter(w.Ui().SystemSettingsTable, WarningBatteryTemperatureRow, QStringLiteral("55")));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kept.krv"));
+    if (answer == QLatin1String("save")) {
+        rig.dialogs.AnswerSave();
+        rig.dialogs.AnswerFile(path);
+    } else if (answer == QLatin1String("discard")) {
+        rig.dialogs.AnswerDiscard();
+    } else if (answer == QLatin1String("cancel")) {
+        rig.dialogs.AnswerCancel();
+    }
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.Exit1Click();
+    QCOMPARE(!w.isVisible(), closes);
+    QCOMPARE(int(rig.dialogs.Shown.size()), answer.isEmpty() ? 0 : (answer == QLatin1String("save") ? 2 : 1));
+    if (!answer.isEmpty())
+        QCOMPARE(rig.dialogs.Shown.front().text,
+                 QStringLiteral("The Settings page holds changes that were not written to the regulator.\rSave them "
+                                "to a settings file before the program ends?"));
+    if (answer == QLatin1String("save")) {
+        const QByteArray bytes = ReadAll(path);
+        QCOMPARE(bytes.size(), 540);
+        SettingsRecord saved;
+        saved.Assign(reinterpret_cast<const uint8_t*>(bytes.constData()));
+        QCOMPARE(saved.WarningBatteryTemperature(), 55.0f);
+    }
 }
 
 void SettingsCommandsTest::loadFailureChangesNothing()

@@ -226,7 +226,10 @@ bool SettingsCommands::WriteToRegulator(const QString& operation)
     shell_.ShowMessagePanel(QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
     if (outcome.result == R::Implausible || outcome.result == R::NotConfirmed) {
         QApplication::restoreOverrideCursor();
-        dialogs_.Error(QStringLiteral("Write Settings"), text);
+        dialogs_.Error(QStringLiteral("Write Settings"),
+                       outcome.backupPath.isEmpty()
+                           ? text
+                           : text + QStringLiteral("\r\"Restore Settings From Backup...\" writes them back."));
         QApplication::setOverrideCursor(Qt::WaitCursor);
     }
     return false;

@@ -4,7 +4,7 @@
 // handlers themselves.
 #include "app/main_form.h"
 #include "device/simulated_regulator.h"
-#include "support/scripted_dialogs.h"
+#include "support/hooked_dialogs.h"
 #include "views/string_grid_widget.h"
 
 #include <QTemporaryDir>
@@ -15,7 +15,7 @@ struct GuiRig {
     // The link's waits for answers pass at once (real time still runs).
     SkippingLinkClock linkClock;
     SimulatedRegulator sim{linkClock};
-    ScriptedDialogs dialogs;
+    HookedDialogs dialogs;
     // Every reading moves the clock on by 0.3 s, so waits end after a few
     // readings instead of real seconds.
     ManualClock clock{46363.5, 0.3 * OneSecond};
