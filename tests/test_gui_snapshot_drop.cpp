@@ -5,6 +5,7 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/field_rpm_curve.h"
+#include "settings/settings_check.h"
 #include "settings/system_settings_rows.h"
 #include "support/gui_suite.h"
 #include "support/test_support.h"
@@ -111,6 +112,8 @@ class TestGuiSnapshotDrop : public GuiSuite {
 private slots:
     void handleDroppedFile_data();
     void handleDroppedFile();
+    void implausibleSnapshotAsksFirst_data();
+    void implausibleSnapshotAsksFirst();
     void leadingBytesIgnored_data();
     void leadingBytesIgnored();
     void importSwitchesConnectionsOff_data();
@@ -263,6 +266,54 @@ void TestGuiSnapshotDrop::handleDroppedFile()
     QCOMPARE(rig_->sim.Requests.empty(), outcome == Imported);
     if (outcome == Imported)
         QVERIFY(W().Core().OwnState() == SnapOwn());
+}
+
+// A file whose settings are not plausible, or whose regulator names are not
+// text (a PDF renamed), is shown only when the user says so.
+void TestGuiSnapshotDrop::implausibleSnapshotAsksFirst_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("take");
+    QTest::addColumn<QString>("firstDeparture");
+    QByteArray pdf = QByteArray("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n<< /Type /Catalog >>\n").leftJustified(1104, '\x17');
+    for (int i = 60; i < pdf.size(); ++i)
+        pdf[i] = char((i * 131 + 7) % 256);
+    QByteArray badName;
+    badName.append(QByteArray(4, '\0'));
+    badName.append(SnapOwn().ToByteArray());
+    badName.append(SnapPeer().ToByteArray());
+    badName.append(SnapSettings().ToByteArray());
+    badName[4 + SystemStateRecord::RegulatorNameAt] = '\x02';
+    QTest::newRow("a PDF renamed, declined") << pdf << false << "Device Name: ";
+    QTest::newRow("a PDF renamed, taken") << pdf << true << "Device Name: ";
+    QTest::newRow("own name not text, declined") << badName << false << "Regulator name (own): ";
+}
+
+void TestGuiSnapshotDrop::implausibleSnapshotAsksFirst()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, take);
+    QFETCH(QString, firstDeparture);
+    const QString path = dir_->filePath(QStringLiteral("odd.txt"));
+    QVERIFY(WriteAll(path, bytes));
+    take ? rig_->dialogs.AnswerYes() : rig_->dialogs.AnswerCancel();
+    W().HandleDroppedFile(path);
+    QCOMPARE(int(rig_->dialogs.Shown.size()), 1);
+    const QString text = rig_->dialogs.Shown[0].text;
+    QVERIFY2(text.startsWith(QStringLiteral("File \"%1\" holds settings that are not plausible:\n%2")
+                                 .arg(QDir::toNativeSeparators(path), firstDeparture)),
+             qPrintable(text));
+    QVERIFY(text.endsWith(QStringLiteral("\rTake them as the editors would store them?")));
+    if (!take) {
+        VerifyUntouched();
+        return;
+    }
+    // Shown as the editors would store its settings: nothing implausible is
+    // held, and the states are the file's.
+    QVERIFY(!W().Ui().ConnectionUSB->isChecked());
+    QCOMPARE(W().Core().OwnState().ToByteArray(), bytes.mid(4, 280));
+    for (const SettingsDeparture& d : CheckSettings(W().Core().Settings()))
+        QVERIFY2(d.fix.isEmpty(), qPrintable(d.caption));
 }
 
 void TestGuiSnapshotDrop::leadingBytesIgnored_data()
