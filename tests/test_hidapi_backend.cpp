@@ -16,11 +16,12 @@ private slots:
     void onlyTheRegulatorIsOpened();
     void vanishesBetweenEnumerateAndOpen();
     void blockedWriteIsLeftToEnd();
+    void writeOfNothingSearchesAgain();
 };
 
 void HidapiBackendTest::exchanges_data()
 {
-    QTest::addColumn<int>("forcedRead");   // -2: the device answers
+    QTest::addColumn<int>("forcedRead");   // -2: the device answers; above 0: that many bytes of it
     QTest::addColumn<bool>("manufacturer");
     QTest::addColumn<bool>("answered");
     QTest::addColumn<QString>("found");
@@ -32,6 +33,8 @@ void HidapiBackendTest::exchanges_data()
                                     << "K-ROVA did not answer";
     QTest::newRow("read returns -1") << -1 << true << false << "K-ROVA found: VID=Norvelle PID=K-ROVA X"
                                      << "Resource temporarily unavailable";
+    QTest::newRow("read returns 41 bytes") << 41 << true << false << "K-ROVA found: VID=Norvelle PID=K-ROVA X"
+                                           << "Only 42 of 65 bytes received";
 }
 
 void HidapiBackendTest::exchanges()
@@ -56,8 +59,12 @@ void HidapiBackendTest::exchanges()
         session.CommandBuffer[1] = 2;
         QVERIFY(!session.ExchangeReports()); // nothing open: the search
         QCOMPARE(session.LinkStatusText, found);
-        if (forcedRead != -2)
+        if (forcedRead > 0) {
+            sim.ShortAnswerIf = [](const ReportBuffer&) { return true; };
+            sim.ShortAnswerBytes = forcedRead;
+        } else if (forcedRead != -2) {
             Fake().forcedReadResult = forcedRead;
+        }
         session.ResponseBuffer.fill(0xEE);
         QCOMPARE(session.ExchangeReports(), answered);
         QCOMPARE(session.LinkStatusText, status);
@@ -151,6 +158,24 @@ void HidapiBackendTest::blockedWriteIsLeftToEnd()
     QVERIFY(t.elapsed() < 100);
     QCOMPARE(Fake().openHandles, 1); // the writer still holds it
     QTRY_COMPARE_WITH_TIMEOUT(Fake().openHandles, 0, 2000);
+}
+
+// hid_write returning 0 sent nothing: the write failed and the regulator is
+// looked for again, instead of waiting for a write that has ended.
+void HidapiBackendTest::writeOfNothingSearchesAgain()
+{
+    SimulatedRegulator sim;
+    fake_hidapi::Reset(&sim);
+    std::unique_ptr<HidBackend> backend = CreateHidapiBackend();
+    HidSession session(*backend);
+    QVERIFY(session.FindAndOpenDevice());
+    Fake().forcedWriteResult = 0;
+    QVERIFY(!session.ExchangeReports());
+    QCOMPARE(session.LinkStatusText, QStringLiteral("K-ROVA found: VID=Norvelle PID=K-ROVA X"));
+    QCOMPARE(sim.SearchCount, 2);
+    Fake().forcedWriteResult.reset();
+    QVERIFY(session.ExchangeReports());
+    QCOMPARE(session.LinkStatusText, QStringLiteral("65 bytes received"));
 }
 
 QTEST_GUILESS_MAIN(HidapiBackendTest)

@@ -25,15 +25,19 @@ struct HidInterfaceInfo {
 
 class HidDevice {
 public:
+    // What Write and WaitWrite return while the report is still on its way.
+    static constexpr int WriteUnderWay = -2;
+
     virtual ~HidDevice() = default;
-    // Both return the byte count moved (normally 65) or -1 on failure.
+    // Both return the byte count moved (normally 65; hidapi gives 0 for a
+    // write that sent nothing) or -1 on failure.
     //
     // A write blocks while the device does not take the report (it refuses
     // it while busy, up to the USB time-out of several seconds), so Write
-    // waits at most timeoutMs and returns 0 when the report is still on its
-    // way: the write goes on, and WaitWrite tells how it ended. Until then
-    // nothing but WaitWrite may be called. A negative timeoutMs waits as
-    // long as the write takes.
+    // waits at most timeoutMs and returns WriteUnderWay when the report is
+    // still on its way: the write goes on, and WaitWrite tells how it ended.
+    // Until then nothing but WaitWrite may be called. A negative timeoutMs
+    // waits as long as the write takes.
     virtual int Write(const uint8_t* report, int length, int timeoutMs) = 0;
     virtual int WaitWrite(int timeoutMs) = 0;
     // A read that sees no report within timeoutMs returns 0.

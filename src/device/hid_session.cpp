@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -31,6 +32,7 @@ bool HidSession::CloseDevice()
         // The report may still reach the regulator, and a handle opened again
         // on it would receive the answer.
         writeUnderWay_ = false;
+        lastTaken_ = underWayRequest_;
         lastWriteEndMs_ = clock_.NowMs();
         MarkUnanswered(underWayTimeLimitMs_);
     }
@@ -46,6 +48,15 @@ bool HidSession::CloseDevice()
 void HidSession::SetSystemErrorText()
 {
     LinkStatusText = TrimErrorText(device_->LastError());
+}
+
+bool HidSession::WriteFailed(int n)
+{
+    if (n < 0)
+        SetSystemErrorText();
+    else if (n < ReportSize)
+        LinkStatusText = QStringLiteral("Only %1 of %2 bytes sent").arg(n).arg(ReportSize);
+    return n < ReportSize;
 }
 
 int HidSession::WithinBudget(int timeLimitMs) const
@@ -75,16 +86,16 @@ bool HidSession::WriteReport()
     // The regulator has the request once the write returned; a write that
     // blocked a while must not shorten the time its answer may take.
     lastWriteEndMs_ = clock_.NowMs();
-    if (n == 0) {
+    if (n == HidDevice::WriteUnderWay) {
         writeUnderWay_ = true;
+        underWayRequest_ = CommandBuffer;
         underWayTimeLimitMs_ = requestTimeLimitMs_;
         LinkStatusText = QStringLiteral("K-ROVA did not take the request");
         return false;
     }
-    if (n < 0) {
-        SetSystemErrorText();
+    if (WriteFailed(n))
         return false;
-    }
+    lastTaken_ = CommandBuffer;
     LinkStatusText = QString::number(n) + QStringLiteral(" bytes sent");
     return true;
 }
@@ -96,12 +107,17 @@ bool HidSession::ReadReport(int timeLimitMs)
     uint8_t report[ReportSize] = {};
     const int wait = regulatorSilent_ && timeLimitMs == ReadTimeLimitMs ? SilentReadTimeLimitMs : timeLimitMs;
     const int n = device_->Read(report, ReportSize, WithinBudget(wait));
-    if (n > 0) {
+    if (n >= ReportSize) {
         LinkStatusText = QString::number(n) + QStringLiteral(" bytes received");
         regulatorSilent_ = false;
         slowestAnswerMs_ = std::max(slowestAnswerMs_, clock_.NowMs() - lastWriteEndMs_);
     } else {
-        if (n == 0) {
+        if (n > 0) {
+            // Nothing is made up for the missing bytes. The report may also
+            // have been another request's, so the answer may still come.
+            LinkStatusText = QStringLiteral("Only %1 of %2 bytes received").arg(n).arg(ReportSize);
+            regulatorSilent_ = false;
+        } else if (n == 0) {
             LinkStatusText = QStringLiteral("K-ROVA did not answer");
             regulatorSilent_ = true;
         } else {
@@ -112,21 +128,41 @@ bool HidSession::ReadReport(int timeLimitMs)
         std::memset(report, 0, sizeof report);
     }
     std::memcpy(ResponseBuffer.data(), report + 1, ResponseBuffer.size());
-    return n > 0;
+    return n >= ReportSize;
 }
 
 void HidSession::MarkUnanswered(int timeLimitMs)
 {
-    const int64_t quietAt = lastWriteEndMs_ + int64_t(LateAnswerFactor) * timeLimitMs;
-    if (!quietAtMs_ || *quietAtMs_ < quietAt)
-        quietAtMs_ = quietAt;
+    QuietUntil(lastWriteEndMs_ + int64_t(LateAnswerFactor) * timeLimitMs);
+}
+
+void HidSession::QuietUntil(int64_t ms)
+{
+    if (!quietAtMs_ || *quietAtMs_ < ms)
+        quietAtMs_ = ms;
+}
+
+int HidSession::SettleWatchMs(int minimumWatchMs)
+{
+    // The transfer before counts too: the one read of a CAN fetch that took
+    // a late copy of an earlier answer measured only how late the copy came.
+    const int64_t slowest = std::max(slowestAnswerMs_, previousSlowestAnswerMs_);
+    previousSlowestAnswerMs_ = std::exchange(slowestAnswerMs_, 0);
+    return std::max(int(std::min<int64_t>(2 * slowest, ReadTimeLimitMs)), minimumWatchMs);
+}
+
+void HidSession::GiveUpTransfer(int settleMs)
+{
+    // What comes within the watch is read and dropped before the next
+    // request goes out, as in a quiet interval: no later transfer takes an
+    // answer of this one.
+    QuietUntil(clock_.NowMs() + settleMs);
+    LinkStatusText = QStringLiteral("K-ROVA did not answer in time");
 }
 
 void HidSession::MarkStray()
 {
-    const int64_t quietAt = clock_.NowMs() + StrayQuietMs;
-    if (!quietAtMs_ || *quietAtMs_ < quietAt)
-        quietAtMs_ = quietAt;
+    QuietUntil(clock_.NowMs() + StrayQuietMs);
     LinkStatusText = QStringLiteral("K-ROVA answered out of turn");
 }
 
@@ -189,39 +225,59 @@ bool HidSession::ReadyForRequest()
 {
     if (!IsDeviceOpen())
         return false;
-    if (writeUnderWay_) {
-        const int n = device_->WaitWrite(0);
-        if (n == 0) {
-            LinkStatusText = QStringLiteral("K-ROVA did not take the request");
-            return false;
-        }
-        writeUnderWay_ = false;
-        lastWriteEndMs_ = clock_.NowMs();
-        if (n < 0) {
-            // As after any failed write: the regulator is looked for again.
-            FindAndOpenDevice();
-            return false;
-        }
-        // The request went out late; its answer may still come.
-        MarkUnanswered(underWayTimeLimitMs_);
-    }
+    if (writeUnderWay_ && !EndWriteUnderWay(0))
+        return false;
     if (!DropStrayAnswers())
         return false;
     if (budgetEndMs_ && clock_.NowMs() >= *budgetEndMs_) {
-        LinkStatusText = QStringLiteral("K-ROVA did not answer in time");
+        // A transfer given up halfway has no watch after its last answer.
+        GiveUpTransfer(SettleWatchMs(StraySettleMs));
         return false;
     }
     return true;
 }
 
-bool HidSession::FinishTransfer()
+bool HidSession::EndWriteUnderWay(int waitMs)
+{
+    const int n = device_->WaitWrite(waitMs);
+    if (n == HidDevice::WriteUnderWay) {
+        LinkStatusText = QStringLiteral("K-ROVA did not take the request");
+        return false;
+    }
+    writeUnderWay_ = false;
+    lastWriteEndMs_ = clock_.NowMs();
+    if (WriteFailed(n)) {
+        // As after any failed write: the regulator is looked for again.
+        FindAndOpenDevice();
+        return false;
+    }
+    lastTaken_ = underWayRequest_;
+    // The request went out late; its answer may still come.
+    MarkUnanswered(underWayTimeLimitMs_);
+    return true;
+}
+
+bool HidSession::AwaitWriteEnd(int timeoutMs)
+{
+    if (IsDeviceOpen() && writeUnderWay_)
+        EndWriteUnderWay(timeoutMs);
+    return !writeUnderWay_;
+}
+
+bool HidSession::FinishTransfer(int minimumWatchMs)
 {
     if (!IsDeviceOpen())
         return false;
-    const int settle = int(std::clamp<int64_t>(2 * slowestAnswerMs_, StraySettleMs, ReadTimeLimitMs));
-    slowestAnswerMs_ = 0;
+    const int settle = SettleWatchMs(minimumWatchMs);
+    // A copy that one of the transfer's reads took for its answer shows only
+    // by the answer that then comes after the last read; a watch cut short
+    // may miss it.
+    if (WithinBudget(settle) < settle) {
+        GiveUpTransfer(settle);
+        return false;
+    }
     uint8_t report[ReportSize];
-    if (device_->Read(report, ReportSize, WithinBudget(settle)) <= 0)
+    if (device_->Read(report, ReportSize, settle) <= 0)
         return true;
     regulatorSilent_ = false;
     for (int dropped = 1; dropped < MaxStrayReports && device_->Read(report, ReportSize, 0) > 0; ++dropped) {

@@ -15,10 +15,15 @@
 //   under way may have been another request's: the transfer fails and a
 //   quiet interval starts. A transfer ends by watching the link for a moment
 //   after its last answer, since a second copy comes one interrupt interval
-//   after the first.
+//   after the first; a settings transfer watches it for the whole read time
+//   limit, so that it also sees an answer for which an earlier report was
+//   taken.
 // - A write waits only a short time for the device to take the report; one
 //   that is still under way then goes on by itself, and no request goes out
 //   until it has ended.
+// - A report shorter than 64 bytes, or a write that sent less than the
+//   whole report, fails the exchange like a missing answer or a failed
+//   write.
 #include "device/hid_backend.h"
 
 #include <array>
@@ -50,9 +55,18 @@ public:
     static constexpr int WriteTimeLimitMs = 50;
     // How long the link is watched after the last answer of a transfer: a
     // copy of an answer comes one interrupt interval (1 ms) after it. When
-    // answers of the transfer took longer, the watch is twice the longest
-    // (copies that come later than the watch are caught by a later one).
+    // answers of this transfer or the one before took longer, the watch is
+    // twice the longest (copies that come later than the watch are caught by
+    // a later one).
     static constexpr int StraySettleMs = 3;
+    // The watch after the last answer of a settings read or write: an answer
+    // that a copy of another one stood in for comes within the read time
+    // limit of its request.
+    static constexpr int SettingsSettleMs = ReadTimeLimitMs;
+    // How long a settings write waits for a write of its own that is still
+    // under way (the USB time-out, 5 s, and a margin): its end marker must
+    // follow that report, not go before it.
+    static constexpr int WriteEndWaitMs = 6000;
     // After a report nobody asked for, no request goes out for this long.
     static constexpr int StrayQuietMs = ReadTimeLimitMs;
     // What a polling tick may wait on the link altogether: with the write
@@ -78,14 +92,26 @@ public:
     // way, nothing overdue, no stray report. Sets LinkStatusText when not.
     bool ReadyForRequest();
     // Ends a transfer of several exchanges: true when no report came that
-    // nobody asked for, also in a short watch after its last answer. On
-    // false the transfer's answers must not be used.
-    bool FinishTransfer();
+    // nobody asked for, also in a watch after its last answer of twice the
+    // slowest answer and at least minimumWatchMs. On false the transfer's
+    // answers must not be used. Within a wait budget that would cut the
+    // watch short, the transfer fails without watching (the next polling
+    // tick tries again).
+    bool FinishTransfer(int minimumWatchMs = StraySettleMs);
     // Waits until no answer is overdue any more, reading and dropping what
     // arrives meanwhile. Transfers that the user started call it first, so
     // they do not fail on what an earlier poll left outstanding. A write
     // still under way is not waited for: the transfer fails at once instead.
     void AwaitQuietLink();
+    // Waits at most timeoutMs for a write still under way to end, then goes
+    // on as a request would on finding it ended (a failed write starts a
+    // device search). True when no write is under way any more.
+    bool AwaitWriteEnd(int timeoutMs);
+    bool IsWriteUnderWay() const { return writeUnderWay_; }
+    // The last request the device took (its write moved the whole report),
+    // or one whose write was still under way when the device was closed;
+    // none before the first.
+    const std::optional<ReportBuffer>& LastRequestTaken() const { return lastTaken_; }
 
     // Bounds the time that the exchanges made until EndWaitBudget may wait
     // on the link altogether (a polling tick); the waits of an exchange that
@@ -99,11 +125,24 @@ public:
 
 private:
     void SetSystemErrorText();
+    // True, with the status text, when a write that ended moved less than
+    // the whole report.
+    bool WriteFailed(int n);
+    // Looks whether the write under way has ended, waiting at most waitMs;
+    // true once it has and the device took the report.
+    bool EndWriteUnderWay(int waitMs);
     // Reads and drops every report that has already arrived; true when the
     // link is in step (nothing overdue, nothing that nobody asked for).
     bool DropStrayAnswers();
     void MarkUnanswered(int timeLimitMs);
     void MarkStray();
+    void QuietUntil(int64_t ms);
+    // How long to watch the link after the last answer of a transfer; starts
+    // the measure of the next transfer's answers.
+    int SettleWatchMs(int minimumWatchMs);
+    // A transfer that the wait budget ends before its watch: it fails, and
+    // the watch goes on while no request goes out.
+    void GiveUpTransfer(int settleMs);
     // A time limit cut to what is left of the wait budget.
     int WithinBudget(int timeLimitMs) const;
 
@@ -118,9 +157,13 @@ private:
     // A write that had not ended in time goes on; the answer time limit of
     // its request, for the quiet interval once it has ended.
     bool writeUnderWay_ = false;
+    ReportBuffer underWayRequest_{};
     int underWayTimeLimitMs_ = ReadTimeLimitMs;
+    std::optional<ReportBuffer> lastTaken_;
     int requestTimeLimitMs_ = ReadTimeLimitMs;
-    // The longest time an answer of the transfer under way took.
+    // The longest time an answer of the transfer under way took, and of the
+    // one before.
     int64_t slowestAnswerMs_ = 0;
+    int64_t previousSlowestAnswerMs_ = 0;
     std::optional<int64_t> budgetEndMs_;
 };

@@ -112,7 +112,7 @@ public:
         if (timeoutMs < 0)
             state_->changed.wait(lock, ended);
         else if (!state_->changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), ended))
-            return 0;
+            return WriteUnderWay;
         if (state_->result < 0)
             lastError_ = FromWide(state_->error.c_str());
         return state_->result;
@@ -122,7 +122,7 @@ public:
     {
         // hidapi leaves the report ID out of what it reads: the payload goes
         // to bytes 1.. and a complete report still counts as `length` bytes,
-        // as on the wire.
+        // as on the wire. A shorter report counts one more than hidapi read.
         report[0] = 0;
         const int n = hid_read_timeout(state_->handle, report + 1, size_t(length - 1), timeoutMs);
         if (n < 0) {

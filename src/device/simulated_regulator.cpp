@@ -11,11 +11,14 @@ struct SimulatedRegulator::Handle {
     struct Pending {
         int64_t dueMs;
         ReportBuffer data;
+        int bytes; // of the payload that a read hands over
     };
     struct BlockedWrite {
         int64_t endsAtMs;
         ReportBuffer request;
+        bool blocked;
         bool fails;
+        bool writesNothing;
     };
     bool alive = true;
     // Ordered by the time each answer arrives.
@@ -26,7 +29,7 @@ struct SimulatedRegulator::Handle {
     // interrupt interval: none arrives before this time.
     int64_t nextReportAtMs = 0;
 
-    void Queue(int64_t dueMs, const ReportBuffer& data, int intervalMs)
+    void Queue(int64_t dueMs, const ReportBuffer& data, int intervalMs, int bytes = ReportPayloadSize)
     {
         if (intervalMs > 0) {
             dueMs = std::max(dueMs, nextReportAtMs);
@@ -35,7 +38,7 @@ struct SimulatedRegulator::Handle {
         auto at = answers.end();
         while (at != answers.begin() && std::prev(at)->dueMs > dueMs)
             --at;
-        answers.insert(at, Pending{dueMs, data});
+        answers.insert(at, Pending{dueMs, data, bytes});
     }
 };
 
@@ -150,7 +153,7 @@ std::unique_ptr<HidDevice> SimulatedRegulator::Open(const QString& path)
         const int64_t now = clock_.NowMs();
         for (const Handle::Pending& a : current_->answers)
             if (a.dueMs > now)
-                handle->Queue(a.dueMs, a.data, 0);
+                handle->Queue(a.dueMs, a.data, 0, a.bytes);
         handle->nextReportAtMs = current_->nextReportAtMs;
         current_->answers.clear();
         current_->alive = false;
@@ -172,14 +175,13 @@ int SimulatedRegulator::Write(Handle& handle, const uint8_t* report, int length,
     }
     ReportBuffer request;
     std::memcpy(request.data(), report + 1, request.size());
-    const int blocks = WriteBlocksFor ? WriteBlocksFor(request) : 0;
-    const int64_t now = clock_.NowMs();
-    if (blocks <= 0)
-        return Take(handle, request, now);
-    handle.blockedWrite = Handle::BlockedWrite{now + blocks, request, BlockedWritesFail};
+    const int blocks = std::max(WriteBlocksFor ? WriteBlocksFor(request) : 0, 0);
+    const bool fails = (blocks > 0 && BlockedWritesFail) || (FailWriteIf && FailWriteIf(request));
+    const bool writesNothing = ZeroByteWriteIf && ZeroByteWriteIf(request);
+    handle.blockedWrite = Handle::BlockedWrite{clock_.NowMs() + blocks, request, blocks > 0, fails, writesNothing};
     if (timeoutMs >= 0 && blocks > timeoutMs) {
         clock_.SleepMs(timeoutMs);
-        return 0;
+        return HidDevice::WriteUnderWay;
     }
     return WaitWrite(handle, -1);
 }
@@ -194,14 +196,16 @@ int SimulatedRegulator::WaitWrite(Handle& handle, int timeoutMs)
     const Handle::BlockedWrite write = *handle.blockedWrite;
     if (timeoutMs >= 0 && write.endsAtMs > now + timeoutMs) {
         clock_.SleepMs(timeoutMs);
-        return 0;
+        return HidDevice::WriteUnderWay;
     }
     clock_.SleepMs(write.endsAtMs - now);
     handle.blockedWrite.reset();
     if (write.fails) {
-        handle.lastError = QStringLiteral("Connection timed out");
+        handle.lastError = write.blocked ? QStringLiteral("Connection timed out") : QStringLiteral("Broken pipe");
         return -1;
     }
+    if (write.writesNothing)
+        return 0;
     // Taken when the write ended, whenever the caller looks.
     return Take(handle, write.request, write.endsAtMs);
 }
@@ -220,9 +224,10 @@ int SimulatedRegulator::Take(Handle& handle, const ReportBuffer& request, int64_
                         || request[0] == ResetSettingsToDefaults;
     const int64_t due =
         at + AnswerDelayMs + (ExtraDelayFor ? ExtraDelayFor(request) : 0) + (commit ? CommitDelayMs : 0);
-    handle.Queue(due, answer, ReportIntervalMs);
+    const int bytes = ShortAnswerIf && ShortAnswerIf(request) ? ShortAnswerBytes : ReportPayloadSize;
+    handle.Queue(due, answer, ReportIntervalMs, bytes);
     if (DuplicateAnswerIf && DuplicateAnswerIf(request))
-        handle.Queue(due + CopyAfterMs, answer, ReportIntervalMs);
+        handle.Queue(due + (CopyAfterFor ? CopyAfterFor(request) : CopyAfterMs), answer, ReportIntervalMs, bytes);
     return ReportSize;
 }
 
@@ -242,8 +247,9 @@ int SimulatedRegulator::Read(Handle& handle, uint8_t* report, int length, int ti
     handle.answers.pop_front();
     clock_.SleepMs(answer.dueMs - now);
     report[0] = 0;
-    std::memcpy(report + 1, answer.data.data(), std::size_t(std::min(length - 1, ReportPayloadSize)));
-    return length;
+    const int n = std::min(length - 1, answer.bytes);
+    std::memcpy(report + 1, answer.data.data(), std::size_t(n));
+    return n + 1;
 }
 
 void SimulatedRegulator::Answer(const ReportBuffer& request, ReportBuffer& answer)
@@ -276,14 +282,14 @@ void SimulatedRegulator::Answer(const ReportBuffer& request, ReportBuffer& answe
             std::memcpy(pendingWrite_.data() + SettingsSliceSize * index, request.data() + 2, SettingsSliceSize);
             slicesReceived_ |= uint16_t(1u << index);
         } else if (index == SettingsWriteEnd) {
-            // Settings are taken over only when the whole image arrived.
+            // Every slice since the last commit, from whichever writes.
             if (slicesReceived_ == AllSlices) {
                 std::memcpy(SettingsImage.data(), pendingWrite_.data(), SettingsSliceCount * SettingsSliceSize);
                 ++AppliedWrites;
+                slicesReceived_ = 0;
             } else {
                 ++DiscardedWrites;
             }
-            slicesReceived_ = 0;
         }
         break;
     case ResetSettingsToDefaults:

@@ -68,14 +68,26 @@ public:
     // next interrupt polls)...
     std::function<bool(const ReportBuffer&)> DuplicateAnswerIf;
     int CopyAfterMs = 0;
+    // (or, when set, this long for the given request)...
+    std::function<int(const ReportBuffer&)> CopyAfterFor;
     // ...and the device sends at most one report per interrupt interval, in
     // the order it made them (0: any number at once).
     int ReportIntervalMs = 0;
+    // Answers to requests for which this returns true arrive cut short: a
+    // read hands over only ShortAnswerBytes of their 64 bytes.
+    std::function<bool(const ReportBuffer&)> ShortAnswerIf;
+    int ShortAnswerBytes = 41;
     // A write of a request for which this returns more than 0 blocks this
     // long before the device takes the report (it refuses it while busy)...
     std::function<int(const ReportBuffer&)> WriteBlocksFor;
     // ...and then fails (the USB time-out) instead of being taken.
     bool BlockedWritesFail = false;
+    // A write of a request for which this returns true fails, once it has
+    // blocked (if it does); the device does not take the report.
+    std::function<bool(const ReportBuffer&)> FailWriteIf;
+    // A write of a request for which this returns true ends without having
+    // written anything (hidapi's hid_write returning 0); nothing is taken.
+    std::function<bool(const ReportBuffer&)> ZeroByteWriteIf;
     bool FailReads = false;       // reads fail with an error
     std::optional<QString> ManufacturerString = QStringLiteral("Norvelle");
     std::optional<QString> ProductString = QStringLiteral("K-ROVA X");
@@ -90,8 +102,15 @@ public:
     // The request log grows with every request; a long-running demo turns it off.
     bool RecordRequests = true;
     int SearchCount = 0;         // enumerations, one per device search
-    int AppliedWrites = 0;       // complete settings writes taken over
-    int DiscardedWrites = 0;     // end markers that found an incomplete write
+    // The firmware keeps the slices it receives in one pending image, from
+    // write to write. An end marker takes that image over once every slice
+    // has arrived since the last time it did, whichever writes they came
+    // with: slices left from a write that never sent its end marker are
+    // committed together with the next write's. An end marker that finds a
+    // slice missing takes nothing over and leaves the pending slices as
+    // they are.
+    int AppliedWrites = 0;       // end markers that took the pending image over
+    int DiscardedWrites = 0;     // end markers that found a slice missing
     int ResetCount = 0;
 
 private:

@@ -127,6 +127,8 @@ int hid_write(hid_device* dev, const unsigned char* data, size_t length)
     // Called on the backend's writer thread; the test looks at what was
     // written only once the write has ended.
     Fake().written.emplace_back(data, data + length);
+    if (Fake().forcedWriteResult)
+        return *Fake().forcedWriteResult;
     if (Fake().writeBlockMs > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(Fake().writeBlockMs));
     if (Fake().writeFails) {

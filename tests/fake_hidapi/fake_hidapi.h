@@ -22,6 +22,9 @@ struct Control {
     // When set, hid_read_timeout returns this instead of reading: 0 (no
     // report within the time limit) or -1, with readErrorText as the error.
     std::optional<int> forcedReadResult;
+    // When set, hid_write returns this without handing the report on: 0 is
+    // a write that sent nothing.
+    std::optional<int> forcedWriteResult;
     std::wstring readErrorText = L"Resource temporarily unavailable.\n";
     // hid_write blocks this long in real time (a device that refuses the
     // report), then fails with writeErrorText when writeFails is set.
