@@ -118,7 +118,18 @@ private:
         rig.sim.SetSettings(StartSettings());
         rig.Connect();
         rig.sim.Requests.clear();
+        // The record as a calibration left it, seen while "update the
+        // settings now?" is open: Cancel takes the new values back.
+        atQuestion_.reset();
+        rig.dialogs.WhileOpen = [this](const QString&, const QString& text) {
+            if (text == SuccessText)
+                atQuestion_ = W().Core().Settings();
+        };
     }
+    // What the calibration put into the record (the record itself when it
+    // asked nothing).
+    SettingsRecord Calibrated() { return atQuestion_.value_or(W().Core().Settings()); }
+    std::optional<SettingsRecord> atQuestion_;
     void CheckRig(GuiRig& rig) override { QCOMPARE(rig.dialogs.PendingAnswers(), 0); }
 };
 
@@ -329,8 +340,8 @@ void TestGuiCalibration::textThatIsNotANumber()
     Run(Procedure(procedure));
 
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), succeeds ? SuccessLine : FailureLine);
-    const float stored = procedure == int(Procedure::PowerSupply) ? W().Core().Settings().PowerSupplyVoltageComp()
-                                                  : W().Core().Settings().RegulatorVoltageComp();
+    const float stored = procedure == int(Procedure::PowerSupply) ? Calibrated().PowerSupplyVoltageComp()
+                                                  : Calibrated().RegulatorVoltageComp();
     if (succeeds)
         QCOMPARE(Bits(stored), Bits(factor));
     else
@@ -349,7 +360,7 @@ void TestGuiCalibration::regionalDecimalSeparator()
 
     QCOMPARE(rig_->dialogs.Shown.front().proposed, QStringLiteral("12,3456"));
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), SuccessLine);
-    QCOMPARE(Bits(W().Core().Settings().PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
+    QCOMPARE(Bits(Calibrated().PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
     QCOMPARE(W().Ui().SystemSettingsTable->Cell(PowerSupplyVoltageCompRow, 1), QStringLiteral("1,050000"));
 }
 
@@ -391,16 +402,18 @@ void TestGuiCalibration::voltageFactorWrittenLimited()
         QCOMPARE(regulator.PowerSupplyVoltageComp(), 1.05f);
         QCOMPARE(W().Core().Settings().RegulatorVoltageComp(), 0.9f);
     } else {
-        // The new values stay in the record and the table; nothing is sent.
+        // The new values were in the record and the table while the question
+        // was open; Cancel takes them back, and nothing is sent.
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         QCOMPARE(rig_->sim.AppliedWrites, 0);
         QVERIFY(regulator == StartSettings());
-        QCOMPARE(Bits(W().Core().Settings().RegulatorVoltageComp()), Bits(float(14.32 / 16.0)));
-        QCOMPARE(Bits(W().Core().Settings().BatteryPlusVoltageComp()), Bits(float(14.32 / kBat)));
-        QCOMPARE(Bits(W().Core().Settings().BatteryMinusVoltageComp()), Bits(float(14.32 / kBat)));
-        QCOMPARE(W().Ui().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.895000"));
-        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.895000"));
-        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryMinusVoltageCompRow, 1), QStringLiteral("0.895000"));
+        QCOMPARE(Bits(Calibrated().RegulatorVoltageComp()), Bits(float(14.32 / 16.0)));
+        QCOMPARE(Bits(Calibrated().BatteryPlusVoltageComp()), Bits(float(14.32 / kBat)));
+        QCOMPARE(Bits(Calibrated().BatteryMinusVoltageComp()), Bits(float(14.32 / kBat)));
+        QVERIFY(W().Core().Settings() == StartSettings());
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(RegulatorVoltageCompRow, 1), QStringLiteral("0.950000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryPlusVoltageCompRow, 1), QStringLiteral("0.960000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryMinusVoltageCompRow, 1), QStringLiteral("0.970000"));
     }
 }
 
@@ -448,7 +461,7 @@ void TestGuiCalibration::outOfBandStoresNothing()
     QCOMPARE(Describe(rig_->dialogs.Shown).last(), succeeds ? SuccessLine : FailureLine);
     QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
     if (succeeds) {
-        QVERIFY(W().Core().Settings() != StartSettings());
+        QVERIFY(Calibrated() != StartSettings());
     } else {
         // Neither factor was stored, not even the one inside the band.
         QVERIFY(W().Core().Settings() == StartSettings());
@@ -513,17 +526,20 @@ void TestGuiCalibration::currentCalibrationWritesGains()
     } else {
         QCOMPARE(CountRequests(rig_->sim, WriteSettingsBlock), 0);
         QVERIFY(regulator == StartSettings());
-        QCOMPARE(Bits(W().Core().Settings().AlternatorShuntGain1()), Bits(float(gain)));
-        QCOMPARE(Bits(W().Core().Settings().AlternatorShuntGain2()), Bits(float(gain2)));
-        QCOMPARE(Bits(W().Core().Settings().BatteryShuntBias()), Bits(-0.0123f));
+        QCOMPARE(Bits(Calibrated().AlternatorShuntGain1()), Bits(float(gain)));
+        QCOMPARE(Bits(Calibrated().AlternatorShuntGain2()), Bits(float(gain2)));
+        QCOMPARE(Bits(Calibrated().BatteryShuntBias()), Bits(-0.0123f));
         // The calibration itself clears the word at offset 92.
-        QCOMPARE(W().Core().Settings().ClearedWord(), 0u);
-        QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain1Row, 1), QStringLiteral("20.000000"));
+        QCOMPARE(Calibrated().ClearedWord(), 0u);
         // 4.2 and 0.21 as singles make gain #2 a hair under 14.
-        QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain2Row, 1), QStringLiteral("13.999999"));
-        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryShuntBiasRow, 1), QStringLiteral("-0.012300"));
+        QCOMPARE(QString::number(double(Calibrated().AlternatorShuntGain2()), 'f', 6), QStringLiteral("13.999999"));
+        // Cancel took the new values back from the record and the table.
+        QVERIFY(W().Core().Settings() == StartSettings());
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain1Row, 1), QStringLiteral("12.500000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(AlternatorShuntGain2Row, 1), QStringLiteral("11.500000"));
+        QCOMPARE(W().Ui().SystemSettingsTable->Cell(BatteryShuntBiasRow, 1), QStringLiteral("0.001000"));
         // Everything else is as read.
-        SettingsRecord rest = W().Core().Settings();
+        SettingsRecord rest = Calibrated();
         const SettingsRecord start = StartSettings();
         rest.SetAlternatorShuntGain1(start.AlternatorShuntGain1());
         rest.SetAlternatorShuntGain2(start.AlternatorShuntGain2());
@@ -700,7 +716,8 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
             set(Channel::RegulatorVoltage, 0.2f, 13.5f);
             set(Channel::BPlusVoltage, 0.3f, 0);
         } else {
-            return; // the success box: nothing changes any more
+            atQuestion_ = w.Core().Settings(); // the success box: nothing changes any more
+            return;
         }
         polledDuring << caption;
         w.USBTimerTimer();
@@ -735,7 +752,7 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         // proposed text.
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Measured Power Supply Voltage")});
         QCOMPARE(dialogs.Shown[0].proposed, QStringLiteral("12.0000"));
-        QCOMPARE(Bits(w.Core().Settings().PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
+        QCOMPARE(Bits(Calibrated().PowerSupplyVoltageComp()), Bits(float(12.6 / (5.0 * double(2.4f)))));
         break;
     case Procedure::Voltage: {
         // The poll during the confirmation counts; the one during the input
@@ -743,14 +760,14 @@ void TestGuiCalibration::measurementsOfLastPollBeforeAnswer()
         QCOMPARE(polledDuring, (QStringList{QStringLiteral("Information"), QStringLiteral("Regulator Voltage")}));
         QCOMPARE(dialogs.Shown[1].proposed, QStringLiteral("13.0000"));
         const double measured = typed == QLatin1String("abc") ? double(13.5f) : 13.2;
-        QCOMPARE(Bits(w.Core().Settings().RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
-        QCOMPARE(Bits(w.Core().Settings().BatteryPlusVoltageComp()),
+        QCOMPARE(Bits(Calibrated().RegulatorVoltageComp()), Bits(float(measured / (32.0 * double(0.4f)))));
+        QCOMPARE(Bits(Calibrated().BatteryPlusVoltageComp()),
                  Bits(float(measured / ((double(0.5f) - double(0.1f)) * 34.0))));
         break;
     }
     case Procedure::Current:
         QCOMPARE(polledDuring, QStringList{QStringLiteral("Information")});
-        QCOMPARE(Bits(w.Core().Settings().AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));
+        QCOMPARE(Bits(Calibrated().AlternatorShuntGain1()), Bits(float(double(4.2f) / double(0.21f))));
         break;
     }
 }
