@@ -17,6 +17,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
+
 class StationTest : public QObject {
     Q_OBJECT
 private slots:
@@ -228,6 +230,55 @@ private slots:
         QVERIFY(station.LastBackupPath().endsWith(QStringLiteral("_Boat_reset.krv")));
         QCOMPARE(ReadAll(station.LastBackupPath()), bytes(6));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
+    }
+
+    // A write is confirmed only by reading it back: a regulator that stores
+    // other settings than it was sent (its firmware limits a value) makes it
+    // unconfirmed, with the rows that differ, and what it holds is what the
+    // next backup holds.
+    void writeConfirmedOnlyByReadBack()
+    {
+        QTemporaryDir dir;
+        SkippingLinkClock clock;
+        SimulatedRegulator sim(clock);
+        sim.OwnState.SetRegulatorName("Boat");
+        sim.SetSettings(realistic::Record());
+        Station station(sim);
+        SettingsSession settings(station);
+        station.UseBackupsFolder(dir.path());
+        QVERIFY(!station.PollOwn());
+        QVERIFY(station.PollOwn());
+        QVERIFY(settings.ReadFromDevice());
+        SettingsRecord wanted = realistic::Record();
+        wanted.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 55.0f);
+        settings.Replace(wanted);
+        // Once the write is committed, the regulator keeps 50 instead.
+        sim.ExtraDelayFor = [&sim](const ReportBuffer& r) {
+            if (r[0] == WriteSettingsBlock && r[1] == SettingsWriteEnd && sim.AppliedWrites == 1) {
+                const float limited = 50.0f;
+                std::memcpy(sim.SettingsImage.data() + SettingsRecord::WarningBatteryTemperatureAt, &limited, 4);
+            }
+            return 0;
+        };
+        const WriteOutcome outcome = settings.WriteToDevice(QStringLiteral("write"));
+        QCOMPARE(int(outcome.result), int(WriteOutcome::Result::NotConfirmed));
+        QVERIFY(outcome.readBack);
+        QCOMPARE(outcome.differences.size(), 1);
+        QCOMPARE((QStringList{outcome.differences[0].caption, outcome.differences[0].ours, outcome.differences[0].theirs}),
+                 (QStringList{QStringLiteral("Warning Battery Temperature, \u00B0C"), "55", "50"}));
+        const QString text = WriteOutcomeText(outcome, QStringLiteral("Boat"), station.LinkStatusText());
+        QVERIFY2(text.startsWith(QStringLiteral("Settings not confirmed: Boat holds other settings than were sent "
+                                                "(settings that differ: 1). It may hold a mix of the old and the new "
+                                                "settings.\nSystem settings, Warning Battery Temperature, \u00B0C: "
+                                                "sent 55, holds 50\nThe settings it held before are in ")),
+                 qPrintable(text));
+        QVERIFY(settings.Reference() == realistic::Record());
+        sim.ExtraDelayFor = nullptr;
+        settings.Replace(realistic::Record());
+        QVERIFY(settings.WriteToDevice(QStringLiteral("write")).ok());
+        SettingsRecord held = realistic::Record();
+        held.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 50.0f);
+        QCOMPARE(ReadAll(station.LastBackupPath()), held.ToByteArray());
     }
 
     // A timer held by an outer pause stays stopped when an inner one ends.

@@ -120,8 +120,8 @@ QString WriteOutcomeText(const WriteOutcome& outcome, const QString& name, const
         break;
     }
     QString text = outcome.readBack
-                       ? QStringLiteral("Settings not confirmed: %1 holds other settings than were sent (%2 rows "
-                                        "differ). It may hold a mix of the old and the new settings.")
+                       ? QStringLiteral("Settings not confirmed: %1 holds other settings than were sent (settings "
+                                        "that differ: %2). It may hold a mix of the old and the new settings.")
                              .arg(name)
                              .arg(outcome.differences.size())
                        : QStringLiteral("Settings not confirmed: they could not be read back from %1 (%2). It may "
