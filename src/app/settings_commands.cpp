@@ -17,14 +17,22 @@ SettingsCommands::SettingsCommands(Station& station, SettingsSession& settings, 
 {
 }
 
+SettingsCommands::~SettingsCommands()
+{
+    // The page outlives the commands while the window takes down its
+    // widgets, and an editor that loses its focus then still commits.
+    for (const QMetaObject::Connection& link : pageLinks_)
+        QObject::disconnect(link);
+}
+
 void SettingsCommands::SetPage(SettingsPage* page)
 {
     page_ = page;
     // A change of tab by the user first takes the grids into the profile
     // being left, then makes the new tab the active profile.
-    QObject::connect(page_, &SettingsPage::cellEdited, page_,
+    pageLinks_[0] = QObject::connect(page_, &SettingsPage::cellEdited, page_,
                      [this](bool profileGrid, int row, const QString& typed) { CellEdited(profileGrid, row, typed); });
-    QObject::connect(page_, &SettingsPage::profileTabChosen, page_, [this](int tab) {
+    pageLinks_[1] = QObject::connect(page_, &SettingsPage::profileTabChosen, page_, [this](int tab) {
         ProfileTabChanging();
         settings_.SelectProfile(tab);
         ProfileTabChange();

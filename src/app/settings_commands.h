@@ -34,6 +34,7 @@ class SettingsCommands : public SettingsEditorsHost {
 public:
     SettingsCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs, RemoteSession& remote,
                      RelayDeferral& deferral, PausableTimer& usb, PausableTimer& inet, WindowShell& shell);
+    ~SettingsCommands();
     // The page the editors are on (built after the commands).
     void SetPage(SettingsPage* page);
 
@@ -95,6 +96,7 @@ private:
     PausableTimer& inet_;
     WindowShell& shell_;
     SettingsPage* page_ = nullptr;
+    QMetaObject::Connection pageLinks_[2];
     // What the last "Save Settings To File" saved: no unwritten change then.
     std::optional<SettingsRecord> savedRecord_;
 };
