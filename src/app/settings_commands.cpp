@@ -188,13 +188,29 @@ bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
 
 bool SettingsCommands::CheckBeforeSending()
 {
-    const QList<SettingsDeparture> departures = settings_.Check();
-    if (departures.isEmpty())
+    WriteOutcome refused;
+    refused.departures = settings_.Check();
+    if (refused.departures.isEmpty())
         return true;
-    shell_.ShowMessagePanel(QStringLiteral(" Settings not written: they are not plausible"));
-    dialogs_.Error(QStringLiteral("Write Settings"),
-                   QStringLiteral("These settings are not plausible and were not written:\n") + DeparturesText(departures));
+    refused.result = WriteOutcome::Result::Implausible;
+    ShowWriteFailure(refused, {});
     return false;
+}
+
+void SettingsCommands::ShowWriteFailure(const WriteOutcome& outcome, const QString& name)
+{
+    // The next poll replaces the status text at once; a write that did not
+    // get through must not pass unseen.
+    const QString text = WriteOutcomeText(outcome, name, station_.LinkStatusText());
+    shell_.ShowMessagePanel(QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
+    if (outcome.result != WriteOutcome::Result::Implausible && outcome.result != WriteOutcome::Result::NotConfirmed)
+        return;
+    QApplication::restoreOverrideCursor();
+    dialogs_.Error(QStringLiteral("Write Settings"),
+                   outcome.backupPath.isEmpty()
+                       ? text
+                       : text + QStringLiteral("\r\"Restore Settings From Backup...\" writes them back."));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
 }
 
 bool SettingsCommands::WriteToRegulator(const QString& operation)
@@ -228,18 +244,7 @@ bool SettingsCommands::WriteToRegulator(const QString& operation)
             shell_.ShowMessagePanel(QStringLiteral(" Settings written to ") + name);
         return true;
     }
-    // The next poll replaces the status text at once; a write that did not
-    // get through must not pass unseen.
-    const QString text = WriteOutcomeText(outcome, name, station_.LinkStatusText());
-    shell_.ShowMessagePanel(QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
-    if (outcome.result == R::Implausible || outcome.result == R::NotConfirmed) {
-        QApplication::restoreOverrideCursor();
-        dialogs_.Error(QStringLiteral("Write Settings"),
-                       outcome.backupPath.isEmpty()
-                           ? text
-                           : text + QStringLiteral("\r\"Restore Settings From Backup...\" writes them back."));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
+    ShowWriteFailure(outcome, name);
     return false;
 }
 

@@ -86,6 +86,9 @@ private:
     // The settings check before settings go to the relay; false (and says
     // why) when they are not plausible.
     bool CheckBeforeSending();
+    // A write that did not end confirmed: the panel's line, and for settings
+    // that are not plausible or a write not confirmed, the box with the rows.
+    void ShowWriteFailure(const WriteOutcome& outcome, const QString& name);
 
     Station& station_;
     SettingsSession& settings_;
