@@ -1,4 +1,5 @@
 #include "app/main_form.h"
+#include "views/notice_bar_widget.h"
 #include "settings/settings_check.h"
 #include "canbus/can_page_widget.h"
 #include "records/snapshot_file.h"
@@ -172,6 +173,7 @@ void TMainFormKrv::FormCreate()
     UpdateSystemMessages();
     editors_.ShowAsReference();
     station_.SetSupportDomain(QString::fromLatin1(DefaultSupportDomain));
+    support_.SetDefaultDomain(QString::fromLatin1(DefaultSupportDomain));
 }
 
 bool TMainFormKrv::eventFilter(QObject* watched, QEvent* event)
@@ -300,10 +302,14 @@ void TMainFormKrv::ShowConnection()
     ShowIndicator(ConnectionIndicator, text, tip, warning);
     // The pages keep the records' values whatever happens (they are redrawn
     // as always); when those are no readings, the page says so.
-    const auto [state, settings] = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
-    ownPage_->ShowNotLive(state);
-    peerPage_->ShowNotLive(state);
-    settingsPage_->ShowNotLive(settings);
+    const NotLiveTexts notLive = NotLiveTextsOf(station_, demo_, remote_.ClientSettingsArrived());
+    ownPage_->ShowNotLive(notLive.state);
+    if (notLive.peerNotShared.isEmpty())
+        peerPage_->ShowNotLive(notLive.state);
+    else
+        peerPage_->ShowNotLive(notLive.peerNotShared, true);
+    canPage_->ShowNotShared(notLive.canNotShared);
+    settingsPage_->ShowNotLive(notLive.settings);
 }
 
 QString TMainFormKrv::StatusText() const
@@ -322,6 +328,11 @@ void TMainFormKrv::ShowMessagePanel(const QString& text)
     MessagePanel->setText(text);
     MessagePanel->show();
     MessagePanelShownAt = station_.Time().Now();
+}
+
+void TMainFormKrv::ShowNotice(const QString& headline, const QStringList& rows)
+{
+    Notice->Show(headline, rows);
 }
 
 void TMainFormKrv::ShowFailure(const QString& message)

@@ -49,6 +49,7 @@ public:
     void PageControlChange(int index);
     bool AppMessageHook(QEvent* event);
     void ShowMessagePanel(const QString& text) override;
+    void ShowNotice(const QString& headline, const QStringList& rows) override;
     QString StatusText() const;
     void SetStatusText(const QString& text) override;
     // The demo program says so in its title and in the connection indicator.

@@ -1,4 +1,5 @@
 #include "app/main_form_ui.h"
+#include "views/notice_bar_widget.h"
 #include "canbus/can_page_widget.h"
 #include "settings/settings_page_widget.h"
 #include "views/page_parts_widget.h"
@@ -131,6 +132,8 @@ void SetUpMainForm(QMainWindow* window, MainFormUi& ui, const MainFormPages& pag
     ui.PageControl->addTab(ui.CanBusTabSheet, QStringLiteral("CAN bus"));
     ui.PageControl->addTab(ui.PeerStateTabSheet, QStringLiteral("Peer System State"));
     NamePageComponents(ui, pages);
+    ui.Notice = new NoticeBar(central);
+    layout->addWidget(ui.Notice);
     ui.MessagePanel = NewMessagePanel(central);
     ui.MessagePanel->setFixedHeight(MessagePanelHeight);
     layout->addWidget(ui.MessagePanel);

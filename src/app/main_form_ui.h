@@ -4,6 +4,7 @@
 // bar's labels and the timers. The pages build their own widgets; the set-up
 // below lays the window out around them and names each component.
 class CanPage;
+class NoticeBar;
 class FieldRpmChart;
 class QMainWindow;
 class SettingsPage;
@@ -42,6 +43,7 @@ struct MainFormUi {
     QLabel* CanPausedLabel = nullptr;
     QMenu* CanRxMemoPopupMenu = nullptr;
     QLabel* MessagePanel = nullptr;
+    NoticeBar* Notice = nullptr;           // stays until dismissed, above the panel
     QLabel* StatusBarText = nullptr;       // the status bar's text on the left
     QLabel* ConnectionIndicator = nullptr; // and where the values come from, on the right
     QTimer* USBTimer = nullptr;

@@ -117,9 +117,10 @@ void SettingsCommands::ProfileTabChange()
     DrawChargeProfile();
 }
 
-void SettingsCommands::Read()
+void SettingsCommands::Read(bool toFront)
 {
-    shell_.SelectSettingsPage();
+    if (toFront)
+        shell_.SelectSettingsPage();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     TimerPause pause{&usb_, &inet_};
     page_->CancelDrag();
@@ -129,12 +130,12 @@ void SettingsCommands::Read()
         shell_.SetStatusText(station_.LinkStatusText());
     }
     if (station_.IsRemoteConnection()) {
-        const bool deferred = deferral_.WhileBusy([this] {
+        const bool deferred = deferral_.WhileBusy([this, toFront] {
             if (station_.IsRemoteConnection())
-                Read();
+                Read(toFront);
         });
         if (!deferred) {
-            station_.RequestClientSettings();
+            remote_.RequestSettings(ShowWaiting(QStringLiteral("Waiting for the customer's settings...")));
             shell_.SetStatusText(station_.SupportStatusText());
         }
     }
@@ -178,12 +179,20 @@ bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
                 WriteSettingsAs(operation, typed);
         });
         if (!deferred) {
-            station_.SendSettingsToClient();
+            remote_.SendSettings(ShowWaiting(QStringLiteral("Sending the settings to the customer...")));
             shell_.SetStatusText(station_.SupportStatusText());
         }
     }
     QApplication::restoreOverrideCursor();
     return written;
+}
+
+Station::WaitProgress SettingsCommands::ShowWaiting(const QString& what)
+{
+    return [this, what](double seconds) {
+        shell_.SetStatusText(QStringLiteral("%1 %2 s").arg(what).arg(int(seconds)));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
 }
 
 bool SettingsCommands::CheckBeforeSending()

@@ -21,6 +21,9 @@ public:
     virtual void SelectSettingsPage() = 0;
     virtual void SetStatusText(const QString& text) = 0;
     virtual void ShowMessagePanel(const QString& text) = 0;
+    // A notice that stays until the user dismisses it: a headline and the
+    // rows it concerns (what a remote write changed).
+    virtual void ShowNotice(const QString& headline, const QStringList& rows) = 0;
     // The status bar's connection indicator and the pages' not-live lines.
     virtual void ShowConnection() = 0;
     // Both state pages from the station's texts, refreshing none.
@@ -58,7 +61,9 @@ public:
     // "Read Settings", "Write Settings", "Reset Settings To Default Values"
     // (with the polling running), "Save Settings To File", "Load Settings
     // From File".
-    void Read();
+    // `toFront`: the page comes forward (not for a read that support asked
+    // for on the owner's side).
+    void Read(bool toFront = true);
     void Write();
     void Reset();
     // True when the file was saved.
@@ -89,6 +94,10 @@ private:
     // A write that did not end confirmed: the panel's line, and for settings
     // that are not plausible or a write not confirmed, the box with the rows.
     void ShowWriteFailure(const WriteOutcome& outcome, const QString& name);
+    // While a remote read or write waits: the window repaints and the status
+    // bar counts the seconds; what the user does meanwhile waits until the
+    // command ends.
+    Station::WaitProgress ShowWaiting(const QString& what);
 
     Station& station_;
     SettingsSession& settings_;

@@ -21,7 +21,10 @@ void SupportCommands::Connect()
     connect(&remote_, &RemoteSession::statusText, this, [this](const QString& text) { shell_.SetStatusText(text); });
     connect(&remote_, &RemoteSession::failed, this,
             [this](const QString& text) { dialogs_.Error(QStringLiteral("Error"), text); });
-    connect(&remote_, &RemoteSession::settingsReadWanted, this, [this] { editors_.Read(); });
+    // The owner's window stays on the page the owner looks at.
+    connect(&remote_, &RemoteSession::settingsReadWanted, this, [this] { editors_.Read(false); });
+    connect(&remote_, &RemoteSession::writeNotice, this,
+            [this](const QString& headline, const QStringList& rows) { shell_.ShowNotice(headline, rows); });
     connect(&remote_, &RemoteSession::supportSettingsToWrite, this, [this] {
         // Written as the editors would take them back after showing them.
         settings_.TakeAsPageWrites();
@@ -38,49 +41,65 @@ void SupportCommands::Connect()
 
 void SupportCommands::SendChat()
 {
+    TimerPause pause{&usb_, &inet_};
+    QCoreApplication::processEvents();
+    const QString text = dialogs_.InputBox(QStringLiteral("Send a chat"), QStringLiteral("Message"), QString(),
+                                           InputBoxMaxLength)
+                             .value_or(QString());
+    SendChatLine(text);
+}
+
+bool SupportCommands::SendChatLine(const QString& typed)
+{
     // Sends the line as the role that is on; the outcome only goes to the
     // status bar.
     // The item stays enabled until the next tick: a role that ended since
     // then (or while the line waited) leaves nobody to send it as.
+    const QString text = typed.left(InputBoxMaxLength);
     const auto roleOn = [this] { return station_.IsSharing() || station_.IsRemoteConnection(); };
     const auto send = [this](const QString& text) {
         station_.SendChat(text);
         shell_.SetStatusText(station_.SupportStatusText());
     };
+    if (text.isEmpty() || !roleOn())
+        return false;
     TimerPause pause{&usb_, &inet_};
-    QCoreApplication::processEvents();
-    const QString text = dialogs_.InputBox(QStringLiteral("Send a chat"), QStringLiteral("Message"), QString(),
-                                           InputBoxMaxLength)
-                             .value_or(QString())
-                             .left(InputBoxMaxLength);
-    if (text.isEmpty())
-        return;
     const bool deferred = deferral_.WhileBusy([this, text, send, roleOn] {
         if (!roleOn())
             return;
         TimerPause deferredPause{&usb_, &inet_};
         send(text);
     });
-    if (!deferred && roleOn())
+    if (!deferred)
         send(text);
+    return true;
 }
 
 void SupportCommands::ChooseDomain()
 {
+    const QString current = station_.Support().SupportDomain;
     const std::optional<QString> typed = dialogs_.InputBox(
         QStringLiteral("Remote Support"),
-        QStringLiteral("Domain Name (a host, host:port, or a session address such as relay.example.org/s/7Q4K-2X9F-M3)"),
-        station_.Support().SupportDomain, InputBoxMaxLength);
+        QStringLiteral("Domain Name (a host, host:port, a session address such as relay.example.org/s/7Q4K-2X9F-M3, "
+                       "or the session code alone)"),
+        current, InputBoxMaxLength);
     if (!typed)
         return;
-    const QString domain = SupportDomainFromText(*typed);
-    const QString refusal = DomainRefusal(domain, station_.Support().SupportDomain);
-    if (!refusal.isEmpty()) {
-        dialogs_.Error(QStringLiteral("Remote Support"), refusal);
+    const DomainChoice choice = DomainFromTypedText(*typed, current);
+    if (!choice.refusal.isEmpty()) {
+        dialogs_.Error(QStringLiteral("Remote Support"), choice.refusal);
         return;
     }
-    station_.SetSupportDomain(domain);
+    station_.SetSupportDomain(choice.domain);
     shell_.ShowConnection();
+    // A code is what a boat owner is given to join a session: sharing
+    // starts with it, once the owner agrees. The technician's side (the
+    // remote connection) and a sharing that runs already need no question.
+    if (choice.code.isEmpty() || station_.IsRemoteConnection() || station_.IsSharing())
+        return;
+    if (dialogs_.AskYesCancel(QStringLiteral("Remote Support"),
+                              QStringLiteral("Share this regulator's data with support now?")))
+        station_.SetSharing(true);
 }
 
 void SupportCommands::NewSession()
@@ -88,16 +107,38 @@ void SupportCommands::NewSession()
     const QString code = NewSessionCode();
     station_.SetSupportDomain(SessionDomain(station_.Support().SupportDomain, code));
     shell_.ShowConnection();
-    dialogs_.InformWithCopy(QStringLiteral("New Support Session"),
-                            NewSessionText(code, station_.Support().SupportDomain), station_.Support().SupportDomain);
+    const QString domain = station_.Support().SupportDomain;
+    // The relay keeps a session only once the technician's side asked for
+    // it: this first request opens it, so that the customer finds it.
+    const auto open = [this, code, domain] {
+        TimerPause pause{&usb_, &inet_};
+        const bool opened = station_.OpenSupportSession();
+        shell_.SetStatusText(station_.SupportStatusText());
+        QString text = NewSessionText(code, domain, defaultDomain_);
+        if (!opened)
+            text = QStringLiteral("The relay did not open the session: %1\rChoose Connection, Remote via Internet to "
+                                  "try again; the customer can join once it is open.\r\r")
+                       .arg(station_.SupportStatusText())
+                   + text;
+        dialogs_.InformWithCopy(QStringLiteral("New Support Session"), text, domain);
+    };
+    if (!deferral_.WhileBusy(open))
+        open();
 }
 
 void SupportCommands::ShowChatLog()
 {
     if (!chatWindow_) {
-        chatWindow_ = new ChatWindow([this] { return station_.ChatLines(); }, window_);
+        chatWindow_ = new ChatWindow([this] { return station_.ChatLines(); },
+                                     [this](const QString& text) { return SendChatLine(text); }, window_);
         chatWindow_->setAttribute(Qt::WA_DeleteOnClose);
         connect(&station_, &Station::chatLogged, chatWindow_, &ChatWindow::Refresh);
+        const auto roleOn = [this] {
+            if (chatWindow_)
+                chatWindow_->SetCanSend(station_.IsSharing() || station_.IsRemoteConnection());
+        };
+        connect(&station_, &Station::modesChanged, chatWindow_, roleOn);
+        roleOn();
     }
     chatWindow_->show();
     chatWindow_->raise();

@@ -29,6 +29,13 @@ public:
     // "Send Chat Message": a line as the role that is on; the outcome only
     // goes to the status bar.
     void SendChat();
+    // A chat line typed into the Chat window's input line, sent as "Send
+    // Chat Message" sends it; false when no role is on to send it as (or
+    // the line is empty).
+    bool SendChatLine(const QString& text);
+    // The relay every copy of the program starts with: a session on it is
+    // named to the customer by its code alone.
+    void SetDefaultDomain(const QString& domain) { defaultDomain_ = domain; }
     // "Support Domain Name...".
     void ChooseDomain();
     // Added around them: a private session with a code of its own, and every
@@ -47,6 +54,7 @@ private:
     SettingsCommands& editors_;
     WindowShell& shell_;
     QWidget* window_;
+    QString defaultDomain_;
     // Cleared by Qt when the window closes (it deletes itself on close).
     QPointer<ChatWindow> chatWindow_;
 };

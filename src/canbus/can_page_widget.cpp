@@ -21,7 +21,7 @@ CanPage::CanPage(QWidget* parent)
       hex_(new QCheckBox(QStringLiteral("View in Hex"), this)),
       memo_(new QPlainTextEdit(this)),
       paused_(new QLabel(QStringLiteral("Paused: no new frames are listed (right-click, \"Pause\" to go on)"), this)),
-      menu_(new QMenu(this))
+      menu_(new QMenu(this)), notShared_(new NotLiveBanner(this))
 {
     auto* label = new QLabel(QStringLiteral("Raw CAN Frames"), this);
     label->setObjectName(QStringLiteral("Label1"));
@@ -70,10 +70,21 @@ CanPage::CanPage(QWidget* parent)
     top->addWidget(paused_);
     top->addStretch(1);
     top->addWidget(hex_);
+    notShared_->setObjectName(QStringLiteral("CanNotShared"));
+    notShared_->hide();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 8);
+    layout->addWidget(notShared_);
     layout->addLayout(top);
     layout->addWidget(memo_, 1);
+}
+
+void CanPage::ShowNotShared(const QString& text)
+{
+    // The lines listed stay for when the frames come again; they are not
+    // shown meanwhile, since they are not the frames the user looks for.
+    notShared_->Show(text);
+    memo_->setVisible(text.isEmpty());
 }
 
 bool CanPage::IsPaused() const

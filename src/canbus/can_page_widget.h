@@ -5,6 +5,7 @@
 // window's to connect; the page does what they stand for.
 #include <QWidget>
 
+class NotLiveBanner;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -27,6 +28,9 @@ public:
     void ClearLines();
     // All lines to the clipboard, the view back at the first.
     void CopyLines();
+    // Why no frames are listed here (empty: they are), the lines hidden
+    // meanwhile.
+    void ShowNotShared(const QString& text);
 
     QPlainTextEdit* CanMemo() const { return memo_; }
     QCheckBox* CanViewHexCheckBox() const { return hex_; }
@@ -44,4 +48,5 @@ private:
     QAction* pause_;
     QAction* clear_;
     QAction* copy_;
+    NotLiveBanner* notShared_;
 };

@@ -29,6 +29,11 @@ ConnectionIndicator ConnectionIndicatorOf(const Station& station, bool demo, con
         tip = QStringLiteral("The pages show a snapshot file; choose \"USB\" to see the regulator again.");
     } else if (station.IsSharing()) {
         text = code.isEmpty() ? QStringLiteral("Sharing with support") : QStringLiteral("Sharing with support: %1").arg(code);
+        // Support's side asks for the state on every tick: silence means
+        // nobody is looking yet.
+        const double seenAt = station.OtherSideSeenAt();
+        const bool present = seenAt != 0 && station.Time().Now() - seenAt <= RemoteDataStaleSeconds * OneSecond;
+        text += present ? QStringLiteral(", technician connected") : QStringLiteral(", waiting for the technician");
         tip = QStringLiteral("USB: %1; its data go to the support relay %2.")
                   .arg(regulator, station.Support().SupportDomain);
     } else if (demo) {
@@ -77,7 +82,15 @@ NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettin
         settings = QStringLiteral("No regulator: these settings were not read from one.");
     else if (station.IsRemoteConnection() && !clientSettingsArrived)
         settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");
-    return {state, settings};
+    QString peer;
+    QString can;
+    if (station.IsRemoteConnection()) {
+        peer = QStringLiteral("The peer regulator is not shared over the relay: this page shows none of the "
+                              "customer's values.");
+        can = QStringLiteral("CAN frames are not shared over the relay: this page lists none of the customer's "
+                             "frames.");
+    }
+    return {state, settings, peer, can};
 }
 
 QString WindowCaptionOf(const Station& station, bool demo)
@@ -96,6 +109,8 @@ QString WindowCaptionOf(const Station& station, bool demo)
 
 QString PeerPageCaptionOf(const Station& station)
 {
+    if (station.IsRemoteConnection())
+        return QStringLiteral("Peer System State");
     const QByteArray name = station.PeerState().RegulatorName();
     return name.isEmpty() ? QString() : QStringLiteral("Peer System State [ ") + FromAnsi(name) + QStringLiteral(" ]");
 }

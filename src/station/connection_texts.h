@@ -22,16 +22,21 @@ ConnectionIndicator ConnectionIndicatorOf(const Station& station, bool demo, con
 
 // The lines over the state pages and over the settings page; empty where
 // the values are live (or the settings are the regulator's or customer's).
+// The peer page and the CAN page say, for the technician, that the relay
+// does not pass them on: they show no values then.
 struct NotLiveTexts {
     QString state;
     QString settings;
+    QString peerNotShared;
+    QString canNotShared;
 };
 NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettingsArrived);
 
 // The window's title: the program, the connection, logging, the demo.
 QString WindowCaptionOf(const Station& station, bool demo);
 // The peer page's tab caption with the peer's name; empty while no peer
-// named itself (the page is hidden then).
+// named itself (the page is hidden then). For the technician the page shows
+// without a name: the peer's state is not shared over the relay.
 QString PeerPageCaptionOf(const Station& station);
 // Whether the "CAN bus" page shows: both enable flags of the own regulator.
 bool CanPageShownFor(const Station& station);

@@ -2,7 +2,8 @@
 // Commands that find the relay busy run later. A command chosen while a tick
 // or another command waits on the relay runs inside that wait: the running
 // exchange only ends after the command returns, so its own request would be
-// refused. It runs once the relay is free instead. Nor does it run while a
+// refused. It runs once the relay is free instead, and not while a remote
+// read or write waits out its pauses either. Nor does it run while a
 // box is open: the user answers that first (the box may well say that the
 // relay is gone).
 #include "station/station.h"

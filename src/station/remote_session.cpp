@@ -1,8 +1,16 @@
 #include "station/remote_session.h"
+#include "compare/settings_compare.h"
+#include "records/ansi_text.h"
 
 namespace {
 
 const QString InternetConnection = QStringLiteral("Internet Connection: ");
+
+QString RegulatorNameOf(const Station& station)
+{
+    const QString name = FromAnsi(station.OwnState().RegulatorName());
+    return name.isEmpty() ? QStringLiteral("the regulator") : name;
+}
 
 } // namespace
 
@@ -22,6 +30,11 @@ void RemoteSession::Tick()
     // Support wins over sharing: one program never plays both roles.
     if (station_.IsRemoteConnection())
         station_.SetSharing(false);
+    // What a role owed or awaited ends with it.
+    if (!station_.IsSharing())
+        owed_.clear();
+    if (!station_.IsRemoteConnection())
+        awaited_.clear();
     if (station_.IsSharing())
         ClientStep();
     if (station_.IsRemoteConnection())
@@ -31,24 +44,23 @@ void RemoteSession::Tick()
 void RemoteSession::ClientStep()
 {
     station_.ActAsClient();
-    // Without a message that asks for more, the tick sends the state, fresh.
-    bool settingsRequested = false;
     while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
         switch (message->kind) {
         case SettingsRequest:
             emit panelMessage(QStringLiteral(" Settings requested by SUPPORT"));
-            settingsRequested = true;
+            owed_.push_back(std::nullopt);
             break;
         case SettingsMessage:
             emit panelMessage(
                 QStringLiteral(" SUPPORT sent new settings: received %1 bytes").arg(message->values.size()));
             if (message->values.size() >= int(SettingsRecord::Size)) {
-                const std::optional<RelayMessage> checked = CheckedSettings(*message, QStringLiteral("SUPPORT's message"));
-                if (!checked)
-                    break;
-                emit settingsReadWanted();
-                station_.TakeSupportSettings(*checked);
-                emit supportSettingsToWrite();
+                if (const std::optional<RelayMessage> checked =
+                        CheckedSettings(*message, QStringLiteral("SUPPORT's message"))) {
+                    WriteSupportSettings(*checked);
+                } else {
+                    // Not taken: support hears what the regulator still holds.
+                    owed_.push_back(station_.KnownDeviceSettings());
+                }
             }
             break;
         case ChatMessage:
@@ -61,9 +73,17 @@ void RemoteSession::ClientStep()
             break;
         }
     }
-    if (settingsRequested) {
-        emit settingsReadWanted();
-        station_.PrepareSettings();
+    // One settings answer per exchange, the oldest owed first; otherwise the
+    // state, fresh.
+    if (!owed_.empty()) {
+        const std::optional<SettingsRecord> answer = owed_.front();
+        owed_.pop_front();
+        if (answer) {
+            station_.PrepareSettingsOf(*answer);
+        } else {
+            emit settingsReadWanted();
+            station_.PrepareSettings();
+        }
     } else {
         station_.PrepareOwnState();
     }
@@ -74,6 +94,45 @@ void RemoteSession::ClientStep()
         emit failed(InternetConnection + station_.SupportStatusText());
     }
     emit statusText(station_.SupportStatusText());
+}
+
+void RemoteSession::WriteSupportSettings(const RelayMessage& checked)
+{
+    // Read first, so that the record and the notice start from what the
+    // regulator holds.
+    emit settingsReadWanted();
+    const std::optional<SettingsRecord> before = station_.KnownDeviceSettings();
+    station_.TakeSupportSettings(checked);
+    emit supportSettingsToWrite();
+    // What the regulator holds now is known from the write's read-back only.
+    const std::optional<SettingsRecord> after = station_.KnownDeviceSettings();
+    const QString name = RegulatorNameOf(station_);
+    if (!after) {
+        Notice(QStringLiteral("SUPPORT sent new settings, but what %1 holds now could not be read back: it may hold a "
+                              "mix of the old and the new settings.")
+                   .arg(name),
+               {});
+        return;
+    }
+    owed_.push_back(after);
+    QStringList rows;
+    if (before)
+        for (const SettingsDifference& d : CompareSettings(*before, *after, station_.OwnState().DetectedSystemVoltage()))
+            rows << QStringLiteral("%1, %2: %3 -> %4").arg(d.section, d.caption, d.ours, d.theirs);
+    QString headline;
+    if (*after != station_.Settings())
+        headline = rows.isEmpty()
+                       ? QStringLiteral("SUPPORT's settings were not confirmed by %1: it holds other settings than "
+                                        "were sent, and none of its settings changed.")
+                       : QStringLiteral("SUPPORT's settings were not confirmed by %1: it holds other settings than "
+                                        "were sent. What changed on it (%2):");
+    else if (!before)
+        headline = QStringLiteral("SUPPORT's settings were written to %1.");
+    else if (rows.isEmpty())
+        headline = QStringLiteral("SUPPORT's settings changed nothing on %1: it held them already.");
+    else
+        headline = QStringLiteral("SUPPORT changed %2 setting(s) on %1:");
+    Notice(headline.arg(name).arg(rows.size()), rows);
 }
 
 void RemoteSession::SupportStep()
@@ -110,6 +169,11 @@ void RemoteSession::SupportStep()
             break;
         case SettingsMessage:
             emit panelMessage(QStringLiteral(" CLIENT sent settings: received %1 bytes").arg(message->values.size()));
+            if (message->values.size() >= int(SettingsRecord::Size)) {
+                SettingsRecord arrived;
+                arrived.Assign(reinterpret_cast<const uint8_t*>(message->values.constData()));
+                MatchAnswer(arrived);
+            }
             if (const std::optional<RelayMessage> checked = CheckedSettings(*message, QStringLiteral("CLIENT's message"));
                 checked && station_.TakeClientSettings(*checked)) {
                 clientSettingsArrived_ = true;
@@ -123,7 +187,67 @@ void RemoteSession::SupportStep()
             break;
         }
     }
+    ExpireAnswers();
     emit statusText(station_.SupportStatusText());
+}
+
+bool RemoteSession::RequestSettings(const Station::WaitProgress& progress)
+{
+    const bool sent = station_.RequestClientSettings(progress);
+    if (sent)
+        awaited_.push_back({station_.Time().Now(), std::nullopt});
+    return sent;
+}
+
+bool RemoteSession::SendSettings(const Station::WaitProgress& progress)
+{
+    const bool sent = station_.SendSettingsToClient(progress);
+    if (sent)
+        awaited_.push_back({station_.Time().Now(), station_.Settings()});
+    return sent;
+}
+
+void RemoteSession::MatchAnswer(const SettingsRecord& arrived)
+{
+    ExpireAnswers();
+    if (awaited_.empty())
+        return;
+    const Awaited answered = awaited_.front();
+    awaited_.pop_front();
+    if (!answered.written)
+        return;
+    if (arrived == *answered.written) {
+        Notice(QStringLiteral("Written and confirmed by the customer's regulator"), {});
+        return;
+    }
+    QStringList rows;
+    for (const SettingsDifference& d :
+         CompareSettings(*answered.written, arrived, station_.OwnState().DetectedSystemVoltage()))
+        rows << QStringLiteral("%1, %2: sent %3, holds %4").arg(d.section, d.caption, d.ours, d.theirs);
+    Notice(rows.isEmpty() ? QStringLiteral("Not confirmed: the customer's regulator holds other settings than were sent")
+                          : QStringLiteral("Not confirmed: the customer's regulator holds other settings than were "
+                                           "sent in %1 row(s):")
+                                .arg(rows.size()),
+           rows);
+}
+
+void RemoteSession::ExpireAnswers()
+{
+    const double now = station_.Time().Now();
+    while (!awaited_.empty() && now - awaited_.front().at > ConfirmationWaitSeconds * OneSecond) {
+        if (awaited_.front().written)
+            Notice(QStringLiteral("No confirmation from the customer's regulator within %1 s: the settings may not "
+                                  "have been written")
+                       .arg(ConfirmationWaitSeconds),
+                   {});
+        awaited_.pop_front();
+    }
+}
+
+void RemoteSession::Notice(const QString& headline, const QStringList& rows)
+{
+    emit writeNotice(headline, rows);
+    station_.NoteProgramLine(rows.isEmpty() ? headline : headline + QLatin1Char(' ') + rows.join(QStringLiteral("; ")));
 }
 
 std::optional<RelayMessage> RemoteSession::CheckedSettings(const RelayMessage& message, const QString& source)

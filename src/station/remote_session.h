@@ -12,6 +12,7 @@
 
 #include <QObject>
 
+#include <deque>
 #include <functional>
 
 class RemoteSession : public QObject {
@@ -32,6 +33,17 @@ public:
     // connection meanwhile is not shown.
     void SupportStep();
 
+    // The technician's settings read and write (the support side of "Read
+    // Settings" and "Write Settings"): the message between the waits, with
+    // `progress` called meanwhile. The client answers each with its
+    // settings, in order; the answer to a write is compared with what was
+    // sent. True when the relay took the message.
+    bool RequestSettings(const Station::WaitProgress& progress = {});
+    bool SendSettings(const Station::WaitProgress& progress = {});
+    // How long the technician waits for the customer's regulator to confirm
+    // a write before being told that no confirmation came.
+    static constexpr double ConfirmationWaitSeconds = 30;
+
     // Whether the client's settings have come in this remote connection.
     bool ClientSettingsArrived() const { return clientSettingsArrived_; }
     void ForgetClientSettings() { clientSettingsArrived_ = false; }
@@ -45,6 +57,10 @@ public:
 signals:
     // A line for the message panel.
     void panelMessage(const QString& text);
+    // What a remote write did, for a notice that stays until the user
+    // dismisses it (the same words go to the chat log): a headline and the
+    // rows it concerns.
+    void writeNotice(const QString& headline, const QStringList& rows);
     // Client: read the regulator's settings now (so that the write below, or
     // the settings asked for, start from what it holds).
     void settingsReadWanted();
@@ -71,8 +87,29 @@ private:
     // ones as they are, others as the editors would store them when the user
     // takes them; none when they are not taken.
     std::optional<RelayMessage> CheckedSettings(const RelayMessage& message, const QString& source);
+    // Client: writes the settings support sent (read first, as the window's
+    // write does) and tells the owner what changed; the answer owed to
+    // support is what the regulator holds afterwards.
+    void WriteSupportSettings(const RelayMessage& checked);
+    // Support: the client's settings answer the oldest request or write;
+    // the answer to a write confirms it or names the rows that differ.
+    void MatchAnswer(const SettingsRecord& arrived);
+    // Support: requests and writes that waited too long for their answer.
+    void ExpireAnswers();
+    void Notice(const QString& headline, const QStringList& rows);
 
     Station& station_;
     bool clientSettingsArrived_ = false;
     SettingsQuestion askImplausible_;
+    // Client: the settings answers owed to support, in the order asked: a
+    // request is answered with a fresh read (none here), a write with what
+    // the regulator held after it.
+    std::deque<std::optional<SettingsRecord>> owed_;
+    // Support: the answers awaited, in the order sent, each with when it was
+    // sent and, for a write, the settings sent.
+    struct Awaited {
+        double at = 0;
+        std::optional<SettingsRecord> written;
+    };
+    std::deque<Awaited> awaited_;
 };

@@ -36,6 +36,7 @@ void Station::SetConnection(Connection connection)
     ++connectionChanges_;
     connection_ = connection;
     stateAt_[0] = stateAt_[1] = 0;
+    otherSideAt_ = 0;
     inbox_.clear();
     emit modesChanged();
 }
@@ -57,6 +58,7 @@ void Station::SetSharing(bool on)
     sharing_ = on;
     if (on)
         logging_ = false;
+    otherSideAt_ = 0;
     inbox_.clear();
     emit modesChanged();
 }
@@ -254,6 +256,7 @@ bool Station::RunExchange()
 {
     const bool ok = exchange_->RunSupportExchange(support_, clock_);
     if (ok && support_.IncomingRecognised) {
+        otherSideAt_ = clock_.Now();
         const SupportBuffer& incoming =
             support_.SupportRole == RoleSupport ? support_.ClientToSupportBuffer : support_.SupportToClientBuffer;
         const int n = int(std::clamp<int32_t>(support_.IncomingLength, 0, SupportBufferSize));
@@ -272,25 +275,47 @@ std::optional<RelayMessage> Station::TakeReceived()
     return message;
 }
 
-void Station::RequestClientSettings()
+bool Station::ExchangeBetweenWaits(double before, double after, const WaitProgress& progress)
+{
+    // The seconds count on across both waits and the exchange between them.
+    const double start = clock_.Now();
+    const auto show = [&](double) {
+        if (progress)
+            progress((clock_.Now() - start) / OneSecond);
+    };
+    ++waitsOnRelay_;
+    BusyWaitSeconds(before, clock_, show);
+    const bool answered = RunExchange();
+    BusyWaitSeconds(after, clock_, show);
+    --waitsOnRelay_;
+    return answered;
+}
+
+bool Station::RequestClientSettings(const WaitProgress& progress)
 {
     support_.SupportRole = RoleSupport;
     support_.OutgoingKind = SettingsRequest;
     support_.SupportToClientBuffer.fill(0);
-    BusyWaitSeconds(1, clock_);
-    RunExchange();
-    BusyWaitSeconds(3, clock_);
+    return ExchangeBetweenWaits(1, 3, progress);
 }
 
-void Station::SendSettingsToClient()
+bool Station::SendSettingsToClient(const WaitProgress& progress)
 {
     // The role stays as it is: the support session keeps it at support.
     support_.OutgoingKind = SettingsMessage;
     support_.OutgoingLength = int32_t(SettingsRecord::Size);
     CopyRecord(settings_.Bytes(), support_.SupportToClientBuffer);
-    BusyWaitSeconds(1, clock_);
-    RunExchange();
-    BusyWaitSeconds(1, clock_);
+    return ExchangeBetweenWaits(1, 1, progress);
+}
+
+bool Station::OpenSupportSession()
+{
+    // A state request as the technician's tick sends it, the local regulator
+    // left as it is: the relay makes a session on a support-side request only.
+    support_.SupportRole = RoleSupport;
+    support_.OutgoingKind = StateRequest;
+    support_.SupportToClientBuffer.fill(0);
+    return RunExchange();
 }
 
 void Station::PrepareStateRequest()
@@ -311,7 +336,12 @@ void Station::PrepareOwnState()
 
 void Station::PrepareSettings()
 {
-    CopyRecord(settings_.Bytes(), support_.ClientToSupportBuffer);
+    PrepareSettingsOf(settings_);
+}
+
+void Station::PrepareSettingsOf(const SettingsRecord& settings)
+{
+    CopyRecord(settings.Bytes(), support_.ClientToSupportBuffer);
     support_.OutgoingKind = SettingsMessage;
     support_.OutgoingLength = int32_t(SettingsRecord::Size);
 }
@@ -373,6 +403,12 @@ bool Station::SendChat(const QString& text)
 void Station::NoteReceivedChat(const QString& text)
 {
     chatLines_.append({clock_.Now(), false, IsRemoteConnection() ? QStringLiteral("CLIENT") : QStringLiteral("SUPPORT"), text});
+    emit chatLogged();
+}
+
+void Station::NoteProgramLine(const QString& text)
+{
+    chatLines_.append({clock_.Now(), false, ProgramChatSide, text});
     emit chatLogged();
 }
 

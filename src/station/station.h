@@ -23,6 +23,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 class SupportExchange;
@@ -170,10 +171,22 @@ public:
     QString SupportStatusText() const { return support_.SupportStatusText; }
     // The support role's halves of the settings read and write: the request
     // for the client's settings and the record sent as new settings, each
-    // between waits that handle no events (1 s before; 3 s after a request,
-    // 1 s after settings).
-    void RequestClientSettings();
-    void SendSettingsToClient();
+    // between waits that handle no events themselves (1 s before; 3 s after
+    // a request, 1 s after settings); `progress` is called meanwhile with
+    // the seconds since the start. True when the relay took the message.
+    using WaitProgress = std::function<void(double seconds)>;
+    bool RequestClientSettings(const WaitProgress& progress = {});
+    bool SendSettingsToClient(const WaitProgress& progress = {});
+    // Whether one of those is under way (a command that waits for the relay
+    // waits for it as well).
+    bool IsWaitingOnRelay() const { return waitsOnRelay_ > 0; }
+    // The technician's request that opens a session on the relay (the relay
+    // keeps a session only once the support side asked for it), the local
+    // regulator left as it is. False when the relay did not answer with 200.
+    bool OpenSupportSession();
+    // When the other side was last heard from: the last exchange whose answer
+    // held its message (day count; 0: not since the role began).
+    double OtherSideSeenAt() const { return otherSideAt_; }
     // The outgoing messages of the ticks: the support side's state request
     // (the local regulator is let go first), the client's state and settings.
     void PrepareStateRequest();
@@ -182,6 +195,9 @@ public:
     void ActAsClient() { support_.SupportRole = RoleClient; }
     void PrepareOwnState();
     void PrepareSettings();
+    // The client's settings message with these settings (what its regulator
+    // holds after a write that support sent).
+    void PrepareSettingsOf(const SettingsRecord& settings);
     // A chat line for the role that is on, one byte per character.
     void PrepareChat(const QString& text);
     // Every message the other side sent is acted on once, whichever exchange
@@ -202,6 +218,9 @@ public:
     // failed. Lines sent and shown are kept for the "Chat..." window.
     bool SendChat(const QString& text);
     void NoteReceivedChat(const QString& text);
+    // A line of the program's own in the chat log (what a remote write
+    // changed), never sent.
+    void NoteProgramLine(const QString& text);
     const QList<ChatLine>& ChatLines() const { return chatLines_; }
 
 signals:
@@ -232,6 +251,7 @@ private:
 
     template <typename Step>
     bool OnLink(Step step);
+    bool ExchangeBetweenWaits(double before, double after, const WaitProgress& progress);
     void BackUp(const QString& operation);
 
     HidSession session_;
@@ -251,6 +271,8 @@ private:
     QStringList regulatorTexts_[2];
     QStringList messageTexts_[2];
     double stateAt_[2] = {0, 0};
+    double otherSideAt_ = 0;
+    int waitsOnRelay_ = 0;
     std::deque<RelayMessage> inbox_;
     QList<ChatLine> chatLines_;
     QString lastBackupPath_;

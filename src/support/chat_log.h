@@ -10,5 +10,8 @@ struct ChatLine {
     QString text;
 };
 
+// The side of a line the program adds itself (what a remote write changed).
+inline const QString ProgramChatSide = QStringLiteral("PROGRAM");
+
 // "14:30:05  SUPPORT (you): Hi there", "14:30:09  CLIENT: Yes".
 QString ChatLineText(const ChatLine& line);

@@ -1,6 +1,11 @@
 #include "support/relay_address.h"
 
+#include "support/relay_codec.h"
+
 #include <QRandomGenerator>
+#include <QRegularExpression>
+
+#include <algorithm>
 
 namespace {
 
@@ -74,10 +79,54 @@ QString DomainRefusal(const QString& domain, const QString& current)
         .arg(code, current);
 }
 
-QString NewSessionText(const QString& code, const QString& domain)
+bool IsBareSessionCode(const QString& word)
 {
+    if (word.contains(QLatin1Char('.')) || word.contains(QLatin1Char(':')) || word.contains(QLatin1Char('/')))
+        return false;
+    return std::any_of(word.begin(), word.end(), [](QChar c) { return c.isDigit(); }) && IsSessionCode(word);
+}
+
+DomainChoice DomainFromTypedText(const QString& text, const QString& current)
+{
+    const QString trimmed = text.trimmed();
+    const QString sessionOf = SessionDomain(current, QString());
+    const auto ofCode = [&](const QString& code) { return DomainChoice{sessionOf + code.toUpper(), code.toUpper(), QString()}; };
+    if (!trimmed.contains(QRegularExpression(QStringLiteral("\\s")))) {
+        if (IsBareSessionCode(trimmed))
+            return ofCode(trimmed);
+        const QString domain = SupportDomainFromText(trimmed);
+        const QString refusal = DomainRefusal(domain, current);
+        return {refusal.isEmpty() ? domain : QString(), refusal.isEmpty() ? SessionCodeOf(domain) : QString(), refusal};
+    }
+    // A line read out or pasted: its words without the quotes and the
+    // punctuation that a sentence puts around them.
+    QStringList words;
+    for (const QString& word : trimmed.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
+        QString bare = word;
+        while (!bare.isEmpty() && QStringLiteral("\"'(<").contains(bare.front()))
+            bare.remove(0, 1);
+        while (!bare.isEmpty() && QStringLiteral("\"'.,;:!?)>").contains(bare.back()))
+            bare.chop(1);
+        words << bare;
+    }
+    for (const QString& word : words)
+        if (word.contains(QLatin1String("/s/")))
+            return DomainFromTypedText(word, current);
+    for (const QString& word : words)
+        if (IsBareSessionCode(word))
+            return ofCode(word);
+    return {QString(), QString(),
+            QStringLiteral("No session code in \"%1\": a code has 8 to 32 letters and digits (no I, L, O or U), in "
+                           "groups or not. The domain stays %2.")
+                .arg(trimmed, current)};
+}
+
+QString NewSessionText(const QString& code, const QString& domain, const QString& defaultDomain)
+{
+    const bool defaultRelay = RelayHostOf(domain) == RelayHostOf(defaultDomain)
+                              && IsSecureDomain(domain) == IsSecureDomain(defaultDomain);
     return QStringLiteral("Session code: %1\r\rRead this to the customer: \"In the utility, choose Options, Support "
-                          "Domain Name..., enter %2 and click OK. Then choose Options, Share data with support.\"\r\r"
+                          "Domain Name..., enter %2 and click OK, then Yes to share the regulator's data.\"\r\r"
                           "Choose Connection, Remote via Internet to see the customer's regulator.")
-        .arg(code, domain);
+        .arg(code, defaultRelay ? code : domain);
 }

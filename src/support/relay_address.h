@@ -25,5 +25,23 @@ bool IsSecureDomain(const QString& domain);
 // address whose code is none; the relay would only answer "404" later), the
 // domain in use staying `current`; empty when it is taken.
 QString DomainRefusal(const QString& domain, const QString& current);
-// What "New Support Session..." tells the technician to read to the customer.
-QString NewSessionText(const QString& code, const QString& domain);
+// What a text typed or pasted into "Support Domain Name..." chooses, with
+// `current` the domain in use:
+// - a host, host:port or session address, also as a URL (SupportDomainFromText);
+// - a session code alone ("6n7f-wjap-fv"): that session on the relay in use;
+// - a whole line as the technician reads it out or pastes it: the session
+//   address in it, or else the session code in it.
+// A code alone is told from a host by holding a digit and neither ".", ":"
+// nor "/" ("localhost" stays a host).
+struct DomainChoice {
+    QString domain;  // the new domain (empty text: empty domain)
+    QString code;    // its session code, empty for a relay without one
+    QString refusal; // why nothing is chosen; empty when `domain` is taken
+};
+DomainChoice DomainFromTypedText(const QString& text, const QString& current);
+// Whether a word is a session code as read out alone: see DomainFromTypedText.
+bool IsBareSessionCode(const QString& word);
+// What "New Support Session..." tells the technician to read to the customer:
+// the code alone when the session is on `defaultDomain`'s relay (the one
+// every copy of the program starts with), the whole address otherwise.
+QString NewSessionText(const QString& code, const QString& domain, const QString& defaultDomain);

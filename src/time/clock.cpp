@@ -60,9 +60,12 @@ void DelaySeconds(double seconds, const Clock& clock)
     } while (!Elapsed(clock, start, seconds));
 }
 
-void BusyWaitSeconds(double seconds, const Clock& clock)
+void BusyWaitSeconds(double seconds, const Clock& clock, const std::function<void(double)>& whileWaiting)
 {
     const double start = clock.Now();
-    while (!Elapsed(clock, start, seconds))
+    for (double now = start; now - start <= seconds * OneSecond; now = clock.Now()) {
+        if (whileWaiting)
+            whileWaiting((now - start) / OneSecond);
         QThread::msleep(5);
+    }
 }

@@ -7,6 +7,7 @@
 #include <QDateTime>
 
 #include <cstdint>
+#include <functional>
 
 constexpr double OneSecond = 1.0 / 86400.0;
 
@@ -46,5 +47,8 @@ QDateTime DateTimeOfDayCount(double dayCount);
 // events at least once so the window stays responsive meanwhile.
 void DelaySeconds(double seconds, const Clock& clock = Clock::System());
 
-// Waits until more than `seconds` have passed without handling any events.
-void BusyWaitSeconds(double seconds, const Clock& clock = Clock::System());
+// Waits until more than `seconds` have passed without handling any events
+// itself; `whileWaiting`, when given, is called with the seconds passed
+// between the rounds (a window repaints and shows the progress there).
+void BusyWaitSeconds(double seconds, const Clock& clock = Clock::System(),
+                     const std::function<void(double)>& whileWaiting = {});

@@ -11,7 +11,7 @@ StatePage::StatePage(Side side, QWidget* parent)
       system_(new StringGrid(SystemStateRows, StateColumns, 1, 1, 190, 16)),
       regulator_(new StringGrid(RegulatorStateRows, StateColumns, 1, 1, 190, 16)),
       memo_(ReadOnlyMemo()),
-      banner_(new NotLiveBanner)
+      banner_(new NotLiveBanner), values_(new QWidget(this))
 {
     Grows(memo_, 410, 316);
 
@@ -33,14 +33,19 @@ StatePage::StatePage(Side side, QWidget* parent)
     lower->addLayout(left);
     lower->addSpacing(50);
     lower->addLayout(right, 1);
+    // The values below the banner, hidden as one where they are not shared.
+    auto* values = new QVBoxLayout(values_);
+    values->setContentsMargins(0, 0, 0, 0);
+    values->setSpacing(1);
+    values->addWidget(PageCaption(QStringLiteral("Measured Values")));
+    values->addWidget(measured_);
+    values->addSpacing(4);
+    values->addLayout(lower, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(8, 4, 8, 4);
     layout->setSpacing(1);
     layout->addWidget(banner_);
-    layout->addWidget(PageCaption(QStringLiteral("Measured Values")));
-    layout->addWidget(measured_);
-    layout->addSpacing(4);
-    layout->addLayout(lower, 1);
+    layout->addWidget(values_, 1);
 }
 
 void StatePage::DrawMeasuredValues(const QStringList& cells)
@@ -71,11 +76,13 @@ void StatePage::Draw(const StatePageTexts& texts)
     DrawMessages(texts.messages);
 }
 
-void StatePage::ShowNotLive(const QString& text)
+void StatePage::ShowNotLive(const QString& text, bool valuesHidden)
 {
     // The page keeps the records' values whatever happens; when those are no
-    // readings, it says so and greys them.
+    // readings, it says so and greys them, or shows none at all when they
+    // are not the ones the user looks for.
     banner_->Show(text);
     for (StringGrid* grid : {measured_, system_, regulator_})
         grid->SetDimmed(!text.isEmpty());
+    values_->setVisible(!valuesHidden);
 }

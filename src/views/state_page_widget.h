@@ -22,8 +22,8 @@ public:
     void DrawMessages(const QStringList& lines);
     void Draw(const StatePageTexts& texts);
     // Why the values are no live readings (empty: they are); the grids are
-    // greyed meanwhile.
-    void ShowNotLive(const QString& text);
+    // greyed meanwhile, or hidden with `valuesHidden`.
+    void ShowNotLive(const QString& text, bool valuesHidden = false);
 
     StringGrid* MeasuredValuesTable() const { return measured_; }
     StringGrid* SystemStateTable() const { return system_; }
@@ -36,4 +36,5 @@ private:
     StringGrid* regulator_;
     QPlainTextEdit* memo_;
     NotLiveBanner* banner_;
+    QWidget* values_;
 };
