@@ -14,6 +14,7 @@
 #include "support/relay_address.h"
 #include "support/realistic_settings.h"
 #include "support/support_exchange.h"
+#include "views/notice_bar_widget.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,10 +23,12 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QLabel>
+#include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
@@ -192,8 +195,19 @@ private slots:
 
         const SettingsRecord supportBefore = p.S().Core().Settings();
         p.S().Ui().PageControl->setCurrentWidget(p.S().Ui().StateTabSheet);
+        // The window goes on handling its events (it repaints) while the
+        // read waits, and the status bar counts the seconds.
+        QStringList shown;
+        QTimer counter;
+        QObject::connect(&counter, &QTimer::timeout, [&] {
+            if (shown.isEmpty() || shown.last() != p.S().StatusText())
+                shown << p.S().StatusText();
+        });
+        counter.start(0);
         p.S().ReadAllSettingsFromSystemClick();
+        counter.stop();
         p.support.StopTimers();
+        QVERIFY2(shown.contains(QStringLiteral("Waiting for the customer's settings... 3 s")), qPrintable(shown.join('|')));
         QCOMPARE(p.S().Ui().PageControl->currentWidget(), p.S().Ui().SettingsTabSheet);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("1"));
         QCOMPARE(p.S().Core().Support().OutgoingKind, uint8_t(1));
@@ -211,8 +225,11 @@ private slots:
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
 
         const std::size_t before = p.client.sim.Requests.size();
+        p.C().Ui().PageControl->setCurrentWidget(p.C().Ui().StateTabSheet);
         Tick(p.client);
         QVERIFY(PanelShows(p.C(), QStringLiteral(" Settings requested by SUPPORT")));
+        // The owner's window stays on the page the owner looks at.
+        QCOMPARE(p.C().Ui().PageControl->currentWidget(), p.C().Ui().StateTabSheet);
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
         QVERIFY(SettingsCommandsSeen(p.client.sim, before, 3).isEmpty());
         QVERIFY(p.C().Core().Settings() == p.client.sim.Settings());
@@ -595,7 +612,7 @@ private slots:
         const ShownDialog box = p.client.dialogs.Shown.back();
         QCOMPARE(int(box.kind), int(ShownDialog::Input));
         QCOMPARE(box.caption, QStringLiteral("Remote Support"));
-        QVERIFY2(box.text.startsWith(QStringLiteral("Domain Name (a host, host:port, or a session address")),
+        QVERIFY2(box.text.startsWith(QStringLiteral("Domain Name (a host, host:port, a session address")),
                  qPrintable(box.text));
         QCOMPARE(box.proposed, domain);
         Tick(p.client);
@@ -680,8 +697,111 @@ private slots:
         p.C().SystemStateTimerTimer();
         QVERIFY2(p.S().ConnectionIndicatorText().startsWith(QStringLiteral("Remote: ") + code + QStringLiteral(", data ")),
                  qPrintable(p.S().ConnectionIndicatorText()));
-        QCOMPARE(p.C().ConnectionIndicatorText(), QStringLiteral("Sharing with support: ") + code);
+        QCOMPARE(p.C().ConnectionIndicatorText(), QStringLiteral("Sharing with support: ") + code
+                                                      + QStringLiteral(", technician connected"));
         QVERIFY(p.relay.Waiting(QStringLiteral("client")).isEmpty()); // nothing went to the trial session
+    }
+
+    // A boat owner told only the code joins with it, chats through the Chat
+    // window's input line and is told what the technician's write changed;
+    // the technician is told that the customer's regulator confirmed it.
+    void ownerJoinsWithTheCodeChatsAndSeesWhatChanged()
+    {
+        PhpRelay relay;
+        REQUIRE_RELAY(relay);
+        GuiRig owner;
+        GuiRig tech;
+        owner.sim.SettingsImage = realistic::Image();
+        owner.Connect();
+        owner.W().Core().SetSupportDomain(relay.Domain());
+        tech.sim.Present = false;
+        tech.W().Core().SetSupportDomain(relay.Domain());
+        tech.W().Ui().NewSupportSession->trigger();
+        const QString code = SessionCodeOf(tech.W().Core().Support().SupportDomain);
+        tech.W().RemoteViaInternetToProvideSupportClick();
+
+        // The code as heard over the phone: lower case, one answer to one
+        // question, and sharing runs.
+        owner.dialogs.AnswerText(code.toLower());
+        owner.dialogs.AnswerYes();
+        owner.W().SupportDomainNameClick();
+        QCOMPARE(owner.W().Core().Support().SupportDomain, relay.Domain() + QStringLiteral("/s/") + code);
+        QCOMPARE(owner.dialogs.Shown.back().text, QStringLiteral("Share this regulator's data with support now?"));
+        QVERIFY(owner.W().Ui().ShareDataWithSupport->isChecked());
+        owner.W().SystemStateTimerTimer();
+        QCOMPARE(owner.W().ConnectionIndicatorText(),
+                 QStringLiteral("Sharing with support: ") + code + QStringLiteral(", waiting for the technician"));
+        Tick(owner);
+        Tick(tech);
+        Tick(owner);
+        owner.W().SystemStateTimerTimer();
+        QCOMPARE(owner.W().ConnectionIndicatorText(),
+                 QStringLiteral("Sharing with support: ") + code + QStringLiteral(", technician connected"));
+        QVERIFY(tech.W().Core().OwnState() == owner.sim.OwnState);
+
+        // Chat through the input lines of both Chat windows.
+        const auto chat = [](GuiRig& rig) {
+            rig.W().Ui().ChatLog->trigger();
+            return rig.W().findChild<ChatWindow*>();
+        };
+        ChatWindow* techChat = chat(tech);
+        ChatWindow* ownerChat = chat(owner);
+        QVERIFY(techChat && ownerChat && techChat->Input()->isEnabled());
+        QTest::keyClicks(techChat->Input(), QStringLiteral("Hello, Andy here"));
+        QTest::keyClick(techChat->Input(), Qt::Key_Return);
+        tech.StopTimers();
+        QVERIFY(techChat->Input()->text().isEmpty());
+        Tick(owner);
+        Tick(owner);
+        QVERIFY(PanelShows(owner.W(), QStringLiteral(" Message from SUPPORT: Hello, Andy here")));
+        QVERIFY2(ownerChat->Text().contains(QStringLiteral("  SUPPORT: Hello, Andy here")), qPrintable(ownerChat->Text()));
+        QTest::keyClicks(ownerChat->Input(), QStringLiteral("Hi"));
+        QTest::keyClick(ownerChat->Input(), Qt::Key_Return);
+        owner.StopTimers();
+        Tick(tech);
+        QVERIFY2(techChat->Text().contains(QStringLiteral("  CLIENT: Hi")), qPrintable(techChat->Text()));
+        QVERIFY2(techChat->Text().contains(QStringLiteral("  SUPPORT (you): Hello, Andy here")), qPrintable(techChat->Text()));
+
+        // The technician reads the settings, changes one and writes them.
+        tech.W().ReadAllSettingsFromSystemClick();
+        tech.StopTimers();
+        Tick(owner);
+        Tick(owner);
+        Tick(tech);
+        QVERIFY(tech.W().Core().Settings() == owner.sim.Settings());
+        owner.W().Ui().PageControl->setCurrentWidget(owner.W().Ui().StateTabSheet);
+        tech.W().Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
+        tech.W().WriteAllSettingsToSystemClick();
+        tech.StopTimers();
+        Tick(owner); // takes the settings
+        Tick(owner); // writes them, reads them back and answers with what the regulator holds
+        QCOMPARE(owner.sim.Settings().WarningBatteryTemperature(), 51.0f);
+        // The owner stays on the page looked at, and a notice that stays
+        // names what changed; the chat log has the same.
+        QCOMPARE(owner.W().Ui().PageControl->currentWidget(), owner.W().Ui().StateTabSheet);
+        const QString name = QString::fromLatin1(owner.sim.OwnState.RegulatorName());
+        const QString changed = QStringLiteral("SUPPORT changed 1 setting(s) on %1:\n    System settings, Warning "
+                                               "Battery Temperature, °C: 48 -> 51")
+                                    .arg(name);
+        QCOMPARE(owner.W().Ui().Notice->Text(), changed);
+        QVERIFY(owner.W().Ui().Notice->isVisibleTo(&owner.W()));
+        owner.clock.AdvanceSeconds(60);
+        owner.W().SystemStateTimerTimer();
+        QVERIFY(owner.W().Ui().Notice->isVisibleTo(&owner.W()));
+        QVERIFY2(ownerChat->Text().contains(QStringLiteral("  PROGRAM: SUPPORT changed 1 setting(s) on %1: System "
+                                                           "settings, Warning Battery Temperature, °C: 48 -> 51")
+                                                .arg(name)),
+                 qPrintable(ownerChat->Text()));
+        QTest::mouseClick(owner.W().Ui().Notice->DismissButton(), Qt::LeftButton);
+        QVERIFY(!owner.W().Ui().Notice->isVisibleTo(&owner.W()));
+
+        Tick(tech);
+        QCOMPARE(tech.W().Ui().Notice->Text(), QStringLiteral("Written and confirmed by the customer's regulator"));
+        QVERIFY(techChat->Text().contains(QStringLiteral("  PROGRAM: Written and confirmed by the customer's regulator")));
+        // The edited cell is what the customer's regulator holds now: no
+        // longer marked as changed.
+        QVERIFY(tech.W().Core().Settings() == owner.sim.Settings());
+        QVERIFY(owner.dialogs.ErrorTexts().isEmpty() && tech.dialogs.ErrorTexts().isEmpty());
     }
 
     void backgroundShowsRequestUnderWay()

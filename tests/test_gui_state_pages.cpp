@@ -488,7 +488,8 @@ private slots:
         QTest::newRow("nothing on USB") << "none" << "No regulator" << "udev rule";
         QTest::newRow("a regulator on USB") << "usb" << "USB: Port engine" << "";
         QTest::newRow("the demo") << "demo" << "Demo: simulated regulator" << "";
-        QTest::newRow("sharing with support") << "share" << "Sharing with support" << "USB: Port engine";
+        QTest::newRow("sharing with support") << "share" << "Sharing with support, waiting for the technician"
+                                               << "USB: Port engine";
         QTest::newRow("a dropped snapshot") << "snapshot" << "Snapshot: boat.txt" << "snapshot file";
         QTest::newRow("remote, nothing yet") << "remote" << "Remote: localhost:8080, no data yet" << "relay";
     }

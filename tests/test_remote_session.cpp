@@ -5,6 +5,7 @@
 #include "support/fake_relay.h"
 #include "support/php_relay.h"
 #include "support/realistic_settings.h"
+#include "support/relay_address.h"
 #include "support/relay_probe.h"
 #include "support/remote_peer.h"
 #include "support/station_test_access.h"
@@ -55,7 +56,7 @@ struct SessionPair {
     {
         client.Tick();
         support.Tick();
-        support.station.RequestClientSettings();
+        support.session.RequestSettings();
         support.settings.TakeAsReference();
         client.Tick(); // takes the request
         client.Tick(); // acts on it: reads the regulator, sends kind 3
@@ -276,7 +277,7 @@ private slots:
         profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
         edited.SetProfile(tab, profile);
         p.support.settings.TakeAsPageWrites();
-        p.support.station.SendSettingsToClient();
+        p.support.session.SendSettings();
         const SettingsRecord sent = p.support.station.Settings();
         QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
@@ -326,6 +327,89 @@ private slots:
         QVERIFY(c.sim.Settings() == sent);
         QCOMPARE(c.errors, QStringList());
         QCOMPARE(p.support.errors, QStringList());
+    }
+
+    // The owner joins a session the technician opened, with its code alone;
+    // a write from the technician is confirmed to the technician by what
+    // the customer's regulator holds afterwards, and the owner is told what
+    // changed.
+    void remoteWriteConfirmedOnBothSides_data()
+    {
+        QTest::addColumn<int>("fault"); // 0 none, 1 the regulator keeps another value, 2 it is gone after the write
+        QTest::addColumn<QString>("clientNotice");
+        QTest::addColumn<QString>("supportNotice");
+        const QString row = QStringLiteral("System settings, Warning Battery Temperature, \u00B0C: ");
+        QTest::newRow("stored as sent")
+            << 0 << "SUPPORT changed 2 setting(s) on %1:\n" + row + "48 -> 51\nProfile 2 - GEL, Warm-up Duration, s: 660 -> 777"
+            << "Written and confirmed by the customer's regulator";
+        QTest::newRow("a value kept at a limit")
+            << 1
+            << "SUPPORT's settings were not confirmed by %1: it holds other settings than were sent. What changed on "
+               "it (2):\n" + row + "48 -> 50\nProfile 2 - GEL, Warm-up Duration, s: 660 -> 777"
+            << "Not confirmed: the customer's regulator holds other settings than were sent in 1 row(s):\n" + row
+                   + "sent 51, holds 50";
+        QTest::newRow("gone after the write")
+            << 2
+            << "SUPPORT sent new settings, but what %1 holds now could not be read back: it may hold a mix of the old "
+               "and the new settings."
+            << "No confirmation from the customer's regulator within 30 s: the settings may not have been written";
+    }
+
+    void remoteWriteConfirmedOnBothSides()
+    {
+        QFETCH(int, fault);
+        QFETCH(QString, clientNotice);
+        QFETCH(QString, supportNotice);
+        SessionPair p;
+        REQUIRE_RELAY(p.relay);
+        const QString code = NewSessionCode();
+        p.support.station.SetSupportDomain(SessionDomain(p.relay.Domain(), code));
+        QVERIFY(p.support.station.OpenSupportSession());
+        p.client.station.SetSupportDomain(DomainFromTypedText(code.toLower(), p.relay.Domain()).domain);
+        p.ReadClientSettings();
+        QVERIFY(p.support.station.Settings() == p.client.sim.Settings());
+        QVERIFY(p.client.errors.isEmpty());
+
+        SettingsRecord& edited = StationTestAccess::Settings(p.support.station);
+        edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
+        const int tab = p.support.settings.ProfileTab();
+        ChargeProfile profile = edited.Profile(tab);
+        profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
+        edited.SetProfile(tab, profile);
+        p.support.settings.TakeAsPageWrites();
+        QVERIFY(p.support.session.SendSettings());
+
+        SimulatedRegulator& sim = p.client.sim;
+        const int writesBefore = sim.AppliedWrites;
+        sim.ExtraDelayFor = [&sim, fault, writesBefore](const ReportBuffer& r) {
+            if (r[0] == WriteSettingsBlock && r[1] == SettingsWriteEnd && sim.AppliedWrites == writesBefore + 1) {
+                if (fault == 1) {
+                    const float limited = 50.0f;
+                    std::memcpy(sim.SettingsImage.data() + SettingsRecord::WarningBatteryTemperatureAt, &limited, 4);
+                } else if (fault == 2) {
+                    sim.Present = false;
+                }
+            }
+            return 0;
+        };
+        p.client.Tick(); // takes the settings
+        p.client.Tick(); // writes them and answers with what the regulator holds
+        const QString name = QString::fromLatin1(sim.OwnState.RegulatorName());
+        QCOMPARE(p.client.notices, QStringList{clientNotice.arg(name)});
+        QCOMPARE(p.client.station.ChatLines().last().side, QStringLiteral("PROGRAM"));
+        QCOMPARE(p.client.station.ChatLines().last().text,
+                 clientNotice.arg(name).replace(QStringLiteral(":\n"), QStringLiteral(": ")).replace(QStringLiteral("\n"), QStringLiteral("; ")));
+        p.support.Tick();
+        if (fault == 2) {
+            QCOMPARE(p.support.notices, QStringList());
+            p.support.clock.AdvanceSeconds(RemoteSession::ConfirmationWaitSeconds);
+            p.support.Tick();
+        }
+        QCOMPARE(p.support.notices, QStringList{supportNotice});
+        // One answer per write: nothing more is claimed afterwards.
+        p.client.Tick();
+        p.support.Tick();
+        QCOMPARE(p.support.notices.size(), 1);
     }
 
     void supportLogsReceivedStateInTheSameTick()
@@ -380,6 +464,9 @@ private slots:
             QTest::addRow("%s, closed port", role) << support << 1;
             QTest::addRow("%s, empty domain", role) << support << 2;
         }
+        // Only the technician's side opens a session: the owner's first
+        // exchange with a code nobody opened says so.
+        QTest::addRow("client, code of no session") << false << 3;
     }
 
     void failedExchangeEndsTheRole()
@@ -399,8 +486,10 @@ private slots:
             p.relay.Stop();
         else if (fault == 1)
             peer.station.SetSupportDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
-        else
+        else if (fault == 2)
             peer.station.SetSupportDomain(QString());
+        else
+            peer.station.SetSupportDomain(DomainFromTypedText(QStringLiteral("2345-6789-ab"), p.relay.Domain()).domain);
         // A support side whose exchange fails acts on nothing it acted on
         // before: the client's state is not put back.
         if (supportRole)
@@ -408,6 +497,8 @@ private slots:
 
         peer.Tick();
         const QString reason = peer.status;
+        if (fault == 3)
+            QCOMPARE(reason, QStringLiteral("No support session with this code on ") + p.relay.Domain());
         QVERIFY(!reason.isEmpty());
         QVERIFY(reason != QStringLiteral("Nothing received"));
         QCOMPARE(peer.errors, QStringList{InternetConnection + reason});

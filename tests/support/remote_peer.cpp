@@ -6,12 +6,15 @@ RemotePeer::RemotePeer()
     QObject::connect(&session, &RemoteSession::panelMessage, [this](const QString& text) { panel << text; });
     QObject::connect(&session, &RemoteSession::statusText, [this](const QString& text) { status = text; });
     QObject::connect(&session, &RemoteSession::failed, [this](const QString& text) { errors << text; });
+    QObject::connect(&session, &RemoteSession::writeNotice, [this](const QString& headline, const QStringList& rows) {
+        notices << (rows.isEmpty() ? headline : headline + QLatin1Char('\n') + rows.join(QLatin1Char('\n')));
+    });
     // The settings read of the "Settings" page.
     QObject::connect(&session, &RemoteSession::settingsReadWanted, [this] {
         if (station.IsUsbConnection())
             settings.ReadFromDevice();
         if (station.IsRemoteConnection())
-            station.RequestClientSettings();
+            session.RequestSettings();
         settings.TakeAsReference();
     });
     QObject::connect(&session, &RemoteSession::supportSettingsToWrite, [this] {

@@ -31,6 +31,7 @@ public:
     QStringList panel;  // each line the message panel showed, oldest first
     QString status;     // the status bar's text
     QStringList errors; // the error boxes' texts
+    QStringList notices; // each notice that stays: its headline and rows, one per line
     int statesShown = 0; // how often the client's state was drawn
 };
 
