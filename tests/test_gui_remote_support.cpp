@@ -582,7 +582,9 @@ private slots:
             seenByB.insert(b.S().Core().OwnState().RegulatorName());
         });
         watch.start(50);
+        // The technicians open their sessions; the owners join them.
         for (SessionPair* pair : {&a, &b}) {
+            QVERIFY(pair->S().Core().OpenSupportSession());
             pair->C().Ui().USBTimer->start();
             pair->C().Ui().INETTimer->start();
             pair->S().Ui().INETTimer->start();

@@ -54,6 +54,8 @@ private slots:
     void supportDomainFromText();
     void sessionAddresses_data();
     void sessionAddresses();
+    void domainFromTypedText_data();
+    void domainFromTypedText();
     void extractMessageText_data();
     void extractMessageText();
     void parse_data();
@@ -257,6 +259,51 @@ void TestRelayCodec::sessionAddresses()
                  .match(fresh).hasMatch(),
              qPrintable(fresh));
     QVERIFY(IsSessionCode(fresh) && fresh != NewSessionCode());
+}
+
+// What the "Support Domain Name..." box makes of what an owner types or
+// pastes, with "relay.example.org:8080" in use.
+void TestRelayCodec::domainFromTypedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("domain");
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("refusalStart");
+    const QString session = QStringLiteral("relay.example.org:8080/s/");
+    QTest::newRow("code alone, as heard") << " 6n7f-wjap-fv " << session + "6N7F-WJAP-FV" << "6N7F-WJAP-FV" << "";
+    QTest::newRow("code alone, no dashes") << "6N7FWJAPFV" << session + "6N7FWJAPFV" << "6N7FWJAPFV" << "";
+    QTest::newRow("a host without digits stays a host") << "localhost" << "localhost" << "" << "";
+    QTest::newRow("a host with a port") << "relay.other.net:81" << "relay.other.net:81" << "" << "";
+    QTest::newRow("session address") << "other.net/s/7Q4K-2X9F-M3" << "other.net/s/7Q4K-2X9F-M3" << "7Q4K-2X9F-M3" << "";
+    QTest::newRow("the line read out, with its address")
+        << "In the utility, choose Options, Support Domain Name..., enter https://other.net/s/7Q4K-2X9F-M3 and click OK."
+        << "https://other.net/s/7Q4K-2X9F-M3" << "7Q4K-2X9F-M3" << "";
+    QTest::newRow("the line read out, with a code") << "Session code: \"7Q4K-2X9F-M3\"." << session + "7Q4K-2X9F-M3"
+                                                     << "7Q4K-2X9F-M3" << "";
+    QTest::newRow("a line without a code") << "call me back tomorrow" << "" << ""
+                                           << "No session code in \"call me back tomorrow\"";
+    QTest::newRow("a malformed code in an address") << "other.net/s/7Q4K-2XU" << "" << ""
+                                                    << "\"7Q4K-2XU\" is not a session code";
+    QTest::newRow("empty") << "" << "" << "" << "";
+}
+
+void TestRelayCodec::domainFromTypedText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, domain);
+    QFETCH(QString, code);
+    QFETCH(QString, refusalStart);
+    const DomainChoice choice = DomainFromTypedText(text, QStringLiteral("relay.example.org:8080"));
+    QCOMPARE(choice.domain, domain);
+    QCOMPARE(choice.code, code);
+    QVERIFY2(refusalStart.isEmpty() ? choice.refusal.isEmpty() : choice.refusal.startsWith(refusalStart),
+             qPrintable(choice.refusal));
+    // The technician reads the code alone for a session on the relay every
+    // copy starts with, the whole address for another.
+    QVERIFY(NewSessionText("7Q4K-2X9F-M3", "localhost:8080/s/7Q4K-2X9F-M3", "localhost:8080")
+                .contains(QStringLiteral("enter 7Q4K-2X9F-M3 and click OK, then Yes")));
+    QVERIFY(NewSessionText("7Q4K-2X9F-M3", "other.net/s/7Q4K-2X9F-M3", "localhost:8080")
+                .contains(QStringLiteral("enter other.net/s/7Q4K-2X9F-M3 and click OK, then Yes")));
 }
 
 void TestRelayCodec::extractMessageText_data()
