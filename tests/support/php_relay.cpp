@@ -58,15 +58,19 @@ QString MailboxTemplate()
 
 PhpRelay::PhpRelay(const QMap<QString, QString>& environment, Server server) : mailboxDir_(MailboxTemplate())
 {
-    server_ = server != Server::FromEnvironment ? server
-              : qEnvironmentVariable("KROVA_RELAY_SERVER") == QLatin1String("nginx") ? Server::NginxPhpFpm
-                                                                                     : Server::PhpBuiltIn;
+    const QString fromEnvironment = qEnvironmentVariable("KROVA_RELAY_SERVER");
+    server_ = server != Server::FromEnvironment           ? server
+              : fromEnvironment == QLatin1String("nginx")  ? Server::NginxPhpFpm
+              : fromEnvironment == QLatin1String("apache") ? Server::Apache
+                                                           : Server::PhpBuiltIn;
     if (!mailboxDir_.isValid()) {
         error_ = QStringLiteral("cannot create a temporary mailbox directory");
         return;
     }
     for (int attempt = 0; attempt < StartAttempts; ++attempt) {
-        if (server_ == Server::NginxPhpFpm ? StartNginx(environment) : StartOnce(environment))
+        if (server_ == Server::NginxPhpFpm ? StartNginx(environment)
+            : server_ == Server::Apache    ? StartApache(environment)
+                                           : StartOnce(environment))
             return;
         Stop();
     }
@@ -86,7 +90,7 @@ QString PhpRelay::PhpProgram()
 bool PhpRelay::IsRunning() const
 {
     return process_.state() == QProcess::Running && port_ != 0
-           && (server_ != Server::NginxPhpFpm || fpm_.state() == QProcess::Running);
+           && (server_ == Server::PhpBuiltIn || fpm_.state() == QProcess::Running);
 }
 
 QString PhpRelay::TlsDomain() const

@@ -12,9 +12,11 @@ public:
     // The web server in front of the script: PHP's own (php -S with the
     // router), or nginx with PHP-FPM as the README has an administrator set
     // it up (the location block of relay/nginx.conf.example), on plain HTTP
-    // and on TLS with certificates made for the test. FromEnvironment takes
-    // KROVA_RELAY_SERVER ("nginx"), so that a whole suite runs on either.
-    enum class Server { FromEnvironment, PhpBuiltIn, NginxPhpFpm };
+    // and on TLS with certificates made for the test; or Apache with PHP-FPM
+    // and relay/htaccess.example as the .htaccess beside the script, the same
+    // way (php_relay_apache.cpp). FromEnvironment takes KROVA_RELAY_SERVER
+    // ("nginx", "apache"), so that a whole suite runs on any of them.
+    enum class Server { FromEnvironment, PhpBuiltIn, NginxPhpFpm, Apache };
 
     // `environment` is added to the relay's environment, e.g.
     // {"KROVA_RELAY_MAX_AGE", "0.2"}; KROVA_RELAY_DIR defaults to the private
@@ -32,9 +34,9 @@ public:
     QString Domain() const;
     // Base URL of the script: "http://127.0.0.1:<port>/support_x.php".
     QString ScriptUrl() const;
-    // nginx only: the same relay over TLS, "https://127.0.0.1:<port>", with a
-    // certificate for localhost and 127.0.0.1 that CertificatePath() holds; and a server
-    // whose certificate names another host (WrongHostDomain()).
+    // nginx and Apache only: the same relay over TLS, "https://127.0.0.1:<port>",
+    // with a certificate for localhost and 127.0.0.1 that CertificatePath()
+    // holds; and a server whose certificate names another host (WrongHostDomain()).
     QString TlsDomain() const;
     QString WrongHostDomain() const;
     QString CertificatePath(bool wrongHost = false) const;
@@ -59,6 +61,7 @@ public:
 private:
     bool StartOnce(const QMap<QString, QString>& environment);
     bool StartNginx(const QMap<QString, QString>& environment);
+    bool StartApache(const QMap<QString, QString>& environment);
     bool WaitUntilAccepting(QProcess& process, quint16 port, int timeLimitMs);
     static void EndGroup(QProcess& process);
 
