@@ -37,7 +37,8 @@ const char HelpText[] =
     "  --seconds S        length of the load phase (default 15)\n"
     "  --interval-ms MS   pause of each side between an answer and its next request\n"
     "                     (default 250; the program's own pace is 2000)\n"
-    "  --server php|nginx serve the relay with php -S (default) or nginx with PHP-FPM\n"
+    "  --server php|nginx|apache\n"
+    "                     serve the relay with php -S (default), or nginx or Apache with PHP-FPM\n"
     "  --workers W        php -S workers (default 8)\n"
     "  --url URL          put the load on a relay that already runs at URL\n"
     "                     (http://host[:port][/path]); no server is started\n"
@@ -312,7 +313,10 @@ int main(int argc, char** argv)
     const int serverAt = int(args.indexOf(QStringLiteral("--server")));
     const QString serverName = serverAt >= 0 && serverAt + 1 < args.size() ? args[serverAt + 1] : QStringLiteral("php");
     const int urlAt = int(args.indexOf(QStringLiteral("--url")));
-    if ((serverName != QLatin1String("php") && serverName != QLatin1String("nginx")) || (urlAt >= 0 && urlAt + 1 >= args.size())) {
+    const QMap<QString, PhpRelay::Server> servers{{QStringLiteral("php"), PhpRelay::Server::PhpBuiltIn},
+                                                  {QStringLiteral("nginx"), PhpRelay::Server::NginxPhpFpm},
+                                                  {QStringLiteral("apache"), PhpRelay::Server::Apache}};
+    if (!servers.contains(serverName) || (urlAt >= 0 && urlAt + 1 >= args.size())) {
         std::fputs("krova-relay-load: bad usage; try --help\n", stderr);
         return 2;
     }
@@ -343,18 +347,19 @@ int main(int argc, char** argv)
     } else {
         // The real relay, storing in a private folder, with room for every
         // session of the test; it goes with all its workers at the end.
-        const bool nginx = serverName == QLatin1String("nginx");
         server = std::make_unique<PhpRelay>(
             QMap<QString, QString>{{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(workers)},
                                    {QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), QStringLiteral("100000")},
                                    {QStringLiteral("KROVA_RELAY_MAX_BYTES"), QStringLiteral("100000000000")}},
-            nginx ? PhpRelay::Server::NginxPhpFpm : PhpRelay::Server::PhpBuiltIn);
+            servers.value(serverName));
         if (!server->IsRunning()) {
             std::fprintf(stderr, "krova-relay-load: %s\n", qPrintable(server->ErrorText()));
             return 1;
         }
         target.port = server->Port();
-        served = nginx ? QStringLiteral("nginx with PHP-FPM") : QStringLiteral("php -S, %1 workers").arg(workers);
+        served = serverName == QLatin1String("php") ? QStringLiteral("php -S, %1 workers").arg(workers)
+                 : serverName == QLatin1String("nginx") ? QStringLiteral("nginx with PHP-FPM")
+                                                        : QStringLiteral("Apache with PHP-FPM");
     }
 
     if (!args.contains(QStringLiteral("--find-max"))) {
