@@ -4,7 +4,9 @@
 // "--log FILE" logs the values to FILE once a second, as "Enable Data Logging
 // to File" does; "--open-log FILE" shows a data log in the log viewer.
 // "--share DOMAIN" and "--remote DOMAIN" start a remote support session on
-// that relay as the customer or as the technician (for the README's pictures).
+// that relay as the customer or as the technician, "--join" opens the box in
+// which a customer enters the session code and "--chat" the Chat window (for
+// the README's pictures).
 // "--version" and "--help" are answered before the QApplication exists, so
 // they need no display.
 #include "app/main_form.h"
@@ -34,6 +36,9 @@ const char HelpText[] =
     "  --open-log FILE  show the data log FILE in the log viewer\n"
     "  --share DOMAIN   share the data with support through the relay DOMAIN\n"
     "  --remote DOMAIN  show the regulator of a customer who shares through DOMAIN\n"
+    "  --join           open \"Support Domain Name...\", where a customer enters the\n"
+    "                   session code\n"
+    "  --chat           open the Chat window\n"
     "  --help           show this help and exit\n"
     "  --version        print the version and exit\n";
 
@@ -87,6 +92,10 @@ int main(int argc, char** argv)
     // fill at the usual pace of one sample a second.
     if (args.contains(QStringLiteral("--trends")))
         QTimer::singleShot(1500, &window, [&window] { window.Ui().Trends->trigger(); });
+    if (args.contains(QStringLiteral("--join")))
+        QTimer::singleShot(1500, &window, [&window] { window.Ui().SupportDomainName->trigger(); });
+    if (args.contains(QStringLiteral("--chat")))
+        QTimer::singleShot(1500, &window, [&window] { window.Ui().ChatLog->trigger(); });
     if (args.contains(QStringLiteral("--restore")))
         QTimer::singleShot(1500, &window, [&window] { window.Ui().RestoreSettingsFromBackup->trigger(); });
     if (const QString log = option("--log"); !log.isEmpty()) {

@@ -142,4 +142,6 @@ void SupportCommands::ShowChatLog()
     }
     chatWindow_->show();
     chatWindow_->raise();
+    chatWindow_->activateWindow();
+    chatWindow_->setFocus();
 }

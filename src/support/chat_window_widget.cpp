@@ -26,6 +26,8 @@ ChatWindow::ChatWindow(std::function<QList<ChatLine>()> lines, std::function<boo
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(view_, 1);
     layout->addWidget(input_);
+    // Typing goes to the input line: the window is there to answer.
+    setFocusProxy(input_);
     connect(input_, &QLineEdit::returnPressed, this, [this] {
         if (!input_->text().isEmpty() && send_(input_->text()))
             input_->clear();
