@@ -119,20 +119,23 @@ void RemoteSession::WriteSupportSettings(const RelayMessage& checked)
     if (before)
         for (const SettingsDifference& d : CompareSettings(*before, *after, station_.OwnState().DetectedSystemVoltage()))
             rows << QStringLiteral("%1, %2: %3 -> %4").arg(d.section, d.caption, d.ours, d.theirs);
+    const QString count = QString::number(rows.size());
     QString headline;
-    if (*after != station_.Settings())
-        headline = rows.isEmpty()
-                       ? QStringLiteral("SUPPORT's settings were not confirmed by %1: it holds other settings than "
-                                        "were sent, and none of its settings changed.")
-                       : QStringLiteral("SUPPORT's settings were not confirmed by %1: it holds other settings than "
-                                        "were sent. What changed on it (%2):");
+    if (*after != station_.Settings() && rows.isEmpty())
+        headline = QStringLiteral("SUPPORT's settings were not confirmed by %1: it holds other settings than were "
+                                  "sent, and none of its settings changed.")
+                       .arg(name);
+    else if (*after != station_.Settings())
+        headline = QStringLiteral("SUPPORT's settings were not confirmed by %1: it holds other settings than were "
+                                  "sent. What changed on it (%2):")
+                       .arg(name, count);
     else if (!before)
-        headline = QStringLiteral("SUPPORT's settings were written to %1.");
+        headline = QStringLiteral("SUPPORT's settings were written to %1.").arg(name);
     else if (rows.isEmpty())
-        headline = QStringLiteral("SUPPORT's settings changed nothing on %1: it held them already.");
+        headline = QStringLiteral("SUPPORT's settings changed nothing on %1: it held them already.").arg(name);
     else
-        headline = QStringLiteral("SUPPORT changed %2 setting(s) on %1:");
-    Notice(headline.arg(name).arg(rows.size()), rows);
+        headline = QStringLiteral("SUPPORT changed %2 setting(s) on %1:").arg(name, count);
+    Notice(headline, rows);
 }
 
 void RemoteSession::SupportStep()
