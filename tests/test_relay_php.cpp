@@ -9,6 +9,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QNetworkCookieJar>
 #include <QNetworkProxy>
@@ -25,16 +28,20 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
 
 namespace {
 
+using Settings = QMap<QString, QString>;
+
 struct HttpResult {
     int status = 0;
     QByteArray body;
     QString error;
+    QByteArray retryAfter;
 };
 
 // A plain GET, independent of SupportExchange, for checking the relay itself.
@@ -50,6 +57,7 @@ HttpResult Get(QNetworkAccessManager& manager, const QString& url)
     result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     result.body = reply->readAll();
     result.error = reply->errorString();
+    result.retryAfter = reply->rawHeader("Retry-After");
     reply->deleteLater();
     return result;
 }
@@ -58,6 +66,64 @@ HttpResult Get(QNetworkAccessManager& manager, const QString& url)
 void ClearMailboxes(const QString& dir)
 {
     QDir(dir + QStringLiteral("/sessions")).removeRecursively();
+}
+
+// The session folders the relay keeps, sorted ("trial", "s-<CODE>").
+QStringList SessionFolders(const PhpRelay& relay)
+{
+    return QDir(relay.MailboxDir() + QStringLiteral("/sessions")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// A session code of the relay's alphabet for a number.
+QString CodeFor(int n)
+{
+    static const char alphabet[] = "0123456789ABCDEFGHJKMNPQRSTVWXYZ";
+    QString code;
+    for (int i = 0; i < 8; ++i, n /= 32)
+        code += QLatin1Char(alphabet[n % 32]);
+    return code;
+}
+
+// The relay's answers that refuse a request for a session: the body that
+// goes with each, and a Retry-After of 1 to 60 s with 429.
+void CheckRefusal(const HttpResult& r)
+{
+    if (r.status == 404)
+        QCOMPARE(r.body, QByteArray("No support session with this code\r\n"));
+    if (r.status == 429) {
+        QCOMPARE(r.body, QByteArray("Too many new sessions from this address\r\n"));
+        bool ok = false;
+        const int seconds = r.retryAfter.toInt(&ok);
+        QVERIFY2(ok && seconds >= 1 && seconds <= 60, r.retryAfter.constData());
+    }
+    if (r.status == 503)
+        QCOMPARE(r.body, QByteArray("Relay full: no new session now\r\n"));
+}
+
+// Moves the relay's record of the sessions each address opened a minute
+// back, as if the minute had passed.
+bool AgeOpenings(const PhpRelay& relay)
+{
+    const QDir dir(relay.MailboxDir() + QStringLiteral("/sessions/.new"));
+    const QStringList names = dir.entryList(QDir::Files);
+    for (const QString& name : names) {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadWrite))
+            return false;
+        QJsonObject record = QJsonDocument::fromJson(file.readAll()).object();
+        QJsonArray runs;
+        for (const QJsonValue& run : record.value(QStringLiteral("runs")).toArray()) {
+            QJsonArray aged;
+            const QJsonArray values = run.toArray();
+            aged << values[0].toDouble() - 61 << values[1].toDouble() - 61 << values[2];
+            runs.append(aged);
+        }
+        record.insert(QStringLiteral("runs"), runs);
+        const QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Compact);
+        if (!file.resize(0) || !file.seek(0) || file.write(text) != text.size())
+            return false;
+    }
+    return !names.isEmpty();
 }
 
 QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
@@ -75,16 +141,20 @@ QByteArray HeaderValue(const QByteArray& request, const QByteArray& name)
 // One GET on its own connection, sent exactly once; status and body are
 // filled in when the server closes the connection.
 struct RawGet {
+    QByteArray target;
     QTcpSocket socket;
     QByteArray received;
     int status = 0;
     QByteArray body;
     bool done = false;
 
-    RawGet(quint16 port, const QByteArray& target)
+    // `held`: connect only, and send when Send() is called, so that many
+    // requests can reach the server at the same moment.
+    RawGet(quint16 port, const QByteArray& target, bool held = false) : target(target)
     {
-        QObject::connect(&socket, &QTcpSocket::connected, [this, target] {
-            socket.write("GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n");
+        QObject::connect(&socket, &QTcpSocket::connected, [this, held] {
+            if (!held)
+                Send();
         });
         QObject::connect(&socket, &QTcpSocket::readyRead, [this] { received += socket.readAll(); });
         QObject::connect(&socket, &QTcpSocket::disconnected, [this] { Finish(); });
@@ -94,6 +164,7 @@ struct RawGet {
         });
         socket.connectToHost(QHostAddress::LocalHost, port);
     }
+    void Send() { socket.write("GET " + target + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n"); }
     void Finish()
     {
         if (done)
@@ -139,6 +210,10 @@ private slots:
     void unusedSessionsAreRemoved();
     void newSessionsAreBounded_data();
     void newSessionsAreBounded();
+    void parallelNewSessionsStayWithinTheCap_data();
+    void parallelNewSessionsStayWithinTheCap();
+    void floodOfNewCodesIsRefused_data();
+    void floodOfNewCodesIsRefused();
     void wellFormedDataIsRelayedVerbatim_data();
     void wellFormedDataIsRelayedVerbatim();
     void malformedRequestIsRejectedAndChangesNothing_data();
@@ -286,6 +361,10 @@ void TestRelayPhp::sessionsArePrivate()
     QFETCH(QString, receiverPath);
     QFETCH(bool, delivered);
     const QString base = QStringLiteral("http://") + relay_->Domain();
+    // The technician opens both sessions; the support side's own requests
+    // wait for the client, never for the support side.
+    for (const QString& path : {senderPath, receiverPath})
+        QCOMPARE(Get(manager_, base + path + "/support_x.php?user=support&data=0&time=1").status, 200);
     QCOMPARE(Get(manager_, base + senderPath + "/support_x.php?user=client&data=2$9&time=1").status, 200);
     QCOMPARE(Get(manager_, base + receiverPath + "/support_x.php?user=support&data=0&time=2").body,
              RelayBody(delivered ? "2$9" : ""));
@@ -341,54 +420,211 @@ void TestRelayPhp::unsafeStorageIsRefused()
 void TestRelayPhp::unusedSessionsAreRemoved()
 {
     PhpRelay relay({{QStringLiteral("KROVA_RELAY_SESSION_TTL"), QStringLiteral("1")},
-                    {QStringLiteral("KROVA_RELAY_MAX_AGE"), QStringLiteral("1")}});
+                    {QStringLiteral("KROVA_RELAY_MAX_AGE"), QStringLiteral("1")},
+                    {QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), QStringLiteral("2")}});
     QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
     const QString base = QStringLiteral("http://") + relay.Domain();
-    QCOMPARE(Get(manager_, base + "/s/AAAA-BBBB/support_x.php?user=client&data=2$1&time=1").status, 200);
+    QCOMPARE(Get(manager_, base + "/s/AAAA-BBBB/support_x.php?user=support&data=0&time=1").status, 200);
+    QCOMPARE(Get(manager_, base + "/s/EEEE-FFFF/support_x.php?user=support&data=0&time=1").status, 200);
+    // Two live: the relay is full.
+    QCOMPARE(Get(manager_, base + "/s/CCCC-DDDD/support_x.php?user=support&data=0&time=1").status, 503);
     const QString sessions = relay.MailboxDir() + QStringLiteral("/sessions");
     QVERIFY(QFileInfo::exists(sessions + QStringLiteral("/s-AAAABBBB/state")));
     // A worker stopped in the middle of a save leaves its temporary file.
     WriteAll(sessions + QStringLiteral("/s-AAAABBBB/state.0123456789abcdef"), "{}");
     QTest::qWait(1200);
-    // The sweep runs at most every ten minutes; its marker going makes it due.
+    // The sweep runs at most every minute; its marker going makes it due.
     QVERIFY(QFile::remove(sessions + QStringLiteral("/.swept")));
-    QCOMPARE(Get(manager_, base + "/s/CCCC-DDDD/support_x.php?user=client&data=2$1&time=2").status, 200);
+    // The customer comes back after the session went: it is not started again.
+    const HttpResult late = Get(manager_, base + "/s/AAAA-BBBB/support_x.php?user=client&data=2$1&time=2");
+    QCOMPARE(late.status, 404);
+    CheckRefusal(late);
     QVERIFY(!QFileInfo::exists(sessions + QStringLiteral("/s-AAAABBBB")));
+    QVERIFY(!QFileInfo::exists(sessions + QStringLiteral("/s-EEEEFFFF")));
+    // The places the swept sessions held are free at once.
+    QCOMPARE(Get(manager_, base + "/s/CCCC-DDDD/support_x.php?user=support&data=0&time=2").status, 200);
     QVERIFY(QFileInfo::exists(sessions + QStringLiteral("/s-CCCCDDDD/state")));
+    QCOMPARE(SessionFolders(relay), QStringList{"s-CCCCDDDD"});
 }
 
-// A new session is refused while as many live as allowed, or while the
-// stored messages leave no room for its queues; the ones that live go on.
+// Only the technician's side opens a session with a code (the trial session
+// either side); a new session is refused while as many live as allowed, while
+// the stored messages leave no room for its queues, or when its address
+// opened as many as it may in the last minute; the ones that live go on.
 void TestRelayPhp::newSessionsAreBounded_data()
 {
-    QTest::addColumn<QString>("maxSessions");
-    QTest::addColumn<QString>("maxBytes");
-    QTest::addColumn<QList<int>>("statuses"); // of the first request of sessions A, B, C, then A again
-    QTest::newRow("two sessions") << "2" << "" << QList<int>{200, 200, 503, 200};
-    QTest::newRow("room for one session's queues") << "" << "100000" << QList<int>{200, 503, 503, 200};
-    QTest::newRow("no bound reached") << "" << "" << QList<int>{200, 200, 200, 200};
+    QTest::addColumn<Settings>("settings");
+    QTest::addColumn<QStringList>("requests"); // "<user> <code or trial>", each leaving settings
+    QTest::addColumn<QList<int>>("statuses");
+    QTest::addColumn<QStringList>("folders"); // the session folders afterwards
+    const QString maxSessions = QStringLiteral("KROVA_RELAY_MAX_SESSIONS");
+    const QString perMinute = QStringLiteral("KROVA_RELAY_NEW_SESSIONS_PER_MINUTE");
+    const QStringList abca{"support AAAA-AAAA", "support BBBB-BBBB", "support CCCC-CCCC", "support AAAA-AAAA"};
+    QTest::newRow("two sessions") << Settings{{maxSessions, "2"}} << abca << QList<int>{200, 200, 503, 200}
+                                  << QStringList{"s-AAAAAAAA", "s-BBBBBBBB"};
+    QTest::newRow("room for one session's queues")
+        << Settings{{QStringLiteral("KROVA_RELAY_MAX_BYTES"), "100000"}} << abca << QList<int>{200, 503, 503, 200}
+        << QStringList{"s-AAAAAAAA"};
+    QTest::newRow("no bound reached") << Settings{} << abca << QList<int>{200, 200, 200, 200}
+                                      << QStringList{"s-AAAAAAAA", "s-BBBBBBBB", "s-CCCCCCCC"};
+    QTest::newRow("a customer cannot open a session")
+        << Settings{} << QStringList{"client AAAA-AAAA", "client BBBB-BBBB"} << QList<int>{404, 404} << QStringList{};
+    QTest::newRow("the technician opens, then the customer comes")
+        << Settings{} << QStringList{"client AAAA-AAAA", "support AAAA-AAAA", "client AAAA-AAAA", "client aaaa-aaaa"}
+        << QList<int>{404, 200, 200, 200} << QStringList{"s-AAAAAAAA"};
+    QTest::newRow("a customer opens the trial session")
+        << Settings{} << QStringList{"client trial", "support trial"} << QList<int>{200, 200} << QStringList{"trial"};
+    QStringList eleven;
+    QStringList ten;
+    for (int i = 0; i < 11; ++i) {
+        eleven << QStringLiteral("support ") + CodeFor(100 + i);
+        if (i < 10)
+            ten << QStringLiteral("s-") + CodeFor(100 + i);
+    }
+    QTest::newRow("the eleventh new session in a minute")
+        << Settings{} << eleven + QStringList{"client " + CodeFor(100), "support " + CodeFor(100), "client " + CodeFor(109)}
+        << QList<int>{200, 200, 200, 200, 200, 200, 200, 200, 200, 200, 429, 200, 200, 200} << ten;
+    QTest::newRow("two new sessions a minute")
+        << Settings{{perMinute, "2"}} << QStringList{"support AAAA-AAAA", "support BBBB-BBBB", "support CCCC-CCCC", "client BBBB-BBBB"}
+        << QList<int>{200, 200, 429, 200} << QStringList{"s-AAAAAAAA", "s-BBBBBBBB"};
+    QTest::newRow("the trial session is no address's new session")
+        << Settings{{perMinute, "1"}} << QStringList{"support AAAA-AAAA", "client trial", "support BBBB-BBBB"}
+        << QList<int>{200, 200, 429} << QStringList{"s-AAAAAAAA", "trial"};
+    QTest::newRow("no new sessions at all")
+        << Settings{{perMinute, "0"}} << QStringList{"support AAAA-AAAA", "client trial", "client AAAA-AAAA"}
+        << QList<int>{429, 200, 404} << QStringList{"trial"};
 }
 
 void TestRelayPhp::newSessionsAreBounded()
 {
-    QFETCH(QString, maxSessions);
-    QFETCH(QString, maxBytes);
+    QFETCH(Settings, settings);
+    QFETCH(QStringList, requests);
     QFETCH(QList<int>, statuses);
-    QMap<QString, QString> environment;
-    if (!maxSessions.isEmpty())
-        environment.insert(QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), maxSessions);
-    if (!maxBytes.isEmpty())
-        environment.insert(QStringLiteral("KROVA_RELAY_MAX_BYTES"), maxBytes);
-    PhpRelay relay(environment);
+    QFETCH(QStringList, folders);
+    PhpRelay relay(settings);
     QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
     const QString base = QStringLiteral("http://") + relay.Domain();
-    QByteArray settings("3");
+    QByteArray values;
     for (int i = 0; i < 540; ++i)
-        settings += "$255";
+        values += "$255";
     QList<int> got;
-    for (const char* code : {"AAAA-AAAA", "BBBB-BBBB", "CCCC-CCCC", "AAAA-AAAA"})
-        got << Get(manager_, base + "/s/" + code + "/support_x.php?user=client&data=" + settings + "&time=1").status;
+    for (const QString& request : requests) {
+        const QStringList parts = request.split(QLatin1Char(' '));
+        const QString path = parts[1] == QLatin1String("trial") ? QString() : "/s/" + parts[1];
+        const bool before = QFileInfo::exists(relay.MailboxDir() + "/sessions");
+        const auto stored = relay.StoredFiles();
+        const HttpResult r = Get(manager_, base + path + "/support_x.php?user=" + parts[0] + "&data=3" + values + "&time=1");
+        CheckRefusal(r);
+        // A refused request stores nothing (once the relay's folders exist).
+        if (r.status != 200 && before)
+            QVERIFY2(relay.StoredFiles() == stored, qPrintable(request));
+        got << r.status;
+    }
     QCOMPARE(got, statuses);
+    QCOMPARE(SessionFolders(relay), folders);
+}
+
+// Many technicians open sessions at the same moment: however their requests
+// meet, no more sessions live than the relay allows.
+void TestRelayPhp::parallelNewSessionsStayWithinTheCap_data()
+{
+    QTest::addColumn<int>("existing"); // sessions open before, of 20 allowed
+    QTest::addColumn<int>("opened");   // of the 16 requests with new codes
+    QTest::newRow("three places left") << 17 << 3;
+    QTest::newRow("no place left") << 20 << 0;
+    QTest::newRow("room for all") << 0 << 16;
+}
+
+void TestRelayPhp::parallelNewSessionsStayWithinTheCap()
+{
+    QFETCH(int, existing);
+    QFETCH(int, opened);
+    constexpr int Parallel = 16;
+    PhpRelay relay({{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(Parallel)},
+                    {QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), QStringLiteral("20")},
+                    {QStringLiteral("KROVA_RELAY_NEW_SESSIONS_PER_MINUTE"), QStringLiteral("100")}});
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    // A few rounds: whether requests meet in the middle of a check is chance.
+    for (int round = 0; round < 3; ++round) {
+        ClearMailboxes(relay.MailboxDir());
+        for (int i = 0; i < existing; ++i)
+            QCOMPARE(Get(manager_, "http://" + relay.Domain() + "/s/" + CodeFor(i) + "/support_x.php?user=support&data=0&time=1")
+                         .status,
+                     200);
+        // All connected first, then every request goes out at once.
+        std::vector<std::unique_ptr<RawGet>> requests;
+        for (int i = 0; i < Parallel; ++i)
+            requests.push_back(std::make_unique<RawGet>(
+                relay.Port(), "/s/" + CodeFor(100 + i).toLatin1() + "/support_x.php?user=support&data=0&time=1", true));
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(requests.begin(), requests.end(),
+                                             [](const auto& r) { return r->socket.state() == QAbstractSocket::ConnectedState; }),
+                                 10000);
+        for (const auto& r : requests)
+            r->Send();
+        QTRY_VERIFY_WITH_TIMEOUT(std::all_of(requests.begin(), requests.end(), [](const auto& r) { return r->done; }), 20000);
+        int answered = 0;
+        for (int i = 0; i < Parallel; ++i) {
+            const int status = requests[std::size_t(i)]->status;
+            QVERIFY2(status == 200 || status == 503, qPrintable(QString::number(status)));
+            answered += status == 200;
+            QCOMPARE(SessionFolders(relay).contains("s-" + CodeFor(100 + i)), status == 200);
+        }
+        QCOMPARE(answered, opened);
+        QCOMPARE(SessionFolders(relay).size(), existing + opened);
+    }
+}
+
+// One address sends new codes as fast as it can: past its limit it is told
+// to wait (429), the sessions that live go on exchanging meanwhile, and once
+// the minute has passed a technician opens a real session again.
+void TestRelayPhp::floodOfNewCodesIsRefused_data()
+{
+    QTest::addColumn<Settings>("settings");
+    QTest::addColumn<int>("flood");  // requests with new codes
+    QTest::addColumn<int>("opened"); // of them, answered 200
+    QTest::newRow("default limits") << Settings{} << 30 << 9;
+    QTest::newRow("a relay with room for 12 sessions")
+        << Settings{{QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), QStringLiteral("12")}} << 30 << 9;
+    QTest::newRow("three new sessions a minute")
+        << Settings{{QStringLiteral("KROVA_RELAY_NEW_SESSIONS_PER_MINUTE"), QStringLiteral("3")}} << 10 << 2;
+}
+
+void TestRelayPhp::floodOfNewCodesIsRefused()
+{
+    QFETCH(Settings, settings);
+    QFETCH(int, flood);
+    QFETCH(int, opened);
+    PhpRelay relay(settings);
+    QVERIFY2(relay.IsRunning(), qPrintable(relay.ErrorText()));
+    const QString base = "http://" + relay.Domain();
+    const auto url = [&](const QString& code, const QString& user, const QString& data) {
+        return base + "/s/" + code + "/support_x.php?user=" + user + "&data=" + data + "&time=1";
+    };
+    // A session that lives: the customer's state reaches the technician.
+    const auto exchanges = [&](const QString& code, int n) {
+        const QByteArray state = "2$" + QByteArray::number(n % 256);
+        return Get(manager_, url(code, "client", QString::fromLatin1(state))).status == 200
+               && Get(manager_, url(code, "support", "0")).body == RelayBody(state);
+    };
+    QCOMPARE(Get(manager_, url("7Q4K-2X9F", "support", "0")).status, 200);
+    QVERIFY(exchanges("7Q4K-2X9F", 0));
+    QList<int> statuses;
+    for (int i = 0; i < flood; ++i) {
+        const HttpResult r = Get(manager_, url(CodeFor(1000 + i), "support", "0"));
+        CheckRefusal(r);
+        statuses << r.status;
+        QVERIFY2(exchanges("7Q4K-2X9F", i + 1), qPrintable(QString::number(i)));
+    }
+    QList<int> expected;
+    for (int i = 0; i < flood; ++i)
+        expected << (i < opened ? 200 : 429);
+    QCOMPARE(statuses, expected);
+    QCOMPARE(SessionFolders(relay).size(), 1 + opened);
+    // A minute later.
+    QVERIFY(AgeOpenings(relay));
+    QCOMPARE(Get(manager_, url("M3PQ-RSTV", "support", "0")).status, 200);
+    QVERIFY(exchanges("M3PQ-RSTV", 7));
+    QVERIFY(exchanges("7Q4K-2X9F", 8));
 }
 
 void TestRelayPhp::wellFormedDataIsRelayedVerbatim_data()
