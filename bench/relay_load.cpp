@@ -1,6 +1,8 @@
 // Load test of the support relay alone: many support sessions at once, each
-// side polling as the program does (one request at a time, the next one an
-// interval after the answer) and sending one-shot messages at random. Every
+// opened by its support side (the client side starts once that first request
+// was answered), each side polling as the program does (one request at a
+// time, the next one an interval after the answer) and sending one-shot
+// messages at random. Every
 // one-shot carries its session, side and sequence number, so that a lost,
 // doubled or misdelivered one is counted. Prints a Markdown table; see
 // HelpText below.
@@ -41,7 +43,9 @@ const char HelpText[] =
     "                     serve the relay with php -S (default), or nginx or Apache with PHP-FPM\n"
     "  --workers W        php -S workers (default 8)\n"
     "  --url URL          put the load on a relay that already runs at URL\n"
-    "                     (http://host[:port][/path]); no server is started\n"
+    "                     (http://host[:port][/path]); no server is started (its\n"
+    "                     KROVA_RELAY_NEW_SESSIONS_PER_MINUTE must let this machine\n"
+    "                     open every session)\n"
     "  --find-max         at the pace of --interval-ms, the most session pairs for which\n"
     "                     nothing is lost, doubled or misdelivered and 99 % of the answers\n"
     "                     come within 50 ms (pairs tried: 250, 500, 1000, 1500, 2000, ...)\n"
@@ -79,6 +83,9 @@ public:
     // Precise timers: coarse ones line the sides up, so that requests would
     // come in bursts where the program's copies poll at their own moments.
     void Start() { QTimer::singleShot(int(random_.bounded(intervalMs_)), Qt::PreciseTimer, this, [this] { Send(); }); }
+    // The side that starts once this one's first request was answered: the
+    // technician opens a session, then the customer comes.
+    void StartAfterFirstAnswer(Side* next) { next_side_ = next; }
     void Stop() { stopped_ = true; }
     void StopSendingOneShots() { oneShots_ = false; }
     // Sequence numbers of one-shots this side sent, that the relay took.
@@ -146,6 +153,10 @@ private:
             else
                 ++totals_.failedRequests;
         }
+        if (next_side_) {
+            next_side_->Start();
+            next_side_ = nullptr;
+        }
         if (!stopped_)
             QTimer::singleShot(intervalMs_, Qt::PreciseTimer, this, [this] { Send(); });
     }
@@ -196,6 +207,7 @@ private:
     Totals& totals_;
     QRandomGenerator random_;
     QTcpSocket* socket_ = nullptr;
+    Side* next_side_ = nullptr;
     QByteArray received_bytes_;
     QElapsedTimer elapsed_;
     bool oneShots_ = true;
@@ -238,7 +250,7 @@ Result RunLoad(const Target& target, int pairs, int seconds, int intervalMs)
     QElapsedTimer wall;
     wall.start();
     for (int s = 0; s < pairs; ++s) {
-        clients[std::size_t(s)]->Start();
+        supports[std::size_t(s)]->StartAfterFirstAnswer(clients[std::size_t(s)].get());
         supports[std::size_t(s)]->Start();
     }
     QEventLoop loop;
@@ -346,11 +358,14 @@ int main(int argc, char** argv)
         served = url.toString();
     } else {
         // The real relay, storing in a private folder, with room for every
-        // session of the test; it goes with all its workers at the end.
+        // session of the test and no limit on the sessions one address opens
+        // (every side of the test comes from 127.0.0.1); it goes with all its
+        // workers at the end.
         server = std::make_unique<PhpRelay>(
             QMap<QString, QString>{{QStringLiteral("PHP_CLI_SERVER_WORKERS"), QString::number(workers)},
                                    {QStringLiteral("KROVA_RELAY_MAX_SESSIONS"), QStringLiteral("100000")},
-                                   {QStringLiteral("KROVA_RELAY_MAX_BYTES"), QStringLiteral("100000000000")}},
+                                   {QStringLiteral("KROVA_RELAY_MAX_BYTES"), QStringLiteral("100000000000")},
+                                   {QStringLiteral("KROVA_RELAY_NEW_SESSIONS_PER_MINUTE"), QStringLiteral("1000000")}},
             servers.value(serverName));
         if (!server->IsRunning()) {
             std::fprintf(stderr, "krova-relay-load: %s\n", qPrintable(server->ErrorText()));
