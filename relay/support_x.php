@@ -277,8 +277,20 @@ function read_record($handle): string
 function write_record($handle, string $text): bool
 {
     $text .= "\n";
-    return rewind($handle) && fwrite($handle, $text) === strlen($text) && fflush($handle)
-        && ftruncate($handle, strlen($text));
+    $before = (string)stream_get_contents($handle, -1, 0);
+    if (rewind($handle) && fwrite($handle, $text) === strlen($text) && fflush($handle)
+        && ftruncate($handle, strlen($text))) {
+        return true;
+    }
+    // A write cut short (a full disk) would leave the messages that wait
+    // unreadable: the old content goes back where it stood, in blocks the
+    // file holds already, and the request fails instead.
+    if (rewind($handle)) {
+        fwrite($handle, $before);
+        fflush($handle);
+        ftruncate($handle, strlen($before));
+    }
+    return false;
 }
 
 // A session's queues as its state file holds them.
