@@ -62,6 +62,21 @@ struct SessionPair {
         client.Tick(); // acts on it: reads the regulator, sends kind 3
         support.Tick(); // takes what arrived
     }
+
+    // The technician edits a system setting (51 °C) and a charge profile
+    // value (777 s) of the active profile, the editors take them back, and
+    // they are sent: true when the relay took them.
+    bool EditAndSendSettings()
+    {
+        SettingsRecord& edited = StationTestAccess::Settings(support.station);
+        edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
+        const int tab = support.settings.ProfileTab();
+        ChargeProfile profile = edited.Profile(tab);
+        profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
+        edited.SetProfile(tab, profile);
+        support.settings.TakeAsPageWrites();
+        return support.session.SendSettings();
+    }
 };
 
 } // namespace
@@ -268,16 +283,8 @@ private slots:
         p.ReadClientSettings();
         QVERIFY(p.support.station.Settings() == p.client.sim.Settings());
 
-        // The technician edits a system setting and a charge profile value,
-        // and the editors take them back.
-        SettingsRecord& edited = StationTestAccess::Settings(p.support.station);
-        edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
+        QVERIFY(p.EditAndSendSettings());
         const int tab = p.support.settings.ProfileTab();
-        ChargeProfile profile = edited.Profile(tab);
-        profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
-        edited.SetProfile(tab, profile);
-        p.support.settings.TakeAsPageWrites();
-        p.support.session.SendSettings();
         const SettingsRecord sent = p.support.station.Settings();
         QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
@@ -369,15 +376,7 @@ private slots:
         p.ReadClientSettings();
         QVERIFY(p.support.station.Settings() == p.client.sim.Settings());
         QVERIFY(p.client.errors.isEmpty());
-
-        SettingsRecord& edited = StationTestAccess::Settings(p.support.station);
-        edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
-        const int tab = p.support.settings.ProfileTab();
-        ChargeProfile profile = edited.Profile(tab);
-        profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
-        edited.SetProfile(tab, profile);
-        p.support.settings.TakeAsPageWrites();
-        QVERIFY(p.support.session.SendSettings());
+        QVERIFY(p.EditAndSendSettings());
 
         SimulatedRegulator& sim = p.client.sim;
         const int writesBefore = sim.AppliedWrites;
