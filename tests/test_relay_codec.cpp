@@ -259,6 +259,10 @@ void TestRelayCodec::sessionAddresses()
                  .match(fresh).hasMatch(),
              qPrintable(fresh));
     QVERIFY(IsSessionCode(fresh) && fresh != NewSessionCode());
+    // Each one can be typed alone: one in forty codes without a digit would
+    // be taken for a host name.
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(IsBareSessionCode(NewSessionCode()));
 }
 
 // What the "Support Domain Name..." box makes of what an owner types or

@@ -22,14 +22,19 @@ QString WithoutScheme(const QString& domain)
 QString NewSessionCode()
 {
     // The system's source of random numbers: a code is the only key to a
-    // session, so it must not be guessable from an earlier one.
-    QString code;
-    for (int i = 0; i < 10; ++i) {
-        if (i == 4 || i == 8)
-            code += QLatin1Char('-');
-        code += Alphabet[int(QRandomGenerator::system()->bounded(Alphabet.size()))];
+    // session, so it must not be guessable from an earlier one. A code holds
+    // a digit, so that typed alone it is never taken for a host name; one
+    // without is drawn again (about one in forty).
+    for (;;) {
+        QString code;
+        for (int i = 0; i < 10; ++i) {
+            if (i == 4 || i == 8)
+                code += QLatin1Char('-');
+            code += Alphabet[int(QRandomGenerator::system()->bounded(Alphabet.size()))];
+        }
+        if (IsBareSessionCode(code))
+            return code;
     }
-    return code;
 }
 
 bool IsSessionCode(const QString& code)

@@ -6,8 +6,8 @@
 // I, L as 1, as the relay reads it.
 #include <QString>
 
-// A new session code: 10 random characters, grouped for reading out over the
-// phone ("7Q4K-2X9F-M3").
+// A new session code: 10 random characters with at least one digit, grouped
+// for reading out over the phone ("7Q4K-2X9F-M3").
 QString NewSessionCode();
 // Whether a code names a session the relay keeps.
 bool IsSessionCode(const QString& code);
