@@ -155,6 +155,7 @@ private slots:
     void restoreFromBackup();
     void compareWithFile_data();
     void compareWithFile();
+    void serviceReport_data();
     void serviceReport();
     void fileDialogFilters();
     void keyboard();
@@ -955,9 +956,27 @@ void SettingsCommandsTest::compareWithFile()
     window->close();
 }
 
+// The curve's bytes and the labels its chart shows at the points, left to
+// right: where the labels can go differs with the curve's shape.
+void SettingsCommandsTest::serviceReport_data()
+{
+    QTest::addColumn<QList<int>>("curve");
+    QTest::addColumn<QString>("labels");
+    QTest::newRow("rising to 100 at 6000 1/min") << QList<int>{35, 40, 48, 55, 61, 67, 74, 80, 86, 92, 97, 100}
+                                                 << "35 40 48 55 61 67 74 80 86 92 97 100";
+    QTest::newRow("falling from 100 at 500 1/min") << QList<int>{100, 94, 88, 82, 76, 70, 64, 58, 52, 46, 40, 34}
+                                                   << "100 94 88 82 76 70 64 58 52 46 40 34";
+    QTest::newRow("flat at the top") << QList<int>(12, 100) << "100 100 100 100 100 100 100 100 100 100 100 100";
+    QTest::newRow("zeros, drawn at 30") << QList<int>(12, 0) << "30 30 30 30 30 30 30 30 30 30 30 30";
+    QTest::newRow("zigzag") << QList<int>{30, 100, 30, 100, 30, 100, 30, 100, 30, 100, 30, 100}
+                            << "30 100 30 100 30 100 30 100 30 100 30 100";
+}
+
 // The report holds what the pages show; pdftotext reads it back.
 void SettingsCommandsTest::serviceReport()
 {
+    QFETCH(QList<int>, curve);
+    QFETCH(QString, labels);
     const QString pdftotext = QStandardPaths::findExecutable(QStringLiteral("pdftotext"));
     if (pdftotext.isEmpty())
         QSKIP("pdftotext (poppler-utils) is not installed");
@@ -965,7 +984,12 @@ void SettingsCommandsTest::serviceReport()
     TMainFormKrv& w = rig.W();
     rig.sim.OwnState.SetRegulatorName("Port engine");
     rig.sim.PeerState.SetRegulatorName("Stbd engine");
-    ReadFrom(rig, realistic::Image());
+    SettingsRecord settings = realistic::Record();
+    FieldRpmCurve bytes{};
+    for (int i = 0; i < FieldRpmPointCount; ++i)
+        bytes[std::size_t(i)] = uint8_t(curve[i]);
+    settings.SetCurve(bytes);
+    ReadFrom(rig, realistic::Image(settings));
     w.USBTimerTimer();
     // Typed, not written: listed apart, not as the regulator's setting.
     w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
@@ -992,13 +1016,86 @@ void SettingsCommandsTest::serviceReport()
                                                               "Warning Battery Temperature, \u00B0C\\s+\\d+\\s+51\\n"))));
     QVERIFY(!report.contains(QStringLiteral("s3cret#Pass")));
     QVERIFY(report.contains(QRegularExpression(QStringLiteral("Wi-Fi STA Password\\s+\\*{8}\\n"))));
+    // Headers and cells whole: the profiles' names in one header line,
+    // nothing shortened with an ellipsis anywhere.
+    QVERIFY(report.contains(QRegularExpression(QStringLiteral(
+        "Setting\\s+0 - FLA\\s+1 - AGM\\s+2 - GEL\\s+3 - FireFly\\s+4 - LiFePO4\\s+5 - Custom #1\\s+"
+        "6 - Custom #2\\s+7 - Custom #3\\n"))));
+    QVERIFY2(!report.contains(QChar(0x2026)), qPrintable(report));
     QProcess pages;
     pages.start(QStringLiteral("pdfinfo"), {path});
-    if (pages.waitForFinished(20000)) {
-        const QString info = QString::fromUtf8(pages.readAllStandardOutput());
-        const QRegularExpression count(QStringLiteral("Pages:\\s+([1-3])\\b"));
-        QVERIFY2(count.match(info).hasMatch(), qPrintable(info));
+    QVERIFY(pages.waitForFinished(20000));
+    const QString info = QString::fromUtf8(pages.readAllStandardOutput());
+    const QRegularExpressionMatch count = QRegularExpression(QStringLiteral("Pages:\\s+([1-3])\\b")).match(info);
+    QVERIFY2(count.hasMatch(), qPrintable(info));
+    // Each page's foot: the time of the heading (the test clock's day) and
+    // its number of the whole, once.
+    const QRegularExpressionMatch time =
+        QRegularExpression(QStringLiteral("Date and time: (2026-12-07 12:\\d\\d:\\d\\d)\\n")).match(report);
+    QVERIFY(time.hasMatch());
+    const QStringList pageTexts = report.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QCOMPARE(pageTexts.size(), count.captured(1).toInt());
+    for (int i = 0; i < pageTexts.size(); ++i) {
+        const QString foot = QStringLiteral("Service Report, %1\\s+Page %2 of %3\\n")
+                                 .arg(time.captured(1)).arg(i + 1).arg(pageTexts.size());
+        QVERIFY2(pageTexts[i].contains(QRegularExpression(foot)), qPrintable(pageTexts[i]));
+        QCOMPARE(pageTexts[i].count(QRegularExpression(QStringLiteral("Page \\d+ of"))), 1);
     }
+    // The chart by the boxes of its words: its frame found from where the
+    // axes put 1000 and 6000 1/min, 30 and 100 % (they run from 450 to 6100
+    // 1/min and from 25 to 105 %); the tick labels outside the frame, the
+    // points' labels inside, no two words on each other.
+    QProcess boxes;
+    boxes.start(pdftotext, {QStringLiteral("-bbox"), path, QStringLiteral("-")});
+    QVERIFY(boxes.waitForFinished(20000));
+    const QString chartPage = QString::fromUtf8(boxes.readAllStandardOutput())
+                                  .split(QStringLiteral("<page "))
+                                  .filter(QStringLiteral(">Curve</word>"))
+                                  .value(0);
+    QList<std::pair<QRectF, QString>> words;
+    const QRegularExpression word(QStringLiteral(
+        "<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    for (auto it = word.globalMatch(chartPage); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        words.append({QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                             QPointF(m.captured(3).toDouble(), m.captured(4).toDouble())),
+                      m.captured(5)});
+    }
+    double top = 0, bottom = 0; // below the chart's title, to its "Engine RPM, 1/min"
+    for (const auto& [box, text] : words) {
+        top = text == QStringLiteral("Curve") ? box.bottom() : top;
+        bottom = text == QStringLiteral("Engine") ? std::max(bottom, box.top()) : bottom;
+    }
+    QList<std::pair<QRectF, QString>> chart, outside, points; // outside: ticks and axis titles
+    for (const auto& entry : words)
+        if (entry.first.top() > top && entry.first.top() <= bottom)
+            chart.append(entry);
+    for (const auto& entry : chart)
+        (entry.second.size() <= 3 && entry.second.toInt() > 0 ? points : outside).append(entry);
+    // The percentages are the eight numbers furthest left; the points'
+    // labels follow in the order of the points.
+    std::sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.first.left() < b.first.left(); });
+    outside += points.mid(0, 8);
+    points = points.mid(8);
+    QMap<QString, QPointF> tick;
+    for (const auto& [box, text] : outside)
+        tick[text] = box.center();
+    const double perRpm = (tick["6000"].x() - tick["1000"].x()) / 5000;
+    const double perPercent = (tick["30"].y() - tick["100"].y()) / 70;
+    QVERIFY2(perRpm > 0 && perPercent > 0, qPrintable(chartPage));
+    const QRectF frame(QPointF(tick["1000"].x() - 550 * perRpm, tick["100"].y() - 5 * perPercent),
+                       QPointF(tick["6000"].x() + 100 * perRpm, tick["30"].y() + 5 * perPercent));
+    for (const auto& [box, text] : outside)
+        QVERIFY2(!box.intersects(frame), qPrintable(text));
+    QStringList shown;
+    for (const auto& [box, text] : points) {
+        QVERIFY2(frame.contains(box), qPrintable(text));
+        shown.append(text);
+    }
+    QCOMPARE(shown.join(QLatin1Char(' ')), labels);
+    for (int i = 0; i < chart.size(); ++i)
+        for (int k = i + 1; k < chart.size(); ++k)
+            QVERIFY2(!chart[i].first.intersects(chart[k].first), qPrintable(chart[i].second + " " + chart[k].second));
 #ifdef Q_OS_LINUX
     // A disk that fills up (here: a limit on the file size) is a failure,
     // and the earlier report stays as it was.

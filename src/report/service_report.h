@@ -3,8 +3,9 @@
 // three A4 pages: who, when and what regulator, with its measured values,
 // states and messages as the pages show them; the peer's, the eight charge
 // profiles side by side and the field/RPM curve as a chart; every system
-// setting and the calibration factors. Written with Qt's own PDF
-// writer, as real text (a PDF reader can search and copy it).
+// setting and the calibration factors. Every page ends with the report's
+// date and time and "Page N of M". Written with Qt's own PDF writer, as real
+// text (a PDF reader can search and copy it).
 #include "records/settings_record.h"
 #include "records/system_state_record.h"
 #include "settings/field_rpm_curve.h"
