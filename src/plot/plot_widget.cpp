@@ -15,9 +15,11 @@ constexpr int LabelGap = 3;
 constexpr int TitleGap = 4;
 constexpr int AxisGap = 6;
 constexpr int LegendSample = 16;
-// Roughly how far apart labels may be on each kind of axis, in pixels.
-constexpr int VerticalTickSpacing = 28;
+// Roughly how far apart ticks should be on each kind of axis, in pixels,
+// and the least room between two labels side by side.
+constexpr int VerticalTickSpacing = 40;
 constexpr int HorizontalTickSpacing = 100;
+constexpr int LabelSpacing = 12;
 
 const QColor GridColor(0xE4, 0xE4, 0xE4);
 
@@ -121,20 +123,64 @@ void PlotWidget::SetMinimumAxesWidth(int width)
 PlotWidget::AxisLayout PlotWidget::Ticks(const Axis& axis, double length, bool horizontal) const
 {
     AxisLayout layout;
-    const double span = axis.high - axis.low;
-    if (!(span > 0))
+    layout.low = axis.low;
+    layout.high = axis.high;
+    if (!(axis.high > axis.low))
         return layout;
-    double step = axis.step;
-    const int wanted = std::max(2, int(length / (horizontal ? HorizontalTickSpacing : VerticalTickSpacing)));
-    if (!(step > 0))
-        step = axis.clock ? NiceClockStep(span, wanted) : NicePlotStep(span, wanted);
-    layout.ticks = PlotTicks(axis.low, axis.high, step, axis.clock ? double(-clockOffsetMs_) : axis.anchor);
     const QFontMetrics metrics(font());
+    const double anchor = axis.clock ? double(-clockOffsetMs_) : axis.anchor;
+    const auto labelOf = [&](double v, const PlotTickChoice& choice) {
+        return axis.clock ? ClockTickLabel(v, choice.step, clockOffsetMs_) : PlotTickLabel(v, choice.decimals, false, 0);
+    };
+    PlotTickChoice choice;
+    if (axis.step > 0) {
+        choice.low = axis.low;
+        choice.high = axis.high;
+        choice.step = axis.step;
+        choice.decimals = StepDecimals(axis.step);
+        choice.ticks = PlotTicks(axis.low, axis.high, axis.step, anchor);
+    } else {
+        // Labels side by side need their width and a gap; labels above each
+        // other their height. The width is known once the labels are: a
+        // second choice takes it when the first one's labels turn out wider
+        // than the room it assumed.
+        PlotTickRoom room{length, metrics.height() + 3.0,
+                          double(horizontal ? HorizontalTickSpacing : VerticalTickSpacing)};
+        if (horizontal)
+            room.minSpacing = metrics.horizontalAdvance(QStringLiteral("00:00:00")) + LabelSpacing;
+        for (int pass = 0; pass < 2; ++pass) {
+            choice = axis.clock ? ChooseClockTicks(axis.low, axis.high, room, anchor)
+                                : ChooseValueTicks(axis.low, axis.high, room, axis.roundOut, anchor);
+            if (!horizontal)
+                break;
+            int widest = 0;
+            for (const double v : choice.ticks)
+                widest = std::max(widest, metrics.horizontalAdvance(labelOf(v, choice)));
+            if (widest + LabelSpacing <= room.minSpacing)
+                break;
+            room.minSpacing = widest + LabelSpacing;
+        }
+    }
+    layout.low = choice.low;
+    layout.high = choice.high;
+    layout.ticks = choice.ticks;
     for (const double v : layout.ticks) {
-        layout.labels << PlotTickLabel(v, axis.decimals, axis.clock, clockOffsetMs_);
+        layout.labels << labelOf(v, choice);
         layout.labelWidth = std::max(layout.labelWidth, metrics.horizontalAdvance(layout.labels.back()));
     }
     return layout;
+}
+
+std::pair<double, double> PlotWidget::ShownYRange(int axis) const
+{
+    if (axis < 0 || axis >= yTicks_.size())
+        return {y_.value(axis).low, y_.value(axis).high};
+    return {yTicks_[axis].low, yTicks_[axis].high};
+}
+
+QStringList PlotWidget::TickLabels(int axis) const
+{
+    return axis < 0 ? xTicks_.labels : yTicks_.value(axis).labels;
 }
 
 int PlotWidget::VerticalAxisWidth(const Axis& axis, const AxisLayout& ticks) const
@@ -207,13 +253,13 @@ void PlotWidget::Relayout()
 
 PlotScale PlotWidget::XScale() const
 {
-    return {x_.low, x_.high, plotArea_.left(), plotArea_.right()};
+    return {xTicks_.low, xTicks_.high, plotArea_.left(), plotArea_.right()};
 }
 
 PlotScale PlotWidget::YScale(int axis) const
 {
-    const Axis& a = y_[std::clamp(axis, 0, int(y_.size()) - 1)];
-    return {a.low, a.high, plotArea_.bottom(), plotArea_.top()};
+    const std::pair<double, double> range = ShownYRange(std::clamp(axis, 0, int(y_.size()) - 1));
+    return {range.first, range.second, plotArea_.bottom(), plotArea_.top()};
 }
 
 QPointF PlotWidget::ToPixel(const QPointF& value, int axis) const
@@ -319,7 +365,9 @@ void PlotWidget::PaintSeries(QPainter& painter)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setClipRect(plotArea_.adjusted(-8, -8, 8, 8));
+    // Nothing of a series leaves the frame, however far its points lie
+    // outside the range shown (a zoomed-in stretch).
+    painter.setClipRect(plotArea_);
     for (const Series& s : series_) {
         if (!s.visible || s.points.isEmpty())
             continue;
@@ -387,6 +435,12 @@ void PlotWidget::mouseMoveEvent(QMouseEvent* event)
         update();
     }
     QWidget::mouseMoveEvent(event);
+}
+
+void PlotWidget::leaveEvent(QEvent* event)
+{
+    emit hoverEnded();
+    QWidget::leaveEvent(event);
 }
 
 void PlotWidget::mouseReleaseEvent(QMouseEvent* event)

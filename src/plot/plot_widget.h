@@ -24,8 +24,10 @@ public:
         // A value a tick falls on (a clock axis puts its ticks on whole local
         // minutes or hours by itself).
         double anchor = 0;
+        // The range widens to the ticks just outside it, so that the ends
+        // are labelled (for a range worked out from the values shown).
+        bool roundOut = false;
         QString title;
-        int decimals = 0;
         // Values are milliseconds since the epoch, labelled with the local
         // time of day.
         bool clock = false;
@@ -51,6 +53,10 @@ public:
     void SetYAxes(const QVector<Axis>& axes);
     void SetYRange(int axis, double low, double high);
     const Axis& YAxis(int axis) const { return y_[axis]; }
+    // The range an axis shows: its own, or widened to its ticks (roundOut).
+    std::pair<double, double> ShownYRange(int axis) const;
+    // The labels of an axis' ticks, bottom to top (axis -1: the bottom axis).
+    QStringList TickLabels(int axis) const;
     int YAxisCount() const { return int(y_.size()); }
 
     int AddSeries(const Series& series);
@@ -89,6 +95,8 @@ signals:
     void zoomOutRequested();
     // The mouse moved over the widget (no button needed).
     void hovered(const QPointF& pixel);
+    // The mouse left the widget.
+    void hoverEnded();
     // The plot area moved or changed its size.
     void plotAreaChanged(const QRectF& area);
 
@@ -99,11 +107,14 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     // Drawn over the series and axes (labels at points, marks).
     virtual void PaintOverlay(QPainter& painter);
 
 private:
     struct AxisLayout {
+        double low = 0;
+        double high = 1;
         std::vector<double> ticks;
         QStringList labels;
         int labelWidth = 0;

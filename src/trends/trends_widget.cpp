@@ -24,20 +24,19 @@ namespace {
 
 struct PlotGroup {
     const char* unit; // the value axis' title (the legend names the quantities)
-    int decimals;     // of the value axis' labels
     QList<TrendQuantity> quantities;
 };
 
 const QList<PlotGroup>& Groups()
 {
     static const QList<PlotGroup> groups = {
-        {"V", 2, {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
-        {"A", 1, {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
-        {"%", 0, {TrendQuantity::FieldOutput}},
-        {"\u00B0C", 0,
+        {"V", {TrendQuantity::BatteryVoltage, TrendQuantity::RegulationTarget}},
+        {"A", {TrendQuantity::BatteryCurrent, TrendQuantity::AlternatorCurrent}},
+        {"%", {TrendQuantity::FieldOutput}},
+        {"\u00B0C",
          {TrendQuantity::AlternatorTemperature, TrendQuantity::BatteryTemperature,
           TrendQuantity::RegulatorTemperature}},
-        {"1/min", 0, {TrendQuantity::EngineRpm}},
+        {"1/min", {TrendQuantity::EngineRpm}},
     };
     return groups;
 }
@@ -99,7 +98,7 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
         plot.view->SetXAxis(time);
         PlotWidget::Axis value;
         value.title = QString::fromUtf8(group.unit);
-        value.decimals = group.decimals;
+        value.roundOut = true;
         plot.view->SetYAxes({value});
         plot.quantities = group.quantities;
         for (int i = 0; i < group.quantities.size(); ++i) {
@@ -115,13 +114,20 @@ TrendsWindow::TrendsWindow(const TrendBuffer& buffer, const QDateTime& origin, S
         }
         // Small enough that the window fits a 768-pixel screen at 150 %.
         plot.view->setMinimumHeight(60);
+        // The readout follows the pointer over a plot's area and goes when
+        // the pointer leaves it, so no stale figures stay behind.
         connect(plot.view, &PlotWidget::hovered, this, [this, view = plot.view](const QPointF& pos) {
-            readout_->setText(ReadoutAt((view->ToValue(pos).x() - double(originMs_)) / 1000.0));
+            if (view->PlotArea().contains(pos))
+                readout_->setText(ReadoutAt((view->ToValue(pos).x() - double(originMs_)) / 1000.0));
+            else
+                readout_->setText(ReadoutHint());
         });
+        connect(plot.view, &PlotWidget::hoverEnded, this, [this] { readout_->setText(ReadoutHint()); });
         plots->addWidget(plot.view, 1);
         plots_.append(plot);
     }
-    readout_ = new QLabel(QStringLiteral("Point at a plot to read its values."));
+    readout_ = new QLabel(ReadoutHint());
+    readout_->setObjectName(QStringLiteral("TrendsReadout"));
     readout_->setWordWrap(true);
     stats_ = new QLabel;
     stats_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -315,6 +321,11 @@ QString TrendsWindow::StatsText() const
         }
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+QString TrendsWindow::ReadoutHint()
+{
+    return QStringLiteral("Point at a plot to read its values.");
 }
 
 QString TrendsWindow::ReadoutAt(double seconds) const

@@ -41,6 +41,8 @@ public:
     void SetPeerShown(bool shown);
     // The values of the sample nearest to a time (seconds as the buffer counts them).
     QString ReadoutAt(double seconds) const;
+    // What the readout says while the pointer is over no plot.
+    static QString ReadoutHint();
     QString StatsText() const;
     // Points drawn for one quantity (own regulator), for the tests.
     int PointCount(TrendQuantity quantity) const;
