@@ -184,9 +184,7 @@ void DataLogViewer::Redraw()
         axis.low = low - pad;
         axis.high = high + pad;
         axis.color = s.pen.color();
-        // Enough decimals to tell the ticks apart.
-        const double step = NicePlotStep(axis.high - axis.low, 5);
-        axis.decimals = step >= 1 ? 0 : int(std::ceil(-std::log10(step)));
+        axis.roundOut = true;
         axes.append(axis);
         series.append(s);
     }
