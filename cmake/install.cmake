@@ -45,6 +45,10 @@ install(FILES relay/support_x.php relay/router.php relay/htaccess.example relay/
 install(FILES ${KROVA_PACKAGING_DIR}/systemd/krova-log.service
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${KROVA_PACKAGE_NAME}/systemd)
 install(FILES README.md ${KROVA_PACKAGING_DIR}/copyright DESTINATION ${KROVA_DOC_DIR})
+# The user guide is program data, not documentation: F1 shows it, and
+# minimal systems may drop /usr/share/doc.
+install(FILES docs/user-guide.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${KROVA_PACKAGE_NAME}/user-guide)
+install(DIRECTORY docs/guide DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/${KROVA_PACKAGE_NAME}/user-guide)
 install(DIRECTORY examples/ DESTINATION ${KROVA_DOC_DIR}/examples)
 
 # Manual pages and the changelog are installed compressed, as Debian has them

@@ -3,7 +3,7 @@
 #   krova-utility.exe, krova-utility-demo.exe, krova-cli.exe
 #   the Qt and MinGW runtime DLLs they need, and the Qt plugins for the
 #   window (qwindows, the Windows style) and for TLS (Schannel)
-#   qt.conf, krova-utility.ico, README.md, copyright.txt, examples\, relay\
+#   qt.conf, krova-utility.ico, README.md, copyright.txt, examples\, user-guide\, relay\
 # scripts/windows/make-installer.sh strips the binaries and makes the NSIS
 # installer from the folder.
 set(KROVA_WINDOWS_DIR ${CMAKE_SOURCE_DIR}/packaging/windows)
@@ -34,4 +34,6 @@ endforeach()
 install(FILES ${KROVA_WINDOWS_DIR}/qt.conf ${KROVA_WINDOWS_DIR}/krova-utility.ico README.md DESTINATION .)
 install(FILES packaging/copyright DESTINATION . RENAME copyright.txt)
 install(DIRECTORY examples/ DESTINATION examples)
+install(FILES docs/user-guide.md DESTINATION user-guide)
+install(DIRECTORY docs/guide DESTINATION user-guide)
 install(FILES relay/support_x.php relay/router.php relay/htaccess.example relay/nginx.conf.example DESTINATION relay)

@@ -57,6 +57,7 @@ expected=(
   ./usr/lib/udev/rules.d/70-krova-regulator.rules
   ./usr/share/krova-utility/relay/support_x.php ./usr/share/krova-utility/relay/router.php
   ./usr/share/krova-utility/relay/htaccess.example ./usr/share/krova-utility/relay/nginx.conf.example
+  ./usr/share/krova-utility/user-guide/user-guide.md
   ./usr/share/doc/krova-utility/README.md ./usr/share/doc/krova-utility/copyright
   ./usr/share/doc/krova-utility/changelog.gz
   ./usr/share/doc/krova-utility/examples/demo_snapshot.txt

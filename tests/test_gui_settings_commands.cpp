@@ -11,6 +11,8 @@
 #include "support/request_log.h"
 #include "support/realistic_settings.h"
 #include "support/test_support.h"
+#include "station/application.h"
+#include "views/user_guide_widget.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -23,6 +25,8 @@
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QPushButton>
@@ -159,6 +163,9 @@ private slots:
     void serviceReport();
     void fileDialogFilters();
     void keyboard();
+    void userGuidePath_data();
+    void userGuidePath();
+    void userGuideWindow();
 
 private:
     static void ReadFrom(GuiRig& rig, const Image& image);
@@ -1153,6 +1160,69 @@ void SettingsCommandsTest::keyboard()
         QCOMPARE(QGuiApplication::clipboard()->text(), copied);
     }
     QCOMPARE(chat.count(), 0);
+}
+
+// Where F1 finds the guide: beside the Windows program, in the Debian
+// package's data folder, in the source tree beside a build folder.
+void SettingsCommandsTest::userGuidePath_data()
+{
+    QTest::addColumn<QString>("guide");    // made in a temporary folder
+    QTest::addColumn<QString>("programs"); // the programs' folder in it
+    QTest::addColumn<bool>("found");
+    QTest::newRow("Windows") << "K-ROVA/user-guide/user-guide.md" << "K-ROVA" << true;
+    QTest::newRow("Debian package") << "usr/share/krova-utility/user-guide/user-guide.md" << "usr/bin" << true;
+    QTest::newRow("source tree") << "src/docs/user-guide.md" << "src/build" << true;
+    QTest::newRow("README only") << "usr/share/doc/krova-utility/README.md" << "usr/bin" << false;
+}
+
+void SettingsCommandsTest::userGuidePath()
+{
+    QFETCH(QString, guide);
+    QFETCH(QString, programs);
+    QFETCH(bool, found);
+    QTemporaryDir root;
+    QVERIFY(QDir(root.path()).mkpath(programs) && QDir(root.path()).mkpath(QFileInfo(guide).path()));
+    QFile file(root.filePath(guide));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QCOMPARE(UserGuidePath(root.filePath(programs)),
+             found ? QFileInfo(root.filePath(guide)).canonicalFilePath() : QString());
+}
+
+// The guide shows rendered with every picture; the contents' links lead to
+// their sections; F1 without a guide installed says so.
+void SettingsCommandsTest::userGuideWindow()
+{
+    UserGuideWindow window;
+    window.resize(700, 600);
+    window.show();
+    QVERIFY(window.Open(SourceDir() + QStringLiteral("/docs/user-guide.md")));
+    UserGuideView* view = window.View();
+    QCOMPARE(view->MissingPictures(), QStringList());
+    int pictures = 0;
+    for (QTextBlock b = view->document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QImage picture = view->document()
+                                           ->resource(QTextDocument::ImageResource,
+                                                      QUrl(it.fragment().charFormat().toImageFormat().name()))
+                                           .value<QImage>();
+                QVERIFY(!picture.isNull());
+                QVERIFY2(picture.width() <= view->viewport()->width(), qPrintable(QString::number(picture.width())));
+                ++pictures;
+            }
+    QVERIFY(pictures >= 10);
+    QVERIFY(view->toPlainText().contains(QStringLiteral("Joining a support session")));
+    QCOMPARE(UserGuideView::HeadingAnchor(QStringLiteral("4. The \"System State\" page")),
+             QStringLiteral("4-the-system-state-page"));
+    view->scrollToAnchor(QStringLiteral("12-getting-help-from-a-support-technician"));
+    QVERIFY(view->verticalScrollBar()->value() > view->verticalScrollBar()->maximum() / 2);
+
+    GuiRig& rig = Rig();
+    rig.W().Ui().UserGuide->trigger();
+    QCOMPARE(rig.dialogs.Shown.back().text,
+             QStringLiteral("The user guide (user-guide.md) is not installed with this program. It comes with the "
+                            "program's package and its source."));
 }
 
 QTEST_MAIN(SettingsCommandsTest)

@@ -22,7 +22,7 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\krova-utility'
 wine "$setup" /S
 wineserver -w
 for f in krova-utility.exe krova-utility-demo.exe krova-cli.exe uninstall.exe Qt6Core.dll qt.conf \
-         plugins/platforms/qwindows.dll plugins/tls/qschannelbackend.dll libstdc++-6.dll; do
+         plugins/platforms/qwindows.dll plugins/tls/qschannelbackend.dll libstdc++-6.dll user-guide/user-guide.md; do
   [ -f "$programs/$f" ] || fail "not installed: $f"
 done
 for f in "K-ROVA X Utility.lnk" "K-ROVA X Utility (demo).lnk"; do

@@ -30,6 +30,7 @@ const char HelpText[] =
     "\n"
     "  --page PAGE      show PAGE first: settings, can or peer\n"
     "  --trends         open the Trends window\n"
+    "  --guide          open the user guide (F1)\n"
     "  --restore        open \"Restore Settings From Backup...\"\n"
     "  --log FILE       log the values to FILE once a second, as \"Enable Data\n"
     "                   Logging to File\" does\n"
@@ -96,6 +97,8 @@ int main(int argc, char** argv)
         QTimer::singleShot(1500, &window, [&window] { window.Ui().SupportDomainName->trigger(); });
     if (args.contains(QStringLiteral("--chat")))
         QTimer::singleShot(1500, &window, [&window] { window.Ui().ChatLog->trigger(); });
+    if (args.contains(QStringLiteral("--guide")))
+        QTimer::singleShot(1500, &window, [&window] { window.Ui().UserGuide->trigger(); });
     if (args.contains(QStringLiteral("--restore")))
         QTimer::singleShot(1500, &window, [&window] { window.Ui().RestoreSettingsFromBackup->trigger(); });
     if (const QString log = option("--log"); !log.isEmpty()) {

@@ -1,4 +1,5 @@
 #include "app/service_menu.h"
+
 #include "app/user_dialogs.h"
 #include "station/application.h"
 #include "compare/settings_compare.h"
@@ -136,14 +137,26 @@ void ServiceMenu::About()
 void ServiceMenu::UserGuide()
 {
     const QString guide = UserGuidePath(QCoreApplication::applicationDirPath());
-    if (guide.isEmpty())
+    if (guide.isEmpty()) {
         dialogs_.InformWithCopy(QStringLiteral("User Guide"),
-                                QStringLiteral("The user guide (README.md) is not installed with this program. It "
-                                               "comes with the program's package and its source."),
+                                QStringLiteral("The user guide (user-guide.md) is not installed with this program. "
+                                               "It comes with the program's package and its source."),
                                 QString());
-    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
-        dialogs_.InformWithCopy(QStringLiteral("User Guide"),
-                                QStringLiteral("No program could open the user guide. It is the file\r%1")
-                                    .arg(QDir::toNativeSeparators(guide)),
-                                QDir::toNativeSeparators(guide));
+        return;
+    }
+    if (!guide_) {
+        guide_ = new UserGuideWindow(window_);
+        guide_->setAttribute(Qt::WA_DeleteOnClose);
+        if (!guide_->Open(guide)) {
+            delete guide_;
+            dialogs_.InformWithCopy(QStringLiteral("User Guide"),
+                                    QStringLiteral("The user guide could not be read. It is the file\r%1")
+                                        .arg(QDir::toNativeSeparators(guide)),
+                                    QDir::toNativeSeparators(guide));
+            return;
+        }
+    }
+    guide_->show();
+    guide_->raise();
+    guide_->activateWindow();
 }

@@ -6,6 +6,9 @@
 #include "app/settings_editors_host.h"
 #include "station/settings_session.h"
 #include "station/station.h"
+#include "views/user_guide_widget.h"
+
+#include <QPointer>
 
 #include <functional>
 
@@ -26,7 +29,9 @@ public:
     void RestoreFromBackup();
     void OpenSnapshot();
     void About();
+    // The user guide in a window of its own, raised when open already.
     void UserGuide();
+    UserGuideWindow* GuideWindow() const { return guide_; }
 
 private:
     Station& station_;
@@ -35,4 +40,5 @@ private:
     SettingsEditorsHost& host_;
     QWidget* window_;
     std::function<void(const QString&)> showSnapshot_;
+    QPointer<UserGuideWindow> guide_;
 };

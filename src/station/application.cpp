@@ -25,9 +25,11 @@ QString AboutText()
 
 QString UserGuidePath(const QString& programsFolder)
 {
-    for (const QString& path : {programsFolder + QStringLiteral("/README.md"),
-                                programsFolder + QStringLiteral("/../share/doc/krova-utility/README.md"),
-                                programsFolder + QStringLiteral("/../README.md")})
+    // Installed on Windows beside the program, by the Debian package in the
+    // program's data folder, and in the source tree beside a build folder.
+    for (const QString& path : {programsFolder + QStringLiteral("/user-guide/user-guide.md"),
+                                programsFolder + QStringLiteral("/../share/krova-utility/user-guide/user-guide.md"),
+                                programsFolder + QStringLiteral("/../docs/user-guide.md")})
         if (QFileInfo(path).isFile())
             return QFileInfo(path).canonicalFilePath();
     return QString();

@@ -12,7 +12,7 @@ QString ApplicationTitleAndVersion();
 // The text of "About": version, copyright, what the program is built with
 // and, on Linux, where the regulator's udev rule goes.
 QString AboutText();
-// The user guide (README.md) as installed beside the programs (Windows), in
-// the package's documentation folder (Linux), or in a source checkout;
-// empty when there is none.
+// The user guide (user-guide.md, with its pictures in guide/ beside it) as
+// installed beside the programs (Windows), in the package's data folder
+// (Linux), or in a source checkout; empty when there is none.
 QString UserGuidePath(const QString& programsFolder);
