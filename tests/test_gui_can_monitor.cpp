@@ -10,6 +10,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QtTest>
 
@@ -49,6 +50,12 @@ const QString HexLineA = QStringLiteral("Standard data frame\t\t2 bytes\tID=0x00
 const QString DecLineA = QStringLiteral("Standard data frame\t\t2 bytes\tID=291\tb0=1\tb1=171\t");
 const QString HexLineB = QStringLiteral("N2K message\t\t\t1 bytes\tID=0x19F21283\tb0=0xFF\t");
 const QString DecLineB = QStringLiteral("N2K message\t\t\t1 bytes\tID=435294851\tb0=255\t");
+const QString DecodedB = QStringLiteral("P6 PGN 127506 DC Detailed Status  src 131 \u2192 all  | fast-packet, not decoded");
+const QString HexLineC =
+    QStringLiteral("N2K message\t\t\t8 bytes\tID=0x19F21423\tb0=0x00\tb1=0x50\tb2=0x05\tb3=0x7B\tb4=0x00\tb5=0x77\t"
+                   "b6=0x74\tb7=0x04\t");
+const QString DecodedC =
+    QStringLiteral("P6 PGN 127508 Battery Status  src 35 \u2192 all  | battery 0: 13.60 V, 12.3 A, 25.00 \u00B0C, SID 4");
 
 enum PageChoice { OnStatePage, OnSettingsPage, OnCanPage, OnPeerPage };
 
@@ -70,6 +77,9 @@ private slots:
     void copyToClipboard_data();
     void copyToClipboard();
     void memoKeepsNewestLines();
+    void decodingBesideLines_data();
+    void decodingBesideLines();
+    void panesScrollTogether();
 
 private:
     void ShowPage(PageChoice page);
@@ -363,6 +373,62 @@ void TestGuiCanMonitor::memoKeepsNewestLines()
     QCOMPARE(after.size(), MaxCanMemoLines);
     QCOMPARE(after.first(), lineFor(7));
     QCOMPARE(after.last(), QStringLiteral("Extended data frame\t\t1 bytes\tID=0x00ABCDEF\tb0=0x5A\t"));
+}
+
+// Beside each line, on its row, what the frame says as NMEA 2000; the
+// lines themselves and what "Copy to Clipboard" takes stay as they were.
+void TestGuiCanMonitor::decodingBesideLines_data()
+{
+    QTest::addColumn<bool>("clearFirst");
+    QTest::newRow("from an empty page") << false;
+    QTest::newRow("after Clear") << true;
+}
+
+void TestGuiCanMonitor::decodingBesideLines()
+{
+    QFETCH(bool, clearFirst);
+    TMainFormKrv& w = rig_->W();
+    const auto* decoded = w.findChild<QPlainTextEdit*>(QStringLiteral("CanDecodedMemo"));
+    QVERIFY(decoded);
+    ShowPage(OnCanPage);
+    if (clearFirst) {
+        rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+        w.USBTimerTimer();
+        w.Ui().ClearAllLines->trigger();
+        QCOMPARE(decoded->toPlainText(), QString());
+    }
+    // A frame of another kind keeps its row with "-", so the rows after it
+    // stay level.
+    rig_->sim.CanQueue.push_back(Frame(2, 0x123, 2, {0x01, 0xAB}));
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21423, 8, {0x00, 0x50, 0x05, 0x7B, 0x00, 0x77, 0x74, 0x04}));
+    w.USBTimerTimer();
+    // A fetch of empty slots adds a row to neither pane.
+    w.USBTimerTimer();
+    rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    w.USBTimerTimer();
+
+    QCOMPARE(Lines(w.Ui().CanMemo), (QStringList{HexLineA, HexLineC, HexLineB}));
+    QCOMPARE(Lines(decoded), (QStringList{QStringLiteral("-"), DecodedC, DecodedB}));
+    w.Ui().CopyToClipboard->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), HexLineA + QLatin1Char('\n') + HexLineC + QLatin1Char('\n') + HexLineB);
+}
+
+void TestGuiCanMonitor::panesScrollTogether()
+{
+    TMainFormKrv& w = rig_->W();
+    auto* decoded = w.findChild<QPlainTextEdit*>(QStringLiteral("CanDecodedMemo"));
+    w.show();
+    ShowPage(OnCanPage);
+    for (int i = 0; i < 200; ++i)
+        rig_->sim.CanQueue.push_back(Frame(6, 0x19F21283, 1, {0xFF}));
+    for (int fetch = 0; fetch < 100; ++fetch)
+        w.CanOutputStep();
+    QCOMPARE(decoded->blockCount(), 200);
+    QVERIFY(w.Ui().CanMemo->verticalScrollBar()->maximum() > 100);
+    w.Ui().CanMemo->verticalScrollBar()->setValue(37);
+    QCOMPARE(decoded->verticalScrollBar()->value(), 37);
+    decoded->verticalScrollBar()->setValue(90);
+    QCOMPARE(w.Ui().CanMemo->verticalScrollBar()->value(), 90);
 }
 
 QTEST_MAIN(TestGuiCanMonitor)

@@ -539,7 +539,7 @@ private slots:
         QCoreApplication::processEvents();
         const QRect statusBar(w.statusBar()->mapTo(&w, QPoint(0, 0)), w.statusBar()->size());
         const std::pair<QWidget*, int> pages[] = {
-            {w.Ui().StateTabSheet, 4}, {w.Ui().SettingsTabSheet, 4}, {w.Ui().CanBusTabSheet, 1}};
+            {w.Ui().StateTabSheet, 4}, {w.Ui().SettingsTabSheet, 4}, {w.Ui().CanBusTabSheet, 2}};
         for (const auto& [page, widgets] : pages) {
             w.Ui().PageControl->setCurrentWidget(page);
             QCoreApplication::processEvents();

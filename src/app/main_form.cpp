@@ -2,6 +2,7 @@
 #include "views/notice_bar_widget.h"
 #include "settings/settings_check.h"
 #include "canbus/can_page_widget.h"
+#include "canbus/n2k_decode.h"
 #include "records/snapshot_file.h"
 #include "settings/settings_page_widget.h"
 #include "station/connection_texts.h"
@@ -199,7 +200,9 @@ void TMainFormKrv::USBTimerTimer()
     const Station::TickOutcome tick =
         station_.Tick(PageControl->currentWidget() == CanBusTabSheet && !canPage_->IsPaused(), canPage_->InHex());
     DrawStatePages();
-    canPage_->AppendLines(tick.canLines);
+    // Lines come only from an answered fetch, whose frames the slots hold.
+    if (!tick.canLines.isEmpty())
+        canPage_->AppendLines(tick.canLines, N2kLinesForFetch(station_.CanFrame(0), station_.CanFrame(1)));
     SetStatusText(station_.LinkStatusText());
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // The "CAN bus" page of the main window: the raw frames the polling cycle
 // fetched, one line each, in hex or decimal, and the memo's popup menu
-// ("Pause", "Clear", "Copy to Clipboard"). The menu's actions are the
+// ("Pause", "Clear", "Copy to Clipboard"). Beside the memo a second pane
+// holds the NMEA 2000 decoding of each line, on the same row: both keep the
+// same number of lines and scroll together. The menu's actions are the
 // window's to connect; the page does what they stand for.
 #include <QWidget>
 
@@ -11,6 +13,7 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
+class QSplitter;
 
 class CanPage : public QWidget {
     Q_OBJECT
@@ -21,18 +24,21 @@ public:
     // form ("View in Hex").
     bool IsPaused() const;
     bool InHex() const;
-    // Adds lines at the end; the memo keeps only the newest (its block
-    // limit), oldest first out.
-    void AppendLines(const QStringList& lines);
+    // Adds lines at the end, each with its decoding beside it (one per
+    // line; a missing one shows as "-"); both panes keep only the newest
+    // (their block limit), oldest first out.
+    void AppendLines(const QStringList& lines, const QStringList& decodings);
     void TogglePause();
     void ClearLines();
-    // All lines to the clipboard, the view back at the first.
+    // All lines to the clipboard (the raw lines only, as listed), the view
+    // back at the first.
     void CopyLines();
     // Why no frames are listed here (empty: they are), the lines hidden
     // meanwhile.
     void ShowNotShared(const QString& text);
 
     QPlainTextEdit* CanMemo() const { return memo_; }
+    QPlainTextEdit* CanDecodedMemo() const { return decoded_; }
     QCheckBox* CanViewHexCheckBox() const { return hex_; }
     QLabel* CanPausedLabel() const { return paused_; }
     QMenu* CanRxMemoPopupMenu() const { return menu_; }
@@ -41,8 +47,13 @@ public:
     QAction* CopyToClipboard() const { return copy_; }
 
 private:
+    // The line under the cursor of either pane, marked in both.
+    void MarkLine(int line);
+
     QCheckBox* hex_;
     QPlainTextEdit* memo_;
+    QPlainTextEdit* decoded_;
+    QSplitter* panes_;
     QLabel* paused_;
     QMenu* menu_;
     QAction* pause_;

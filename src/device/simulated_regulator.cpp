@@ -322,20 +322,107 @@ void SimulatedRegulator::AdvanceState()
 
 CanFrameRecord SimulatedRegulator::NextGeneratedFrame()
 {
-    // A few NMEA 2000 messages of a small boat network, in turn; every third
-    // slot stays empty so that ticks add one or two lines.
+    // The NMEA 2000 traffic of a small boat with this regulator at address
+    // 35 and an engine gateway at 16, in turn: engine speed, battery and
+    // alternator output, temperatures, the regulator's heartbeat, address
+    // claim and the first frame of its product information, and a display
+    // at 5 asking the regulator for it. Every third slot stays empty so
+    // that ticks add one or two lines.
     ++canCounter_;
     CanFrameRecord f;
     if (canCounter_ % 3 == 0)
         return f;
-    static const uint32_t ids[] = {0x09F20083, 0x19F21283, 0x0DF50B23, 0x19F21403, 0x15FD0A03};
-    static const uint8_t kinds[] = {6, 7, 4, 8, 6};
-    const std::size_t k = canCounter_ % 5;
-    f.SetFrameKind(kinds[k]);
-    f.SetFrameIdentifier(ids[k]);
-    const uint8_t length = kinds[k] == 8 ? 14 : 8;
+    const uint32_t n = canCounter_;
+    const uint8_t sid = uint8_t(n % 250);
+    // An identifier: priority, PGN (for an addressed one with the
+    // destination in its low byte) and source.
+    auto id = [](uint32_t priority, uint32_t pgn, uint32_t source) { return priority << 26 | pgn << 8 | source; };
+    uint8_t kind = 6;
+    uint8_t length = 8;
+    uint32_t identifier = 0;
+    uint8_t data[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    auto put = [&data](int at, uint64_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            data[at + i] = uint8_t(value >> (8 * i));
+    };
+    switch (n % 10) {
+    case 0: // 127488: engine 0 near 1800 rpm (0.25 rpm); boost and trim not fitted
+        identifier = id(2, 127488, 16);
+        put(0, 0, 1);
+        put(1, 7200 + (n * 13) % 40, 2);
+        put(5, 0x7F, 1);
+        break;
+    case 1: // 127508: house battery near 13.6 V (0.01 V), charging near 12 A (0.1 A), 25 degrees C
+        identifier = id(6, 127508, 35);
+        put(0, 0, 1);
+        put(1, 1355 + (n / 10) % 10, 2);
+        put(3, 118 + n % 9, 2);
+        put(5, 29815 + n % 30, 2); // 0.01 K
+        put(7, sid, 1);
+        break;
+    case 2: // 127751: alternator output, 14.1 V (0.1 V) and about 35 A (0.01 A, 24 bits)
+        identifier = id(6, 127751, 35);
+        put(0, sid, 1);
+        put(1, 1, 1);
+        put(2, 141, 2);
+        put(4, 3480 + (n * 7) % 90, 3);
+        break;
+    case 3: // 130312: engine room temperature, no set point
+        identifier = id(5, 130312, 35);
+        put(0, sid, 1);
+        put(1, 0, 1);
+        put(2, 3, 1);
+        put(3, 31145 + n % 50, 2); // about 38 degrees C
+        break;
+    case 4: // 126993: heartbeat every 60 s
+        identifier = id(7, 126993, 35);
+        put(0, 60000, 2);
+        put(2, n % 253, 1);
+        put(3, 0xC0, 1); // both controllers error-active, equipment operational
+        break;
+    case 5: // 60928: the regulator's NAME, broadcast (PDU1, destination 255)
+        identifier = id(6, 60928 | 255, 35);
+        put(0,
+            uint64_t(123456) | uint64_t(2040) << 21 | uint64_t(0) << 32 | uint64_t(141) << 40 | uint64_t(35) << 49
+                | uint64_t(0) << 56 | uint64_t(4) << 60 | uint64_t(1) << 63,
+            8);
+        break;
+    case 6: // 59904: a display asks address 35 for its product information
+        identifier = id(6, 59904 | 35, 5);
+        length = 3;
+        put(0, 126996, 3);
+        break;
+    case 7: // 130316: a second engine room sensor, by the alternator, 0.001 K
+        identifier = id(5, 130316, 35);
+        put(0, sid, 1);
+        put(1, 1, 1);
+        put(2, 3, 1);
+        put(3, 340150 + (n * 37) % 2000, 3); // about 67 degrees C
+        break;
+    case 8: // 126996, fast packet: only its first frame arrives
+        identifier = id(6, 126996, 35);
+        kind = 8;
+        length = 134;
+        put(0, (n % 8) << 5, 1);
+        put(1, 134, 1);
+        put(2, 2100, 2); // NMEA 2000 version 2.100
+        put(4, 1001, 2);
+        put(6, 0x4B52, 2);
+        break;
+    default: // 127489, fast packet, from the engine gateway
+        identifier = id(2, 127489, 16);
+        kind = 7;
+        put(0, (n % 8) << 5, 1);
+        put(1, 26, 1);
+        put(2, 0, 1);
+        put(3, 3500, 2);
+        put(5, 3550, 2);
+        break;
+    }
+    f.SetFrameKind(kind);
+    f.SetFrameIdentifier(identifier);
     f.SetFrameDataLength(length);
     for (int i = 0; i < 8; ++i)
-        f.SetFrameData(i, uint8_t(canCounter_ * 7 + uint32_t(i) * 31));
+        f.SetFrameData(i, data[i]);
     return f;
 }
