@@ -6,6 +6,7 @@
 #include "trends/data_log_reader.h"
 #include "trends/log_viewer_widget.h"
 #include "trends/trends_widget.h"
+#include "records/demo_records.h"
 
 #include <QtTest>
 
@@ -136,16 +137,20 @@ private slots:
         QString failure;
         QVERIFY2(viewer.Open(path, &failure), qPrintable(failure));
         QCOMPARE(viewer.Content().lines, 86400);
-        QCOMPARE(viewer.ProblemsText(), QStringLiteral("86400 lines; not plotted: Line 18: 1 fields instead of 4"));
+        QCOMPARE(viewer.ProblemsText(), QStringLiteral("86400 lines; Line 18 has 1 field instead of 4 and was skipped"));
         QCOMPARE(viewer.PlottableColumns(), (QStringList{"Battery Voltage, V", "Engine RPM, 1/min"}));
         // The bad line is a gap of one second: the values after it keep their time.
-        QVERIFY(std::isnan(viewer.Content().values[0][16]));
-        QCOMPARE(viewer.Content().values[0][17], 13.16);
+        QCOMPARE(viewer.Content().seconds[15], 15);
+        QCOMPARE(viewer.Content().seconds[16], 17);
+        QCOMPARE(viewer.Content().values[0][16], 13.16f);
+        QCOMPARE(viewer.Content().StoredValues(), 4 * 86400);
         // The battery voltage is shown without a tick.
         QVERIFY(viewer.PointCount(QStringLiteral("Battery Voltage, V")) >= 100);
         QVERIFY(viewer.PointCount(QStringLiteral("Battery Voltage, V")) <= 2 * 1000);
         viewer.ShowRange(100, 199);
         QCOMPARE(viewer.PointCount(QStringLiteral("Battery Voltage, V")), 100);
+        viewer.ShowRange(10, 20); // 11 seconds, one of them the bad line
+        QCOMPARE(viewer.PointCount(QStringLiteral("Battery Voltage, V")), 10);
         // Each ticked column on a scale of its own around its values.
         viewer.SetColumnShown(QStringLiteral("Engine RPM, 1/min"), true);
         const auto volts = viewer.ScaleOf(QStringLiteral("Battery Voltage, V"));
@@ -153,6 +158,100 @@ private slots:
         QVERIFY(volts.first > 12.5 && volts.second < 14.5);
         QVERIFY(rpm.first > 900 && rpm.second < 2100);
         QVERIFY(!viewer.Open(TempPath(QStringLiteral("missing.txt")), &failure));
+    }
+
+    // A file that is no data log, or none with values, opens no empty plot.
+    void notADataLog_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("failure");
+        const QString notALog = QStringLiteral("This file is not a data log: ");
+        QByteArray binary;
+        for (int i = 0; i < 1024; ++i)
+            binary += char(i * 7);
+        QTest::newRow("empty") << QByteArray() << notALog + "it is empty.";
+        QTest::newRow("text") << QByteArray("Shopping list\r\nrope\r\n")
+                              << notALog + "its first line does not name columns separated by tabs.";
+        QTest::newRow("snapshot") << DemoSnapshot().ToByteArray() << notALog + "it holds binary data, not text.";
+        QTest::newRow("binary") << binary << notALog + "it holds binary data, not text.";
+        QTest::newRow("no line ends") << QByteArray(100000, 'x') << notALog + "its first line is longer than 64 KiB.";
+        QTest::newRow("10000 columns, 20000 empty lines")
+            << QByteArray("x\t").repeated(10000) + QByteArray("\r\n").repeated(20000)
+            << notALog + "its first line names 10000 columns, more than the 200 a data log can have.";
+        QTest::newRow("no line of the header's width")
+            << QByteArray("A\tB\t\r\n1\t\r\n\r\n")
+            << notALog + "none of its 2 lines after the first has the 2 fields the first line names.";
+        QTest::newRow("header only") << QByteArray("A\tB\t\r\n")
+                                     << QStringLiteral("This data log holds no values: it has only its first line, the column names.");
+    }
+    void notADataLog()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, failure);
+        const QString path = TempPath(QStringLiteral("not-a-log.txt"));
+        QVERIFY(WriteAll(path, file));
+        DataLogViewer viewer;
+        QString said;
+        QVERIFY(!viewer.Open(path, &said));
+        QCOMPARE(said, failure);
+    }
+
+    // Lines too long, too wide or empty are skipped or cut and told in the
+    // status line; memory is spent on the values taken only.
+    void logLineProblems_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<int>("lastSecond");
+        QTest::addColumn<qint64>("stored");
+        QTest::addColumn<float>("lastB");
+        const QByteArray header("A\tB\t\r\n");
+        const QByteArray line("1\t2\t\r\n");
+        QTest::newRow("one line") << header + line << "1 line" << 1 << 0 << qint64(2) << 2.0f;
+        QTest::newRow("two lines") << header + line + line << "2 lines" << 2 << 1 << qint64(4) << 2.0f;
+        QTest::newRow("over-long line") << header + line + QByteArray(70000, '7') + "\t\r\n" + line
+                                        << "2 lines; Line 3 is longer than 64 KiB and was skipped" << 3 << 2 << qint64(4) << 2.0f;
+        QTest::newRow("no line end after a line") << header + line + QByteArray(300000, '5')
+                                                  << "1 line; Line 3 is longer than 64 KiB and was skipped" << 2 << 0
+                                                  << qint64(2) << 2.0f;
+        QTest::newRow("wider than the header")
+            << header + line + "4\t5\t3\t\r\n7\t8\t9\t\r\n"
+            << "3 lines; Lines 3 to 4 have 3 fields, more than the 2 columns the first line names: they were cut to 2"
+            << 3 << 2 << qint64(6) << 8.0f;
+        QTest::newRow("200 columns, a line, 20000 empty lines")
+            << QByteArray("c\t").repeated(200) + "\r\n" + QByteArray("1\t").repeated(200) + "\r\n"
+                   + QByteArray("\r\n").repeated(20000)
+            << "1 line; Lines 3 to 20002 are empty and were skipped" << 20001 << 0 << qint64(200) << 1.0f;
+        QTest::newRow("more faults than are told")
+            << header + line + QByteArray("1\t\r\n\r\n").repeated(6)
+            << "1 line; Line 3 has 1 field instead of 2 and was skipped; Line 4 is empty and was skipped; "
+               "Line 5 has 1 field instead of 2 and was skipped; Line 6 is empty and was skipped; "
+               "Line 7 has 1 field instead of 2 and was skipped; Line 8 is empty and was skipped; "
+               "Line 9 has 1 field instead of 2 and was skipped; Line 10 is empty and was skipped; "
+               "Line 11 has 1 field instead of 2 and was skipped; Line 12 is empty and was skipped; "
+               "2 more lines skipped or cut"
+            << 13 << 0 << qint64(2) << 2.0f;
+    }
+    void logLineProblems()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, status);
+        QFETCH(int, seconds);
+        QFETCH(int, lastSecond);
+        QFETCH(qint64, stored);
+        QFETCH(float, lastB);
+        const QString path = TempPath(QStringLiteral("faults.txt"));
+        QVERIFY(WriteAll(path, file));
+        DataLogViewer viewer;
+        QString failure;
+        QVERIFY2(viewer.Open(path, &failure), qPrintable(failure));
+        QCOMPARE(viewer.ProblemsText(), status);
+        QCOMPARE(viewer.Content().totalSeconds, seconds);
+        QCOMPARE(viewer.Content().seconds.back(), lastSecond);
+        QCOMPARE(viewer.Content().StoredValues(), stored);
+        // A line cut to the header's width keeps its first fields.
+        QCOMPARE(viewer.Content().values[1].back(), lastB);
     }
 };
 

@@ -92,7 +92,7 @@ bool DataLogViewer::Open(const QString& path, QString* failure)
     }
     problems_->setText(ProblemsText());
     zoomedFrom_.clear();
-    ShowRange(0, std::max(int(content_.values.empty() ? 0 : content_.values[0].size()) - 1, 1));
+    ShowRange(0, std::max(content_.totalSeconds - 1, 1));
     return true;
 }
 
@@ -100,8 +100,8 @@ QStringList DataLogViewer::PlottableColumns() const
 {
     QStringList names;
     for (int c = 0; c < content_.columns.size(); ++c) {
-        const std::vector<double>& values = content_.values[std::size_t(c)];
-        if (std::any_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); }))
+        const std::vector<float>& values = content_.values[std::size_t(c)];
+        if (std::any_of(values.begin(), values.end(), [](float v) { return std::isfinite(v); }))
             names << content_.columns[c];
     }
     return names;
@@ -142,9 +142,13 @@ std::pair<double, double> DataLogViewer::ScaleOf(const QString& column) const
 
 QString DataLogViewer::ProblemsText() const
 {
-    if (content_.problems.isEmpty())
-        return QStringLiteral("%1 lines").arg(content_.lines);
-    return QStringLiteral("%1 lines; not plotted: %2").arg(content_.lines).arg(content_.problems.join(QStringLiteral("; ")));
+    QStringList parts{content_.lines == 1 ? QStringLiteral("1 line") : QStringLiteral("%1 lines").arg(content_.lines)};
+    parts << content_.problems;
+    if (content_.moreProblemLines == 1)
+        parts << QStringLiteral("1 more line skipped or cut");
+    else if (content_.moreProblemLines > 1)
+        parts << QStringLiteral("%1 more lines skipped or cut").arg(content_.moreProblemLines);
+    return parts.join(QStringLiteral("; "));
 }
 
 void DataLogViewer::Redraw()
@@ -166,7 +170,7 @@ void DataLogViewer::Redraw()
         s.name = name;
         s.axis = int(axes.size());
         s.pen = QPen(ColumnColors[std::size_t(s.axis) % (sizeof ColumnColors / sizeof ColumnColors[0])], 1.2);
-        s.points = MinMaxDecimate(content_.values[std::size_t(column)], first, last, buckets);
+        s.points = MinMaxDecimate(content_.values[std::size_t(column)], content_.seconds, first, last, buckets);
         double low = std::numeric_limits<double>::infinity();
         double high = -low;
         for (const QPointF& p : s.points)

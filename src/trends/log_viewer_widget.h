@@ -31,6 +31,8 @@ public:
     // Points drawn for a shown column, and the value range of its scale.
     int PointCount(const QString& column) const;
     std::pair<double, double> ScaleOf(const QString& column) const;
+    // The line under the plot: "86400 lines" taken ("1 line"), then what
+    // was wrong with lines that were skipped or cut.
     QString ProblemsText() const;
 
 private:
