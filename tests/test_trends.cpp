@@ -2,12 +2,14 @@
 // figures and CSV, the Trends window fed by the window update, and a one-day
 // log read back and drawn reduced.
 #include "support/gui_suite.h"
+#include "plot/plot_widget.h"
 #include "support/test_support.h"
 #include "trends/data_log_reader.h"
 #include "trends/log_viewer_widget.h"
 #include "trends/trends_widget.h"
 #include "records/demo_records.h"
 
+#include <QLabel>
 #include <QtTest>
 
 #include <cmath>
@@ -93,6 +95,20 @@ private slots:
         // The export is the held span, though a sample came in since.
         QVERIFY(QString::fromUtf8(ReadAll(csv)).section(QLatin1Char('\n'), -2, -2).startsWith(held));
         QVERIFY(trends->ExportPng(TempPath(QStringLiteral("trends.png"))));
+        // Every value axis reads off: four to eight distinct labels. The
+        // readout follows the pointer over a plot and goes when it leaves.
+        auto* readout = trends->findChild<QLabel*>(QStringLiteral("TrendsReadout"));
+        QVERIFY(readout);
+        for (PlotWidget* plot : trends->findChildren<PlotWidget*>()) {
+            QStringList labels = plot->TickLabels(0);
+            QVERIFY2(labels.size() >= 4 && labels.size() <= 8 && labels.removeDuplicates() == 0,
+                     qPrintable(labels.join(QLatin1Char(' '))));
+            QTest::mouseMove(plot, plot->PlotArea().center().toPoint());
+            QVERIFY(readout->text().contains(QStringLiteral(" s before now: ")));
+            QEvent leave(QEvent::Leave);
+            QCoreApplication::sendEvent(plot, &leave);
+            QCOMPARE(readout->text(), QStringLiteral("Point at a plot to read its values."));
+        }
         trends->close();
     }
 
