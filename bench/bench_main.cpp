@@ -294,9 +294,9 @@ int main(int argc, char** argv)
 
     // Opening a 100 MB data log in the viewer: about six days of lines as
     // the program writes them (all 38 columns, the values of the simulated
-    // regulator as it runs), read, its columns listed and one reduced for
-    // drawing, against the time and the memory it may take. Painting is not
-    // counted: it depends on the plot and the screen, not on the log's size.
+    // regulator as it runs), read, its columns listed, and its noisiest
+    // column drawn at the size of a laptop's window, against the time and
+    // the memory it may take.
     const qint64 bigLogBytes = 100 * 1000 * 1000;
     const QString bigLog = dir.filePath(QStringLiteral("big-log.txt"));
     int bigLogLines = 0;
@@ -334,6 +334,9 @@ int main(int argc, char** argv)
         QString failure;
         bigLogOpened = viewer.Open(bigLog, &failure);
         bigLogLinesRead = viewer.Content().lines;
+        viewer.resize(1300, 700);
+        viewer.SetColumnShown(QStringLiteral("Battery Current, A"), true);
+        viewer.grab();
     }
     const double bigLogMs = double(bigLogWall.nsecsElapsed()) / 1e6;
     const long hwmAfter = PeakResidentKiB();
@@ -360,11 +363,11 @@ int main(int argc, char** argv)
     if (!bigLogOpened || bigLogLinesRead != bigLogLines)
         std::printf("| Opening a 100 MB data log | FAILED: %d of %d lines read |\n", bigLogLinesRead, bigLogLines);
     else if (bigLogPeakKiB < 0)
-        std::printf("| Opening a 100 MB data log (%d lines, %d columns, about %.0f days) in the viewer, not painted | %.0f ms wall, "
+        std::printf("| Opening a 100 MB data log (%d lines, %d columns, about %.0f days) in the viewer and drawn | %.0f ms wall, "
                     "peak memory not measurable here (target: < 5 s, < 3x file size) |\n",
                     bigLogLines, bigLogColumns, bigLogLines / 86400.0, bigLogMs);
     else
-        std::printf("| Opening a 100 MB data log (%d lines, %d columns, about %.0f days) in the viewer, not painted | %.0f ms wall, "
+        std::printf("| Opening a 100 MB data log (%d lines, %d columns, about %.0f days) in the viewer and drawn | %.0f ms wall, "
                     "peak memory +%ld KiB = %.2fx the file (target: < 5 s, < 3x file size: %s) |\n",
                     bigLogLines, bigLogColumns, bigLogLines / 86400.0, bigLogMs, bigLogPeakKiB,
                     double(bigLogPeakKiB) / bigLogFileKiB, bigLogMet ? "met" : "MISSED");

@@ -371,12 +371,29 @@ void PlotWidget::PaintSeries(QPainter& painter)
     for (const Series& s : series_) {
         if (!s.visible || s.points.isEmpty())
             continue;
-        painter.setPen(s.pen);
+        QPen pen = s.pen;
+        pen.setCapStyle(Qt::SquareCap);
+        painter.setPen(pen);
         QPolygonF line;
+        QVector<QLineF> segments;
         const auto flush = [&] {
-            if (line.size() > 1)
-                painter.drawPolyline(line);
-            else if (line.size() == 1)
+            // An antialiased polyline of a pen wider than a pixel is stroked
+            // as one outline with its joins, which costs seconds once it
+            // zigzags densely (a noisy column of a long log, a thousand
+            // points). A solid line is drawn as its segments instead, whose
+            // square caps close the joins (milliseconds); a dashed one in
+            // short runs, so that its dashes keep their rhythm.
+            if (s.pen.style() == Qt::SolidLine && line.size() > 1) {
+                segments.clear();
+                for (int i = 0; i + 1 < line.size(); ++i)
+                    segments.append(QLineF(line[i], line[i + 1]));
+                painter.drawLines(segments);
+            } else {
+                constexpr int Run = 64;
+                for (int i = 0; i + 1 < line.size(); i += Run)
+                    painter.drawPolyline(line.constData() + i, std::min(Run + 1, int(line.size()) - i));
+            }
+            if (line.size() == 1)
                 painter.drawPoint(line.first());
             line.clear();
         };
