@@ -6,7 +6,7 @@
 // one-shot carries its session, side and sequence number, so that a lost,
 // doubled or misdelivered one is counted. Prints a Markdown table; see
 // HelpText below.
-#include "support/php_relay.h"
+#include "rig/php_relay.h"
 #include "support/relay_codec.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 #include "calibration/calibration.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QtTest>
 

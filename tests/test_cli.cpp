@@ -2,7 +2,7 @@
 // both output forms, the exit statuses, bad input, and files that are never
 // left half-written.
 #include "records/settings_record.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

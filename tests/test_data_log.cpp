@@ -1,6 +1,6 @@
 #include "logging/data_log.h"
 #include "records/ansi_text.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "records/demo_records.h"
 #include "records/settings_file.h"
 #include "records/snapshot_file.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // The USB link and the block transfers against the simulated regulator.
 #include "device/command_protocol.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 #include "device/simulated_regulator.h"
 
 #include <QtTest>

@@ -2,9 +2,9 @@
 // runs them: the settings read first, the exact dialogs, what lands in the
 // settings record and what reaches the regulator.
 #include "settings/system_settings_rows.h"
-#include "support/station_test_access.h"
-#include "support/gui_suite.h"
-#include "support/hooked_dialogs.h"
+#include "rig/station_test_access.h"
+#include "rig/gui_suite.h"
+#include "rig/hooked_dialogs.h"
 
 #include <QAction>
 #include <QLocale>

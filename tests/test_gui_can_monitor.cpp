@@ -2,7 +2,7 @@
 // fetches frames, the lines it adds, the hex switch, the popup commands and
 // the bound on the number of lines kept.
 #include "canbus/can_line_buffer.h"
-#include "support/gui_suite.h"
+#include "rig/gui_suite.h"
 
 #include <QLabel>
 #include <QAction>

@@ -2,9 +2,9 @@
 // dialog, the radio pairing with "Share data with support", the line the
 // window update appends from the tables on screen, the caption, and logging
 // switching itself off when a write fails.
-#include "support/gui_suite.h"
-#include "support/test_support.h"
-#include "support/hooked_dialogs.h"
+#include "rig/gui_suite.h"
+#include "rig/test_support.h"
+#include "rig/hooked_dialogs.h"
 
 #include <QAction>
 #include <QDir>

@@ -2,9 +2,9 @@
 // in the middle of any transfer, one that stops answering, and a data log
 // whose folder disappears. Nothing may crash, and no record may ever hold a
 // mix of two transfers.
-#include "support/realistic_settings.h"
-#include "support/station_test_access.h"
-#include "support/gui_suite.h"
+#include "rig/realistic_settings.h"
+#include "rig/station_test_access.h"
+#include "rig/gui_suite.h"
 
 #include <QAction>
 #include <QElapsedTimer>

@@ -2,12 +2,12 @@
 // misbehaves: error statuses, empty, huge, oversized and garbage answers, a bad
 // value, an answer that never comes and a refused connection. A scripted HTTP
 // server on loopback gives one canned answer per request.
-#include "support/realistic_settings.h"
-#include "support/station_test_access.h"
-#include "support/fake_relay.h"
-#include "support/test_support.h"
-#include "support/gui_rig.h"
-#include "support/hooked_dialogs.h"
+#include "rig/realistic_settings.h"
+#include "rig/station_test_access.h"
+#include "rig/fake_relay.h"
+#include "rig/test_support.h"
+#include "rig/gui_rig.h"
+#include "rig/hooked_dialogs.h"
 #include "records/snapshot_record.h"
 #include "support/support_exchange.h"
 

@@ -4,9 +4,9 @@
 #include "settings/charge_profile_rows.h"
 #include "settings/field_rpm_chart_widget.h"
 #include "settings/system_settings_rows.h"
-#include "support/gui_suite.h"
-#include "support/request_log.h"
-#include "support/realistic_settings.h"
+#include "rig/gui_suite.h"
+#include "rig/request_log.h"
+#include "rig/realistic_settings.h"
 
 #include <QLineEdit>
 #include <QTabBar>

@@ -7,8 +7,8 @@
 #include "settings/field_rpm_curve.h"
 #include "settings/settings_check.h"
 #include "settings/system_settings_rows.h"
-#include "support/gui_suite.h"
-#include "support/test_support.h"
+#include "rig/gui_suite.h"
+#include "rig/test_support.h"
 #include "views/state_views.h"
 
 #include <QAction>

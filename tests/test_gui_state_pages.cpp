@@ -1,9 +1,9 @@
 // The "System State" and "Peer System State" pages, the polling cycle and the
 // once-a-second window update, against the simulated regulator.
-#include "support/realistic_settings.h"
-#include "support/station_test_access.h"
-#include "support/gui_suite.h"
-#include "support/test_support.h"
+#include "rig/realistic_settings.h"
+#include "rig/station_test_access.h"
+#include "rig/gui_suite.h"
+#include "rig/test_support.h"
 
 #include "backup/restore_dialog_widget.h"
 #include "trends/trends_widget.h"

@@ -8,7 +8,7 @@
 // writes. KROVA_FAULT_SEED draws other runs; KROVA_FAULT_RUN replays one.
 #include "device/command_protocol.h"
 #include "device/simulated_regulator.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // Record layouts and the settings file.
 #include "records/settings_file.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 #include "records/settings_record.h"
 #include "records/snapshot_record.h"
 #include "records/system_state_record.h"

@@ -1,8 +1,8 @@
 // The relay script under `php -S` on loopback, and SupportExchange against it
 // and against a scripted HTTP server for the faults the relay cannot show.
-#include "support/fake_relay.h"
-#include "support/test_support.h"
-#include "support/php_relay.h"
+#include "rig/fake_relay.h"
+#include "rig/test_support.h"
+#include "rig/php_relay.h"
 #include "support/support_exchange.h"
 #include "time/clock.h"
 

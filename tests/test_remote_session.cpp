@@ -2,13 +2,13 @@
 // simulated regulator and a support session without one, meeting at the real
 // relay script (php -S on loopback, or nginx with PHP-FPM).
 #include "settings/system_settings_rows.h"
-#include "support/fake_relay.h"
-#include "support/php_relay.h"
-#include "support/realistic_settings.h"
+#include "rig/fake_relay.h"
+#include "rig/php_relay.h"
+#include "rig/realistic_settings.h"
 #include "support/relay_address.h"
-#include "support/relay_probe.h"
-#include "support/remote_peer.h"
-#include "support/station_test_access.h"
+#include "rig/relay_probe.h"
+#include "rig/remote_peer.h"
+#include "rig/station_test_access.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -6,7 +6,7 @@
 #include "views/number_text.h"
 #include "settings/settings_check.h"
 #include "settings/system_settings_rows.h"
-#include "support/realistic_settings.h"
+#include "rig/realistic_settings.h"
 
 #include <QLocale>
 #include <QRandomGenerator>

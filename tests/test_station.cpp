@@ -6,10 +6,10 @@
 #include "station/remote_session.h"
 #include "station/settings_session.h"
 #include "station/station.h"
-#include "support/realistic_settings.h"
-#include "support/station_test_access.h"
-#include "support/php_relay.h"
-#include "support/test_support.h"
+#include "rig/realistic_settings.h"
+#include "rig/station_test_access.h"
+#include "rig/php_relay.h"
+#include "rig/test_support.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 // The trends of the last hour and the data log viewer: the bounded buffer, its
 // figures and CSV, the Trends window fed by the window update, and a one-day
 // log read back and drawn reduced.
-#include "support/gui_suite.h"
+#include "rig/gui_suite.h"
 #include "plot/plot_widget.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 #include "trends/data_log_reader.h"
 #include "trends/log_viewer_widget.h"
 #include "trends/trends_widget.h"

@@ -1,6 +1,6 @@
 // Cell text of record values, with a point and with a comma separator.
 #include "time/clock.h"
-#include "support/test_support.h"
+#include "rig/test_support.h"
 #include "views/value_format.h"
 
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "support/scripted_dialogs.h"
+#include "rig/scripted_dialogs.h"
 
 #include <QTest>
 

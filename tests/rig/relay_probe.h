@@ -2,7 +2,7 @@
 // What the relay holds and what another copy of the program would send it,
 // for the tests of the remote support session: messages written and read in
 // the relay's text form, and plain requests to it.
-#include "support/php_relay.h"
+#include "rig/php_relay.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QFile>
 #include <QtGlobal>

@@ -2,7 +2,7 @@
 // A test suite whose every test works on a window of its own: init() builds a
 // fresh rig (and a temporary folder), cleanup() checks that no box was left
 // unscripted and closes the window. Suites adjust the rig through the hooks.
-#include "support/gui_rig.h"
+#include "rig/gui_rig.h"
 
 #include <QObject>
 #include <QTemporaryDir>

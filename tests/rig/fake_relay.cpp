@@ -1,4 +1,4 @@
-#include "support/fake_relay.h"
+#include "rig/fake_relay.h"
 
 #include <QHostAddress>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "support/gui_suite.h"
+#include "rig/gui_suite.h"
 
 #include <QLocale>
 #include <QtTest>

@@ -1,4 +1,4 @@
-#include "support/gui_rig.h"
+#include "rig/gui_rig.h"
 
 #include <QPlainTextEdit>
 #include <QTimer>

@@ -1,6 +1,6 @@
-#include "support/php_relay.h"
+#include "rig/php_relay.h"
 
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -4,7 +4,7 @@
 // handlers themselves.
 #include "app/main_form.h"
 #include "device/simulated_regulator.h"
-#include "support/hooked_dialogs.h"
+#include "rig/hooked_dialogs.h"
 #include "views/string_grid_widget.h"
 
 #include <QTemporaryDir>

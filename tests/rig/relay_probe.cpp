@@ -1,4 +1,4 @@
-#include "support/relay_probe.h"
+#include "rig/relay_probe.h"
 
 #include <QEventLoop>
 #include <QNetworkAccessManager>

@@ -1,7 +1,7 @@
 #pragma once
 // Scripted dialogs that run a test's hook while a box is "open", before its
 // answer goes back: the moment at which a real modal box lets timer ticks run.
-#include "support/scripted_dialogs.h"
+#include "rig/scripted_dialogs.h"
 
 #include <functional>
 

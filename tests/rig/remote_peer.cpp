@@ -1,4 +1,4 @@
-#include "support/remote_peer.h"
+#include "rig/remote_peer.h"
 
 RemotePeer::RemotePeer()
 {

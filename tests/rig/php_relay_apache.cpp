@@ -4,9 +4,9 @@
 // configuration hands .php files over, and relay/htaccess.example as the
 // .htaccess beside a copy of the script, so that its rewrite rule is what
 // routes the session paths.
-#include "support/php_relay.h"
+#include "rig/php_relay.h"
 
-#include "support/test_support.h"
+#include "rig/test_support.h"
 
 #include <QDir>
 #include <QFile>
