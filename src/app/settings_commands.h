@@ -6,6 +6,7 @@
 // The window forwards its handlers here and keeps the page control, the
 // status bar and the message panel (its WindowShell).
 #include "app/settings_editors_host.h"
+#include "app/window_shell.h"
 #include "station/relay_deferral.h"
 #include "station/remote_session.h"
 #include "station/settings_session.h"
@@ -13,25 +14,6 @@
 
 class SettingsPage;
 class UserDialogs;
-
-// What the commands beside the window show through it.
-class WindowShell {
-public:
-    // The "Settings" page in front, not counting as the user's page change.
-    virtual void SelectSettingsPage() = 0;
-    virtual void SetStatusText(const QString& text) = 0;
-    virtual void ShowMessagePanel(const QString& text) = 0;
-    // A notice that stays until the user dismisses it: a headline and the
-    // rows it concerns (what a remote write changed).
-    virtual void ShowNotice(const QString& headline, const QStringList& rows) = 0;
-    // The status bar's connection indicator and the pages' not-live lines.
-    virtual void ShowConnection() = 0;
-    // Both state pages from the station's texts, refreshing none.
-    virtual void DrawStatePages() = 0;
-
-protected:
-    ~WindowShell() = default;
-};
 
 class SettingsCommands : public SettingsEditorsHost {
 public:
