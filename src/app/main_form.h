@@ -3,13 +3,13 @@
 // and the three timers that drive the program. The live state and the steps
 // on the regulator and the relay belong to its Station; the handlers here are
 // adapters that call the station and redraw what it changed.
-#include "app/calibration_menu.h"
+#include "app/calibration_commands.h"
 #include "app/main_form_ui.h"
-#include "app/service_menu.h"
+#include "app/service_commands.h"
 #include "app/settings_commands.h"
 #include "app/support_commands.h"
 #include "app/tracked_dialogs.h"
-#include "app/trends_menu.h"
+#include "app/trends_commands.h"
 #include "app/user_dialogs.h"
 #include "station/application.h"
 #include "station/relay_deferral.h"
@@ -149,8 +149,8 @@ private:
     // Commands chosen while the relay is busy run once it is free.
     RelayDeferral deferral_{station_, [this] { return dialogs_.IsBoxOpen(); }};
     SettingsCommands editors_{station_, settings_, dialogs_, remote_, deferral_, usbTimer_, inetTimer_, *this};
-    TrendsMenu trends_{station_, dialogs_, this};
-    ServiceMenu service_{station_, settings_, dialogs_, editors_, this, [this](const QString& path) { ShowSnapshot(path); }};
-    CalibrationMenu calibration_{station_, settings_, dialogs_, editors_};
+    TrendsCommands trends_{station_, dialogs_, this};
+    ServiceCommands service_{station_, settings_, dialogs_, editors_, this, [this](const QString& path) { ShowSnapshot(path); }};
+    CalibrationCommands calibration_{station_, settings_, dialogs_, editors_};
     SupportCommands support_{station_, settings_, remote_, dialogs_, deferral_, usbTimer_, inetTimer_, editors_, *this, this};
 };

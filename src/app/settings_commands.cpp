@@ -1,4 +1,5 @@
 #include "app/settings_commands.h"
+#include "app/device_operation.h"
 #include "app/user_dialogs.h"
 #include "settings/charge_profile_rows.h"
 #include "settings/settings_page_widget.h"
@@ -121,8 +122,7 @@ void SettingsCommands::Read(bool toFront)
 {
     if (toFront)
         shell_.SelectSettingsPage();
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    TimerPause pause{&usb_, &inet_};
+    DeviceOperation operation{&usb_, &inet_};
     page_->CancelDrag();
     QCoreApplication::processEvents();
     if (station_.IsUsbConnection()) {
@@ -130,18 +130,16 @@ void SettingsCommands::Read(bool toFront)
         shell_.SetStatusText(station_.LinkStatusText());
     }
     if (station_.IsRemoteConnection()) {
-        const bool deferred = deferral_.WhileBusy([this, toFront] {
+        const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, toFront] {
             if (station_.IsRemoteConnection())
                 Read(toFront);
         });
-        if (!deferred) {
+        if (!putOff) {
             remote_.RequestSettings(ShowWaiting(QStringLiteral("Waiting for the customer's settings...")));
             shell_.SetStatusText(station_.SupportStatusText());
         }
     }
     ShowAsReference();
-    pause.End();
-    QApplication::restoreOverrideCursor();
 }
 
 void SettingsCommands::Write()
@@ -151,39 +149,34 @@ void SettingsCommands::Write()
 
 bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
 {
-    TimerPause pause{&usb_, &inet_};
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DeviceOperation held{&usb_, &inet_};
     if (typed)
         StoreEditors();
     bool written = false;
     if (station_.IsUsbConnection()) {
         written = WriteToRegulator(operation);
     }
-    if (station_.IsRemoteConnection() && !CheckBeforeSending()) {
-        QApplication::restoreOverrideCursor();
+    if (station_.IsRemoteConnection() && !CheckBeforeSending())
         return false;
-    }
     if (station_.IsRemoteConnection()) {
         // Before the customer's settings came, the editors hold none of
         // theirs (zeros at first): such a write is sent only when asked for.
-        if (!remote_.ClientSettingsArrived()
-            && !dialogs_.WarnYesCancel(QStringLiteral("Write Settings"),
-                                       QStringLiteral("The customer's settings have not arrived yet, so the editors "
-                                                      "do not show them.\rSend these settings to the customer's "
-                                                      "regulator all the same?"))) {
-            QApplication::restoreOverrideCursor();
+        if (!remote_.ClientSettingsArrived() && !DeviceOperation::Asking([this] {
+                return dialogs_.WarnYesCancel(QStringLiteral("Write Settings"),
+                                              QStringLiteral("The customer's settings have not arrived yet, so the "
+                                                             "editors do not show them.\rSend these settings to the "
+                                                             "customer's regulator all the same?"));
+            }))
             return false;
-        }
-        const bool deferred = deferral_.WhileBusy([this, operation, typed] {
+        const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, operation, typed] {
             if (station_.IsRemoteConnection())
                 WriteSettingsAs(operation, typed);
         });
-        if (!deferred) {
+        if (!putOff) {
             remote_.SendSettings(ShowWaiting(QStringLiteral("Sending the settings to the customer...")));
             shell_.SetStatusText(station_.SupportStatusText());
         }
     }
-    QApplication::restoreOverrideCursor();
     return written;
 }
 
@@ -214,12 +207,12 @@ void SettingsCommands::ShowWriteFailure(const WriteOutcome& outcome, const QStri
     shell_.ShowMessagePanel(QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
     if (outcome.result != WriteOutcome::Result::Implausible && outcome.result != WriteOutcome::Result::NotConfirmed)
         return;
-    QApplication::restoreOverrideCursor();
-    dialogs_.Error(QStringLiteral("Write Settings"),
-                   outcome.backupPath.isEmpty()
-                       ? text
-                       : text + QStringLiteral("\r\"Restore Settings From Backup...\" writes them back."));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DeviceOperation::Asking([&] {
+        dialogs_.Error(QStringLiteral("Write Settings"),
+                       outcome.backupPath.isEmpty()
+                           ? text
+                           : text + QStringLiteral("\r\"Restore Settings From Backup...\" writes them back."));
+    });
 }
 
 bool SettingsCommands::WriteToRegulator(const QString& operation)
@@ -228,15 +221,15 @@ bool SettingsCommands::WriteToRegulator(const QString& operation)
     const QString name = QString::fromLatin1(station_.OwnState().RegulatorName());
     WriteOutcome outcome = settings_.WriteToDevice(operation);
     if (outcome.result == R::VersionDiffers) {
-        QApplication::restoreOverrideCursor();
-        const bool go = dialogs_.WarnYesCancel(
-            QStringLiteral("Write Settings"),
-            QStringLiteral("These settings are for device version %1, but %2 has device version %3.\rWrite them to "
-                           "%2 all the same?")
-                .arg(outcome.newVersion)
-                .arg(name.isEmpty() ? QStringLiteral("the regulator") : name)
-                .arg(outcome.knownVersion));
-        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const bool go = DeviceOperation::Asking([&] {
+            return dialogs_.WarnYesCancel(
+                QStringLiteral("Write Settings"),
+                QStringLiteral("These settings are for device version %1, but %2 has device version %3.\rWrite them "
+                               "to %2 all the same?")
+                    .arg(outcome.newVersion)
+                    .arg(name.isEmpty() ? QStringLiteral("the regulator") : name)
+                    .arg(outcome.knownVersion));
+        });
         if (!go) {
             shell_.ShowMessagePanel(QStringLiteral(" Settings not written"));
             return false;
@@ -260,13 +253,11 @@ bool SettingsCommands::WriteToRegulator(const QString& operation)
 void SettingsCommands::Reset()
 {
     shell_.SelectSettingsPage();
-    TimerPause pause{&usb_};
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DeviceOperation operation{&usb_};
     settings_.ResetOnDevice();
     shell_.SetStatusText(station_.LinkStatusText());
     DelaySeconds(1, station_.Time());
-    QApplication::restoreOverrideCursor();
-    pause.End();
+    operation.End();
     Read();
 }
 

@@ -32,7 +32,7 @@ public:
     void StoreCurve();
     // The settings as they now stand are the reference: the editors are
     // drawn from them, no cell marked.
-    void ShowAsReference();
+    void ShowAsReference() override;
     // What the user typed, into the record.
     void StoreEditors();
     // A change of profile tab: the grids go into the profile being left,
@@ -61,7 +61,7 @@ public:
     void CellEdited(bool profileGrid, int row, const QString& typed);
 
     SettingsRecord EditorsRecord() override;
-    void ReadSettings() override { Read(); }
+    void ReadSettings(bool toFront) override { Read(toFront); }
     bool WriteSettingsAs(const QString& operation, bool typed = true) override;
     void DrawSettings() override;
     void ShowFailure(const QString& message) override;

@@ -1,4 +1,5 @@
 #include "app/support_commands.h"
+#include "app/device_operation.h"
 #include "app/user_dialogs.h"
 #include "support/chat_window_widget.h"
 #include "support/relay_address.h"
@@ -8,7 +9,7 @@
 
 SupportCommands::SupportCommands(Station& station, SettingsSession& settings, RemoteSession& remote,
                                  UserDialogs& dialogs, RelayDeferral& deferral, PausableTimer& usb,
-                                 PausableTimer& inet, SettingsCommands& editors, WindowShell& shell, QWidget* window)
+                                 PausableTimer& inet, SettingsEditorsHost& editors, WindowShell& shell, QWidget* window)
     : station_(station), settings_(settings), remote_(remote), dialogs_(dialogs), deferral_(deferral), usb_(usb),
       inet_(inet), editors_(editors), shell_(shell), window_(window)
 {
@@ -22,7 +23,7 @@ void SupportCommands::Connect()
     connect(&remote_, &RemoteSession::failed, this,
             [this](const QString& text) { dialogs_.Error(QStringLiteral("Error"), text); });
     // The owner's window stays on the page the owner looks at.
-    connect(&remote_, &RemoteSession::settingsReadWanted, this, [this] { editors_.Read(false); });
+    connect(&remote_, &RemoteSession::settingsReadWanted, this, [this] { editors_.ReadSettings(false); });
     connect(&remote_, &RemoteSession::writeNotice, this,
             [this](const QString& headline, const QStringList& rows) { shell_.ShowNotice(headline, rows); });
     connect(&remote_, &RemoteSession::supportSettingsToWrite, this, [this] {
@@ -41,7 +42,7 @@ void SupportCommands::Connect()
 
 void SupportCommands::SendChat()
 {
-    TimerPause pause{&usb_, &inet_};
+    DeviceOperation operation({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
     QCoreApplication::processEvents();
     const QString text = dialogs_.InputBox(QStringLiteral("Send a chat"), QStringLiteral("Message"), QString(),
                                            InputBoxMaxLength)
@@ -63,14 +64,14 @@ bool SupportCommands::SendChatLine(const QString& typed)
     };
     if (text.isEmpty() || !roleOn())
         return false;
-    TimerPause pause{&usb_, &inet_};
-    const bool deferred = deferral_.WhileBusy([this, text, send, roleOn] {
+    DeviceOperation operation({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
+    const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, text, send, roleOn] {
         if (!roleOn())
             return;
-        TimerPause deferredPause{&usb_, &inet_};
+        DeviceOperation later({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
         send(text);
     });
-    if (!deferred)
+    if (!putOff)
         send(text);
     return true;
 }
@@ -111,7 +112,7 @@ void SupportCommands::NewSession()
     // The relay keeps a session only once the technician's side asked for
     // it: this first request opens it, so that the customer finds it.
     const auto open = [this, code, domain] {
-        TimerPause pause{&usb_, &inet_};
+        DeviceOperation operation({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
         const bool opened = station_.OpenSupportSession();
         shell_.SetStatusText(station_.SupportStatusText());
         QString text = NewSessionText(code, domain, defaultDomain_);
@@ -122,7 +123,7 @@ void SupportCommands::NewSession()
                    + text;
         dialogs_.InformWithCopy(QStringLiteral("New Support Session"), text, domain);
     };
-    if (!deferral_.WhileBusy(open))
+    if (!DeviceOperation::PutOffWhileBusy(deferral_, open))
         open();
 }
 

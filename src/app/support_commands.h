@@ -3,7 +3,8 @@
 // chat, the relay's domain, a private session, the chat log; and what the
 // window does for the remote session when it asks (a settings read or write
 // through the editors, the state pages drawn, a box, the USB connection).
-#include "app/settings_commands.h"
+#include "app/settings_editors_host.h"
+#include "app/window_shell.h"
 #include "station/relay_deferral.h"
 #include "station/remote_session.h"
 #include "station/settings_session.h"
@@ -20,7 +21,7 @@ class SupportCommands : public QObject {
     Q_OBJECT
 public:
     SupportCommands(Station& station, SettingsSession& settings, RemoteSession& remote, UserDialogs& dialogs,
-                    RelayDeferral& deferral, PausableTimer& usb, PausableTimer& inet, SettingsCommands& editors,
+                    RelayDeferral& deferral, PausableTimer& usb, PausableTimer& inet, SettingsEditorsHost& editors,
                     WindowShell& shell, QWidget* window);
 
     // The remote session's signals to what is done for it, before its step
@@ -51,7 +52,7 @@ private:
     RelayDeferral& deferral_;
     PausableTimer& usb_;
     PausableTimer& inet_;
-    SettingsCommands& editors_;
+    SettingsEditorsHost& editors_;
     WindowShell& shell_;
     QWidget* window_;
     QString defaultDomain_;

@@ -9,9 +9,9 @@
 
 class UserDialogs;
 
-class CalibrationMenu {
+class CalibrationCommands {
 public:
-    CalibrationMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host);
+    CalibrationCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host);
 
     // Reads the settings, asks what the procedure needs, and on success
     // offers to write the new factors ("calibration-write").

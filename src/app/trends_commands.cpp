@@ -1,14 +1,14 @@
-#include "app/trends_menu.h"
+#include "app/trends_commands.h"
 #include "app/user_dialogs.h"
 #include "trends/log_viewer_widget.h"
 #include "trends/trends_widget.h"
 
-TrendsMenu::TrendsMenu(Station& station, UserDialogs& dialogs, QWidget* window)
+TrendsCommands::TrendsCommands(Station& station, UserDialogs& dialogs, QWidget* window)
     : station_(station), dialogs_(dialogs), window_(window), start_(station.Time().Now())
 {
 }
 
-void TrendsMenu::Update()
+void TrendsCommands::Update()
 {
     trends_.Add((station_.Time().Now() - start_) / OneSecond, station_.OwnState(), station_.PeerState(),
                 station_.Settings().AuxTempSensorUsage(), station_.IsLive(Side::Own), station_.IsLive(Side::Peer));
@@ -16,7 +16,7 @@ void TrendsMenu::Update()
         trendsWindow_->Refresh();
 }
 
-void TrendsMenu::ShowTrends()
+void TrendsCommands::ShowTrends()
 {
     if (!trendsWindow_) {
         trendsWindow_ = new TrendsWindow(
@@ -33,7 +33,7 @@ void TrendsMenu::ShowTrends()
     trendsWindow_->raise();
 }
 
-void TrendsMenu::OpenDataLog()
+void TrendsCommands::OpenDataLog()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
         {QStringLiteral("Open Data Log"), QStringLiteral("Text Files|*.txt"), QStringLiteral("txt"), {}, true});

@@ -15,11 +15,11 @@
 class QWidget;
 class UserDialogs;
 
-class ServiceMenu {
+class ServiceCommands {
 public:
     // `showSnapshot` shows a snapshot file as if dropped onto the "System
     // State" page.
-    ServiceMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
+    ServiceCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
                 QWidget* window, std::function<void(const QString&)> showSnapshot);
 
     void CompareWithFile();

@@ -1,4 +1,4 @@
-#include "app/service_menu.h"
+#include "app/service_commands.h"
 
 #include "app/user_dialogs.h"
 #include "station/application.h"
@@ -16,14 +16,14 @@
 #include <QFileInfo>
 #include <QUrl>
 
-ServiceMenu::ServiceMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
+ServiceCommands::ServiceCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs, SettingsEditorsHost& host,
                          QWidget* window, std::function<void(const QString&)> showSnapshot)
     : station_(station), settings_(settings), dialogs_(dialogs), host_(host), window_(window),
       showSnapshot_(std::move(showSnapshot))
 {
 }
 
-void ServiceMenu::CompareWithFile()
+void ServiceCommands::CompareWithFile()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
         {QStringLiteral("Compare Settings With File"), SettingsFileFilter, SettingsFileSuffix, {}, true});
@@ -39,7 +39,7 @@ void ServiceMenu::CompareWithFile()
     window->show();
 }
 
-void ServiceMenu::SaveReport()
+void ServiceCommands::SaveReport()
 {
     const std::optional<QString> vessel = dialogs_.InputBox(
         QStringLiteral("Save Service Report"), QStringLiteral("Vessel or customer (optional)"), QString(),
@@ -68,7 +68,7 @@ void ServiceMenu::SaveReport()
         host_.ShowFailure(failure);
 }
 
-void ServiceMenu::OpenBackupsFolder()
+void ServiceCommands::OpenBackupsFolder()
 {
     const QString folder = station_.Backups().Folder();
     QDir().mkpath(folder);
@@ -80,11 +80,11 @@ void ServiceMenu::OpenBackupsFolder()
                                 QDir::toNativeSeparators(folder));
 }
 
-void ServiceMenu::RestoreFromBackup()
+void ServiceCommands::RestoreFromBackup()
 {
     // Compared with what the regulator holds now: read first.
     if (station_.IsUsbConnection())
-        host_.ReadSettings();
+        host_.ReadSettings(true);
     const SettingsRecord now = settings_.Record();
     const uint16_t voltage = settings_.Voltage();
     const QString name = FromAnsi(station_.OwnState().RegulatorName());
@@ -120,7 +120,7 @@ void ServiceMenu::RestoreFromBackup()
     dialog->show();
 }
 
-void ServiceMenu::OpenSnapshot()
+void ServiceCommands::OpenSnapshot()
 {
     const std::optional<QString> path = dialogs_.OpenFileName(
         {QStringLiteral("Open Snapshot"), QStringLiteral("Snapshot Files|*.txt"), QStringLiteral("txt"), {}, true});
@@ -129,12 +129,12 @@ void ServiceMenu::OpenSnapshot()
     showSnapshot_(*path);
 }
 
-void ServiceMenu::About()
+void ServiceCommands::About()
 {
     dialogs_.InformWithCopy(QStringLiteral("About"), AboutText(), AboutText());
 }
 
-void ServiceMenu::UserGuide()
+void ServiceCommands::UserGuide()
 {
     const QString guide = UserGuidePath(QCoreApplication::applicationDirPath());
     if (guide.isEmpty()) {

@@ -11,9 +11,9 @@ class QWidget;
 class TrendsWindow;
 class UserDialogs;
 
-class TrendsMenu {
+class TrendsCommands {
 public:
-    TrendsMenu(Station& station, UserDialogs& dialogs, QWidget* window);
+    TrendsCommands(Station& station, UserDialogs& dialogs, QWidget* window);
 
     // Once a second: the records as they are now. A record that has not come
     // again since the last update is no reading: the trends get a gap, not

@@ -1,16 +1,16 @@
-#include "app/calibration_menu.h"
+#include "app/calibration_commands.h"
 #include "app/user_dialogs.h"
 #include "views/number_text.h"
 
-CalibrationMenu::CalibrationMenu(Station& station, SettingsSession& settings, UserDialogs& dialogs,
+CalibrationCommands::CalibrationCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs,
                                  SettingsEditorsHost& host)
     : station_(station), settings_(settings), dialogs_(dialogs), host_(host)
 {
 }
 
-void CalibrationMenu::Run(Procedure procedure)
+void CalibrationCommands::Run(Procedure procedure)
 {
-    host_.ReadSettings();
+    host_.ReadSettings(true);
     const QString confirm = CalibrationConfirmText(procedure);
     if (!confirm.isEmpty() && !dialogs_.ConfirmOkCancel(QStringLiteral("Information"), confirm))
         return;
