@@ -22,6 +22,18 @@
 class StationTest : public QObject {
     Q_OBJECT
 private slots:
+    // The wall clock counts local days since 1899-12-30 (day 46000 began
+    // on 2025-12-09), whatever the local time's offset from UTC.
+    void wallClockCountsLocalDays()
+    {
+        QCOMPARE(DateTimeOfDayCount(46000.5), QDateTime(QDate(2025, 12, 9), QTime(12, 0)));
+        const QDateTime before = QDateTime::currentDateTime();
+        const double now = Clock::System().Now();
+        const QDateTime after = QDateTime::currentDateTime();
+        QVERIFY(DateTimeOfDayCount(now).msecsTo(before) <= 1);
+        QVERIFY(DateTimeOfDayCount(now).msecsTo(after) >= -1);
+    }
+
     void sharingAndLoggingExcludeEachOther()
     {
         SimulatedRegulator sim;

@@ -5,6 +5,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <atomic>
 #include <cmath>
 #include <QTimer>
 
@@ -14,13 +15,25 @@ class SystemClock : public Clock {
 public:
     double Now() const override
     {
-        static const QDateTime epoch(QDate(1899, 12, 30), QTime(0, 0));
-        const QDateTime now = QDateTime::currentDateTime();
-        // Local wall-clock time: days between the local dates plus the local
-        // time of day, independent of the UTC offset.
-        const qint64 days = epoch.date().daysTo(now.date());
-        return double(days) + double(now.time().msecsSinceStartOfDay()) / 86400000.0;
+        // Local wall-clock time: days since 1899-12-30 in local dates plus
+        // the local time of day. The local time's offset from UTC is looked
+        // up once a minute, not per call: each look-up reads the time zone
+        // files, and the polling asks for the time several times a tick.
+        const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+        const qint64 minute = utcMs / 60000;
+        if (minute != offsetMinute_.load(std::memory_order_relaxed)) {
+            offsetMs_.store(qint64(QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc()) * 1000,
+                            std::memory_order_relaxed);
+            offsetMinute_.store(minute, std::memory_order_relaxed);
+        }
+        constexpr double DaysFrom1899To1970 = 25569;
+        return DaysFrom1899To1970 + double(utcMs + offsetMs_.load(std::memory_order_relaxed)) / 86400000.0;
     }
+
+private:
+    // The one clock may be asked from more than one thread.
+    mutable std::atomic<qint64> offsetMinute_{-1};
+    mutable std::atomic<qint64> offsetMs_{0};
 };
 
 bool Elapsed(const Clock& clock, double start, double seconds)

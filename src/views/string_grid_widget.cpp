@@ -116,10 +116,26 @@ void StringGrid::SetCell(int row, int column, const QString& text)
         return;
     }
     const QString shown = WithoutZeros(text);
-    const QFontMetrics metrics = fontMetrics();
     const int room = columnWidth(column) - CellPadding;
-    if (int(shown.size()) * metrics.maxWidth() > room && metrics.horizontalAdvance(shown) > room)
+    if (MayNotFit(shown, room) && fontMetrics().horizontalAdvance(shown) > room)
         FitColumns();
+}
+
+bool StringGrid::MayNotFit(const QString& shown, int room)
+{
+    static const QString numberChars = QStringLiteral("0123456789+-.,:% ");
+    if (numberCharWidth_ == 0 || measuredFont_ != font()) {
+        const QFontMetrics metrics = fontMetrics();
+        measuredFont_ = font();
+        numberCharWidth_ = 1;
+        for (const QChar c : numberChars)
+            numberCharWidth_ = std::max(numberCharWidth_, metrics.horizontalAdvance(c));
+    }
+    // Most cells hold numbers, whose widest character is far narrower than
+    // the font's widest of all.
+    const bool number = std::all_of(shown.begin(), shown.end(), [](QChar c) { return numberChars.contains(c); });
+    const int widest = number ? numberCharWidth_ : fontMetrics().maxWidth();
+    return int(shown.size()) * widest > room;
 }
 
 QString StringGrid::Cell(int row, int column) const

@@ -48,6 +48,10 @@ private:
     void ShowChange(int row, int column);
     // Shares the grid's width out among its columns.
     void FitColumns();
+    // Whether a value's text may be wider than `room`: a bound from the
+    // font's widest character of numbers where the text is one, else from
+    // its widest character of all.
+    bool MayNotFit(const QString& shown, int room);
 
     int fixedRows_;
     int fixedColumns_;
@@ -58,4 +62,8 @@ private:
     int maskedColumn_ = -1;
     bool revealed_ = false;
     QStringList reference_;
+    // The widest character a number is written with, in the font that
+    // measured it (0: not measured yet).
+    int numberCharWidth_ = 0;
+    QFont measuredFont_;
 };

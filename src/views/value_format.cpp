@@ -2,8 +2,9 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdlib>
 #include <string>
 
 QString DecimalSeparator()
@@ -22,8 +23,12 @@ QString FormatFixed(int decimals, double value)
     // significant digits, so 0.125 gives 0.13 and -0.005 gives -0.01 although
     // neither is exact in binary.
     constexpr int significant = 18;
+    // to_chars rounds correctly, as printf does, without the cost of
+    // printf's machinery (this runs for some ninety values a tick).
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*e", significant - 1, std::fabs(value));
+    const std::to_chars_result written =
+        std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, significant - 1);
+    *written.ptr = '\0';
     std::string digits;
     digits.reserve(significant);
     const char* p = buf;
