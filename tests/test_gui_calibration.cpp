@@ -639,7 +639,8 @@ void TestGuiCalibration::nothingWhilePollingStopped_data()
 void TestGuiCalibration::nothingWhilePollingStopped()
 {
     QFETCH(int, procedure);
-    StationTestAccess::Settings(W().Core()).SetPowerSupplyVoltageComp(1.0f); // differs from the regulator's
+    // Differs from the regulator's.
+    StationTestAccess::EditSettings(W().Core(), [](SettingsRecord& r) { r.SetPowerSupplyVoltageComp(1.0f); });
     const SettingsRecord shown = W().Core().Settings();
     QVERIFY(!W().Ui().USBTimer->isActive());
     switch (Procedure(procedure)) {

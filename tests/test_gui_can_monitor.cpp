@@ -234,7 +234,7 @@ void TestGuiCanMonitor::failedFetchAddsNothing()
     w.USBTimerTimer();
     QCOMPARE(CountRequests(rig_->sim, ReadCanFrames), 2);
     QCOMPARE(Lines(w.Ui().CanMemo), QStringList{HexLineA});
-    QCOMPARE(w.Core().CanFrame(0).FrameIdentifier(), 0x123u);
+    QCOMPARE(w.Core().Usb().CanFrame(0).FrameIdentifier(), 0x123u);
 }
 
 void TestGuiCanMonitor::hexSwitchAffectsOnlyNewLines()

@@ -83,7 +83,7 @@ private slots:
         GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        StationTestAccess::Settings(w.Core()) = SettingsPattern(1);
+        w.Core().SettingsOwner().Replace(SettingsPattern(1));
         const SettingsRecord before = w.Core().Settings();
         rig.sim.SetSettings(SettingsPattern(2));
         rig.sim.UnplugAfterExchanges = blocksThrough;
@@ -113,7 +113,7 @@ private slots:
         w.ReadAllSettingsFromSystemClick();
         rig.StopTimers();
         const auto before = rig.sim.SettingsImage;
-        StationTestAccess::Settings(w.Core()).SetU8(SettingsRecord::AlternatorPolesAt, 14);
+        StationTestAccess::EditSettings(w.Core(), [](SettingsRecord& r) { r.SetU8(SettingsRecord::AlternatorPolesAt, 14); });
         w.UpdateSystemSettingsTable();
         rig.sim.UnplugAfterExchanges = slicesThrough;
         w.WriteAllSettingsToSystemClick();

@@ -97,7 +97,7 @@ void StartRole(GuiRig& rig, bool supportRole, const QString& domain)
         rig.Connect();
         w.ShareDataWithSupportClick();
     }
-    w.Core().SetSupportDomain(domain);
+    w.Core().Relay().SetDomain(domain);
     StationTestAccess::Support(w.Core()).IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
     StationTestAccess::Support(w.Core()).IncomingLength = LengthBefore;
     StationTestAccess::Support(w.Core()).ClientToSupportBuffer.fill(JunkByte);
@@ -260,7 +260,7 @@ private slots:
         const qint64 tickMs = elapsed.elapsed();
         lateTimer.stop();
 
-        const QString reason = w.Core().Support().SupportStatusText;
+        const QString reason = w.Core().Relay().State().SupportStatusText;
         QVERIFY2(status.match(reason).hasMatch(), qPrintable(reason));
         QCOMPARE(w.StatusText(), reason);
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
@@ -397,14 +397,14 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
-        QCOMPARE(w.Core().Support().SupportStatusText, expectedStatus);
+        QCOMPARE(w.Core().Relay().State().SupportStatusText, expectedStatus);
         QCOMPARE(w.StatusText(), expectedStatus);
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
         QCOMPARE(int(StationTestAccess::Support(w.Core()).IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
         QVERIFY(StationTestAccess::Support(w.Core()).IncomingLength <= SupportBufferSize);
         QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedValues.size()));
         QVERIFY(BufferHolds(Incoming(w, supportRole), expectedValues, 0));
-        QCOMPARE(w.Core().Support().SupportDomain, server.Domain());
+        QCOMPARE(w.Core().Relay().Domain(), server.Domain());
         if (expectedOwnState.isEmpty()) {
             QVERIFY(w.Core().OwnState() == ownBefore);
         } else {
@@ -520,7 +520,7 @@ private slots:
             w.USBTimerTimer();
             w.ShareDataWithSupportClick();
         }
-        w.Core().SetSupportDomain(server.Domain());
+        w.Core().Relay().SetDomain(server.Domain());
 
         int requestsWhileOpen = -1;
         bool roleOnWhileOpen = true;

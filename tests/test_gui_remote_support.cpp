@@ -71,10 +71,10 @@ struct SessionPair {
         client.sim.SettingsImage = realistic::Image();
         client.Connect();
         client.W().ShareDataWithSupportClick();
-        client.W().Core().SetSupportDomain(domain);
+        client.W().Core().Relay().SetDomain(domain);
         support.sim.Present = false;
         support.W().RemoteViaInternetToProvideSupportClick();
-        support.W().Core().SetSupportDomain(domain);
+        support.W().Core().Relay().SetDomain(domain);
     }
     TMainFormKrv& C() { return client.W(); }
     TMainFormKrv& S() { return support.W(); }
@@ -140,12 +140,12 @@ private slots:
         RemotePair p;
         REQUIRE_RELAY(p.relay);
         QVERIFY(p.C().Core().OwnState().RegulatorName().size() > 0);
-        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(0));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(0));
 
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support().SupportRole, RoleClient);
-        QCOMPARE(p.C().Core().Support().OutgoingKind, uint8_t(2));
-        QCOMPARE(p.C().Core().Support().OutgoingLength, int32_t(280));
+        QCOMPARE(p.C().Core().Relay().State().SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Relay().State().OutgoingKind, uint8_t(2));
+        QCOMPARE(p.C().Core().Relay().State().OutgoingLength, int32_t(280));
         QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.C().Core().OwnState().Bytes()));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
@@ -154,9 +154,9 @@ private slots:
         // The support window has no regulator and never looks for one.
         const SystemStateRecord peerBefore = p.S().Core().PeerState();
         Tick(p.support);
-        QCOMPARE(p.S().Core().Support().SupportRole, RoleSupport);
-        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Core().Support().IncomingLength, int32_t(280));
+        QCOMPARE(p.S().Core().Relay().State().SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Relay().State().IncomingKind, uint8_t(2));
+        QCOMPARE(p.S().Core().Relay().State().IncomingLength, int32_t(280));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system state"));
         QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
         QVERIFY(p.S().Core().OwnState() == p.client.sim.OwnState);
@@ -210,8 +210,8 @@ private slots:
         QVERIFY2(shown.contains(QStringLiteral("Waiting for the customer's settings... 3 s")), qPrintable(shown.join('|')));
         QCOMPARE(p.S().Ui().PageControl->currentWidget(), p.S().Ui().SettingsTabSheet);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("1"));
-        QCOMPARE(p.S().Core().Support().OutgoingKind, uint8_t(1));
-        QCOMPARE(p.S().Core().Support().OutgoingLength, int32_t(0));
+        QCOMPARE(p.S().Core().Relay().State().OutgoingKind, uint8_t(1));
+        QCOMPARE(p.S().Core().Relay().State().OutgoingLength, int32_t(0));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(p.S().Core().Settings() == supportBefore); // the settings come later
         QVERIFY(p.support.sim.Requests.empty());
@@ -219,7 +219,7 @@ private slots:
         // The client recognises the request in one tick and answers it in the
         // next, before that tick's exchange.
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(1));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(1));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system settings"));
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
@@ -233,8 +233,8 @@ private slots:
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
         QVERIFY(SettingsCommandsSeen(p.client.sim, before, 3).isEmpty());
         QVERIFY(p.C().Core().Settings() == p.client.sim.Settings());
-        QCOMPARE(p.C().Core().Support().OutgoingKind, uint8_t(3));
-        QCOMPARE(p.C().Core().Support().OutgoingLength, int32_t(540));
+        QCOMPARE(p.C().Core().Relay().State().OutgoingKind, uint8_t(3));
+        QCOMPARE(p.C().Core().Relay().State().OutgoingLength, int32_t(540));
         QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('3', p.client.sim.Settings().Bytes()));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
 
@@ -261,7 +261,7 @@ private slots:
         rig.sim.Present = false;
         TMainFormKrv& w = rig.W();
         w.RemoteViaInternetToProvideSupportClick();
-        w.Core().SetSupportDomain(relay.Domain());
+        w.Core().Relay().SetDomain(relay.Domain());
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QCOMPARE(w.Ui().PageControl->currentWidget(), w.Ui().StateTabSheet);
@@ -293,7 +293,7 @@ private slots:
         rig.StopTimers();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(!w.StatusText().isEmpty());
-        QCOMPARE(w.StatusText(), w.Core().Support().SupportStatusText);
+        QCOMPARE(w.StatusText(), w.Core().Relay().State().SupportStatusText);
         QVERIFY(w.StatusText() != QStringLiteral("Nothing received"));
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1)); // the question only
         QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(box.caption, QStringLiteral("Send a chat"));
         QCOMPARE(box.text, QStringLiteral("Message"));
         QCOMPARE(box.proposed, QString());
-        QCOMPARE(p.S().Core().Support().SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Relay().State().SupportRole, RoleSupport);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$72$105$32$116$104$101$114$101"));
         // Several support ticks before the client polls: their state requests
         // replace each other and never the chat.
@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(p.relay.Waiting(QStringLiteral("support")),
                  (QList<QByteArray>{QByteArray("4$72$105$32$116$104$101$114$101"), "0"}));
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(4));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(4));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent chat"));
         Tick(p.client);
         QVERIFY2(PanelShows(p.C(), QStringLiteral(" Message from SUPPORT: Hi there")),
@@ -337,7 +337,7 @@ private slots:
         p.client.dialogs.AnswerText(QStringLiteral("Engine won't charge"));
         p.C().SendChatMessageClick();
         p.client.StopTimers();
-        QCOMPARE(p.C().Core().Support().SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Relay().State().SupportRole, RoleClient);
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$69$110$103$105$110$101$32$119$111$110$39$116$32$99$104$97$114$103$101"));
         // The same the other way: client ticks before the support polls.
         for (int i = 0; i < 3; ++i)
@@ -354,8 +354,8 @@ private slots:
         p.client.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$120"));
         Tick(p.support);
-        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(4));
-        QCOMPARE(p.S().Core().Support().IncomingLength, int32_t(1));
+        QCOMPARE(p.S().Core().Relay().State().IncomingKind, uint8_t(4));
+        QCOMPARE(p.S().Core().Relay().State().IncomingLength, int32_t(1));
         QVERIFY(p.S().Ui().MessagePanel->isHidden());
 
         p.C().Ui().MessagePanel->hide();
@@ -364,7 +364,7 @@ private slots:
         p.support.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$121"));
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support().IncomingLength, int32_t(1));
+        QCOMPARE(p.C().Core().Relay().State().IncomingLength, int32_t(1));
         Tick(p.client);
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
 
@@ -427,7 +427,7 @@ private slots:
         }
         const auto received = [](TMainFormKrv& w) {
             QStringList lines;
-            for (const ChatLine& line : w.Core().ChatLines())
+            for (const ChatLine& line : w.Core().Relay().ChatLines())
                 lines << (line.sent ? QStringLiteral("sent ") : QStringLiteral("got ")) + line.text;
             return lines;
         };
@@ -478,7 +478,7 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Core().SetSupportDomain(relay.Domain());
+        w.Core().Relay().SetDomain(relay.Domain());
         QVERIFY(!w.Ui().SendChatMessage->isEnabled());
         if (share)
             w.ShareDataWithSupportClick();
@@ -493,7 +493,7 @@ private slots:
         QCOMPARE(PendingMessage(relay, "support").left(1), supportMessage);
         QCOMPARE(w.StatusText() == QStringLiteral("untouched"), !share && !remote);
         if (remote)
-            QCOMPARE(w.Core().Support().SupportRole, RoleSupport);
+            QCOMPARE(w.Core().Relay().State().SupportRole, RoleSupport);
         QVERIFY(rig.dialogs.Shown.empty());
 
         // Back to USB only: the next tick turns chat off and sends nothing.
@@ -516,7 +516,7 @@ private slots:
         GuiRig rig;
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        w.Core().SetSupportDomain(relay.Domain());
+        w.Core().Relay().SetDomain(relay.Domain());
         w.ShareDataWithSupportClick();
         QTemporaryDir dir;
         rig.dialogs.AnswerFile(dir.filePath(QStringLiteral("log.txt")));
@@ -584,7 +584,7 @@ private slots:
         watch.start(50);
         // The technicians open their sessions; the owners join them.
         for (SessionPair* pair : {&a, &b}) {
-            QVERIFY(pair->S().Core().OpenSupportSession());
+            QVERIFY(pair->S().Core().Relay().OpenSupportSession());
             pair->C().Ui().USBTimer->start();
             pair->C().Ui().INETTimer->start();
             pair->S().Ui().INETTimer->start();
@@ -609,7 +609,7 @@ private slots:
 
         p.client.dialogs.AnswerCancel();
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support().SupportDomain, domain);
+        QCOMPARE(w.Core().Relay().Domain(), domain);
         QCOMPARE(p.client.dialogs.Shown.size(), std::size_t(1));
         const ShownDialog box = p.client.dialogs.Shown.back();
         QCOMPARE(int(box.kind), int(ShownDialog::Input));
@@ -624,13 +624,13 @@ private slots:
         // A field longer than 255 characters is cut to 255.
         p.client.dialogs.AnswerText(QString(300, QLatin1Char('a')));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support().SupportDomain, QString(255, QLatin1Char('a')));
+        QCOMPARE(w.Core().Relay().Domain(), QString(255, QLatin1Char('a')));
 
         // An empty field is taken as it is, and the next exchange fails.
         p.client.dialogs.AnswerText(QString());
         w.SupportDomainNameClick();
         QCOMPARE(p.client.dialogs.Shown.back().proposed, QString(255, QLatin1Char('a')));
-        QVERIFY(w.Core().Support().SupportDomain.isEmpty());
+        QVERIFY(w.Core().Relay().Domain().isEmpty());
         p.relay.Discard(QStringLiteral("client"));
         Tick(p.client);
         QCOMPARE(p.client.dialogs.ErrorTexts(), QStringList{InternetConnection + w.StatusText()});
@@ -650,7 +650,7 @@ private slots:
         // pasted URL of the relay names the same domain.
         p.client.dialogs.AnswerText(QStringLiteral("http://") + domain + QStringLiteral("/support_x.php"));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support().SupportDomain, domain);
+        QCOMPARE(w.Core().Relay().Domain(), domain);
         Tick(p.client);
         QCOMPARE(p.client.dialogs.ErrorTexts().size(), 1);
         QVERIFY(w.Ui().ShareDataWithSupport->isChecked());
@@ -659,7 +659,7 @@ private slots:
         // A malformed code is refused in the box; the domain stays.
         p.client.dialogs.AnswerText(domain + QStringLiteral("/s/7Q4K-2XU"));
         w.SupportDomainNameClick();
-        QCOMPARE(w.Core().Support().SupportDomain, domain);
+        QCOMPARE(w.Core().Relay().Domain(), domain);
         QCOMPARE(p.client.dialogs.ErrorTexts().size(), 2);
         QVERIFY2(p.client.dialogs.ErrorTexts().last().startsWith(QStringLiteral("\"7Q4K-2XU\" is not a session code")),
                  qPrintable(p.client.dialogs.ErrorTexts().last()));
@@ -679,7 +679,7 @@ private slots:
         RemotePair p;
         REQUIRE_RELAY(p.relay);
         p.S().Ui().NewSupportSession->trigger();
-        const QString domain = p.S().Core().Support().SupportDomain;
+        const QString domain = p.S().Core().Relay().Domain();
         const QString code = SessionCodeOf(domain);
         QVERIFY(IsSessionCode(code));
         QCOMPARE(domain, p.relay.Domain() + QStringLiteral("/s/") + code);
@@ -715,11 +715,11 @@ private slots:
         GuiRig tech;
         owner.sim.SettingsImage = realistic::Image();
         owner.Connect();
-        owner.W().Core().SetSupportDomain(relay.Domain());
+        owner.W().Core().Relay().SetDomain(relay.Domain());
         tech.sim.Present = false;
-        tech.W().Core().SetSupportDomain(relay.Domain());
+        tech.W().Core().Relay().SetDomain(relay.Domain());
         tech.W().Ui().NewSupportSession->trigger();
-        const QString code = SessionCodeOf(tech.W().Core().Support().SupportDomain);
+        const QString code = SessionCodeOf(tech.W().Core().Relay().Domain());
         tech.W().RemoteViaInternetToProvideSupportClick();
 
         // The code as heard over the phone: lower case, one answer to one
@@ -727,7 +727,7 @@ private slots:
         owner.dialogs.AnswerText(code.toLower());
         owner.dialogs.AnswerYes();
         owner.W().SupportDomainNameClick();
-        QCOMPARE(owner.W().Core().Support().SupportDomain, relay.Domain() + QStringLiteral("/s/") + code);
+        QCOMPARE(owner.W().Core().Relay().Domain(), relay.Domain() + QStringLiteral("/s/") + code);
         QCOMPARE(owner.dialogs.Shown.back().text, QStringLiteral("Share this regulator's data with support now?"));
         QVERIFY(owner.W().Ui().ShareDataWithSupport->isChecked());
         owner.W().SystemStateTimerTimer();
@@ -851,7 +851,7 @@ private slots:
         });
         Tick(p.support);
         QVERIFY(inProgress);
-        QCOMPARE(p.S().Core().Support().IncomingKind, uint8_t(2)); // the tick's own exchange went through
+        QCOMPARE(p.S().Core().Relay().State().IncomingKind, uint8_t(2)); // the tick's own exchange went through
         QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support"), QByteArray("1"), 3000);
         p.support.StopTimers();
@@ -866,7 +866,7 @@ private slots:
         // client takes the support's state request, so that its next tick
         // goes straight to the exchange instead of reading settings.
         Tick(p.client);
-        QCOMPARE(p.C().Core().Support().IncomingKind, uint8_t(0));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(0));
         inProgress = false;
         p.client.dialogs.AnswerText(QStringLiteral("ping"));
         QTimer::singleShot(0, &p.C(), [&] {
@@ -922,7 +922,7 @@ private slots:
             rig.Connect();
             w.ShareDataWithSupportClick();
         }
-        w.Core().SetSupportDomain(server.Domain());
+        w.Core().Relay().SetDomain(server.Domain());
         w.Exchange()->SetTransferTimeLimitMs(1000);
         const QColor normal = w.palette().color(QPalette::Window);
 

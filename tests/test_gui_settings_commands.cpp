@@ -176,7 +176,7 @@ private:
 void SettingsCommandsTest::ReadFrom(GuiRig& rig, const Image& image)
 {
     rig.sim.SettingsImage = image;
-    if (!rig.W().Core().Session().IsDeviceOpen())
+    if (!rig.W().Core().Usb().Session().IsDeviceOpen())
         rig.Connect();
     rig.W().ReadAllSettingsFromSystemClick();
     rig.StopTimers();
@@ -657,7 +657,7 @@ void SettingsCommandsTest::incompleteReadKeepsRecord()
     QCOMPARE(w.StatusText(), QStringLiteral("K-ROVA not found"));
     // Nor does the transfer buffer take the blocks that came: it holds the
     // last complete read.
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Protocol().SettingsTransferBuffer.data()), 576),
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(w.Core().Usb().Protocol().SettingsTransferBuffer.data()), 576),
              QByteArray(reinterpret_cast<const char*>(realistic::Image().data()), 576));
 }
 
@@ -851,7 +851,7 @@ void SettingsCommandsTest::backupBeforeReplacing()
     if (readFirst)
         ReadFrom(rig, before);
     if (!folderWritable)
-        w.Core().UseBackupsFolder(QStringLiteral("/proc/no-backups-here"));
+        w.Core().SettingsOwner().UseBackupsFolder(QStringLiteral("/proc/no-backups-here"));
     w.Ui().SystemSettingsTable->SetCell(WarningBatteryTemperatureRow, 1, QStringLiteral("51"));
     const int writesBefore = rig.sim.AppliedWrites;
     const QByteArray held = rig.sim.Settings().ToByteArray();

@@ -118,7 +118,7 @@ private:
 void SettingsPageTest::ReadFrom(GuiRig& rig, const Image& image)
 {
     rig.sim.SettingsImage = image;
-    if (!rig.W().Core().Session().IsDeviceOpen())
+    if (!rig.W().Core().Usb().Session().IsDeviceOpen())
         rig.Connect();
     rig.W().ReadAllSettingsFromSystemClick();
     rig.StopTimers();

@@ -246,7 +246,7 @@ private slots:
         // Count 1023.6, signal 0.75, value 12.3456, as little-endian singles.
         const uint8_t channel[12] = {0x66, 0xE6, 0x7F, 0x44, 0x00, 0x00, 0x40, 0x3F, 0x94, 0x87, 0x45, 0x41};
         std::copy(channel, channel + 12, r.Data() + offset);
-        (peer ? StationTestAccess::PeerState(w.Core()) : StationTestAccess::OwnState(w.Core())) = r;
+        StationTestAccess::PresetStates(w.Core(), peer ? w.Core().OwnState() : r, peer ? r : w.Core().PeerState());
         peer ? w.UpdatePeerMeasuredValuesTable() : w.UpdateMeasuredValuesTable();
         const StringGrid* grid = peer ? w.Ui().PeerMeasuredValuesTable : w.Ui().MeasuredValuesTable;
         QCOMPARE(grid->Cell(row, 0), caption);
@@ -264,8 +264,11 @@ private slots:
     {
         GuiRig& rig = Rig();
         TMainFormKrv& w = rig.W();
-        StationTestAccess::OwnState(w.Core()).SetStatusFlags(0xFFFFFFFFu);
-        StationTestAccess::PeerState(w.Core()).SetStatusFlags(0xFFFFFFFFu);
+        SystemStateRecord own = w.Core().OwnState();
+        SystemStateRecord peer = w.Core().PeerState();
+        own.SetStatusFlags(0xFFFFFFFFu);
+        peer.SetStatusFlags(0xFFFFFFFFu);
+        StationTestAccess::PresetStates(w.Core(), own, peer);
         w.UpdateSystemMessages();
         w.UpdatePeerSystemMessages();
         w.UpdateSystemStateTable();
@@ -341,7 +344,7 @@ private slots:
         GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        StationTestAccess::Settings(w.Core()).SetAuxTempSensorUsage(uint8_t(usage));
+        StationTestAccess::EditSettings(w.Core(), [usage](SettingsRecord& r) { r.SetAuxTempSensorUsage(uint8_t(usage)); });
         w.USBTimerTimer();
         QCOMPARE(w.Ui().MeasuredValuesTable->Cell(3, 0), own);
         QCOMPARE(w.Ui().PeerMeasuredValuesTable->Cell(3, 0), Deg("Aux Temperature, °C"));
@@ -365,7 +368,7 @@ private slots:
                  (QStringList{"Regulator Name: Stbd", "System Warning", "Aux Temperature Sensor is not connected",
                               "Aux Temperature warning", "Battery Temperature fault", "", "Regulator is overheating",
                               "Too big losses in wiring"}));
-        StationTestAccess::Settings(w.Core()).SetAuxTempSensorUsage(2);
+        StationTestAccess::EditSettings(w.Core(), [](SettingsRecord& r) { r.SetAuxTempSensorUsage(2); });
         w.USBTimerTimer();
         QCOMPARE(GuiRig::MemoLines(w.Ui().SystemMessagesMemo)[2],
                  QStringLiteral("Aux Alternator Temperature Sensor is not connected"));
@@ -709,11 +712,11 @@ private slots:
         GuiRig& rig = Rig();
         rig.Connect();
         TMainFormKrv& w = rig.W();
-        QVERIFY(w.Core().Session().IsDeviceOpen());
+        QVERIFY(w.Core().Usb().Session().IsDeviceOpen());
         w.show();
         w.Exit1Click();
-        QVERIFY(!w.Core().Session().IsDeviceOpen());
-        QCOMPARE(w.Core().Session().LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
+        QVERIFY(!w.Core().Usb().Session().IsDeviceOpen());
+        QCOMPARE(w.Core().Usb().Session().LinkStatusText, QStringLiteral("Connection to K-ROVA closed"));
         QVERIFY(!w.isVisible());
     }
 

@@ -44,10 +44,10 @@ struct SessionPair {
         client.sim.SettingsImage = realistic::Image();
         client.Connect();
         client.station.SetSharing(true);
-        client.station.SetSupportDomain(relay.Domain());
+        client.station.Relay().SetDomain(relay.Domain());
         support.sim.Present = false;
         support.station.SetConnection(Connection::Remote);
-        support.station.SetSupportDomain(relay.Domain());
+        support.station.Relay().SetDomain(relay.Domain());
     }
 
     // Brings the pair to the point where the support side holds the
@@ -68,12 +68,13 @@ struct SessionPair {
     // they are sent: true when the relay took them.
     bool EditAndSendSettings()
     {
-        SettingsRecord& edited = StationTestAccess::Settings(support.station);
-        edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
         const int tab = support.settings.ProfileTab();
-        ChargeProfile profile = edited.Profile(tab);
-        profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
-        edited.SetProfile(tab, profile);
+        StationTestAccess::EditSettings(support.station, [tab](SettingsRecord& edited) {
+            edited.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 51.0f);
+            ChargeProfile profile = edited.Profile(tab);
+            profile.SetU16(ChargeProfile::WarmUpDurationAt, 777);
+            edited.SetProfile(tab, profile);
+        });
         support.settings.TakeAsPageWrites();
         return support.session.SendSettings();
     }
@@ -95,11 +96,11 @@ private slots:
         p.support.Tick();
         QCOMPARE(p.support.statesShown, 1);
         const QStringList regulator = p.support.station.RegulatorStateTexts(Side::Own);
-        StationTestAccess::OwnState(p.support.station).Clear(); // would show zeros if the state were taken again
+        StationTestAccess::EditOwnState(p.support.station, [](SystemStateRecord& r) { r.Clear(); }); // would show zeros if the state were taken again
         p.support.Tick(); // the client has not sent anything since
         QCOMPARE(p.support.status, QStringLiteral("Nothing received"));
-        QCOMPARE(p.support.station.Support().IncomingKind, uint8_t(2));
-        QCOMPARE(p.support.station.Support().IncomingLength, int32_t(0));
+        QCOMPARE(p.support.station.Relay().State().IncomingKind, uint8_t(2));
+        QCOMPARE(p.support.station.Relay().State().IncomingLength, int32_t(0));
         QVERIFY(p.support.station.OwnState() == SystemStateRecord());
         QCOMPARE(p.support.station.RegulatorStateTexts(Side::Own), regulator);
         QCOMPARE(p.support.statesShown, 1);
@@ -151,8 +152,8 @@ private slots:
         // The relay passes on only the kinds a support side sends.
         QCOMPARE(InjectSupportMessage(p.relay, message), QByteArray("01345").contains(message[0]));
         c.Tick();
-        QCOMPARE(int(c.station.Support().IncomingKind), kind);
-        QCOMPARE(int(c.station.Support().IncomingLength), length);
+        QCOMPARE(int(c.station.Relay().State().IncomingKind), kind);
+        QCOMPARE(int(c.station.Relay().State().IncomingLength), length);
         QCOMPARE(c.panel, QStringList());
 
         const std::size_t before = c.sim.Requests.size();
@@ -235,11 +236,13 @@ private slots:
         RemotePeer s;
         s.sim.Present = false;
         s.station.SetConnection(Connection::Remote);
-        s.station.SetSupportDomain(relay.Domain());
+        s.station.Relay().SetDomain(relay.Domain());
         // Values the answer must not overwrite unless it carries them whole.
-        StationTestAccess::OwnState(s.station).SetBatteryVoltage(12.5f);
-        StationTestAccess::Settings(s.station) = realistic::Record();
-        StationTestAccess::Settings(s.station).SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
+        StationTestAccess::EditOwnState(s.station, [](SystemStateRecord& r) { r.SetBatteryVoltage(12.5f); });
+        StationTestAccess::EditSettings(s.station, [](SettingsRecord& r) {
+            r = realistic::Record();
+            r.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 44.0f);
+        });
         s.settings.TakeAsReference();
         const SystemStateRecord stateBefore = s.station.OwnState();
         const SettingsRecord settingsBefore = s.station.Settings();
@@ -249,8 +252,8 @@ private slots:
                                    QStringLiteral("&time=1")),
                  QByteArray("234").contains(message[0]) ? 200 : 400);
         s.Tick();
-        QCOMPARE(int(s.station.Support().IncomingKind), kind);
-        QCOMPARE(int(s.station.Support().IncomingLength), length);
+        QCOMPARE(int(s.station.Relay().State().IncomingKind), kind);
+        QCOMPARE(int(s.station.Relay().State().IncomingLength), length);
         QCOMPARE(s.panel, panel.isEmpty() ? QStringList() : QStringList{panel});
         if (stateStored) {
             QVERIFY(s.station.OwnState().Bytes() != stateBefore.Bytes());
@@ -288,8 +291,8 @@ private slots:
         const SettingsRecord sent = p.support.station.Settings();
         QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
-        QCOMPARE(p.support.station.Support().OutgoingKind, uint8_t(3));
-        QCOMPARE(p.support.station.Support().OutgoingLength, int32_t(540));
+        QCOMPARE(p.support.station.Relay().State().OutgoingKind, uint8_t(3));
+        QCOMPARE(p.support.station.Relay().State().OutgoingLength, int32_t(540));
         QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', sent.Bytes()));
         QVERIFY(p.support.sim.Requests.empty());
 
@@ -298,8 +301,8 @@ private slots:
         RemotePeer& c = p.client;
         const int writesBefore = c.sim.AppliedWrites;
         c.Tick();
-        QCOMPARE(c.station.Support().IncomingKind, uint8_t(3));
-        QCOMPARE(c.station.Support().IncomingLength, int32_t(540));
+        QCOMPARE(c.station.Relay().State().IncomingKind, uint8_t(3));
+        QCOMPARE(c.station.Relay().State().IncomingLength, int32_t(540));
         QCOMPARE(c.status, QStringLiteral("Support sent new settings"));
         QCOMPARE(c.sim.AppliedWrites, writesBefore);
 
@@ -323,7 +326,7 @@ private slots:
                  QStringLiteral("51"));
         // What the regulator confirmed is what the client's cells compare with.
         QVERIFY(c.settings.Reference() == sent);
-        QVERIFY(QFileInfo(c.station.LastBackupPath()).fileName().endsWith(QStringLiteral("_support-write.krv")));
+        QVERIFY(QFileInfo(c.station.SettingsOwner().LastBackupPath()).fileName().endsWith(QStringLiteral("_support-write.krv")));
 
         // Nothing new arrived in tick 2: the settings are acted on once, so
         // no notice comes again and nothing is written a second time.
@@ -370,9 +373,9 @@ private slots:
         SessionPair p;
         REQUIRE_RELAY(p.relay);
         const QString code = NewSessionCode();
-        p.support.station.SetSupportDomain(SessionDomain(p.relay.Domain(), code));
-        QVERIFY(p.support.station.OpenSupportSession());
-        p.client.station.SetSupportDomain(DomainFromTypedText(code.toLower(), p.relay.Domain()).domain);
+        p.support.station.Relay().SetDomain(SessionDomain(p.relay.Domain(), code));
+        QVERIFY(p.support.station.Relay().OpenSupportSession());
+        p.client.station.Relay().SetDomain(DomainFromTypedText(code.toLower(), p.relay.Domain()).domain);
         p.ReadClientSettings();
         QVERIFY(p.support.station.Settings() == p.client.sim.Settings());
         QVERIFY(p.client.errors.isEmpty());
@@ -395,8 +398,8 @@ private slots:
         p.client.Tick(); // writes them and answers with what the regulator holds
         const QString name = QString::fromLatin1(sim.OwnState.RegulatorName());
         QCOMPARE(p.client.notices, QStringList{clientNotice.arg(name)});
-        QCOMPARE(p.client.station.ChatLines().last().side, QStringLiteral("PROGRAM"));
-        QCOMPARE(p.client.station.ChatLines().last().text,
+        QCOMPARE(p.client.station.Relay().ChatLines().last().side, QStringLiteral("PROGRAM"));
+        QCOMPARE(p.client.station.Relay().ChatLines().last().text,
                  clientNotice.arg(name).replace(QStringLiteral(":\n"), QStringLiteral(": ")).replace(QStringLiteral("\n"), QStringLiteral("; ")));
         p.support.Tick();
         if (fault == 2) {
@@ -484,15 +487,15 @@ private slots:
         if (fault == 0)
             p.relay.Stop();
         else if (fault == 1)
-            peer.station.SetSupportDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
+            peer.station.Relay().SetDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
         else if (fault == 2)
-            peer.station.SetSupportDomain(QString());
+            peer.station.Relay().SetDomain(QString());
         else
-            peer.station.SetSupportDomain(DomainFromTypedText(QStringLiteral("2345-6789-ab"), p.relay.Domain()).domain);
+            peer.station.Relay().SetDomain(DomainFromTypedText(QStringLiteral("2345-6789-ab"), p.relay.Domain()).domain);
         // A support side whose exchange fails acts on nothing it acted on
         // before: the client's state is not put back.
         if (supportRole)
-            StationTestAccess::OwnState(p.support.station).Clear();
+            StationTestAccess::EditOwnState(p.support.station, [](SystemStateRecord& r) { r.Clear(); });
 
         peer.Tick();
         const QString reason = peer.status;
@@ -501,7 +504,7 @@ private slots:
         QVERIFY(!reason.isEmpty());
         QVERIFY(reason != QStringLiteral("Nothing received"));
         QCOMPARE(peer.errors, QStringList{InternetConnection + reason});
-        QCOMPARE(peer.station.Support().SupportStatusText, reason);
+        QCOMPARE(peer.station.Relay().State().SupportStatusText, reason);
         if (supportRole) {
             QVERIFY(peer.station.IsUsbConnection());
             QVERIFY(peer.station.OwnState() == SystemStateRecord());

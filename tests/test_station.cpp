@@ -72,7 +72,7 @@ private slots:
         frame.SetFrameKind(2);
         frame.SetFrameDataLength(1);
         sim.CanQueue.push_back(frame);
-        QCOMPARE(station.FetchCanLines(true), QStringList{"Standard data frame\t\t1 bytes\tID=0x00000000\tb0=0x00\t"});
+        QCOMPARE(station.Usb().FetchCanLines(true), QStringList{"Standard data frame\t\t1 bytes\tID=0x00000000\tb0=0x00\t"});
         // One polling cycle: both records, their page texts, the CAN lines.
         sim.CanQueue.push_back(frame);
         const Station::TickOutcome tick = station.Tick(true, false);
@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(station.PageTexts(Side::Peer).regulator.mid(0, 3),
                  (QStringList{"Regulator Parameter", "Value", "Running Time"}));
         sim.NoAnswer = true;
-        QCOMPARE(station.FetchCanLines(true), QStringList{});
-        QCOMPARE(station.LinkStatusText(), QStringLiteral("K-ROVA did not answer"));
+        QCOMPARE(station.Usb().FetchCanLines(true), QStringList{});
+        QCOMPARE(station.Usb().StatusText(), QStringLiteral("K-ROVA did not answer"));
     }
 
     // Records are taken from the relay only when they came whole.
@@ -119,15 +119,15 @@ private slots:
         Station station(sim);
         station.SetSharing(true);
         station.PrepareChat(QString::fromUtf8("12 \u20AC"));
-        QCOMPARE(int(station.Support().OutgoingKind), 4);
-        QCOMPARE(station.Support().OutgoingLength, 4);
-        QCOMPARE(station.Support().SupportRole, RoleClient);
-        QCOMPARE(int(station.Support().ClientToSupportBuffer[3]), 0x80);
+        QCOMPARE(int(station.Relay().State().OutgoingKind), 4);
+        QCOMPARE(station.Relay().State().OutgoingLength, 4);
+        QCOMPARE(station.Relay().State().SupportRole, RoleClient);
+        QCOMPARE(int(station.Relay().State().ClientToSupportBuffer[3]), 0x80);
         station.SetSharing(false);
         station.SetConnection(Connection::Remote);
         station.PrepareChat(QStringLiteral("ok"));
-        QCOMPARE(station.Support().SupportRole, RoleSupport);
-        QCOMPARE(int(station.Support().SupportToClientBuffer[0]), 'o');
+        QCOMPARE(station.Relay().State().SupportRole, RoleSupport);
+        QCOMPARE(int(station.Relay().State().SupportToClientBuffer[0]), 'o');
         QCOMPARE(Station::ChatText({ChatMessage, QByteArray("12 \x80")}), QString::fromUtf8("12 \u20AC"));
     }
 
@@ -146,8 +146,8 @@ private slots:
         QStringList failures;
         for (RemoteSession* session : {&clientSession, &supportSession})
             connect(session, &RemoteSession::failed, this, [&failures](const QString& text) { failures << text; });
-        client.SetSupportDomain(relay.Domain());
-        support.SetSupportDomain(relay.Domain());
+        client.Relay().SetDomain(relay.Domain());
+        support.Relay().SetDomain(relay.Domain());
         client.SetSharing(true);
         support.SetConnection(Connection::Remote);
         clientSession.ClientStep();
@@ -210,8 +210,8 @@ private slots:
         };
         sim.SetSettings(settingsOf(1)); // A
         Station station(sim);
-        SettingsSession settings(station);
-        station.UseBackupsFolder(dir.path());
+        SettingsSession& settings = station.SettingsOwner();
+        station.SettingsOwner().UseBackupsFolder(dir.path());
         QVERIFY(!station.PollOwn());
         QVERIFY(station.PollOwn());
         using R = WriteOutcome::Result;
@@ -237,10 +237,10 @@ private slots:
         // What the regulator holds is read before the retry: the backup holds
         // those settings, read from it, not the ones about to be written.
         QCOMPARE(write(6, R::Confirmed), bytes(5));
-        QVERIFY(QFileInfo(station.LastBackupPath()).fileName().contains(QRegularExpression("_Boat_write(-\\d+)?\\.krv$")));
+        QVERIFY(QFileInfo(station.SettingsOwner().LastBackupPath()).fileName().contains(QRegularExpression("_Boat_write(-\\d+)?\\.krv$")));
         QVERIFY(settings.ResetOnDevice());
-        QVERIFY(station.LastBackupPath().endsWith(QStringLiteral("_Boat_reset.krv")));
-        QCOMPARE(ReadAll(station.LastBackupPath()), bytes(6));
+        QVERIFY(station.SettingsOwner().LastBackupPath().endsWith(QStringLiteral("_Boat_reset.krv")));
+        QCOMPARE(ReadAll(station.SettingsOwner().LastBackupPath()), bytes(6));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
     }
 
@@ -256,8 +256,8 @@ private slots:
         sim.OwnState.SetRegulatorName("Boat");
         sim.SetSettings(realistic::Record());
         Station station(sim);
-        SettingsSession settings(station);
-        station.UseBackupsFolder(dir.path());
+        SettingsSession& settings = station.SettingsOwner();
+        station.SettingsOwner().UseBackupsFolder(dir.path());
         QVERIFY(!station.PollOwn());
         QVERIFY(station.PollOwn());
         QVERIFY(settings.ReadFromDevice());
@@ -278,7 +278,7 @@ private slots:
         QCOMPARE(outcome.differences.size(), 1);
         QCOMPARE((QStringList{outcome.differences[0].caption, outcome.differences[0].ours, outcome.differences[0].theirs}),
                  (QStringList{QStringLiteral("Warning Battery Temperature, \u00B0C"), "55", "50"}));
-        const QString text = WriteOutcomeText(outcome, QStringLiteral("Boat"), station.LinkStatusText());
+        const QString text = WriteOutcomeText(outcome, QStringLiteral("Boat"), station.Usb().StatusText());
         QVERIFY2(text.startsWith(QStringLiteral("Settings not confirmed: Boat holds other settings than were sent "
                                                 "(settings that differ: 1). It may hold a mix of the old and the new "
                                                 "settings.\nSystem settings, Warning Battery Temperature, \u00B0C: "
@@ -290,7 +290,7 @@ private slots:
         QVERIFY(settings.WriteToDevice(QStringLiteral("write")).ok());
         SettingsRecord held = realistic::Record();
         held.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 50.0f);
-        QCOMPARE(ReadAll(station.LastBackupPath()), held.ToByteArray());
+        QCOMPARE(ReadAll(station.SettingsOwner().LastBackupPath()), held.ToByteArray());
     }
 
     // A timer held by an outer pause stays stopped when an inner one ends.

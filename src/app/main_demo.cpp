@@ -106,11 +106,11 @@ int main(int argc, char** argv)
         window.Core().SetLogging(true);
     }
     if (const QString domain = option("--share"); !domain.isEmpty()) {
-        window.Core().SetSupportDomain(domain);
+        window.Core().Relay().SetDomain(domain);
         window.Core().SetSharing(true);
     }
     if (const QString domain = option("--remote"); !domain.isEmpty()) {
-        window.Core().SetSupportDomain(domain);
+        window.Core().Relay().SetDomain(domain);
         window.RemoteViaInternetToProvideSupportClick();
     }
     if (const QString log = option("--open-log"); !log.isEmpty()) {

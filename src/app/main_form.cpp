@@ -173,7 +173,7 @@ void TMainFormKrv::FormCreate()
     UpdateSystemStateTable();
     UpdateSystemMessages();
     editors_.ShowAsReference();
-    station_.SetSupportDomain(QString::fromLatin1(DefaultSupportDomain));
+    station_.Relay().SetDomain(QString::fromLatin1(DefaultSupportDomain));
     support_.SetDefaultDomain(QString::fromLatin1(DefaultSupportDomain));
 }
 
@@ -202,8 +202,8 @@ void TMainFormKrv::USBTimerTimer()
     DrawStatePages();
     // Lines come only from an answered fetch, whose frames the slots hold.
     if (!tick.canLines.isEmpty())
-        canPage_->AppendLines(tick.canLines, N2kLinesForFetch(station_.CanFrame(0), station_.CanFrame(1)));
-    SetStatusText(station_.LinkStatusText());
+        canPage_->AppendLines(tick.canLines, N2kLinesForFetch(station_.Usb().CanFrame(0), station_.Usb().CanFrame(1)));
+    SetStatusText(station_.Usb().StatusText());
 }
 
 void TMainFormKrv::SystemStateTimerTimer()
@@ -255,7 +255,7 @@ void TMainFormKrv::Exit1Click()
 {
     if (!editors_.MayClose())
         return;
-    station_.CloseDevice();
+    station_.Usb().Close();
     closeAsked_ = true;
     close();
 }
@@ -460,7 +460,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
     // others) before they are drawn; otherwise a 24 V installation would show
     // (and a later store would take back) its voltages at the previous
     // regulator's scale.
-    settings_.TakeSnapshot(load.record);
+    station_.TakeSnapshot(load.record);
     PageControl->setCurrentWidget(SettingsTabSheet);
     editors_.DrawSettings();
 

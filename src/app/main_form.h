@@ -38,7 +38,7 @@ public:
     Station& Core() { return station_; }
     const Station& Core() const { return station_; }
     const MainFormUi& Ui() const { return *this; }
-    SupportExchange* Exchange() const { return station_.Exchange(); }
+    SupportExchange* Exchange() const { return station_.Relay().Exchange(); }
 
     // --- Shell --------------------------------------------------------------
     void FormCreate();
@@ -131,7 +131,7 @@ private:
     void RunCalibration(Procedure procedure);
 
     Station station_;
-    SettingsSession settings_{station_};
+    SettingsSession& settings_ = station_.SettingsOwner();
     RemoteSession remote_{station_};
     TrackedDialogs dialogs_;
     PausableTimer usbTimer_;

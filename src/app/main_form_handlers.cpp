@@ -116,9 +116,9 @@ void TMainFormKrv::RunCalibration(Procedure procedure)
 void TMainFormKrv::CanOutputStep()
 {
     // Lines come only from an answered fetch, whose frames the slots hold.
-    const QStringList lines = station_.FetchCanLines(canPage_->InHex());
+    const QStringList lines = station_.Usb().FetchCanLines(canPage_->InHex());
     if (!lines.isEmpty())
-        canPage_->AppendLines(lines, N2kLinesForFetch(station_.CanFrame(0), station_.CanFrame(1)));
+        canPage_->AppendLines(lines, N2kLinesForFetch(station_.Usb().CanFrame(0), station_.Usb().CanFrame(1)));
 }
 
 void TMainFormKrv::PauseCanWatchClick()
@@ -171,7 +171,7 @@ void TMainFormKrv::INETTimerTimer()
 {
     // A tick that comes while an exchange still waits for the relay leaves
     // it to that one.
-    if (station_.IsExchangeInProgress())
+    if (station_.Relay().IsExchangeInProgress())
         return;
     TimerPause pause{&inetTimer_};
     SendChatMessage->setEnabled(station_.IsSharing() || station_.IsRemoteConnection());

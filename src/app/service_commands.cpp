@@ -70,7 +70,7 @@ void ServiceCommands::SaveReport()
 
 void ServiceCommands::OpenBackupsFolder()
 {
-    const QString folder = station_.Backups().Folder();
+    const QString folder = station_.SettingsOwner().Backups().Folder();
     QDir().mkpath(folder);
     // Without a file manager nothing would seem to happen: the place is said.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
@@ -90,7 +90,7 @@ void ServiceCommands::RestoreFromBackup()
     const QString name = FromAnsi(station_.OwnState().RegulatorName());
     const QString regulator = name.isEmpty() ? QStringLiteral("the regulator") : QStringLiteral("\"%1\"").arg(name);
     auto* dialog = new RestoreBackupDialog(
-        station_.Backups().List(station_.OwnState().RegulatorName()), regulator,
+        station_.SettingsOwner().Backups().List(station_.OwnState().RegulatorName()), regulator,
         [now, voltage](const QString& path) {
             SettingsRecord backup;
             return LoadSettingsFile(path, backup).ok ? CompareSettings(now, backup, voltage) : QList<SettingsDifference>{};

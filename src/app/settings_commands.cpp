@@ -127,7 +127,7 @@ void SettingsCommands::Read(bool toFront)
     QCoreApplication::processEvents();
     if (station_.IsUsbConnection()) {
         settings_.ReadFromDevice();
-        shell_.SetStatusText(station_.LinkStatusText());
+        shell_.SetStatusText(station_.Usb().StatusText());
     }
     if (station_.IsRemoteConnection()) {
         const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, toFront] {
@@ -136,7 +136,7 @@ void SettingsCommands::Read(bool toFront)
         });
         if (!putOff) {
             remote_.RequestSettings(ShowWaiting(QStringLiteral("Waiting for the customer's settings...")));
-            shell_.SetStatusText(station_.SupportStatusText());
+            shell_.SetStatusText(station_.Relay().StatusText());
         }
     }
     ShowAsReference();
@@ -174,13 +174,13 @@ bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
         });
         if (!putOff) {
             remote_.SendSettings(ShowWaiting(QStringLiteral("Sending the settings to the customer...")));
-            shell_.SetStatusText(station_.SupportStatusText());
+            shell_.SetStatusText(station_.Relay().StatusText());
         }
     }
     return written;
 }
 
-Station::WaitProgress SettingsCommands::ShowWaiting(const QString& what)
+RelayLink::WaitProgress SettingsCommands::ShowWaiting(const QString& what)
 {
     return [this, what](double seconds) {
         shell_.SetStatusText(QStringLiteral("%1 %2 s").arg(what).arg(int(seconds)));
@@ -203,7 +203,7 @@ void SettingsCommands::ShowWriteFailure(const WriteOutcome& outcome, const QStri
 {
     // The next poll replaces the status text at once; a write that did not
     // get through must not pass unseen.
-    const QString text = WriteOutcomeText(outcome, name, station_.LinkStatusText());
+    const QString text = WriteOutcomeText(outcome, name, station_.Usb().StatusText());
     shell_.ShowMessagePanel(QLatin1Char(' ') + text.section(QLatin1Char('\n'), 0, 0));
     if (outcome.result != WriteOutcome::Result::Implausible && outcome.result != WriteOutcome::Result::NotConfirmed)
         return;
@@ -236,7 +236,7 @@ bool SettingsCommands::WriteToRegulator(const QString& operation)
         }
         outcome = settings_.WriteToDevice(operation, true);
     }
-    shell_.SetStatusText(station_.LinkStatusText());
+    shell_.SetStatusText(station_.Usb().StatusText());
     if (outcome.ok()) {
         // The regulator holds what was written: cells now differ from that.
         page_->MarkChanged(settings_.View());
@@ -255,7 +255,7 @@ void SettingsCommands::Reset()
     shell_.SelectSettingsPage();
     DeviceOperation operation{&usb_};
     settings_.ResetOnDevice();
-    shell_.SetStatusText(station_.LinkStatusText());
+    shell_.SetStatusText(station_.Usb().StatusText());
     DelaySeconds(1, station_.Time());
     operation.End();
     Read();

@@ -79,7 +79,7 @@ private:
     // While a remote read or write waits: the window repaints and the status
     // bar counts the seconds; what the user does meanwhile waits until the
     // command ends.
-    Station::WaitProgress ShowWaiting(const QString& what);
+    RelayLink::WaitProgress ShowWaiting(const QString& what);
 
     Station& station_;
     SettingsSession& settings_;

@@ -60,7 +60,7 @@ bool SupportCommands::SendChatLine(const QString& typed)
     const auto roleOn = [this] { return station_.IsSharing() || station_.IsRemoteConnection(); };
     const auto send = [this](const QString& text) {
         station_.SendChat(text);
-        shell_.SetStatusText(station_.SupportStatusText());
+        shell_.SetStatusText(station_.Relay().StatusText());
     };
     if (text.isEmpty() || !roleOn())
         return false;
@@ -78,7 +78,7 @@ bool SupportCommands::SendChatLine(const QString& typed)
 
 void SupportCommands::ChooseDomain()
 {
-    const QString current = station_.Support().SupportDomain;
+    const QString current = station_.Relay().Domain();
     const std::optional<QString> typed = dialogs_.InputBox(
         QStringLiteral("Remote Support"),
         QStringLiteral("Domain Name (a host, host:port, a session address such as relay.example.org/s/7Q4K-2X9F-M3, "
@@ -91,7 +91,7 @@ void SupportCommands::ChooseDomain()
         dialogs_.Error(QStringLiteral("Remote Support"), choice.refusal);
         return;
     }
-    station_.SetSupportDomain(choice.domain);
+    station_.Relay().SetDomain(choice.domain);
     shell_.ShowConnection();
     // A code is what a boat owner is given to join a session: sharing
     // starts with it, once the owner agrees. The technician's side (the
@@ -106,20 +106,20 @@ void SupportCommands::ChooseDomain()
 void SupportCommands::NewSession()
 {
     const QString code = NewSessionCode();
-    station_.SetSupportDomain(SessionDomain(station_.Support().SupportDomain, code));
+    station_.Relay().SetDomain(SessionDomain(station_.Relay().Domain(), code));
     shell_.ShowConnection();
-    const QString domain = station_.Support().SupportDomain;
+    const QString domain = station_.Relay().Domain();
     // The relay keeps a session only once the technician's side asked for
     // it: this first request opens it, so that the customer finds it.
     const auto open = [this, code, domain] {
         DeviceOperation operation({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
-        const bool opened = station_.OpenSupportSession();
-        shell_.SetStatusText(station_.SupportStatusText());
+        const bool opened = station_.Relay().OpenSupportSession();
+        shell_.SetStatusText(station_.Relay().StatusText());
         QString text = NewSessionText(code, domain, defaultDomain_);
         if (!opened)
             text = QStringLiteral("The relay did not open the session: %1\rChoose Connection, Remote via Internet to "
                                   "try again; the customer can join once it is open.\r\r")
-                       .arg(station_.SupportStatusText())
+                       .arg(station_.Relay().StatusText())
                    + text;
         dialogs_.InformWithCopy(QStringLiteral("New Support Session"), text, domain);
     };
@@ -130,7 +130,7 @@ void SupportCommands::NewSession()
 void SupportCommands::ShowChatLog()
 {
     if (!chatWindow_) {
-        chatWindow_ = new ChatWindow([this] { return station_.ChatLines(); },
+        chatWindow_ = new ChatWindow([this] { return station_.Relay().ChatLines(); },
                                      [this](const QString& text) { return SendChatLine(text); }, window_);
         chatWindow_->setAttribute(Qt::WA_DeleteOnClose);
         connect(&station_, &Station::chatLogged, chatWindow_, &ChatWindow::Refresh);

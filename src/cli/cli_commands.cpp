@@ -44,7 +44,7 @@ QString CliCommands::RegulatorName() const
 
 int CliCommands::LinkFailure(const QString& what)
 {
-    console_.err(QStringLiteral("%1: %2").arg(what, station_.LinkStatusText()));
+    console_.err(QStringLiteral("%1: %2").arg(what, station_.Usb().StatusText()));
     return CliNoRegulator;
 }
 
@@ -61,7 +61,7 @@ void CliCommands::SayNoRegulator()
 
 bool CliCommands::Connect()
 {
-    if (!station_.OpenDevice()) {
+    if (!station_.Usb().Open()) {
         SayNoRegulator();
         return false;
     }
@@ -74,7 +74,7 @@ bool CliCommands::Connect()
 
 bool CliCommands::ReadSettings()
 {
-    if (station_.ReadSettingsFromDevice())
+    if (station_.SettingsOwner().ReadRecordFromDevice())
         return true;
     LinkFailure(QStringLiteral("Settings not read"));
     return false;
@@ -101,8 +101,8 @@ std::optional<int> CliCommands::Confirm(const QString& question, bool yes)
 void CliCommands::SayBackup()
 {
     // A failed backup has said why already (backupFailed).
-    if (!station_.LastBackupPath().isEmpty())
-        console_.out(QStringLiteral("The settings they replaced: %1\n").arg(Native(station_.LastBackupPath())));
+    if (!station_.SettingsOwner().LastBackupPath().isEmpty())
+        console_.out(QStringLiteral("The settings they replaced: %1\n").arg(Native(station_.SettingsOwner().LastBackupPath())));
 }
 
 std::optional<SettingsRecord> CliCommands::LoadFile(const QString& path, int* status, bool exactSize, bool check)
@@ -220,7 +220,7 @@ int CliCommands::Log(const QString& path, std::optional<int> seconds)
         if (own != answering) {
             answering = own;
             console_.err(own ? QStringLiteral("The regulator answers again.")
-                             : QStringLiteral("%1 (the log goes on with the last values)").arg(station_.LinkStatusText()));
+                             : QStringLiteral("%1 (the log goes on with the last values)").arg(station_.Usb().StatusText()));
         }
         if (++polls % PollsPerLogLine == 0) {
             QString failure;
@@ -272,10 +272,10 @@ int CliCommands::SettingsRestore(const std::optional<QString>& path, bool yes)
         return CliNoRegulator;
     if (path)
         return WriteFile(*file, *path, yes, QStringLiteral("restore"));
-    const QList<SettingsBackups::Entry> backups = station_.Backups().List(station_.OwnState().RegulatorName());
+    const QList<SettingsBackups::Entry> backups = station_.SettingsOwner().Backups().List(station_.OwnState().RegulatorName());
     if (backups.isEmpty()) {
         console_.err(QStringLiteral("No backup of the settings of %1 in %2")
-                         .arg(RegulatorName(), Native(station_.Backups().Folder())));
+                         .arg(RegulatorName(), Native(station_.SettingsOwner().Backups().Folder())));
         return CliBadUsage;
     }
     // A backup named unread holds the settings the program had, not those
@@ -283,7 +283,7 @@ int CliCommands::SettingsRestore(const std::optional<QString>& path, bool yes)
     const auto read = std::find_if(backups.begin(), backups.end(), [](const SettingsBackups::Entry& e) { return e.read; });
     if (read == backups.end()) {
         console_.err(QStringLiteral("No backup of the settings of %1 in %2 holds settings read from it")
-                         .arg(RegulatorName(), Native(station_.Backups().Folder())));
+                         .arg(RegulatorName(), Native(station_.SettingsOwner().Backups().Folder())));
         return CliBadUsage;
     }
     const QString newest = read->path;
@@ -306,7 +306,7 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
     if (const std::optional<int> stop = Confirm(QStringLiteral("Write these settings to %1?").arg(RegulatorName()), yes))
         return *stop;
     const QString before = RegulatorName();
-    SettingsSession settings(station_);
+    SettingsSession& settings = station_.SettingsOwner();
     settings.Replace(written);
     const WriteOutcome outcome = settings.WriteToDevice(operation, force_);
     switch (outcome.result) {
@@ -314,7 +314,7 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
         break;
     case WriteOutcome::Result::Implausible:
     case WriteOutcome::Result::VersionDiffers:
-        console_.err(WriteOutcomeText(outcome, before, station_.LinkStatusText())
+        console_.err(WriteOutcomeText(outcome, before, station_.Usb().StatusText())
                      + (outcome.result == WriteOutcome::Result::VersionDiffers
                             ? QStringLiteral(" (--force writes them all the same)")
                             : QString()));
@@ -323,7 +323,7 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
     case WriteOutcome::Result::NotSent:
         return LinkFailure(QStringLiteral("Settings not written"));
     case WriteOutcome::Result::NotConfirmed:
-        console_.err(WriteOutcomeText(outcome, before, station_.LinkStatusText()));
+        console_.err(WriteOutcomeText(outcome, before, station_.Usb().StatusText()));
         return CliNoRegulator;
     }
     // The name the regulator goes by from now on, when the write changed it.
@@ -344,7 +344,7 @@ int CliCommands::SettingsReset(bool yes)
     if (const std::optional<int> stop =
             Confirm(QStringLiteral("Reset the settings of %1 to their default values?").arg(RegulatorName()), yes))
         return *stop;
-    SettingsSession settings(station_);
+    SettingsSession& settings = station_.SettingsOwner();
     if (!settings.ResetOnDevice()) {
         SayBackup();
         return LinkFailure(QStringLiteral("Settings not reset"));
@@ -353,7 +353,7 @@ int CliCommands::SettingsReset(bool yes)
     SayBackup();
     // As the window does: a second for the regulator, then the new settings.
     DelaySeconds(1, station_.Time());
-    if (!station_.ReadSettingsFromDevice())
+    if (!station_.SettingsOwner().ReadRecordFromDevice())
         return LinkFailure(QStringLiteral("The reset went through, but its settings were not read back"));
     console_.out(QStringLiteral("Read back: the regulator holds its default settings now.\n"));
     return CliOk;

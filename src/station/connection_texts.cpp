@@ -13,9 +13,9 @@ ConnectionIndicator ConnectionIndicatorOf(const Station& station, bool demo, con
     const double stateAt = station.StateAt(Side::Own);
     const qint64 age = qint64((station.Time().Now() - stateAt) / OneSecond);
     // A private session is named by its code, the trial session by its relay.
-    const QString code = SessionCodeOf(station.Support().SupportDomain);
+    const QString code = SessionCodeOf(station.Relay().Domain());
     if (station.IsRemoteConnection()) {
-        const QString domain = code.isEmpty() ? station.Support().SupportDomain : code;
+        const QString domain = code.isEmpty() ? station.Relay().Domain() : code;
         if (stateAt == 0) {
             text = QStringLiteral("Remote: %1, no data yet").arg(domain);
             warning = true;
@@ -31,14 +31,14 @@ ConnectionIndicator ConnectionIndicatorOf(const Station& station, bool demo, con
         text = code.isEmpty() ? QStringLiteral("Sharing with support") : QStringLiteral("Sharing with support: %1").arg(code);
         // Support's side asks for the state on every tick: silence means
         // nobody is looking yet.
-        const double seenAt = station.OtherSideSeenAt();
+        const double seenAt = station.Relay().OtherSideSeenAt();
         const bool present = seenAt != 0 && station.Time().Now() - seenAt <= RemoteDataStaleSeconds * OneSecond;
         text += present ? QStringLiteral(", technician connected") : QStringLiteral(", waiting for the technician");
         tip = QStringLiteral("USB: %1; its data go to the support relay %2.")
-                  .arg(regulator, station.Support().SupportDomain);
+                  .arg(regulator, station.Relay().Domain());
     } else if (demo) {
         text = QStringLiteral("Demo: simulated regulator");
-    } else if (station.Session().IsDeviceOpen()) {
+    } else if (station.Usb().Session().IsDeviceOpen()) {
         // The pages keep the last values while the regulator is silent: the
         // indicator says how old they are.
         const QString name = regulator.isEmpty() ? QStringLiteral("regulator") : regulator;
@@ -65,7 +65,7 @@ NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettin
     const double stateAt = station.StateAt(Side::Own);
     const qint64 age = qint64((station.Time().Now() - stateAt) / OneSecond);
     if (station.IsUsbConnection() && !demo) {
-        if (!station.Session().IsDeviceOpen())
+        if (!station.Usb().Session().IsDeviceOpen())
             state = QStringLiteral("No regulator: connect it by USB and switch it on. The values shown are no readings.");
         else if (stateAt == 0)
             state = QStringLiteral("The regulator has not answered yet: the values shown are no readings.");
@@ -78,7 +78,7 @@ NotLiveTexts NotLiveTextsOf(const Station& station, bool demo, bool clientSettin
             state = QStringLiteral("No data from the customer for %1 s: the values shown are from then.").arg(age);
     }
     QString settings;
-    if (station.IsUsbConnection() && !demo && !station.Session().IsDeviceOpen())
+    if (station.IsUsbConnection() && !demo && !station.Usb().Session().IsDeviceOpen())
         settings = QStringLiteral("No regulator: these settings were not read from one.");
     else if (station.IsRemoteConnection() && !clientSettingsArrived)
         settings = QStringLiteral("The customer's settings have not arrived yet: \"Read Settings\" asks for them.");

@@ -9,12 +9,12 @@ RelayDeferral::RelayDeferral(const Station& station, std::function<bool()> boxOp
 
 bool RelayDeferral::WhileBusy(std::function<void()> command)
 {
-    if (!station_.IsExchangeInProgress() && !station_.IsWaitingOnRelay())
+    if (!station_.Relay().IsExchangeInProgress() && !station_.Relay().IsWaitingOnRelay())
         return false;
     auto* retry = new QTimer(this);
     retry->setInterval(RelayFreePollMs);
     connect(retry, &QTimer::timeout, this, [this, retry, command = std::move(command)] {
-        if (station_.IsExchangeInProgress() || station_.IsWaitingOnRelay() || boxOpen_())
+        if (station_.Relay().IsExchangeInProgress() || station_.Relay().IsWaitingOnRelay() || boxOpen_())
             return;
         retry->stop();
         retry->deleteLater();

@@ -22,7 +22,7 @@ void RemoteSession::ShowChat(const RelayMessage& message, const QString& from)
         return;
     const QString text = Station::ChatText(message);
     emit panelMessage(QStringLiteral(" Message from %1: ").arg(from) + text);
-    station_.NoteReceivedChat(text);
+    station_.Relay().NoteReceived(from, text);
 }
 
 void RemoteSession::Tick()
@@ -43,8 +43,8 @@ void RemoteSession::Tick()
 
 void RemoteSession::ClientStep()
 {
-    station_.ActAsClient();
-    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
+    station_.Relay().ActAsClient();
+    while (const std::optional<RelayMessage> message = station_.Relay().TakeReceived()) {
         switch (message->kind) {
         case SettingsRequest:
             emit panelMessage(QStringLiteral(" Settings requested by SUPPORT"));
@@ -59,7 +59,7 @@ void RemoteSession::ClientStep()
                     WriteSupportSettings(*checked);
                 } else {
                     // Not taken: support hears what the regulator still holds.
-                    owed_.push_back(station_.KnownDeviceSettings());
+                    owed_.push_back(station_.SettingsOwner().KnownDeviceSettings());
                 }
             }
             break;
@@ -79,21 +79,21 @@ void RemoteSession::ClientStep()
         const std::optional<SettingsRecord> answer = owed_.front();
         owed_.pop_front();
         if (answer) {
-            station_.PrepareSettingsOf(*answer);
+            station_.Relay().PrepareSettings(*answer);
         } else {
             emit settingsReadWanted();
-            station_.PrepareSettings();
+            station_.Relay().PrepareSettings(station_.Settings());
         }
     } else {
-        station_.PrepareOwnState();
+        station_.Relay().PrepareState(station_.OwnState());
     }
-    if (!station_.RunExchange()) {
+    if (!station_.Relay().RunExchange()) {
         // The role ends before the box opens, so that nothing that runs while
         // it is open sends to the relay again.
         station_.SetSharing(false);
-        emit failed(InternetConnection + station_.SupportStatusText());
+        emit failed(InternetConnection + station_.Relay().StatusText());
     }
-    emit statusText(station_.SupportStatusText());
+    emit statusText(station_.Relay().StatusText());
 }
 
 void RemoteSession::WriteSupportSettings(const RelayMessage& checked)
@@ -101,11 +101,11 @@ void RemoteSession::WriteSupportSettings(const RelayMessage& checked)
     // Read first, so that the record and the notice start from what the
     // regulator holds.
     emit settingsReadWanted();
-    const std::optional<SettingsRecord> before = station_.KnownDeviceSettings();
+    const std::optional<SettingsRecord> before = station_.SettingsOwner().KnownDeviceSettings();
     station_.TakeSupportSettings(checked);
     emit supportSettingsToWrite();
     // What the regulator holds now is known from the write's read-back only.
-    const std::optional<SettingsRecord> after = station_.KnownDeviceSettings();
+    const std::optional<SettingsRecord> after = station_.SettingsOwner().KnownDeviceSettings();
     const QString name = RegulatorNameOf(station_);
     if (!after) {
         Notice(QStringLiteral("SUPPORT sent new settings, but what %1 holds now could not be read back: it may hold a "
@@ -140,24 +140,26 @@ void RemoteSession::WriteSupportSettings(const RelayMessage& checked)
 
 void RemoteSession::SupportStep()
 {
-    station_.PrepareStateRequest();
+    // The local regulator is left alone while this side shows a remote one.
+    station_.Usb().Close();
+    station_.Relay().PrepareStateRequest();
     int changes = station_.ConnectionChanges();
-    const bool answered = station_.RunExchange();
+    const bool answered = station_.Relay().RunExchange();
     if (!answered && station_.ConnectionChanges() == changes) {
         emit endRemoteWanted(); // the role ends before the box opens
         changes = station_.ConnectionChanges();
-        emit failed(InternetConnection + station_.SupportStatusText());
+        emit failed(InternetConnection + station_.Relay().StatusText());
     }
     // A snapshot dropped, or another connection chosen, while the relay was
     // answering (or the box was open) ended the role: what arrived is not
     // shown over what the user chose.
     if (station_.ConnectionChanges() != changes) {
-        emit statusText(station_.SupportStatusText());
+        emit statusText(station_.Relay().StatusText());
         return;
     }
     // Settings that arrived rebuild the editors once, and what the
     // technician types afterwards stays.
-    while (const std::optional<RelayMessage> message = station_.TakeReceived()) {
+    while (const std::optional<RelayMessage> message = station_.Relay().TakeReceived()) {
         switch (message->kind) {
         case StateMessage:
             if (station_.TakeClientState(*message)) {
@@ -191,20 +193,20 @@ void RemoteSession::SupportStep()
         }
     }
     ExpireAnswers();
-    emit statusText(station_.SupportStatusText());
+    emit statusText(station_.Relay().StatusText());
 }
 
-bool RemoteSession::RequestSettings(const Station::WaitProgress& progress)
+bool RemoteSession::RequestSettings(const RelayLink::WaitProgress& progress)
 {
-    const bool sent = station_.RequestClientSettings(progress);
+    const bool sent = station_.Relay().RequestClientSettings(progress);
     if (sent)
         awaited_.push_back({station_.Time().Now(), std::nullopt});
     return sent;
 }
 
-bool RemoteSession::SendSettings(const Station::WaitProgress& progress)
+bool RemoteSession::SendSettings(const RelayLink::WaitProgress& progress)
 {
-    const bool sent = station_.SendSettingsToClient(progress);
+    const bool sent = station_.Relay().SendSettingsToClient(station_.Settings(), progress);
     if (sent)
         awaited_.push_back({station_.Time().Now(), station_.Settings()});
     return sent;
@@ -250,7 +252,7 @@ void RemoteSession::ExpireAnswers()
 void RemoteSession::Notice(const QString& headline, const QStringList& rows)
 {
     emit writeNotice(headline, rows);
-    station_.NoteProgramLine(rows.isEmpty() ? headline : headline + QLatin1Char(' ') + rows.join(QStringLiteral("; ")));
+    station_.Relay().NoteProgramLine(rows.isEmpty() ? headline : headline + QLatin1Char(' ') + rows.join(QStringLiteral("; ")));
 }
 
 std::optional<RelayMessage> RemoteSession::CheckedSettings(const RelayMessage& message, const QString& source)

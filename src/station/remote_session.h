@@ -38,8 +38,8 @@ public:
     // `progress` called meanwhile. The client answers each with its
     // settings, in order; the answer to a write is compared with what was
     // sent. True when the relay took the message.
-    bool RequestSettings(const Station::WaitProgress& progress = {});
-    bool SendSettings(const Station::WaitProgress& progress = {});
+    bool RequestSettings(const RelayLink::WaitProgress& progress = {});
+    bool SendSettings(const RelayLink::WaitProgress& progress = {});
     // How long the technician waits for the customer's regulator to confirm
     // a write before being told that no confirmation came.
     static constexpr double ConfirmationWaitSeconds = 30;

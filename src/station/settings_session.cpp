@@ -3,28 +3,58 @@
 
 #include <QDir>
 
-SettingsSession::SettingsSession(Station& station) : station_(station), reference_(station.Settings()) {}
+SettingsSession::SettingsSession(UsbLink& usb, const SystemStateRecord& ownState, const Clock& clock)
+    : usb_(usb), ownState_(ownState), clock_(clock)
+{
+}
 
 int SettingsSession::ProfileTab() const
 {
-    return ProfileTabForActiveIndex(station_.settings_.ActiveChargeProfile());
+    return ProfileTabForActiveIndex(record_.ActiveChargeProfile());
 }
 
 SettingsView SettingsSession::View() const
 {
-    return {station_.settings_, reference_, Voltage(), ProfileTab()};
+    return {record_, reference_, Voltage(), ProfileTab()};
 }
 
 void SettingsSession::SelectProfile(int tab)
 {
-    station_.settings_.SetActiveChargeProfile(uint8_t(tab));
+    record_.SetActiveChargeProfile(uint8_t(tab));
 }
 
 bool SettingsSession::ReadFromDevice()
 {
-    const bool read = station_.ReadSettingsFromDevice();
+    const bool read = ReadRecordFromDevice();
     TakeAsReference();
     return read;
+}
+
+bool SettingsSession::ReadDeviceSettingsInto(SettingsRecord& into)
+{
+    const bool complete = usb_.ReadSettings(into);
+    if (complete)
+        backups_.NoteRead(into, RegulatorName());
+    return complete;
+}
+
+std::optional<SettingsRecord> SettingsSession::KnownDeviceSettings() const
+{
+    return backups_.LastRead(RegulatorName());
+}
+
+void SettingsSession::NoteDeviceHolds(const SettingsRecord& settings)
+{
+    backups_.NoteRead(settings, RegulatorName());
+}
+
+void SettingsSession::BackUp(const QString& operation)
+{
+    QString failure;
+    lastBackupPath_ =
+        backups_.Save(operation, RegulatorName(), record_, DateTimeOfDayCount(clock_.Now()), &failure);
+    if (lastBackupPath_.isEmpty() && backupFailed_)
+        backupFailed_(failure);
 }
 
 WriteOutcome SettingsSession::WriteToDevice(const QString& operation, bool versionChangeAllowed)
@@ -36,16 +66,16 @@ WriteOutcome SettingsSession::WriteToDevice(const QString& operation, bool versi
         outcome.result = R::Implausible;
         return outcome;
     }
-    std::optional<SettingsRecord> known = station_.KnownDeviceSettings();
+    std::optional<SettingsRecord> known = KnownDeviceSettings();
     if (!known) {
         SettingsRecord held;
-        if (!station_.ReadDeviceSettingsInto(held)) {
+        if (!ReadDeviceSettingsInto(held)) {
             outcome.result = R::NotRead;
             return outcome;
         }
         known = held;
     }
-    const SettingsRecord sent = station_.settings_;
+    const SettingsRecord sent = record_;
     if (known->DeviceVersion() != sent.DeviceVersion() && !versionChangeAllowed) {
         outcome.result = R::VersionDiffers;
         outcome.knownVersion = known->DeviceVersion();
@@ -53,16 +83,21 @@ WriteOutcome SettingsSession::WriteToDevice(const QString& operation, bool versi
         return outcome;
     }
     bool taken = false;
-    station_.WriteSettingsToDevice(operation, &taken);
-    outcome.backupPath = station_.LastBackupPath();
+    lastBackupPath_.clear();
+    usb_.WriteSettings(record_, [&] {
+        BackUp(operation);
+        taken = true;
+    });
+    outcome.backupPath = lastBackupPath_;
     // Once the regulator took the first slice, whatever the link said
     // afterwards, only the read-back tells what it now holds.
     if (!taken) {
         outcome.result = R::NotSent;
         return outcome;
     }
+    backups_.ForgetRead();
     SettingsRecord held;
-    outcome.readBack = station_.ReadDeviceSettingsInto(held);
+    outcome.readBack = ReadDeviceSettingsInto(held);
     if (outcome.readBack && held == sent) {
         outcome.result = R::Confirmed;
         reference_ = sent;
@@ -76,12 +111,17 @@ WriteOutcome SettingsSession::WriteToDevice(const QString& operation, bool versi
 
 bool SettingsSession::ResetOnDevice()
 {
-    return station_.ResetSettingsOnDevice();
+    lastBackupPath_.clear();
+    return usb_.ResetSettings([this] {
+        BackUp(QStringLiteral("reset"));
+        // What the regulator holds afterwards is known from the next read.
+        backups_.ForgetRead();
+    });
 }
 
 void SettingsSession::Take(const SettingsRecord& record)
 {
-    station_.settings_ = WithDeparturesFixed(record, CheckSettings(record, Voltage()));
+    record_ = WithDeparturesFixed(record, CheckSettings(record, Voltage()));
     TakeAsReference();
 }
 
@@ -92,12 +132,6 @@ FileOutcome SettingsSession::Load(const QString& path)
     if (outcome.ok)
         Take(loaded);
     return outcome;
-}
-
-void SettingsSession::TakeSnapshot(const SnapshotRecord& snapshot)
-{
-    station_.TakeSnapshot(snapshot);
-    Take(station_.settings_);
 }
 
 QString WriteOutcomeText(const WriteOutcome& outcome, const QString& name, const QString& linkText)

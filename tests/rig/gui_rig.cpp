@@ -7,7 +7,7 @@ GuiRig::GuiRig(bool animate, LinkClock* regulatorClock) : sim(regulatorClock ? *
 {
     sim.Animate = animate;
     window = std::make_unique<TMainFormKrv>(sim, dialogs, clock);
-    window->Core().UseBackupsFolder(backups.path());
+    window->Core().SettingsOwner().UseBackupsFolder(backups.path());
     StopTimers();
 }
 

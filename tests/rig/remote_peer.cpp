@@ -2,7 +2,7 @@
 
 RemotePeer::RemotePeer()
 {
-    station.UseBackupsFolder(backups.path());
+    station.SettingsOwner().UseBackupsFolder(backups.path());
     QObject::connect(&session, &RemoteSession::panelMessage, [this](const QString& text) { panel << text; });
     QObject::connect(&session, &RemoteSession::statusText, [this](const QString& text) { status = text; });
     QObject::connect(&session, &RemoteSession::failed, [this](const QString& text) { errors << text; });
@@ -39,7 +39,7 @@ void RemotePeer::Connect()
 
 void RemotePeer::Tick()
 {
-    if (!station.IsExchangeInProgress())
+    if (!station.Relay().IsExchangeInProgress())
         session.Tick();
 }
 

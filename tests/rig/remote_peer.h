@@ -25,7 +25,7 @@ public:
     ManualClock clock{46363.5, 0.3 * OneSecond};
     QTemporaryDir backups;
     Station station{sim, clock};
-    SettingsSession settings{station};
+    SettingsSession& settings = station.SettingsOwner();
     RemoteSession session{station};
 
     QStringList panel;  // each line the message panel showed, oldest first

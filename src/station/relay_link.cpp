@@ -1,0 +1,153 @@
+#include "station/relay_link.h"
+
+#include "records/ansi_text.h"
+#include "support/support_exchange.h"
+
+#include <algorithm>
+
+namespace {
+
+template <std::size_t N>
+void CopyRecord(const std::array<uint8_t, N>& record, SupportBuffer& buffer)
+{
+    std::copy(record.begin(), record.end(), buffer.begin());
+}
+
+} // namespace
+
+RelayLink::RelayLink(const Clock& clock, QObject* parent)
+    : QObject(parent), clock_(clock), exchange_(new SupportExchange(this))
+{
+    exchange_->SetRequestUnderWayCallback([this](bool busy) { emit requestUnderWay(busy); });
+}
+
+bool RelayLink::IsExchangeInProgress() const
+{
+    return exchange_->IsExchangeInProgress();
+}
+
+bool RelayLink::RunExchange()
+{
+    const bool ok = exchange_->RunSupportExchange(state_, clock_);
+    if (ok && state_.IncomingRecognised) {
+        otherSideAt_ = clock_.Now();
+        const SupportBuffer& incoming =
+            state_.SupportRole == RoleSupport ? state_.ClientToSupportBuffer : state_.SupportToClientBuffer;
+        const int n = int(std::clamp<int32_t>(state_.IncomingLength, 0, SupportBufferSize));
+        inbox_.push_back({state_.IncomingKind, QByteArray(reinterpret_cast<const char*>(incoming.data()), n)});
+    }
+    emit statusChanged(state_.SupportStatusText);
+    return ok;
+}
+
+std::optional<RelayMessage> RelayLink::TakeReceived()
+{
+    if (inbox_.empty())
+        return std::nullopt;
+    RelayMessage message = std::move(inbox_.front());
+    inbox_.pop_front();
+    return message;
+}
+
+void RelayLink::ForgetOtherSide()
+{
+    otherSideAt_ = 0;
+    inbox_.clear();
+}
+
+bool RelayLink::ExchangeBetweenWaits(double before, double after, const WaitProgress& progress)
+{
+    // The seconds count on across both waits and the exchange between them.
+    const double start = clock_.Now();
+    const auto show = [&](double) {
+        if (progress)
+            progress((clock_.Now() - start) / OneSecond);
+    };
+    ++waitsOnRelay_;
+    BusyWaitSeconds(before, clock_, show);
+    const bool answered = RunExchange();
+    BusyWaitSeconds(after, clock_, show);
+    --waitsOnRelay_;
+    return answered;
+}
+
+bool RelayLink::RequestClientSettings(const WaitProgress& progress)
+{
+    state_.SupportRole = RoleSupport;
+    state_.OutgoingKind = SettingsRequest;
+    state_.SupportToClientBuffer.fill(0);
+    return ExchangeBetweenWaits(1, 3, progress);
+}
+
+bool RelayLink::SendSettingsToClient(const SettingsRecord& settings, const WaitProgress& progress)
+{
+    // The role stays as it is: the support session keeps it at support.
+    state_.OutgoingKind = SettingsMessage;
+    state_.OutgoingLength = int32_t(SettingsRecord::Size);
+    CopyRecord(settings.Bytes(), state_.SupportToClientBuffer);
+    return ExchangeBetweenWaits(1, 1, progress);
+}
+
+bool RelayLink::OpenSupportSession()
+{
+    // The relay makes a session on a support-side request only.
+    PrepareStateRequest();
+    return RunExchange();
+}
+
+void RelayLink::PrepareStateRequest()
+{
+    state_.SupportRole = RoleSupport;
+    state_.OutgoingKind = StateRequest;
+    state_.SupportToClientBuffer.fill(0);
+}
+
+void RelayLink::PrepareState(const SystemStateRecord& state)
+{
+    CopyRecord(state.Bytes(), state_.ClientToSupportBuffer);
+    state_.OutgoingKind = StateMessage;
+    state_.OutgoingLength = int32_t(SystemStateRecord::Size);
+}
+
+void RelayLink::PrepareSettings(const SettingsRecord& settings)
+{
+    CopyRecord(settings.Bytes(), state_.ClientToSupportBuffer);
+    state_.OutgoingKind = SettingsMessage;
+    state_.OutgoingLength = int32_t(SettingsRecord::Size);
+}
+
+void RelayLink::PrepareChat(const QString& text, bool asClient, bool asSupport)
+{
+    const QByteArray bytes = ToAnsi(text).left(SupportBufferSize);
+    state_.OutgoingKind = ChatMessage;
+    state_.OutgoingLength = int32_t(bytes.size());
+    if (asClient) {
+        state_.SupportRole = RoleClient;
+        std::copy(bytes.begin(), bytes.end(), state_.ClientToSupportBuffer.begin());
+    }
+    if (asSupport) {
+        state_.SupportRole = RoleSupport;
+        std::copy(bytes.begin(), bytes.end(), state_.SupportToClientBuffer.begin());
+    }
+}
+
+void RelayLink::Log(ChatLine line)
+{
+    chatLines_.append(std::move(line));
+    emit chatLogged();
+}
+
+void RelayLink::NoteSent(const QString& from, const QString& text)
+{
+    Log({clock_.Now(), true, from, text.left(SupportBufferSize)});
+}
+
+void RelayLink::NoteReceived(const QString& from, const QString& text)
+{
+    Log({clock_.Now(), false, from, text});
+}
+
+void RelayLink::NoteProgramLine(const QString& text)
+{
+    Log({clock_.Now(), false, ProgramChatSide, text});
+}
