@@ -148,7 +148,7 @@ private:
     double MessagePanelShownAt = 0;
     // Commands chosen while the relay is busy run once it is free.
     RelayDeferral deferral_{station_, [this] { return dialogs_.IsBoxOpen(); }};
-    SettingsCommands editors_{station_, settings_, dialogs_, remote_, deferral_, usbTimer_, inetTimer_, *this};
+    SettingsCommands editors_{station_, settings_, dialogs_, deferral_, usbTimer_, inetTimer_, *this};
     TrendsCommands trends_{station_, dialogs_, this};
     ServiceCommands service_{station_, settings_, dialogs_, editors_, this, [this](const QString& path) { ShowSnapshot(path); }};
     CalibrationCommands calibration_{station_, settings_, dialogs_, editors_};

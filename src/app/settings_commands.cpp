@@ -11,9 +11,9 @@
 #include <QDir>
 
 SettingsCommands::SettingsCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs,
-                                   RemoteSession& remote, RelayDeferral& deferral, PausableTimer& usb,
+                                   RelayDeferral& deferral, PausableTimer& usb,
                                    PausableTimer& inet, WindowShell& shell)
-    : station_(station), settings_(settings), dialogs_(dialogs), remote_(remote), deferral_(deferral), usb_(usb),
+    : station_(station), settings_(settings), dialogs_(dialogs), deferral_(deferral), usb_(usb),
       inet_(inet), shell_(shell)
 {
 }
@@ -125,21 +125,25 @@ void SettingsCommands::Read(bool toFront)
     DeviceOperation operation{&usb_, &inet_};
     page_->CancelDrag();
     QCoreApplication::processEvents();
-    if (station_.IsUsbConnection()) {
-        settings_.ReadFromDevice();
-        shell_.SetStatusText(station_.Usb().StatusText());
-    }
-    if (station_.IsRemoteConnection()) {
-        const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, toFront] {
-            if (station_.IsRemoteConnection())
-                Read(toFront);
-        });
-        if (!putOff) {
-            remote_.RequestSettings(ShowWaiting(QStringLiteral("Waiting for the customer's settings...")));
-            shell_.SetStatusText(station_.Relay().StatusText());
-        }
+    if (SettingsSource* source = station_.SettingsSourceInUse()) {
+        const SourceOutcome read =
+            source->ReadSettings(ShowWaiting(QStringLiteral("Waiting for the customer's settings...")),
+                                 PutOffWhileBusy(source, [this, toFront] { Read(toFront); }));
+        if (!read.status.isEmpty())
+            shell_.SetStatusText(read.status);
     }
     ShowAsReference();
+}
+
+SettingsSource::PutOff SettingsCommands::PutOffWhileBusy(SettingsSource* source, std::function<void()> again)
+{
+    // Run again later only while the same source is in use.
+    return [this, source, again = std::move(again)] {
+        return source->Busy() && deferral_.WhileBusy([this, source, again] {
+            if (station_.SettingsSourceInUse() == source)
+                again();
+        });
+    };
 }
 
 void SettingsCommands::Write()
@@ -149,35 +153,65 @@ void SettingsCommands::Write()
 
 bool SettingsCommands::WriteSettingsAs(const QString& operation, bool typed)
 {
+    using R = WriteOutcome::Result;
     DeviceOperation held{&usb_, &inet_};
     if (typed)
         StoreEditors();
-    bool written = false;
-    if (station_.IsUsbConnection()) {
-        written = WriteToRegulator(operation);
-    }
-    if (station_.IsRemoteConnection() && !CheckBeforeSending())
+    SettingsSource* source = station_.SettingsSourceInUse();
+    if (!source)
         return false;
-    if (station_.IsRemoteConnection()) {
+    const QString name = QString::fromLatin1(station_.OwnState().RegulatorName());
+    const SettingsSource::Progress progress = ShowWaiting(QStringLiteral("Sending the settings to the customer..."));
+    const SettingsSource::PutOff putOff =
+        PutOffWhileBusy(source, [this, operation, typed] { WriteSettingsAs(operation, typed); });
+    WriteAllowances allowed;
+    WriteOutcome outcome = source->WriteSettings(operation, allowed, progress, putOff);
+    if (outcome.result == R::VersionDiffers) {
+        const bool go = DeviceOperation::Asking([&] {
+            return dialogs_.WarnYesCancel(
+                QStringLiteral("Write Settings"),
+                QStringLiteral("These settings are for device version %1, but %2 has device version %3.\rWrite them "
+                               "to %2 all the same?")
+                    .arg(outcome.newVersion)
+                    .arg(name.isEmpty() ? QStringLiteral("the regulator") : name)
+                    .arg(outcome.knownVersion));
+        });
+        if (!go) {
+            shell_.ShowMessagePanel(QStringLiteral(" Settings not written"));
+            return false;
+        }
+        allowed.versionChange = true;
+        outcome = source->WriteSettings(operation, allowed, progress, putOff);
+    }
+    if (outcome.result == R::Unknown) {
         // Before the customer's settings came, the editors hold none of
         // theirs (zeros at first): such a write is sent only when asked for.
-        if (!remote_.ClientSettingsArrived() && !DeviceOperation::Asking([this] {
+        if (!DeviceOperation::Asking([this] {
                 return dialogs_.WarnYesCancel(QStringLiteral("Write Settings"),
                                               QStringLiteral("The customer's settings have not arrived yet, so the "
                                                              "editors do not show them.\rSend these settings to the "
                                                              "customer's regulator all the same?"));
             }))
             return false;
-        const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, operation, typed] {
-            if (station_.IsRemoteConnection())
-                WriteSettingsAs(operation, typed);
-        });
-        if (!putOff) {
-            remote_.SendSettings(ShowWaiting(QStringLiteral("Sending the settings to the customer...")));
-            shell_.SetStatusText(station_.Relay().StatusText());
-        }
+        allowed.unknownTarget = true;
+        outcome = source->WriteSettings(operation, allowed, progress, putOff);
     }
-    return written;
+    if (!outcome.status.isEmpty())
+        shell_.SetStatusText(outcome.status);
+    // Put off, or handed to the relay: the customer's program confirms it.
+    if (outcome.result == R::PutOff || outcome.result == R::Handed)
+        return false;
+    if (outcome.ok()) {
+        // The regulator holds what was written: cells now differ from that.
+        page_->MarkChanged(settings_.View());
+        // A backup that failed has said so in the panel, and support's
+        // notice of new settings tells the owner what came: those stay.
+        if (!outcome.backupPath.isEmpty() && operation != QLatin1String("support-write"))
+            shell_.ShowMessagePanel(QStringLiteral(" Settings written to ") + name);
+        return true;
+    }
+    ShowWriteFailure(outcome, name);
+    return false;
 }
 
 RelayLink::WaitProgress SettingsCommands::ShowWaiting(const QString& what)
@@ -186,17 +220,6 @@ RelayLink::WaitProgress SettingsCommands::ShowWaiting(const QString& what)
         shell_.SetStatusText(QStringLiteral("%1 %2 s").arg(what).arg(int(seconds)));
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
-}
-
-bool SettingsCommands::CheckBeforeSending()
-{
-    WriteOutcome refused;
-    refused.departures = settings_.Check();
-    if (refused.departures.isEmpty())
-        return true;
-    refused.result = WriteOutcome::Result::Implausible;
-    ShowWriteFailure(refused, {});
-    return false;
 }
 
 void SettingsCommands::ShowWriteFailure(const WriteOutcome& outcome, const QString& name)
@@ -215,47 +238,15 @@ void SettingsCommands::ShowWriteFailure(const WriteOutcome& outcome, const QStri
     });
 }
 
-bool SettingsCommands::WriteToRegulator(const QString& operation)
-{
-    using R = WriteOutcome::Result;
-    const QString name = QString::fromLatin1(station_.OwnState().RegulatorName());
-    WriteOutcome outcome = settings_.WriteToDevice(operation);
-    if (outcome.result == R::VersionDiffers) {
-        const bool go = DeviceOperation::Asking([&] {
-            return dialogs_.WarnYesCancel(
-                QStringLiteral("Write Settings"),
-                QStringLiteral("These settings are for device version %1, but %2 has device version %3.\rWrite them "
-                               "to %2 all the same?")
-                    .arg(outcome.newVersion)
-                    .arg(name.isEmpty() ? QStringLiteral("the regulator") : name)
-                    .arg(outcome.knownVersion));
-        });
-        if (!go) {
-            shell_.ShowMessagePanel(QStringLiteral(" Settings not written"));
-            return false;
-        }
-        outcome = settings_.WriteToDevice(operation, true);
-    }
-    shell_.SetStatusText(station_.Usb().StatusText());
-    if (outcome.ok()) {
-        // The regulator holds what was written: cells now differ from that.
-        page_->MarkChanged(settings_.View());
-        // A backup that failed has said so in the panel, and support's
-        // notice of new settings tells the owner what came: those stay.
-        if (!outcome.backupPath.isEmpty() && operation != QLatin1String("support-write"))
-            shell_.ShowMessagePanel(QStringLiteral(" Settings written to ") + name);
-        return true;
-    }
-    ShowWriteFailure(outcome, name);
-    return false;
-}
-
 void SettingsCommands::Reset()
 {
     shell_.SelectSettingsPage();
     DeviceOperation operation{&usb_};
-    settings_.ResetOnDevice();
-    shell_.SetStatusText(station_.Usb().StatusText());
+    if (SettingsSource* source = station_.SettingsSourceInUse()) {
+        const SourceOutcome reset = source->ResetSettings();
+        if (!reset.status.isEmpty())
+            shell_.SetStatusText(reset.status);
+    }
     DelaySeconds(1, station_.Time());
     operation.End();
     Read();

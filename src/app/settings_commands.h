@@ -8,7 +8,8 @@
 #include "app/settings_editors_host.h"
 #include "app/window_shell.h"
 #include "station/relay_deferral.h"
-#include "station/remote_session.h"
+#include "station/relay_deferral.h"
+#include "station/settings_session.h"
 #include "station/settings_session.h"
 #include "time/timer_pause.h"
 
@@ -17,7 +18,7 @@ class UserDialogs;
 
 class SettingsCommands : public SettingsEditorsHost {
 public:
-    SettingsCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs, RemoteSession& remote,
+    SettingsCommands(Station& station, SettingsSession& settings, UserDialogs& dialogs,
                      RelayDeferral& deferral, PausableTimer& usb, PausableTimer& inet, WindowShell& shell);
     ~SettingsCommands();
     // The page the editors are on (built after the commands).
@@ -67,12 +68,9 @@ public:
     void ShowFailure(const QString& message) override;
 
 private:
-    // The write on USB through the settings session, with the questions and
-    // messages its outcome asks for; true when confirmed.
-    bool WriteToRegulator(const QString& operation);
-    // The settings check before settings go to the relay; false (and says
-    // why) when they are not plausible.
-    bool CheckBeforeSending();
+    // Asked by a source just before it sends: with the relay busy, `again`
+    // is scheduled for when it is free (if the source is still in use).
+    SettingsSource::PutOff PutOffWhileBusy(SettingsSource* source, std::function<void()> again);
     // A write that did not end confirmed: the panel's line, and for settings
     // that are not plausible or a write not confirmed, the box with the rows.
     void ShowWriteFailure(const WriteOutcome& outcome, const QString& name);
@@ -84,7 +82,6 @@ private:
     Station& station_;
     SettingsSession& settings_;
     UserDialogs& dialogs_;
-    RemoteSession& remote_;
     RelayDeferral& deferral_;
     PausableTimer& usb_;
     PausableTimer& inet_;

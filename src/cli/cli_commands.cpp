@@ -321,6 +321,9 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
         return CliBadUsage;
     case WriteOutcome::Result::NotRead:
     case WriteOutcome::Result::NotSent:
+    case WriteOutcome::Result::Unknown: // the relay's outcomes, not the USB write's
+    case WriteOutcome::Result::PutOff:
+    case WriteOutcome::Result::Handed:
         return LinkFailure(QStringLiteral("Settings not written"));
     case WriteOutcome::Result::NotConfirmed:
         console_.err(WriteOutcomeText(outcome, before, station_.Usb().StatusText()));

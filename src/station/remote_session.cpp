@@ -14,7 +14,48 @@ QString RegulatorNameOf(const Station& station)
 
 } // namespace
 
-RemoteSession::RemoteSession(Station& station, QObject* parent) : QObject(parent), station_(station) {}
+RemoteSession::RemoteSession(Station& station, QObject* parent) : QObject(parent), station_(station)
+{
+    station_.UseRemoteSettings(this);
+}
+
+RemoteSession::~RemoteSession()
+{
+    station_.UseRemoteSettings(nullptr);
+}
+
+SourceOutcome RemoteSession::ReadSettings(const Progress& progress, const PutOff& putOff)
+{
+    if (putOff && putOff())
+        return {false, true, {}};
+    const bool sent = RequestSettings(progress);
+    return {sent, false, station_.Relay().StatusText()};
+}
+
+WriteOutcome RemoteSession::WriteSettings(const QString&, WriteAllowances allowed, const Progress& progress,
+                                          const PutOff& putOff)
+{
+    using R = WriteOutcome::Result;
+    WriteOutcome outcome;
+    outcome.departures = station_.SettingsOwner().Check();
+    if (!outcome.departures.isEmpty())
+        outcome.result = R::Implausible;
+    else if (!clientSettingsArrived_ && !allowed.unknownTarget)
+        outcome.result = R::Unknown;
+    else if (putOff && putOff())
+        outcome.result = R::PutOff;
+    else {
+        outcome.result = R::Handed;
+        outcome.relayTook = SendSettings(progress);
+        outcome.status = station_.Relay().StatusText();
+    }
+    return outcome;
+}
+
+bool RemoteSession::Busy() const
+{
+    return station_.Relay().IsExchangeInProgress() || station_.Relay().IsWaitingOnRelay();
+}
 
 void RemoteSession::ShowChat(const RelayMessage& message, const QString& from)
 {

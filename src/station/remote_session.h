@@ -8,6 +8,7 @@
 // that goes with it) is asked for by a signal, connected directly: the step
 // goes on once the slot has returned.
 #include "settings/settings_check.h"
+#include "station/settings_source.h"
 #include "station/station.h"
 
 #include <QObject>
@@ -15,10 +16,13 @@
 #include <deque>
 #include <functional>
 
-class RemoteSession : public QObject {
+class RemoteSession : public QObject, public SettingsSource {
     Q_OBJECT
 public:
+    // The session is the station's source of settings in the remote
+    // connection while it lives.
     explicit RemoteSession(Station& station, QObject* parent = nullptr);
+    ~RemoteSession() override;
 
     // The 2 s tick: the step of the role that is on (the support role ends
     // the sharing).
@@ -40,6 +44,17 @@ public:
     // sent. True when the relay took the message.
     bool RequestSettings(const RelayLink::WaitProgress& progress = {});
     bool SendSettings(const RelayLink::WaitProgress& progress = {});
+    // The customer's regulator as a source of settings: a read asks for its
+    // settings and a write sends the record (checked first; before the
+    // customer's settings came only when the user allowed it), each put off
+    // while the relay is busy; their answers come with later ticks. A reset
+    // goes to the regulator on USB only.
+    SourceOutcome ReadSettings(const Progress& progress, const PutOff& putOff) override;
+    WriteOutcome WriteSettings(const QString& operation, WriteAllowances allowed, const Progress& progress,
+                               const PutOff& putOff) override;
+    SourceOutcome ResetSettings() override { return {}; }
+    bool Busy() const override;
+
     // How long the technician waits for the customer's regulator to confirm
     // a write before being told that no confirmation came.
     static constexpr double ConfirmationWaitSeconds = 30;

@@ -119,6 +119,26 @@ bool SettingsSession::ResetOnDevice()
     });
 }
 
+SourceOutcome SettingsSession::ReadSettings(const Progress&, const PutOff&)
+{
+    const bool read = ReadFromDevice();
+    return {read, false, usb_.StatusText()};
+}
+
+WriteOutcome SettingsSession::WriteSettings(const QString& operation, WriteAllowances allowed, const Progress&,
+                                            const PutOff&)
+{
+    WriteOutcome outcome = WriteToDevice(operation, allowed.versionChange);
+    outcome.status = usb_.StatusText();
+    return outcome;
+}
+
+SourceOutcome SettingsSession::ResetSettings()
+{
+    const bool reset = ResetOnDevice();
+    return {reset, false, usb_.StatusText()};
+}
+
 void SettingsSession::Take(const SettingsRecord& record)
 {
     record_ = WithDeparturesFixed(record, CheckSettings(record, Voltage()));
@@ -150,6 +170,11 @@ QString WriteOutcomeText(const WriteOutcome& outcome, const QString& name, const
     case R::NotRead: // the settings it holds could not be read first
     case R::NotSent:
         return QStringLiteral("Settings not written: ") + linkText;
+    case R::Unknown:
+    case R::PutOff:
+        return QStringLiteral("Settings not written");
+    case R::Handed:
+        return QStringLiteral("Settings sent");
     case R::NotConfirmed:
         break;
     }

@@ -13,40 +13,14 @@
 #include "settings/settings_check.h"
 #include "settings/settings_page_rows.h"
 #include "backup/settings_backups.h"
+#include "station/settings_source.h"
 #include "station/usb_link.h"
 #include "time/clock.h"
 
 #include <functional>
 #include <optional>
 
-// How a write to the regulator on USB ended.
-struct WriteOutcome {
-    enum class Result {
-        Confirmed,      // sent, read back, and the regulator holds exactly what was sent
-        Implausible,    // nothing sent: the record fails the settings check
-        VersionDiffers, // nothing sent: another device version than the regulator's, not confirmed by the user
-        NotRead,        // nothing sent: what the regulator holds could not be read first
-        NotSent,        // the link failed before the regulator took the first slice
-        NotConfirmed,   // sent, but the read-back failed or differs
-    };
-    Result result = Result::NotSent;
-    QList<SettingsDeparture> departures; // Implausible
-    int knownVersion = -1;               // VersionDiffers: the regulator's
-    int newVersion = -1;                 // VersionDiffers: the record's
-    bool readBack = false;               // NotConfirmed: whether the read-back came whole
-    QList<SettingsDifference> differences; // NotConfirmed: what was sent against what it holds
-    QString backupPath;                  // where the replaced settings went ("" when none was saved)
-    bool ok() const { return result == Result::Confirmed; }
-    // Whether slices went out, so that the regulator may hold other settings
-    // than before.
-    bool sent() const { return result == Result::Confirmed || result == Result::NotConfirmed; }
-};
-
-// The outcome as one line for the status bar, the message panel and the
-// command-line tool; `name` is the regulator's.
-QString WriteOutcomeText(const WriteOutcome& outcome, const QString& name, const QString& linkText);
-
-class SettingsSession {
+class SettingsSession : public SettingsSource {
 public:
     // The settings of the regulator on `usb`, whose own state `ownState`
     // gives its system voltage and name; `clock` dates the backups.
@@ -111,6 +85,16 @@ public:
     // The settings support sent, as the editors would take them back after
     // showing them: what the support write sends.
     void TakeAsPageWrites() { record_ = SettingsAsPageWrites(record_, Voltage()); }
+
+    // --- The regulator on USB as a source of settings ------------------------
+    // A read replaces the record when it came whole, the write is
+    // WriteToDevice, the reset ResetOnDevice; nothing waits on the relay.
+    // Each outcome's status is the link's text.
+    SourceOutcome ReadSettings(const Progress& progress, const PutOff& putOff) override;
+    WriteOutcome WriteSettings(const QString& operation, WriteAllowances allowed, const Progress& progress,
+                               const PutOff& putOff) override;
+    SourceOutcome ResetSettings() override;
+    bool Busy() const override { return false; }
 
     // --- Backups --------------------------------------------------------------
     // Where the settings a write or a reset replaces are kept.

@@ -39,6 +39,19 @@ void Station::SetConnection(Connection connection)
     emit modesChanged();
 }
 
+SettingsSource* Station::SettingsSourceInUse()
+{
+    switch (connection_) {
+    case Connection::Usb:
+        return &settings_;
+    case Connection::Remote:
+        return remoteSettings_;
+    case Connection::None:
+        break;
+    }
+    return nullptr;
+}
+
 bool Station::IsLive(Side side) const
 {
     const double at = StateAt(side);

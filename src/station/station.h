@@ -37,6 +37,11 @@ public:
     SettingsSession& SettingsOwner() { return settings_; }
     const SettingsSession& SettingsOwner() const { return settings_; }
     const SettingsRecord& Settings() const { return settings_.Record(); }
+    // Where the settings commands read, write and reset: the regulator on
+    // USB, the customer's through the relay in the remote connection (once
+    // a remote session is in use), none without a connection.
+    SettingsSource* SettingsSourceInUse();
+    void UseRemoteSettings(SettingsSource* remote) { remoteSettings_ = remote; }
     const Clock& Time() const { return clock_; }
 
     // --- The state records --------------------------------------------------
@@ -152,6 +157,7 @@ private:
     SystemStateRecord ownState_;
     SystemStateRecord peerState_;
     SettingsSession settings_;
+    SettingsSource* remoteSettings_ = nullptr;
     MessageHoldCounters holdCounters_;
     QString logFileName_;
     // The regulator status text each regulator state grid shows (own, peer).
