@@ -95,14 +95,14 @@ private slots:
         p.client.Tick();
         p.support.Tick();
         QCOMPARE(p.support.statesShown, 1);
-        const QStringList regulator = p.support.station.RegulatorStateTexts(Side::Own);
+        const QStringList regulator = p.support.station.PageTexts(Side::Own).regulator;
         StationTestAccess::EditOwnState(p.support.station, [](SystemStateRecord& r) { r.Clear(); }); // would show zeros if the state were taken again
         p.support.Tick(); // the client has not sent anything since
         QCOMPARE(p.support.status, QStringLiteral("Nothing received"));
         QCOMPARE(p.support.station.Relay().State().IncomingKind, uint8_t(2));
         QCOMPARE(p.support.station.Relay().State().IncomingLength, int32_t(0));
         QVERIFY(p.support.station.OwnState() == SystemStateRecord());
-        QCOMPARE(p.support.station.RegulatorStateTexts(Side::Own), regulator);
+        QCOMPARE(p.support.station.PageTexts(Side::Own).regulator, regulator);
         QCOMPARE(p.support.statesShown, 1);
     }
 
@@ -434,9 +434,9 @@ private slots:
         QVERIFY(lines[1].endsWith("\t\r"));
         const QList<QByteArray> values = lines[1].chopped(1).split('\t');
         // The B+ voltage as the measured values page shows it on both sides.
-        QCOMPARE(QString::fromLatin1(values.first()), s.MeasuredValues(Side::Own)[MeasuredValuesColumns + 1]);
+        QCOMPARE(QString::fromLatin1(values.first()), s.PageTexts(Side::Own).measured[MeasuredValuesColumns + 1]);
         QCOMPARE(QString::fromLatin1(values.first()),
-                 p.client.station.MeasuredValues(Side::Own)[MeasuredValuesColumns + 1]);
+                 p.client.station.PageTexts(Side::Own).measured[MeasuredValuesColumns + 1]);
         QVERIFY(s.IsLogging());
 
         // No state in this answer: no line.

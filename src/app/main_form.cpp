@@ -356,53 +356,61 @@ void TMainFormKrv::SetRequestUnderWay(bool busy)
 
 void TMainFormKrv::UpdateMeasuredValuesTable()
 {
-    ownPage_->DrawMeasuredValues(station_.MeasuredValues(Side::Own));
+    RedrawPage(Side::Own, MeasuredPart);
 }
 
 void TMainFormKrv::UpdatePeerMeasuredValuesTable()
 {
-    peerPage_->DrawMeasuredValues(station_.MeasuredValues(Side::Peer));
+    RedrawPage(Side::Peer, MeasuredPart);
 }
 
 void TMainFormKrv::UpdateSystemStateTable()
 {
-    ownPage_->DrawSystemState(station_.SystemStateValues(Side::Own));
+    RedrawPage(Side::Own, SystemPart);
 }
 
 void TMainFormKrv::UpdatePeerSystemStateTable()
 {
-    peerPage_->DrawSystemState(station_.SystemStateValues(Side::Peer));
+    RedrawPage(Side::Peer, SystemPart);
 }
 
 void TMainFormKrv::UpdateRegulatorStateTable()
 {
-    station_.RefreshRegulatorState(Side::Own);
-    ownPage_->DrawRegulatorState(station_.RegulatorStateTexts(Side::Own));
+    RedrawPage(Side::Own, RegulatorPart);
 }
 
 void TMainFormKrv::UpdatePeerRegulatorStateTable()
 {
-    station_.RefreshRegulatorState(Side::Peer);
-    peerPage_->DrawRegulatorState(station_.RegulatorStateTexts(Side::Peer));
+    RedrawPage(Side::Peer, RegulatorPart);
 }
 
 void TMainFormKrv::UpdateSystemMessages()
 {
-    station_.RefreshSystemMessages(Side::Own);
-    ownPage_->DrawMessages(station_.SystemMessageTexts(Side::Own));
+    RedrawPage(Side::Own, MessagesPart);
 }
 
 void TMainFormKrv::UpdatePeerSystemMessages()
 {
-    station_.RefreshSystemMessages(Side::Peer);
-    peerPage_->DrawMessages(station_.SystemMessageTexts(Side::Peer));
+    RedrawPage(Side::Peer, MessagesPart);
+}
+
+void TMainFormKrv::RedrawPage(Side side, int parts)
+{
+    // Each part is worked out afresh from its record, then drawn.
+    station_.RefreshPage(side, parts);
+    DrawPage(side, parts);
+}
+
+void TMainFormKrv::DrawPage(Side side, int parts)
+{
+    (side == Side::Own ? ownPage_ : peerPage_)->Draw(station_.PageTexts(side), parts);
 }
 
 void TMainFormKrv::DrawStatePages()
 {
     // As the station's last refresh left them: drawing refreshes nothing.
-    ownPage_->Draw(station_.PageTexts(Side::Own));
-    peerPage_->Draw(station_.PageTexts(Side::Peer));
+    DrawPage(Side::Own);
+    DrawPage(Side::Peer);
 }
 
 // --- Dropped snapshot files ------------------------------------------------------
@@ -466,7 +474,7 @@ void TMainFormKrv::HandleDroppedFile(const QString& path)
 
     PageControl->setTabVisible(PageControl->indexOf(PeerStateTabSheet), true);
     PageControl->setCurrentWidget(PeerStateTabSheet);
-    peerPage_->Draw(station_.PageTexts(Side::Peer));
+    DrawPage(Side::Peer);
     PageControl->setCurrentWidget(StateTabSheet);
-    ownPage_->Draw(station_.PageTexts(Side::Own));
+    DrawPage(Side::Own);
 }

@@ -124,6 +124,10 @@ private:
     void ShowPageTab(QWidget* page, bool visible);
     void SetRequestUnderWay(bool busy);
     void DrawStatePages() override;
+    // The state page of `side`: its `parts` (StatePart) worked out again
+    // from the record and drawn, or drawn as the last refresh left them.
+    void RedrawPage(Side side, int parts);
+    void DrawPage(Side side, int parts = AllParts);
     void SelectSettingsPage() override;
     void ShowFailure(const QString& message);
     // A snapshot file, as if dropped onto the "System State" page.

@@ -207,7 +207,7 @@ void RemoteSession::SupportStep()
                 // The client's regulator is the own one now: its status text
                 // and messages go on from what was shown, once per record.
                 station_.RefreshPage(Side::Own);
-                station_.RefreshRegulatorState(Side::Peer);
+                station_.RefreshPage(Side::Peer, MeasuredPart | SystemPart | RegulatorPart);
                 emit clientStateArrived();
                 if (station_.IsLogging())
                     station_.SetLogging(station_.AppendLogLine());

@@ -7,11 +7,6 @@ namespace {
 constexpr double UsbLiveSeconds = 1.5;
 constexpr double RemoteLiveSeconds = 10;
 
-// Cell of the regulator status in the regulator state grids (row 2, value).
-constexpr int RegulatorStatusCell = 2 * StateColumns + 1;
-
-int SideIndex(Side side) { return side == Side::Own ? 0 : 1; }
-
 } // namespace
 
 Station::Station(HidBackend& backend, const Clock& clock, QObject* parent)
@@ -113,41 +108,10 @@ Station::TickOutcome Station::Tick(bool fetchCan, bool hexCan)
     return outcome;
 }
 
-QStringList Station::MeasuredValues(Side side) const
-{
-    // The peer's aux input is captioned without the own settings.
-    return MeasuredValuesCells(State(side), side, side == Side::Own ? Settings().AuxTempSensorUsage() : 0);
-}
-
-QStringList Station::SystemStateValues(Side side) const
-{
-    return SystemStateCells(State(side));
-}
-
-void Station::RefreshRegulatorState(Side side)
-{
-    QString& shown = shownStatus_[SideIndex(side)];
-    regulatorTexts_[SideIndex(side)] = RegulatorStateCells(State(side), side, shown);
-    shown = regulatorTexts_[SideIndex(side)][RegulatorStatusCell];
-}
-
-void Station::RefreshSystemMessages(Side side)
-{
-    messageTexts_[SideIndex(side)] = side == Side::Own
-                                         ? SystemMessageLines(ownState_, holdCounters_, Settings().AuxTempSensorUsage())
-                                         : PeerSystemMessageLines(peerState_);
-}
-
-StatePageTexts Station::PageTexts(Side side) const
-{
-    return {MeasuredValues(side), SystemStateValues(side), RegulatorStateTexts(side), SystemMessageTexts(side)};
-}
-
 DataLogFields Station::LogFields() const
 {
-    return DataLogFieldsFromCells(MeasuredValues(Side::Own), SystemStateValues(Side::Own),
-                                  RegulatorStateCells(ownState_, Side::Own, shownStatus_[0]),
-                                  RegulatorStateCells(peerState_, Side::Peer, shownStatus_[1]));
+    const StatePageTexts& own = PageTexts(Side::Own);
+    return DataLogFieldsFromCells(own.measured, own.system, own.regulator, PageTexts(Side::Peer).regulator);
 }
 
 bool Station::AppendLogLine(QString* failure) const

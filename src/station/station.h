@@ -11,6 +11,7 @@
 #include "records/system_state_record.h"
 #include "station/relay_link.h"
 #include "station/settings_session.h"
+#include "station/state_pages.h"
 #include "station/usb_link.h"
 #include "time/clock.h"
 #include "views/state_views.h"
@@ -96,33 +97,21 @@ public:
     TickOutcome Tick(bool fetchCan = false, bool hexCan = true);
 
     // --- The state pages ------------------------------------------------------
-    // The texts of the state pages: the cells of the grids in row order
-    // (caption row first) and the memo's lines. The measured values and the
-    // system state follow the records; the regulator state and the messages
-    // are as the last refresh left them, because a refresh of the regulator
-    // state carries the status text over codes without one and a refresh of
-    // the own messages advances their hold counters: each is refreshed once
-    // per new record (Tick does so, and so do the steps that bring a record
-    // from elsewhere).
-    QStringList MeasuredValues(Side side) const;
-    QStringList SystemStateValues(Side side) const;
-    const QStringList& RegulatorStateTexts(Side side) const { return regulatorTexts_[side == Side::Own ? 0 : 1]; }
-    const QStringList& SystemMessageTexts(Side side) const { return messageTexts_[side == Side::Own ? 0 : 1]; }
-    StatePageTexts PageTexts(Side side) const;
-    void RefreshRegulatorState(Side side);
-    void RefreshSystemMessages(Side side);
-    void RefreshPage(Side side)
+    // The texts of the state pages, as the last refresh of each part left
+    // them (Tick refreshes both pages, and so do the steps that bring a
+    // record from elsewhere).
+    const StatePageTexts& PageTexts(Side side) const { return pages_.Texts(side); }
+    void RefreshPage(Side side, int parts = AllParts)
     {
-        RefreshRegulatorState(side);
-        RefreshSystemMessages(side);
+        pages_.Refresh(side, State(side), Settings().AuxTempSensorUsage(), parts);
     }
     // The own status messages start their hold times afresh.
-    void ClearHoldCounters() { holdCounters_.Clear(); }
+    void ClearHoldCounters() { pages_.ClearHoldCounters(); }
 
     // --- The data log -----------------------------------------------------------
     QString LogFileName() const { return logFileName_; }
     void SetLogFileName(const QString& path) { logFileName_ = path; }
-    // The fields of a data log line, from the texts the pages show now.
+    // The fields of a data log line, from the texts of the pages.
     DataLogFields LogFields() const;
     // Appends one line to the data log LogFileName; false (and why, in
     // `failure`) when it could not.
@@ -158,12 +147,8 @@ private:
     SystemStateRecord peerState_;
     SettingsSession settings_;
     SettingsSource* remoteSettings_ = nullptr;
-    MessageHoldCounters holdCounters_;
+    StatePages pages_;
     QString logFileName_;
-    // The regulator status text each regulator state grid shows (own, peer).
-    QString shownStatus_[2];
-    QStringList regulatorTexts_[2];
-    QStringList messageTexts_[2];
     double stateAt_[2] = {0, 0};
     Connection connection_ = Connection::Usb;
     int connectionChanges_ = 0;

@@ -48,32 +48,16 @@ StatePage::StatePage(Side side, QWidget* parent)
     layout->addWidget(values_, 1);
 }
 
-void StatePage::DrawMeasuredValues(const QStringList& cells)
+void StatePage::Draw(const StatePageTexts& texts, int parts)
 {
-    measured_->SetCells(cells);
-}
-
-void StatePage::DrawSystemState(const QStringList& cells)
-{
-    system_->SetCells(cells);
-}
-
-void StatePage::DrawRegulatorState(const QStringList& cells)
-{
-    regulator_->SetCells(cells);
-}
-
-void StatePage::DrawMessages(const QStringList& lines)
-{
-    SetMemoLines(memo_, lines);
-}
-
-void StatePage::Draw(const StatePageTexts& texts)
-{
-    DrawMeasuredValues(texts.measured);
-    DrawSystemState(texts.system);
-    DrawRegulatorState(texts.regulator);
-    DrawMessages(texts.messages);
+    if (parts & MeasuredPart)
+        measured_->SetCells(texts.measured);
+    if (parts & SystemPart)
+        system_->SetCells(texts.system);
+    if (parts & RegulatorPart)
+        regulator_->SetCells(texts.regulator);
+    if (parts & MessagesPart)
+        SetMemoLines(memo_, texts.messages);
 }
 
 void StatePage::ShowNotLive(const QString& text, bool valuesHidden)

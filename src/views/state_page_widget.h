@@ -15,12 +15,8 @@ class StatePage : public QWidget {
 public:
     explicit StatePage(Side side, QWidget* parent = nullptr);
 
-    // Each part on its own (the window's Update* names), or all four.
-    void DrawMeasuredValues(const QStringList& cells);
-    void DrawSystemState(const QStringList& cells);
-    void DrawRegulatorState(const QStringList& cells);
-    void DrawMessages(const QStringList& lines);
-    void Draw(const StatePageTexts& texts);
+    // The `parts` (StatePart) of the page from its texts.
+    void Draw(const StatePageTexts& texts, int parts = AllParts);
     // Why the values are no live readings (empty: they are); the grids are
     // greyed meanwhile, or hidden with `valuesHidden`.
     void ShowNotLive(const QString& text, bool valuesHidden = false);

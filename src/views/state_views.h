@@ -17,6 +17,9 @@ struct StatePageTexts {
     QStringList messages;  // the memo's lines
 };
 
+// The parts of a state page, worked out and drawn on their own or together.
+enum StatePart { MeasuredPart = 1, SystemPart = 2, RegulatorPart = 4, MessagesPart = 8, AllParts = 15 };
+
 constexpr int MeasuredValuesRows = 16;
 constexpr int MeasuredValuesColumns = 4;
 constexpr int SystemStateRows = 10;
