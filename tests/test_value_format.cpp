@@ -41,6 +41,9 @@ private slots:
             row("round -0.4", 0, -0.4, "0");
             row("round 1023", 0, 1023.0, "1023");
             row("carry", 2, 9.999, "10.00");
+            row("carry into a new digit", 0, 999999.5, "1000000");
+            row("carry from below one", 1, 0.96, "1.0");
+            row("limit", 2, -1000000.0, "-1000000.00");
             row("six", 6, 1.0123456, "1.012346");
             row("three", 3, 2.0005, "2.001");
             row("nan", 2, nan, "-");

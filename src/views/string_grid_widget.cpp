@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QSignalBlocker>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -100,9 +101,16 @@ StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, i
 
 void StringGrid::SetCell(int row, int column, const QString& text)
 {
+    ApplyPending();
+    lastCells_.clear();
+    Put(row, column, text);
+}
+
+bool StringGrid::Put(int row, int column, const QString& text, bool known)
+{
     QTableWidgetItem* cell = item(row, column);
-    if (cell->text() == text)
-        return;
+    if (!known && cell->text() == text)
+        return false;
     cell->setText(text);
     // A caption cut off at the grid's width stays readable.
     if (row < fixedRows_ || column < fixedColumns_)
@@ -113,12 +121,13 @@ void StringGrid::SetCell(int row, int column, const QString& text)
     // that fits even in the font's widest characters is not measured.)
     if (column < fixedColumns_) {
         FitColumns();
-        return;
+        return true;
     }
     const QString shown = WithoutZeros(text);
     const int room = columnWidth(column) - CellPadding;
     if (MayNotFit(shown, room) && fontMetrics().horizontalAdvance(shown) > room)
         FitColumns();
+    return true;
 }
 
 bool StringGrid::MayNotFit(const QString& shown, int room)
@@ -140,14 +149,65 @@ bool StringGrid::MayNotFit(const QString& shown, int room)
 
 QString StringGrid::Cell(int row, int column) const
 {
+    if (pending_) {
+        const int at = row * columnCount() + column;
+        if (at < pendingCells_.size())
+            return pendingCells_[at];
+    }
     return item(row, column)->text();
 }
 
 void StringGrid::SetCells(const QStringList& texts)
 {
+    Fill(texts, false);
+}
+
+void StringGrid::Fill(const QStringList& texts, bool evenHidden)
+{
     const int columns = columnCount();
-    for (int i = 0; i < texts.size() && i / columns < rowCount(); ++i)
-        SetCell(i / columns, i % columns, texts[i]);
+    const int count = std::min(int(texts.size()), rowCount() * columns);
+    // A grid that only shows values (the state pages, polled five times a
+    // second) compares with the texts it was last given and repaints once
+    // for all its changes, instead of signalling each cell's change through
+    // the model: no edit and no reference marking listen to those.
+    if (referenceColumn_ >= 0 || editable_) {
+        for (int i = 0; i < count; ++i)
+            SetCell(i / columns, i % columns, texts[i]);
+        return;
+    }
+    // A grid on a page behind another is brought up to date when it shows:
+    // until then it keeps the texts (shared, not copied) and answers Cell
+    // from them.
+    if (!evenHidden && !isVisible() && window()->isVisible()) {
+        pendingCells_ = texts;
+        pending_ = true;
+        return;
+    }
+    pending_ = false;
+    pendingCells_.clear();
+    bool changed = false;
+    {
+        const QSignalBlocker quiet(model());
+        // The items hold what the texts last given said.
+        for (int i = 0; i < count; ++i)
+            if (i >= lastCells_.size() || lastCells_[i] != texts[i])
+                changed = Put(i / columns, i % columns, texts[i], i < lastCells_.size()) || changed;
+    }
+    lastCells_ = texts;
+    if (changed)
+        viewport()->update();
+}
+
+void StringGrid::ApplyPending()
+{
+    if (pending_)
+        Fill(QStringList(pendingCells_), true);
+}
+
+void StringGrid::showEvent(QShowEvent* event)
+{
+    ApplyPending();
+    QTableWidget::showEvent(event);
 }
 
 QStringList StringGrid::Column(int column, int firstRow) const
@@ -160,6 +220,9 @@ QStringList StringGrid::Column(int column, int firstRow) const
 
 void StringGrid::SetEditable(bool editable)
 {
+    ApplyPending();
+    lastCells_.clear();
+    editable_ = editable;
     for (int r = fixedRows_; r < rowCount(); ++r)
         for (int c = fixedColumns_; c < columnCount(); ++c) {
             Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
@@ -185,6 +248,7 @@ void StringGrid::CommitEdit()
 
 void StringGrid::SetReferenceTexts(int column, const QStringList& rowTexts)
 {
+    ApplyPending();
     const int previous = referenceColumn_;
     referenceColumn_ = rowTexts.isEmpty() ? -1 : column;
     reference_ = rowTexts;

@@ -40,6 +40,7 @@ protected:
     // Ctrl+C copies the cell in focus, as users expect of a grid, before any
     // window-wide shortcut of the same keys.
     bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
@@ -52,16 +53,27 @@ private:
     // font's widest character of numbers where the text is one, else from
     // its widest character of all.
     bool MayNotFit(const QString& shown, int room);
+    // A cell's text, the columns fitted to it; true when it changed
+    // (`known`: it did).
+    bool Put(int row, int column, const QString& text, bool known = false);
+    void Fill(const QStringList& texts, bool evenHidden);
+    // The texts a hidden grid was given, into its items.
+    void ApplyPending();
 
     int fixedRows_;
     int fixedColumns_;
     int baseColumnWidth_ = 0;
     int referenceColumn_ = -1;
     bool dimmed_ = false;
+    bool editable_ = false;
     int maskedRow_ = -1;
     int maskedColumn_ = -1;
     bool revealed_ = false;
     QStringList reference_;
+    // What the last SetCells gave, while no single cell changed since.
+    QStringList lastCells_;
+    QStringList pendingCells_;
+    bool pending_ = false;
     // The widest character a number is written with, in the font that
     // measured it (0: not measured yet).
     int numberCharWidth_ = 0;

@@ -2,71 +2,154 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <string>
+#include <cstring>
+#include <iterator>
+#include <limits>
+#include <optional>
 
 QString DecimalSeparator()
 {
-    return QLocale().decimalPoint();
+    // Looked up again only when the default locale changed: this runs for
+    // some ninety values a tick.
+    thread_local QLocale last(QLocale::c());
+    thread_local QString separator = last.decimalPoint();
+    const QLocale now;
+    if (now != last) {
+        last = now;
+        separator = now.decimalPoint();
+    }
+    return separator;
 }
+
+namespace {
+
+// The value with `decimals` decimals without its decimal expansion, for the
+// values shown five times a second: |value| times 10^decimals in extended
+// precision, rounded by its fraction when that is clearly not one half. Near
+// one half (within what the extended product and the 18-digit expansion
+// below may differ by) FormatFixed works on the digits instead, so the two
+// ways never disagree.
+std::optional<QString> QuickFixed(int decimals, double value)
+{
+    constexpr long double powers[] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L};
+    if (decimals >= int(std::size(powers)))
+        return std::nullopt;
+    const long double scaled = std::fabs(static_cast<long double>(value)) * powers[decimals];
+    if (!(scaled < 1e15L))
+        return std::nullopt;
+    const long double whole = std::floor(scaled);
+    const long double fraction = scaled - whole;
+    const long double doubt = scaled * (4 * std::numeric_limits<long double>::epsilon() + 1e-17L) + 1e-12L;
+    if (std::fabs(fraction - 0.5L) <= doubt)
+        return std::nullopt;
+    uint64_t n = uint64_t(whole) + (fraction > 0.5L ? 1 : 0);
+    char digits[24];
+    int length = 0;
+    do {
+        digits[length++] = char('0' + n % 10);
+        n /= 10;
+    } while (n > 0);
+    while (length < decimals + 1)
+        digits[length++] = '0';
+    const bool isZero = length == decimals + 1 && std::all_of(digits, digits + length, [](char c) { return c == '0'; });
+    const QString separator = decimals > 0 ? DecimalSeparator() : QString();
+    QChar out[sizeof digits + 8];
+    int at = 0;
+    if (value < 0 && !isZero)
+        out[at++] = QLatin1Char('-');
+    for (int i = length - 1; i >= decimals; --i)
+        out[at++] = QLatin1Char(digits[i]);
+    if (decimals > 0) {
+        // A separator of more than one character is rare enough to append.
+        if (separator.size() != 1) {
+            QString text(out, at);
+            text += separator;
+            for (int i = decimals - 1; i >= 0; --i)
+                text += QLatin1Char(digits[i]);
+            return text;
+        }
+        out[at++] = separator[0];
+        for (int i = decimals - 1; i >= 0; --i)
+            out[at++] = QLatin1Char(digits[i]);
+    }
+    return QString(out, at);
+}
+
+} // namespace
 
 QString FormatFixed(int decimals, double value)
 {
     if (!std::isfinite(value) || value < -DisplayRangeLimit || value > DisplayRangeLimit)
         return QStringLiteral("-");
-    if (decimals < 0)
-        decimals = 0;
+    // Values are at most seven integer digits; more decimals than this are
+    // never asked for and would only be zeros of the binary expansion.
+    decimals = std::clamp(decimals, 0, MaxDecimals);
+    if (std::optional<QString> quick = QuickFixed(decimals, value))
+        return *quick;
 
     // Round half away from zero on the value's decimal expansion to 18
     // significant digits, so 0.125 gives 0.13 and -0.005 gives -0.01 although
     // neither is exact in binary.
     constexpr int significant = 18;
     // to_chars rounds correctly, as printf does, without the cost of
-    // printf's machinery (this runs for some ninety values a tick).
+    // printf's machinery; the digits are worked on in place, without
+    // allocations.
     char buf[64];
     const std::to_chars_result written =
         std::to_chars(buf, buf + sizeof buf - 1, std::fabs(value), std::chars_format::scientific, significant - 1);
     *written.ptr = '\0';
-    std::string digits;
-    digits.reserve(significant);
+    char digits[significant];
+    int digitCount = 0;
     const char* p = buf;
     for (; *p && *p != 'e'; ++p)
-        if (*p >= '0' && *p <= '9')
-            digits.push_back(*p);
+        if (*p >= '0' && *p <= '9' && digitCount < significant)
+            digits[digitCount++] = *p;
     const int exponent = *p == 'e' ? std::atoi(p + 1) : 0;
 
     // Digits kept before the rounding point: those of the integer part plus
-    // the decimals. `scaled` is the rounded value times 10^decimals.
+    // the decimals. `scaled` (after one place left for a carry) is the
+    // rounded value times 10^decimals.
     const int keep = exponent + 1 + decimals;
-    std::string scaled;
-    if (keep >= significant) {
-        scaled = digits + std::string(std::size_t(keep - significant), '0');
+    char room[2 + significant + MaxDecimals + 8];
+    char* scaled = room + 1;
+    int length = 0;
+    if (keep >= digitCount) {
+        std::memcpy(scaled, digits, std::size_t(digitCount));
+        std::memset(scaled + digitCount, '0', std::size_t(keep - digitCount));
+        length = keep;
     } else if (keep >= 0) {
-        scaled = digits.substr(0, std::size_t(keep));
-        if (digits[std::size_t(keep)] >= '5') {
-            int i = int(scaled.size()) - 1;
-            while (i >= 0 && scaled[std::size_t(i)] == '9')
-                scaled[std::size_t(i--)] = '0';
-            if (i >= 0)
-                ++scaled[std::size_t(i)];
-            else
-                scaled.insert(scaled.begin(), '1');
+        std::memcpy(scaled, digits, std::size_t(keep));
+        length = keep;
+        if (digits[keep] >= '5') {
+            int i = length - 1;
+            while (i >= 0 && scaled[i] == '9')
+                scaled[i--] = '0';
+            if (i >= 0) {
+                ++scaled[i];
+            } else {
+                *--scaled = '1';
+                ++length;
+            }
         }
     }
-    if (scaled.size() < std::size_t(decimals) + 1)
-        scaled.insert(0, std::size_t(decimals) + 1 - scaled.size(), '0');
-
-    const bool isZero = scaled.find_first_not_of('0') == std::string::npos;
     QString text;
+    text.reserve(decimals + 12);
+    const bool isZero = std::all_of(scaled, scaled + length, [](char c) { return c == '0'; });
     if (value < 0 && !isZero)
         text += QLatin1Char('-');
-    const std::size_t intDigits = scaled.size() - std::size_t(decimals);
-    text += QString::fromLatin1(scaled.data(), int(intDigits));
+    // At least one integer digit: the missing leading zeros.
+    const int missing = std::max(decimals + 1 - length, 0);
+    const int intDigits = length + missing - decimals;
+    for (int i = 0; i < intDigits; ++i)
+        text += i < missing ? QLatin1Char('0') : QLatin1Char(scaled[i - missing]);
     if (decimals > 0) {
         text += DecimalSeparator();
-        text += QString::fromLatin1(scaled.data() + intDigits, decimals);
+        for (int i = intDigits; i < length + missing; ++i)
+            text += i < missing ? QLatin1Char('0') : QLatin1Char(scaled[i - missing]);
     }
     return text;
 }

@@ -12,6 +12,8 @@ constexpr double DisplayRangeLimit = 1000000.0;
 // The regional decimal separator (QLocale's default locale).
 QString DecimalSeparator();
 
+// Decimals beyond this are given as this many.
+constexpr int MaxDecimals = 15;
 QString FormatFixed(int decimals, double value);
 QString FormatRounded(double value);
 QString FormatInteger(int64_t value);
