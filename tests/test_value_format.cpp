@@ -7,7 +7,10 @@
 
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <limits>
+#include <random>
 
 class ValueFormatTest : public QObject {
     Q_OBJECT
@@ -63,6 +66,42 @@ private slots:
         QFETCH(double, value);
         QFETCH(QString, text);
         QCOMPARE(FormatFixed(decimals, value), text);
+    }
+
+    // Values within a few units in the last place of a half at the shown
+    // decimals (where rounding the scaled value and rounding the digits could
+    // part), and ordinary readings: each against its 18-digit decimal
+    // expansion rounded half away from zero by hand. Seeded, so a failure
+    // repeats.
+    void fixedNearHalves()
+    {
+        std::mt19937_64 random(20261210);
+        for (int n = 0; n < 200000; ++n) {
+            const int decimals = int(random() % 7);
+            double value = (double(int64_t(random() % 2000000) - 1000000) + 0.5) / std::pow(10.0, decimals);
+            for (int step = int(random() % 7) - 3; step != 0; step += step > 0 ? -1 : 1)
+                value = std::nextafter(value, step > 0 ? 1e300 : -1e300);
+            if (n % 2)
+                value = double(float(value)); // a reading as the regulator sends it
+            char expansion[40];
+            std::snprintf(expansion, sizeof expansion, "%.17e", std::fabs(value));
+            QByteArray digits = QByteArray(expansion).left(19).remove(1, 1); // 18 digits
+            const int keep = std::atoi(std::strchr(expansion, 'e') + 1) + 1 + decimals;
+            QByteArray scaled = keep <= 0 ? QByteArray() : digits.left(keep);
+            if (keep >= 0 && keep < 18 && digits[keep] >= '5') {
+                int i = int(scaled.size()) - 1;
+                for (; i >= 0 && scaled[i] == '9'; --i)
+                    scaled[i] = '0';
+                i >= 0 ? void(++scaled[i]) : void(scaled.prepend('1'));
+            }
+            scaled = QByteArray(std::max(0, decimals + 1 - int(scaled.size())), '0') + scaled;
+            QByteArray expected = scaled.left(scaled.size() - decimals);
+            if (decimals > 0)
+                expected += '.' + scaled.right(decimals);
+            if (value < 0 && scaled.count('0') != scaled.size())
+                expected.prepend('-');
+            QCOMPARE(FormatFixed(decimals, value), QString::fromLatin1(expected));
+        }
     }
 
     void rounded()
