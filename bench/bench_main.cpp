@@ -68,13 +68,23 @@ bool ResetPeakResident()
     return clear.open(QIODevice::WriteOnly) && clear.write("5") == 1 && clear.flush();
 }
 
-// CPU time per call, in microseconds, over enough calls to last ~1 s.
-double PerCallMicroseconds(const std::function<void()>& call)
+// The system (kernel) part of this process's CPU time.
+double KernelSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) * 1e-6;
+}
+
+// CPU time per call, in microseconds, over enough calls to last ~1 s;
+// `kernelUs`, when given, takes the part of it spent in the kernel.
+double PerCallMicroseconds(const std::function<void()>& call, double* kernelUs = nullptr)
 {
     for (int i = 0; i < 20; ++i)
         call();
     int n = 0;
     const double start = CpuSeconds();
+    const double kernelStart = KernelSeconds();
     double now = start;
     while (now - start < 1.0) {
         for (int i = 0; i < 50; ++i)
@@ -82,6 +92,8 @@ double PerCallMicroseconds(const std::function<void()>& call)
         n += 50;
         now = CpuSeconds();
     }
+    if (kernelUs)
+        *kernelUs = (KernelSeconds() - kernelStart) * 1e6 / n;
     return (now - start) * 1e6 / n;
 }
 
@@ -133,7 +145,8 @@ int main(int argc, char** argv)
     }
 
     Rig rig;
-    const double tickUs = PerCallMicroseconds([&] { rig.window.USBTimerTimer(); });
+    double tickKernelUs = 0;
+    const double tickUs = PerCallMicroseconds([&] { rig.window.USBTimerTimer(); }, &tickKernelUs);
 
     QTemporaryDir dir;
     rig.window.Core().SetLogFileName(dir.filePath(QStringLiteral("bench-log.txt")));
@@ -349,8 +362,9 @@ int main(int argc, char** argv)
     const bool bigLogMet = bigLogMs < 5000 && bigLogPeakKiB < 3 * bigLogFileKiB;
 
     std::printf("| Measure | Result |\n|---|---|\n");
-    std::printf("| Polling tick (own + peer transfer, 8 views redrawn), CPU | %.0f us (%.3f %% of the 200 ms budget) |\n",
-                tickUs, tickUs / 200000.0 * 100.0);
+    std::printf("| Polling tick (own + peer transfer, 8 views redrawn), CPU | %.0f us (%.3f %% of the 200 ms budget; "
+                "%.0f us of it in the kernel; target: < 100 us: %s) |\n",
+                tickUs, tickUs / 200000.0 * 100.0, tickKernelUs, tickUs < 100 ? "met" : "MISSED");
     std::printf("| Window update tick with logging on (one log line), CPU | %.0f us |\n", updateUs);
     std::printf("| Build and parse a 540-value relay message, CPU | %.0f us |\n", relayUs);
     std::printf("| Start-up to the first drawn window | %.0f ms wall, %.0f ms CPU |\n", startupWallMs, startupCpuMs);

@@ -84,6 +84,10 @@ private slots:
         GuiRig& rig = Rig();
         QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(5, 1), QStringLiteral("0,0000"));
         QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(1, 1), QStringLiteral("0,00"));
+        // Values that have not changed since are written again with the new separator.
+        QLocale::setDefault(QLocale::c());
+        rig.W().UpdateMeasuredValuesTable();
+        QCOMPARE(rig.W().Ui().MeasuredValuesTable->Cell(5, 1), QStringLiteral("0.0000"));
     }
 
     void noRegulatorEveryTickSearches()

@@ -96,7 +96,9 @@ bool HidSession::WriteReport()
     if (WriteFailed(n))
         return false;
     lastTaken_ = CommandBuffer;
-    LinkStatusText = QString::number(n) + QStringLiteral(" bytes sent");
+    // The usual text is made once: this runs for every report of the poll.
+    static const QString wholeReportSent = QString::number(ReportSize) + QStringLiteral(" bytes sent");
+    LinkStatusText = n == ReportSize ? wholeReportSent : QString::number(n) + QStringLiteral(" bytes sent");
     return true;
 }
 
@@ -108,7 +110,9 @@ bool HidSession::ReadReport(int timeLimitMs)
     const int wait = regulatorSilent_ && timeLimitMs == ReadTimeLimitMs ? SilentReadTimeLimitMs : timeLimitMs;
     const int n = device_->Read(report, ReportSize, WithinBudget(wait));
     if (n >= ReportSize) {
-        LinkStatusText = QString::number(n) + QStringLiteral(" bytes received");
+        static const QString wholeReportReceived = QString::number(ReportSize) + QStringLiteral(" bytes received");
+        LinkStatusText =
+            n == ReportSize ? wholeReportReceived : QString::number(n) + QStringLiteral(" bytes received");
         regulatorSilent_ = false;
         slowestAnswerMs_ = std::max(slowestAnswerMs_, clock_.NowMs() - lastWriteEndMs_);
     } else {

@@ -7,6 +7,8 @@
 // is worked out once per new record, never merely to be read.
 #include "views/state_views.h"
 
+#include <optional>
+
 class StatePages {
 public:
     const StatePageTexts& Texts(Side side) const { return texts_[Index(side)]; }
@@ -20,5 +22,10 @@ private:
     static int Index(Side side) { return side == Side::Own ? 0 : 1; }
 
     StatePageTexts texts_[2];
+    // The record each side's measured values were last worked out from, and
+    // the decimal separator they were written with: values that read the
+    // same are not formatted again.
+    std::optional<SystemStateRecord> measuredFrom_[2];
+    QString measuredSeparator_[2];
     MessageHoldCounters holdCounters_;
 };

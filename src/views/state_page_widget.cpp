@@ -56,8 +56,12 @@ void StatePage::Draw(const StatePageTexts& texts, int parts)
         system_->SetCells(texts.system);
     if (parts & RegulatorPart)
         regulator_->SetCells(texts.regulator);
-    if (parts & MessagesPart)
+    // The memo is read-only and written here alone, so the lines it was
+    // given last say what it shows without reading its document back.
+    if ((parts & MessagesPart) && texts.messages != memoLines_) {
         SetMemoLines(memo_, texts.messages);
+        memoLines_ = texts.messages;
+    }
 }
 
 void StatePage::ShowNotLive(const QString& text, bool valuesHidden)

@@ -31,6 +31,7 @@ private:
     StringGrid* system_;
     StringGrid* regulator_;
     QPlainTextEdit* memo_;
+    QStringList memoLines_;
     NotLiveBanner* banner_;
     QWidget* values_;
 };

@@ -3,6 +3,10 @@
 #include "records/ansi_text.h"
 #include "views/value_format.h"
 
+#include <cstdio>
+#include <cstring>
+#include <iterator>
+
 namespace {
 
 struct MeasuredRow {
@@ -122,6 +126,14 @@ const MessageRow peerMessages[32] = {
     {29, ""},
 };
 
+// "0x" and eight upper-case hex digits.
+QString HexWord(uint32_t word)
+{
+    char text[16];
+    const int n = std::snprintf(text, sizeof text, "0x%08X", unsigned(word));
+    return QString::fromLatin1(text, n);
+}
+
 QString NameLine(const SystemStateRecord& record)
 {
     return QStringLiteral("Regulator Name: ") + FromAnsi(record.RegulatorName());
@@ -132,17 +144,49 @@ QString NameLine(const SystemStateRecord& record)
 QStringList MeasuredValuesCells(const SystemStateRecord& record, Side side, uint8_t auxTempSensorUsage)
 {
     QStringList cells;
-    cells.reserve(MeasuredValuesRows * MeasuredValuesColumns);
-    cells << QStringLiteral("Measured Parameter") << QStringLiteral("Value") << QStringLiteral("Signal, V")
-          << QStringLiteral("ADC count");
-    for (const MeasuredRow& row : measuredRows) {
-        const MeasuredChannel m = record.ChannelAt(row.channel);
-        cells << (row.caption ? QString::fromUtf8(row.caption) : AuxTemperatureCaption(side, auxTempSensorUsage));
-        cells << (row.decimals < 0 ? FormatRounded(m.Value) : FormatFixed(row.decimals, m.Value));
-        cells << FormatFixed(4, m.Signal);
-        cells << FormatRounded(m.AdcCount);
-    }
+    UpdateMeasuredValuesCells(cells, record, nullptr, side, auxTempSensorUsage);
     return cells;
+}
+
+void UpdateMeasuredValuesCells(QStringList& cells, const SystemStateRecord& record, const SystemStateRecord* before,
+                               Side side, uint8_t auxTempSensorUsage)
+{
+    // The captions are made once; a kept list shares them.
+    static const QStringList header{QStringLiteral("Measured Parameter"), QStringLiteral("Value"),
+                                    QStringLiteral("Signal, V"), QStringLiteral("ADC count")};
+    static const auto captions = [] {
+        std::array<QString, std::size(measuredRows)> texts;
+        for (std::size_t i = 0; i < texts.size(); ++i)
+            if (measuredRows[i].caption)
+                texts[i] = QString::fromUtf8(measuredRows[i].caption);
+        return texts;
+    }();
+    if (cells.size() != MeasuredValuesRows * MeasuredValuesColumns)
+        before = nullptr;
+    if (!before) {
+        cells = header;
+        cells.reserve(MeasuredValuesRows * MeasuredValuesColumns);
+    }
+    for (std::size_t i = 0; i < std::size(measuredRows); ++i) {
+        const MeasuredRow& row = measuredRows[i];
+        const MeasuredChannel m = record.ChannelAt(row.channel);
+        const QString caption = row.caption ? captions[i] : AuxTemperatureCaption(side, auxTempSensorUsage);
+        auto value = [&] { return row.decimals < 0 ? FormatRounded(m.Value) : FormatFixed(row.decimals, m.Value); };
+        if (!before) {
+            cells << caption << value() << FormatFixed(4, m.Signal) << FormatRounded(m.AdcCount);
+            continue;
+        }
+        // A channel that reads bit for bit as before keeps its texts.
+        const MeasuredChannel was = before->ChannelAt(row.channel);
+        const int at = int(i + 1) * MeasuredValuesColumns;
+        cells[at] = caption;
+        if (std::memcmp(&m.Value, &was.Value, sizeof m.Value) != 0)
+            cells[at + 1] = value();
+        if (std::memcmp(&m.Signal, &was.Signal, sizeof m.Signal) != 0)
+            cells[at + 2] = FormatFixed(4, m.Signal);
+        if (std::memcmp(&m.AdcCount, &was.AdcCount, sizeof m.AdcCount) != 0)
+            cells[at + 3] = FormatRounded(m.AdcCount);
+    }
 }
 
 QStringList SystemStateCells(const SystemStateRecord& r)
@@ -158,7 +202,7 @@ QStringList SystemStateCells(const SystemStateRecord& r)
         QStringLiteral("Set System Field Limit, %"), Percent(r.SystemFieldLimit()),
         QStringLiteral("Set Slave Field Limit, %"), Percent(r.SlaveFieldLimit()),
         QStringLiteral("Status Code"),
-        QStringLiteral("0x") + QStringLiteral("%1").arg(r.StatusFlags(), 8, 16, QLatin1Char('0')).toUpper(),
+        HexWord(r.StatusFlags()),
     };
 }
 

@@ -29,6 +29,10 @@ constexpr int StateColumns = 2;
 enum class Side { Own, Peer };
 
 QStringList MeasuredValuesCells(const SystemStateRecord& record, Side side, uint8_t auxTempSensorUsage);
+// The same texts brought up to date in place: `cells` holds the texts of
+// `before` (null: none kept), and only the values that changed are formatted.
+void UpdateMeasuredValuesCells(QStringList& cells, const SystemStateRecord& record, const SystemStateRecord* before,
+                               Side side, uint8_t auxTempSensorUsage);
 QStringList SystemStateCells(const SystemStateRecord& record);
 // Status codes without a text leave the status cell as it was: pass the text
 // the cell shows now.
