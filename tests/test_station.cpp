@@ -105,9 +105,9 @@ private slots:
         Station station(sim);
         QCOMPARE(station.TakeClientState({StateMessage, QByteArray(length, 0x5A)}), state);
         QCOMPARE(int(station.OwnState().Data()[0]), state ? 0x5A : 0);
-        QCOMPARE(station.TakeClientSettings({SettingsMessage, QByteArray(length, 0x5A)}), settings);
+        QCOMPARE(station.TakeRelayedSettings({SettingsMessage, QByteArray(length, 0x5A)}), settings);
         QCOMPARE(int(station.Settings().Data()[539]), settings ? 0x5A : 0);
-        QCOMPARE(station.TakeSupportSettings({SettingsMessage, QByteArray(length, char(0xA5))}), settings);
+        QCOMPARE(station.TakeRelayedSettings({SettingsMessage, QByteArray(length, char(0xA5))}), settings);
         QCOMPARE(int(station.Settings().Data()[0]), settings ? 0xA5 : 0);
     }
 

@@ -143,7 +143,7 @@ void RemoteSession::WriteSupportSettings(const RelayMessage& checked)
     // regulator holds.
     emit settingsReadWanted();
     const std::optional<SettingsRecord> before = station_.SettingsOwner().KnownDeviceSettings();
-    station_.TakeSupportSettings(checked);
+    station_.TakeRelayedSettings(checked);
     emit supportSettingsToWrite();
     // What the regulator holds now is known from the write's read-back only.
     const std::optional<SettingsRecord> after = station_.SettingsOwner().KnownDeviceSettings();
@@ -221,7 +221,7 @@ void RemoteSession::SupportStep()
                 MatchAnswer(arrived);
             }
             if (const std::optional<RelayMessage> checked = CheckedSettings(*message, QStringLiteral("CLIENT's message"));
-                checked && station_.TakeClientSettings(*checked)) {
+                checked && station_.TakeRelayedSettings(*checked)) {
                 clientSettingsArrived_ = true;
                 emit clientSettingsArrivedNow();
             }

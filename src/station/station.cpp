@@ -142,7 +142,7 @@ bool Station::TakeClientState(const RelayMessage& message)
     return true;
 }
 
-bool Station::TakeClientSettings(const RelayMessage& message)
+bool Station::TakeRelayedSettings(const RelayMessage& message)
 {
     if (message.values.size() < int(SettingsRecord::Size))
         return false;

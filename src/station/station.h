@@ -66,8 +66,7 @@ public:
     // the client's state (at least 280 values) or settings (540) on the
     // support side, new settings from the support side on the client.
     bool TakeClientState(const RelayMessage& message);
-    bool TakeClientSettings(const RelayMessage& message);
-    bool TakeSupportSettings(const RelayMessage& message) { return TakeClientSettings(message); }
+    bool TakeRelayedSettings(const RelayMessage& message);
 
     // --- Modes --------------------------------------------------------------
     bool IsUsbConnection() const { return connection_ == Connection::Usb; }
