@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QtTest>
+#include <QRandomGenerator>
 
 #include <limits>
 
@@ -312,6 +313,32 @@ private slots:
         rig.sim.OwnState.SetFieldOutput(1250);
         rig.Connect();
         QCOMPARE(rig.W().Ui().RegulatorStateTable->Cell(3, 1), QStringLiteral("up to 100"));
+    }
+
+    // Texts kept from the record before and brought up to date (seeded:
+    // channels changed at random, to other values, to NaN, to -0 and back,
+    // and the aux caption switched) read the same as texts made afresh.
+    void keptMeasuredTextsMatchFreshOnes()
+    {
+        QRandomGenerator random(20261210);
+        SystemStateRecord before;
+        QStringList kept = MeasuredValuesCells(before, Side::Own, 0);
+        const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), 0.125f, 999999.5f, -12.345f};
+        for (int step = 0; step < 3000; ++step) {
+            SystemStateRecord now = before;
+            for (int changes = random.bounded(4); changes > 0; --changes) {
+                const auto channel = Channel(random.bounded(ChannelCount));
+                MeasuredChannel m = now.ChannelAt(channel);
+                float& field = random.bounded(3) == 0 ? m.Value : random.bounded(2) ? m.Signal : m.AdcCount;
+                field = random.bounded(4) == 0 ? specials[random.bounded(int(std::size(specials)))]
+                                               : float(random.bounded(2000000) - 1000000) / 1000.0f;
+                now.SetChannel(channel, m);
+            }
+            const uint8_t usage = uint8_t(step / 1000);
+            UpdateMeasuredValuesCells(kept, now, &before, Side::Own, usage);
+            QCOMPARE(kept, MeasuredValuesCells(now, Side::Own, usage));
+            before = now;
+        }
     }
 
     void statusCodeWithoutTextKeepsPrevious()
