@@ -218,7 +218,7 @@ private slots:
         // The backup a write of settings n made, if any.
         const auto write = [&](int n, R expected) {
             settings.Replace(settingsOf(n));
-            const WriteOutcome outcome = settings.WriteToDevice(QStringLiteral("write"));
+            const WriteOutcome outcome = settings.WriteSettings(QStringLiteral("write"), {}, {}, {});
             return outcome.result == expected && !outcome.backupPath.isEmpty() ? ReadAll(outcome.backupPath)
                                                                               : QByteArray();
         };
@@ -238,7 +238,7 @@ private slots:
         // those settings, read from it, not the ones about to be written.
         QCOMPARE(write(6, R::Confirmed), bytes(5));
         QVERIFY(QFileInfo(station.SettingsOwner().LastBackupPath()).fileName().contains(QRegularExpression("_Boat_write(-\\d+)?\\.krv$")));
-        QVERIFY(settings.ResetOnDevice());
+        QVERIFY(settings.ResetSettings().ok);
         QVERIFY(station.SettingsOwner().LastBackupPath().endsWith(QStringLiteral("_Boat_reset.krv")));
         QCOMPARE(ReadAll(station.SettingsOwner().LastBackupPath()), bytes(6));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 5);
@@ -260,7 +260,7 @@ private slots:
         station.SettingsOwner().UseBackupsFolder(dir.path());
         QVERIFY(!station.PollOwn());
         QVERIFY(station.PollOwn());
-        QVERIFY(settings.ReadFromDevice());
+        QVERIFY(settings.ReadSettings({}, {}).ok);
         SettingsRecord wanted = realistic::Record();
         wanted.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 55.0f);
         settings.Replace(wanted);
@@ -272,7 +272,7 @@ private slots:
             }
             return 0;
         };
-        const WriteOutcome outcome = settings.WriteToDevice(QStringLiteral("write"));
+        const WriteOutcome outcome = settings.WriteSettings(QStringLiteral("write"), {}, {}, {});
         QCOMPARE(int(outcome.result), int(WriteOutcome::Result::NotConfirmed));
         QVERIFY(outcome.readBack);
         QCOMPARE(outcome.differences.size(), 1);
@@ -287,7 +287,7 @@ private slots:
         QVERIFY(settings.Reference() == realistic::Record());
         sim.ExtraDelayFor = nullptr;
         settings.Replace(realistic::Record());
-        QVERIFY(settings.WriteToDevice(QStringLiteral("write")).ok());
+        QVERIFY(settings.WriteSettings(QStringLiteral("write"), {}, {}, {}).ok());
         SettingsRecord held = realistic::Record();
         held.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 50.0f);
         QCOMPARE(ReadAll(station.SettingsOwner().LastBackupPath()), held.ToByteArray());

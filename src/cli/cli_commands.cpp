@@ -308,7 +308,7 @@ int CliCommands::WriteFile(const SettingsRecord& file, const QString& path, bool
     const QString before = RegulatorName();
     SettingsSession& settings = station_.SettingsOwner();
     settings.Replace(written);
-    const WriteOutcome outcome = settings.WriteToDevice(operation, force_);
+    const WriteOutcome outcome = settings.WriteSettings(operation, WriteAllowances{force_, false}, {}, {});
     switch (outcome.result) {
     case WriteOutcome::Result::Confirmed:
         break;
@@ -348,7 +348,7 @@ int CliCommands::SettingsReset(bool yes)
             Confirm(QStringLiteral("Reset the settings of %1 to their default values?").arg(RegulatorName()), yes))
         return *stop;
     SettingsSession& settings = station_.SettingsOwner();
-    if (!settings.ResetOnDevice()) {
+    if (!settings.ResetSettings().ok) {
         SayBackup();
         return LinkFailure(QStringLiteral("Settings not reset"));
     }

@@ -45,27 +45,10 @@ public:
     // The record as it stands is the reference (after a read from the
     // regulator or the relay, a load, a snapshot).
     void TakeAsReference() { reference_ = record_; }
-    // A read from the regulator on USB; the record is replaced only by a
-    // complete read (an incomplete one leaves what the user loaded or
-    // edited, never a mix of old and new blocks). ReadFromDevice makes the
-    // record the reference afterwards either way: the cells show what
-    // differs from what the program now takes the regulator to hold.
-    bool ReadFromDevice();
     bool ReadRecordFromDevice() { return ReadDeviceSettingsInto(record_); }
     // A complete read into `into`, the record untouched (the settings a write
     // will replace, the read-back after it).
     bool ReadDeviceSettingsInto(SettingsRecord& into);
-    // A write to the regulator on USB, the one way settings reach it. The
-    // record must pass the settings check and, unless `versionChangeAllowed`,
-    // carry the device version the regulator was last read with. When what
-    // the regulator holds is not known, it is read first, so that the
-    // backup holds it. After the end marker the settings are read back: the
-    // write is confirmed only when the regulator holds exactly what was
-    // sent; then that is the reference and what the next backup holds.
-    WriteOutcome WriteToDevice(const QString& operation, bool versionChangeAllowed = false);
-    // The reset request, one request and nothing else: its backup holds the
-    // settings the regulator is known to hold, or says "unread".
-    bool ResetOnDevice();
     // The departures of the record from the settings check, in the terms of
     // the own regulator's system voltage.
     QList<SettingsDeparture> Check() const { return CheckSettings(record_, Voltage()); }
@@ -87,9 +70,21 @@ public:
     void TakeAsPageWrites() { record_ = SettingsAsPageWrites(record_, Voltage()); }
 
     // --- The regulator on USB as a source of settings ------------------------
-    // A read replaces the record when it came whole, the write is
-    // WriteToDevice, the reset ResetOnDevice; nothing waits on the relay.
-    // Each outcome's status is the link's text.
+    // A read replaces the record only when it came whole (an incomplete one
+    // leaves what the user loaded or edited, never a mix of old and new
+    // blocks), and makes the record the reference afterwards either way: the
+    // cells show what differs from what the program now takes the regulator
+    // to hold.
+    // A write is the one way settings reach the regulator. The record must
+    // pass the settings check and, unless the user allowed a version change,
+    // carry the device version the regulator was last read with. When what
+    // the regulator holds is not known, it is read first, so that the backup
+    // holds it. After the end marker the settings are read back: the write is
+    // confirmed only when the regulator holds exactly what was sent; then that
+    // is the reference and what the next backup holds.
+    // The reset is one request and nothing else: its backup holds the
+    // settings the regulator is known to hold, or says "unread".
+    // Nothing waits on the relay; each outcome's status is the link's text.
     SourceOutcome ReadSettings(const Progress& progress, const PutOff& putOff) override;
     WriteOutcome WriteSettings(const QString& operation, WriteAllowances allowed, const Progress& progress,
                                const PutOff& putOff) override;
@@ -111,6 +106,9 @@ public:
     void ForgetDeviceSettings() { backups_.ForgetRead(); }
 
 private:
+    bool ReadFromDevice();
+    WriteOutcome WriteToDevice(const QString& operation, bool versionChangeAllowed);
+    bool ResetOnDevice();
     QByteArray RegulatorName() const { return ownState_.RegulatorName(); }
     void BackUp(const QString& operation);
 

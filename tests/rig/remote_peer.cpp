@@ -12,7 +12,7 @@ RemotePeer::RemotePeer()
     // The settings read of the "Settings" page.
     QObject::connect(&session, &RemoteSession::settingsReadWanted, [this] {
         if (station.IsUsbConnection())
-            settings.ReadFromDevice();
+            settings.ReadSettings({}, {});
         if (station.IsRemoteConnection())
             session.RequestSettings();
         settings.TakeAsReference();
@@ -20,7 +20,7 @@ RemotePeer::RemotePeer()
     QObject::connect(&session, &RemoteSession::supportSettingsToWrite, [this] {
         settings.TakeAsPageWrites();
         if (station.IsUsbConnection())
-            settings.WriteToDevice(QStringLiteral("support-write"));
+            settings.WriteSettings(QStringLiteral("support-write"), {}, {}, {});
     });
     QObject::connect(&session, &RemoteSession::clientStateArrived, [this] { ++statesShown; });
     QObject::connect(&session, &RemoteSession::clientSettingsArrivedNow, [this] { settings.TakeAsReference(); });
