@@ -161,30 +161,27 @@ void UpdateMeasuredValuesCells(QStringList& cells, const SystemStateRecord& reco
                 texts[i] = QString::fromUtf8(measuredRows[i].caption);
         return texts;
     }();
-    if (cells.size() != MeasuredValuesRows * MeasuredValuesColumns)
+    if (cells.size() != MeasuredValuesRows * MeasuredValuesColumns) {
         before = nullptr;
-    if (!before) {
         cells = header;
-        cells.reserve(MeasuredValuesRows * MeasuredValuesColumns);
+        cells.resize(MeasuredValuesRows * MeasuredValuesColumns);
     }
+    // Without texts kept from `before`, every value is formatted; otherwise
+    // only those whose bytes differ.
+    auto changed = [&](const float& now, const float& was) {
+        return !before || std::memcmp(&now, &was, sizeof now) != 0;
+    };
     for (std::size_t i = 0; i < std::size(measuredRows); ++i) {
         const MeasuredRow& row = measuredRows[i];
         const MeasuredChannel m = record.ChannelAt(row.channel);
-        const QString caption = row.caption ? captions[i] : AuxTemperatureCaption(side, auxTempSensorUsage);
-        auto value = [&] { return row.decimals < 0 ? FormatRounded(m.Value) : FormatFixed(row.decimals, m.Value); };
-        if (!before) {
-            cells << caption << value() << FormatFixed(4, m.Signal) << FormatRounded(m.AdcCount);
-            continue;
-        }
-        // A channel that reads bit for bit as before keeps its texts.
-        const MeasuredChannel was = before->ChannelAt(row.channel);
+        const MeasuredChannel was = before ? before->ChannelAt(row.channel) : m;
         const int at = int(i + 1) * MeasuredValuesColumns;
-        cells[at] = caption;
-        if (std::memcmp(&m.Value, &was.Value, sizeof m.Value) != 0)
-            cells[at + 1] = value();
-        if (std::memcmp(&m.Signal, &was.Signal, sizeof m.Signal) != 0)
+        cells[at] = row.caption ? captions[i] : AuxTemperatureCaption(side, auxTempSensorUsage);
+        if (changed(m.Value, was.Value))
+            cells[at + 1] = row.decimals < 0 ? FormatRounded(m.Value) : FormatFixed(row.decimals, m.Value);
+        if (changed(m.Signal, was.Signal))
             cells[at + 2] = FormatFixed(4, m.Signal);
-        if (std::memcmp(&m.AdcCount, &was.AdcCount, sizeof m.AdcCount) != 0)
+        if (changed(m.AdcCount, was.AdcCount))
             cells[at + 3] = FormatRounded(m.AdcCount);
     }
 }
