@@ -9,6 +9,8 @@
 #include <QHeaderView>
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
 #include <QLineEdit>
 #include <QStyledItemDelegate>
 
@@ -56,6 +58,24 @@ private:
 
 } // namespace
 
+// An item of a grid. While the grid only shows values, the item's text is
+// the grid's shown text of its cell; otherwise it is the item's own.
+class GridItem : public QTableWidgetItem {
+public:
+    GridItem(const StringGrid& grid, int at) : grid_(grid), at_(at) {}
+
+    QVariant data(int role) const override
+    {
+        if ((role == Qt::DisplayRole || role == Qt::EditRole) && at_ < grid_.shown_.size())
+            return grid_.shown_[at_];
+        return QTableWidgetItem::data(role);
+    }
+
+private:
+    const StringGrid& grid_;
+    const int at_;
+};
+
 StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, int columnWidth, int rowHeight,
                        QWidget* parent)
     : QTableWidget(rows, columns, parent), fixedRows_(fixedRows), fixedColumns_(fixedColumns)
@@ -83,7 +103,7 @@ StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, i
     const QBrush fixedBrush = palette().brush(QPalette::Button);
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
-            auto* item = new QTableWidgetItem;
+            auto* item = new GridItem(*this, r * columns + c);
             if (r < fixedRows || c < fixedColumns) {
                 item->setBackground(fixedBrush);
                 item->setFlags(Qt::ItemIsEnabled);
@@ -101,113 +121,113 @@ StringGrid::StringGrid(int rows, int columns, int fixedRows, int fixedColumns, i
 
 void StringGrid::SetCell(int row, int column, const QString& text)
 {
-    ApplyPending();
-    lastCells_.clear();
+    KeepInItems();
     Put(row, column, text);
 }
 
-bool StringGrid::Put(int row, int column, const QString& text, bool known)
+void StringGrid::Put(int row, int column, const QString& text)
 {
     QTableWidgetItem* cell = item(row, column);
-    if (!known && cell->text() == text)
-        return false;
+    if (cell->text() == text)
+        return;
     cell->setText(text);
-    // A caption cut off at the grid's width stays readable.
-    if (row < fixedRows_ || column < fixedColumns_)
-        cell->setToolTip(WithoutZeros(text));
-    // A caption, or a value that no longer fits its column, shares the
-    // width out anew.
-    // (Shaping a text to measure it is the dearest part of a redraw: a text
-    // that fits even in the font's widest characters is not measured.)
-    if (column < fixedColumns_) {
-        FitColumns();
-        return true;
-    }
-    const QString shown = WithoutZeros(text);
-    const int room = columnWidth(column) - CellPadding;
-    if (MayNotFit(shown, room) && fontMetrics().horizontalAdvance(shown) > room)
-        FitColumns();
-    return true;
+    Fitted(row, column, text);
 }
 
-bool StringGrid::MayNotFit(const QString& shown, int room)
+void StringGrid::Fitted(int row, int column, const QString& text)
 {
-    static const QString numberChars = QStringLiteral("0123456789+-.,:% ");
-    if (numberCharWidth_ == 0 || measuredFont_ != font()) {
+    // A caption cut off at the grid's width stays readable.
+    if (row < fixedRows_ || column < fixedColumns_)
+        item(row, column)->setToolTip(WithoutZeros(text));
+    // A grid out of sight shares its width out when it shows.
+    if (!isVisible()) {
+        fitOnShow_ = true;
+        return;
+    }
+    // A caption, or a value that no longer fits its column, shares the
+    // width out anew.
+    if (column < fixedColumns_) {
+        FitColumns();
+        return;
+    }
+    // (Shaping a text to measure it is the dearest part of a redraw: a text
+    // that fits even in the font's widest characters is not measured.)
+    const int room = columnWidth(column) - CellPadding;
+    if (MayNotFit(text, room) && fontMetrics().horizontalAdvance(WithoutZeros(text)) > room)
+        FitColumns();
+}
+
+bool StringGrid::MayNotFit(const QString& text, int room)
+{
+    if (numberCharWidth_ == 0) {
         const QFontMetrics metrics = fontMetrics();
-        measuredFont_ = font();
+        anyCharWidth_ = metrics.maxWidth();
         numberCharWidth_ = 1;
-        for (const QChar c : numberChars)
-            numberCharWidth_ = std::max(numberCharWidth_, metrics.horizontalAdvance(c));
+        for (const char* c = NumberChars; *c; ++c)
+            numberCharWidth_ = std::max(numberCharWidth_, metrics.horizontalAdvance(QLatin1Char(*c)));
     }
     // Most cells hold numbers, whose widest character is far narrower than
     // the font's widest of all.
-    const bool number = std::all_of(shown.begin(), shown.end(), [](QChar c) { return numberChars.contains(c); });
-    const int widest = number ? numberCharWidth_ : fontMetrics().maxWidth();
-    return int(shown.size()) * widest > room;
+    const bool number = std::all_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() < 128 && c.unicode() != 0 && std::strchr(NumberChars, char(c.unicode())) != nullptr;
+    });
+    return int(text.size()) * (number ? numberCharWidth_ : anyCharWidth_) > room;
 }
 
 QString StringGrid::Cell(int row, int column) const
 {
-    if (pending_) {
-        const int at = row * columnCount() + column;
-        if (at < pendingCells_.size())
-            return pendingCells_[at];
-    }
     return item(row, column)->text();
 }
 
 void StringGrid::SetCells(const QStringList& texts)
 {
-    Fill(texts, false);
-}
-
-void StringGrid::Fill(const QStringList& texts, bool evenHidden)
-{
     const int columns = columnCount();
-    const int count = std::min(int(texts.size()), rowCount() * columns);
-    // A grid that only shows values (the state pages, polled five times a
-    // second) compares with the texts it was last given and repaints once
-    // for all its changes, instead of signalling each cell's change through
-    // the model: no edit and no reference marking listen to those.
+    const int cells = rowCount() * columns;
+    const int count = std::min(int(texts.size()), cells);
     if (referenceColumn_ >= 0 || editable_) {
         for (int i = 0; i < count; ++i)
             SetCell(i / columns, i % columns, texts[i]);
         return;
     }
-    // A grid on a page behind another is brought up to date when it shows:
-    // until then it keeps the texts (shared, not copied) and answers Cell
-    // from them.
-    if (!evenHidden && !isVisible() && window()->isVisible()) {
-        pendingCells_ = texts;
-        pending_ = true;
-        return;
+    // A grid that only shows values keeps its texts in one list, which its
+    // items answer with: a changed text is one assignment, and the grid
+    // repaints once for all its changes instead of signalling each through
+    // the model (no edit and no reference marking listen to those). A grid
+    // on a page behind another keeps its texts the same way; it paints them
+    // when it shows.
+    if (shown_.isEmpty()) {
+        QStringList fromItems;
+        fromItems.reserve(cells);
+        for (int i = 0; i < cells; ++i)
+            fromItems << item(i / columns, i % columns)->text();
+        shown_ = std::move(fromItems);
     }
-    pending_ = false;
-    pendingCells_.clear();
     bool changed = false;
     {
         const QSignalBlocker quiet(model());
-        // The items hold what the texts last given said.
-        for (int i = 0; i < count; ++i)
-            if (i >= lastCells_.size() || lastCells_[i] != texts[i])
-                changed = Put(i / columns, i % columns, texts[i], i < lastCells_.size()) || changed;
+        for (int i = 0; i < count; ++i) {
+            if (std::as_const(shown_)[i] == texts[i])
+                continue;
+            // Copied cell by cell, so that the caller's list stays its own
+            // and is not copied whole when it changes next.
+            shown_[i] = texts[i];
+            Fitted(i / columns, i % columns, texts[i]);
+            changed = true;
+        }
     }
-    lastCells_ = texts;
     if (changed)
         viewport()->update();
 }
 
-void StringGrid::ApplyPending()
+void StringGrid::KeepInItems()
 {
-    if (pending_)
-        Fill(QStringList(pendingCells_), true);
-}
-
-void StringGrid::showEvent(QShowEvent* event)
-{
-    ApplyPending();
-    QTableWidget::showEvent(event);
+    if (shown_.isEmpty())
+        return;
+    const QStringList texts = std::exchange(shown_, {});
+    const QSignalBlocker quiet(model());
+    const int columns = columnCount();
+    for (int i = 0; i < texts.size(); ++i)
+        item(i / columns, i % columns)->setText(texts[i]);
 }
 
 QStringList StringGrid::Column(int column, int firstRow) const
@@ -220,8 +240,7 @@ QStringList StringGrid::Column(int column, int firstRow) const
 
 void StringGrid::SetEditable(bool editable)
 {
-    ApplyPending();
-    lastCells_.clear();
+    KeepInItems();
     editable_ = editable;
     for (int r = fixedRows_; r < rowCount(); ++r)
         for (int c = fixedColumns_; c < columnCount(); ++c) {
@@ -248,7 +267,7 @@ void StringGrid::CommitEdit()
 
 void StringGrid::SetReferenceTexts(int column, const QStringList& rowTexts)
 {
-    ApplyPending();
+    KeepInItems();
     const int previous = referenceColumn_;
     referenceColumn_ = rowTexts.isEmpty() ? -1 : column;
     reference_ = rowTexts;
@@ -332,6 +351,21 @@ void StringGrid::keyPressEvent(QKeyEvent* event)
         return;
     }
     QTableWidget::keyPressEvent(event);
+}
+
+void StringGrid::showEvent(QShowEvent* event)
+{
+    QTableWidget::showEvent(event);
+    if (std::exchange(fitOnShow_, false))
+        FitColumns();
+}
+
+void StringGrid::changeEvent(QEvent* event)
+{
+    // Widths are measured anew in another font or style.
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        numberCharWidth_ = 0;
+    QTableWidget::changeEvent(event);
 }
 
 void StringGrid::resizeEvent(QResizeEvent* event)

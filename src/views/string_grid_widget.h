@@ -1,8 +1,9 @@
 #pragma once
 // A grid of text cells with fixed caption rows and columns, as the state
-// pages and the settings editors use them. Cells are only rewritten when
-// their text changes, so a refresh every 200 ms costs next to nothing when
-// little moves.
+// pages and the settings editors use them. A grid that only shows values
+// (the state pages, given all their texts five times a second) keeps those
+// texts in one list that its items answer from, so a refresh costs a
+// comparison per cell and one repaint, whatever moves.
 #include <QStringList>
 #include <QTableWidget>
 
@@ -40,10 +41,12 @@ protected:
     // Ctrl+C copies the cell in focus, as users expect of a grid, before any
     // window-wide shortcut of the same keys.
     bool event(QEvent* event) override;
-    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    friend class GridItem;
     static constexpr int CellPadding = 10;
     static constexpr int MinValueWidth = 60;
     void ShowChange(int row, int column);
@@ -52,13 +55,15 @@ private:
     // Whether a value's text may be wider than `room`: a bound from the
     // font's widest character of numbers where the text is one, else from
     // its widest character of all.
-    bool MayNotFit(const QString& shown, int room);
-    // A cell's text, the columns fitted to it; true when it changed
-    // (`known`: it did).
-    bool Put(int row, int column, const QString& text, bool known = false);
-    void Fill(const QStringList& texts, bool evenHidden);
-    // The texts a hidden grid was given, into its items.
-    void ApplyPending();
+    bool MayNotFit(const QString& text, int room);
+    static constexpr const char* NumberChars = "0123456789+-.,:% ";
+    // A cell's text into its item, the columns fitted to it.
+    void Put(int row, int column, const QString& text);
+    // After a cell's text changed: a caption's tooltip, and the columns
+    // shared out anew where the text may not fit.
+    void Fitted(int row, int column, const QString& text);
+    // The shown texts into the items, for an edit or a single cell's change.
+    void KeepInItems();
 
     int fixedRows_;
     int fixedColumns_;
@@ -70,12 +75,14 @@ private:
     int maskedColumn_ = -1;
     bool revealed_ = false;
     QStringList reference_;
-    // What the last SetCells gave, while no single cell changed since.
-    QStringList lastCells_;
-    QStringList pendingCells_;
-    bool pending_ = false;
-    // The widest character a number is written with, in the font that
-    // measured it (0: not measured yet).
+    // What the last SetCells gave, every cell row by row, while no single
+    // cell changed since and no edit began; the items show these texts.
+    QStringList shown_;
+    // The widest character a number is written with, and the widest of all,
+    // in the grid's font (0: not measured yet).
     int numberCharWidth_ = 0;
-    QFont measuredFont_;
+    int anyCharWidth_ = 0;
+    // Texts changed while the grid was out of sight: the columns are fitted
+    // when it shows.
+    bool fitOnShow_ = false;
 };
