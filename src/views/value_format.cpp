@@ -29,25 +29,26 @@ QString DecimalSeparator()
 namespace {
 
 // The value with `decimals` decimals without its decimal expansion, for the
-// values shown five times a second: |value| times 10^decimals in extended
-// precision, rounded by its fraction when that is clearly not one half. Near
-// one half (within what the extended product and the 18-digit expansion
-// below may differ by) FormatFixed works on the digits instead, so the two
-// ways never disagree.
+// values shown five times a second: |value| times 10^decimals, rounded by
+// its fraction when that is clearly not one half. The product is a double
+// (the x87 unit's extended precision costs a rounding-mode switch per
+// conversion), so it may be off by a unit in its last place; near one half,
+// within that and what the 18-digit expansion below may differ by,
+// FormatFixed works on the digits instead, so the two ways never disagree.
 std::optional<QString> QuickFixed(int decimals, double value)
 {
-    constexpr long double powers[] = {1e0L, 1e1L, 1e2L, 1e3L, 1e4L, 1e5L, 1e6L};
+    constexpr double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
     if (decimals >= int(std::size(powers)))
         return std::nullopt;
-    const long double scaled = std::fabs(static_cast<long double>(value)) * powers[decimals];
-    if (!(scaled < 1e15L))
+    const double scaled = std::fabs(value) * powers[decimals];
+    if (!(scaled < 1e15))
         return std::nullopt;
-    const long double whole = std::floor(scaled);
-    const long double fraction = scaled - whole;
-    const long double doubt = scaled * (4 * std::numeric_limits<long double>::epsilon() + 1e-17L) + 1e-12L;
-    if (std::fabs(fraction - 0.5L) <= doubt)
+    const double whole = std::floor(scaled);
+    const double fraction = scaled - whole;
+    const double doubt = scaled * (4 * std::numeric_limits<double>::epsilon()) + 1e-12;
+    if (std::fabs(fraction - 0.5) <= doubt)
         return std::nullopt;
-    uint64_t n = uint64_t(whole) + (fraction > 0.5L ? 1 : 0);
+    uint64_t n = uint64_t(whole) + (fraction > 0.5 ? 1 : 0);
     char digits[24];
     int length = 0;
     do {
