@@ -323,6 +323,7 @@ private slots:
         QRandomGenerator random(20261210);
         SystemStateRecord before;
         QStringList kept = MeasuredValuesCells(before, Side::Own, 0);
+        QStringList keptSystem = SystemStateCells(before);
         const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), 0.125f, 999999.5f, -12.345f};
         for (int step = 0; step < 3000; ++step) {
             SystemStateRecord now = before;
@@ -334,9 +335,15 @@ private slots:
                                                : float(random.bounded(2000000) - 1000000) / 1000.0f;
                 now.SetChannel(channel, m);
             }
+            // A byte of the status flags or of a system value (bytes 220 to 247).
+            if (random.bounded(2))
+                now.SetU8(random.bounded(5) == 0 ? 4 + random.bounded(4) : 220 + random.bounded(28),
+                          uint8_t(random.bounded(256)));
             const uint8_t usage = uint8_t(step / 1000);
             UpdateMeasuredValuesCells(kept, now, &before, Side::Own, usage);
             QCOMPARE(kept, MeasuredValuesCells(now, Side::Own, usage));
+            UpdateSystemStateCells(keptSystem, now, &before);
+            QCOMPARE(keptSystem, SystemStateCells(now));
             before = now;
         }
     }

@@ -11,21 +11,23 @@ constexpr int RegulatorStatusCell = 2 * StateColumns + 1;
 
 void StatePages::Refresh(Side side, const SystemStateRecord& record, uint8_t auxTempSensorUsage, int parts)
 {
-    StatePageTexts& texts = texts_[Index(side)];
+    const int at = Index(side);
+    StatePageTexts& texts = texts_[at];
+    if (const QString now = DecimalSeparator(); now != separator_[at]) {
+        separator_[at] = now;
+        measuredFrom_[at].reset();
+        systemFrom_[at].reset();
+    }
     // The peer's aux input is captioned without the own settings.
     if (parts & MeasuredPart) {
-        std::optional<SystemStateRecord>& before = measuredFrom_[Index(side)];
-        QString& separator = measuredSeparator_[Index(side)];
-        if (const QString now = DecimalSeparator(); now != separator) {
-            separator = now;
-            before.reset();
-        }
-        UpdateMeasuredValuesCells(texts.measured, record, before ? &*before : nullptr, side,
+        UpdateMeasuredValuesCells(texts.measured, record, measuredFrom_[at] ? &*measuredFrom_[at] : nullptr, side,
                                   side == Side::Own ? auxTempSensorUsage : 0);
-        before = record;
+        measuredFrom_[at] = record;
     }
-    if (parts & SystemPart)
-        texts.system = SystemStateCells(record);
+    if (parts & SystemPart) {
+        UpdateSystemStateCells(texts.system, record, systemFrom_[at] ? &*systemFrom_[at] : nullptr);
+        systemFrom_[at] = record;
+    }
     if (parts & RegulatorPart)
         texts.regulator = RegulatorStateCells(record, side, texts.regulator.value(RegulatorStatusCell));
     if (parts & MessagesPart)

@@ -188,19 +188,53 @@ void UpdateMeasuredValuesCells(QStringList& cells, const SystemStateRecord& reco
 
 QStringList SystemStateCells(const SystemStateRecord& r)
 {
-    return {
-        QStringLiteral("System Parameter"), QStringLiteral("Value"),
-        QStringLiteral("Detected System Voltage, V"), FormatInteger(r.DetectedSystemVoltage()),
-        QStringLiteral("Battery Voltage, V"), FormatFixed(2, r.BatteryVoltage()),
-        QStringLiteral("Battery Current, A"), FormatRounded(r.BatteryCurrent()),
-        QStringLiteral("Alternator Current, A"), FormatRounded(r.AlternatorCurrent()),
-        QStringLiteral("Load Current, A"), FormatRounded(r.LoadCurrent()),
-        QStringLiteral("FRS Value, %"), FormatInteger(-10 * int64_t(r.FrsValue())),
-        QStringLiteral("Set System Field Limit, %"), Percent(r.SystemFieldLimit()),
-        QStringLiteral("Set Slave Field Limit, %"), Percent(r.SlaveFieldLimit()),
-        QStringLiteral("Status Code"),
-        HexWord(r.StatusFlags()),
+    QStringList cells;
+    UpdateSystemStateCells(cells, r, nullptr);
+    return cells;
+}
+
+void UpdateSystemStateCells(QStringList& cells, const SystemStateRecord& r, const SystemStateRecord* before)
+{
+    using R = SystemStateRecord;
+    if (cells.size() != SystemStateRows * StateColumns) {
+        static const QStringList captions{
+            QStringLiteral("System Parameter"), QStringLiteral("Value"),
+            QStringLiteral("Detected System Voltage, V"), QString(),
+            QStringLiteral("Battery Voltage, V"), QString(),
+            QStringLiteral("Battery Current, A"), QString(),
+            QStringLiteral("Alternator Current, A"), QString(),
+            QStringLiteral("Load Current, A"), QString(),
+            QStringLiteral("FRS Value, %"), QString(),
+            QStringLiteral("Set System Field Limit, %"), QString(),
+            QStringLiteral("Set Slave Field Limit, %"), QString(),
+            QStringLiteral("Status Code"), QString(),
+        };
+        cells = captions;
+        before = nullptr;
+    }
+    // A value is formatted when nothing was kept or its bytes differ.
+    auto changed = [&](std::size_t at, std::size_t size) {
+        return !before || std::memcmp(r.Data() + at, before->Data() + at, size) != 0;
     };
+    auto value = [&](int row) -> QString& { return cells[row * StateColumns + 1]; };
+    if (changed(R::DetectedSystemVoltageAt, 2))
+        value(1) = FormatInteger(r.DetectedSystemVoltage());
+    if (changed(R::BatteryVoltageAt, 4))
+        value(2) = FormatFixed(2, r.BatteryVoltage());
+    if (changed(R::BatteryCurrentAt, 4))
+        value(3) = FormatRounded(r.BatteryCurrent());
+    if (changed(R::AlternatorCurrentAt, 4))
+        value(4) = FormatRounded(r.AlternatorCurrent());
+    if (changed(R::LoadCurrentAt, 4))
+        value(5) = FormatRounded(r.LoadCurrent());
+    if (changed(R::FrsValueAt, 2))
+        value(6) = FormatInteger(-10 * int64_t(r.FrsValue()));
+    if (changed(R::SystemFieldLimitAt, 2))
+        value(7) = Percent(r.SystemFieldLimit());
+    if (changed(R::SlaveFieldLimitAt, 2))
+        value(8) = Percent(r.SlaveFieldLimit());
+    if (changed(R::StatusFlagsAt, 4))
+        value(9) = HexWord(r.StatusFlags());
 }
 
 QString RegulatorStatusText(uint8_t code)

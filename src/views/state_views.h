@@ -34,6 +34,9 @@ QStringList MeasuredValuesCells(const SystemStateRecord& record, Side side, uint
 void UpdateMeasuredValuesCells(QStringList& cells, const SystemStateRecord& record, const SystemStateRecord* before,
                                Side side, uint8_t auxTempSensorUsage);
 QStringList SystemStateCells(const SystemStateRecord& record);
+// The same texts brought up to date in place, as UpdateMeasuredValuesCells
+// does.
+void UpdateSystemStateCells(QStringList& cells, const SystemStateRecord& record, const SystemStateRecord* before);
 // Status codes without a text leave the status cell as it was: pass the text
 // the cell shows now.
 QStringList RegulatorStateCells(const SystemStateRecord& record, Side side, const QString& shownStatus);
