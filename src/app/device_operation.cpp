@@ -23,11 +23,6 @@ void DeviceOperation::End()
     hourglass_ = false;
 }
 
-bool DeviceOperation::PutOffWhileBusy(RelayDeferral& deferral, std::function<void()> again)
-{
-    return deferral.WhileBusy(std::move(again));
-}
-
 DeviceOperation::ArrowWhileAsking::ArrowWhileAsking() : hourglass(QApplication::overrideCursor() != nullptr)
 {
     if (hourglass)

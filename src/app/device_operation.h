@@ -1,10 +1,9 @@
 #pragma once
 // One command that talks to the regulator or the relay, held for the
-// command's lifetime: the timers it names stay paused, the hourglass shows
-// (except while a box asks the user something), and a command that finds
-// the relay busy is put off until it is free. Every way out of the command
-// undoes what the operation began.
-#include "station/relay_deferral.h"
+// command's lifetime: the timers it names stay paused and the hourglass
+// shows (except while a box asks the user something). Every way out of the
+// command undoes what the operation began. (A command that finds the relay
+// busy is put off by RelayDeferral.)
 #include "time/timer_pause.h"
 
 #include <functional>
@@ -19,10 +18,6 @@ public:
     DeviceOperation(const DeviceOperation&) = delete;
     DeviceOperation& operator=(const DeviceOperation&) = delete;
 
-    // With an exchange under way, `again` is scheduled to run once the relay
-    // is free and true comes back: the command stops here. False: the relay
-    // is free, go on.
-    static bool PutOffWhileBusy(RelayDeferral& deferral, std::function<void()> again);
     // Runs `ask` (a box) with the arrow instead of the hourglass, whoever
     // set the hourglass.
     template <typename Ask>

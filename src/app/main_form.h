@@ -151,7 +151,7 @@ private:
     QString snapshotName_;
     double MessagePanelShownAt = 0;
     // Commands chosen while the relay is busy run once it is free.
-    RelayDeferral deferral_{station_, [this] { return dialogs_.IsBoxOpen(); }};
+    RelayDeferral deferral_{station_.Relay(), [this] { return dialogs_.IsBoxOpen(); }};
     SettingsCommands editors_{station_, settings_, dialogs_, deferral_, usbTimer_, inetTimer_, *this};
     TrendsCommands trends_{station_, dialogs_, this};
     ServiceCommands service_{station_, settings_, dialogs_, editors_, this, [this](const QString& path) { ShowSnapshot(path); }};

@@ -139,7 +139,7 @@ SettingsSource::PutOff SettingsCommands::PutOffWhileBusy(SettingsSource* source,
 {
     // Run again later only while the same source is in use.
     return [this, source, again = std::move(again)] {
-        return source->Busy() && deferral_.WhileBusy([this, source, again] {
+        return deferral_.WhileBusy(*source, [this, source, again] {
             if (station_.SettingsSourceInUse() == source)
                 again();
         });

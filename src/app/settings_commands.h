@@ -8,9 +8,8 @@
 #include "app/settings_editors_host.h"
 #include "app/window_shell.h"
 #include "station/relay_deferral.h"
-#include "station/relay_deferral.h"
 #include "station/settings_session.h"
-#include "station/settings_session.h"
+#include "station/station.h"
 #include "time/timer_pause.h"
 
 class SettingsPage;

@@ -65,7 +65,7 @@ bool SupportCommands::SendChatLine(const QString& typed)
     if (text.isEmpty() || !roleOn())
         return false;
     DeviceOperation operation({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
-    const bool putOff = DeviceOperation::PutOffWhileBusy(deferral_, [this, text, send, roleOn] {
+    const bool putOff = deferral_.WhileBusy([this, text, send, roleOn] {
         if (!roleOn())
             return;
         DeviceOperation later({&usb_, &inet_}, DeviceOperation::Cursor::Unchanged);
@@ -123,7 +123,7 @@ void SupportCommands::NewSession()
                    + text;
         dialogs_.InformWithCopy(QStringLiteral("New Support Session"), text, domain);
     };
-    if (!DeviceOperation::PutOffWhileBusy(deferral_, open))
+    if (!deferral_.WhileBusy(open))
         open();
 }
 

@@ -6,7 +6,8 @@
 // read or write waits out its pauses either. Nor does it run while a
 // box is open: the user answers that first (the box may well say that the
 // relay is gone).
-#include "station/station.h"
+#include "station/relay_link.h"
+#include "station/settings_source.h"
 
 #include <QObject>
 
@@ -18,13 +19,18 @@ public:
     // How often a command that found the relay busy looks again.
     static constexpr int RelayFreePollMs = 50;
 
-    RelayDeferral(const Station& station, std::function<bool()> boxOpen, QObject* parent = nullptr);
+    RelayDeferral(const RelayLink& relay, std::function<bool()> boxOpen, QObject* parent = nullptr);
 
-    // Runs `command` later, once the exchange under way has ended and no box
-    // is open; false (and nothing scheduled) when no exchange is under way.
+    // Runs `command` later, once the relay is free and no box is open; false
+    // (and nothing scheduled) when the relay is free now.
     bool WhileBusy(std::function<void()> command);
+    // The same for a settings step, as `source` finds its link busy (a
+    // regulator on USB never waits for the relay).
+    bool WhileBusy(const SettingsSource& source, std::function<void()> command);
 
 private:
-    const Station& station_;
+    bool Later(std::function<bool()> busy, std::function<void()> command);
+
+    const RelayLink& relay_;
     std::function<bool()> boxOpen_;
 };

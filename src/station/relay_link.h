@@ -49,6 +49,9 @@ public:
     bool RequestClientSettings(const WaitProgress& progress);
     bool SendSettingsToClient(const SettingsRecord& settings, const WaitProgress& progress);
     bool IsWaitingOnRelay() const { return waitsOnRelay_ > 0; }
+    // An exchange runs, or a settings step waits out its pauses around one:
+    // another request now would be refused or come between.
+    bool IsBusy() const { return IsExchangeInProgress() || IsWaitingOnRelay(); }
     // The technician's state request that opens a session on the relay.
     bool OpenSupportSession();
 

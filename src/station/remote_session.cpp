@@ -54,7 +54,7 @@ WriteOutcome RemoteSession::WriteSettings(const QString&, WriteAllowances allowe
 
 bool RemoteSession::Busy() const
 {
-    return station_.Relay().IsExchangeInProgress() || station_.Relay().IsWaitingOnRelay();
+    return station_.Relay().IsBusy();
 }
 
 void RemoteSession::ShowChat(const RelayMessage& message, const QString& from)
