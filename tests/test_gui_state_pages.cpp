@@ -324,6 +324,7 @@ private slots:
         SystemStateRecord before;
         QStringList kept = MeasuredValuesCells(before, Side::Own, 0);
         QStringList keptSystem = SystemStateCells(before);
+        QStringList keptRegulator = RegulatorStateCells(before, Side::Own, QString());
         const float specials[] = {0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), 0.125f, 999999.5f, -12.345f};
         for (int step = 0; step < 3000; ++step) {
             SystemStateRecord now = before;
@@ -335,15 +336,24 @@ private slots:
                                                : float(random.bounded(2000000) - 1000000) / 1000.0f;
                 now.SetChannel(channel, m);
             }
-            // A byte of the status flags or of a system value (bytes 220 to 247).
+            // A byte of the status flags, of a system value (bytes 220 to
+            // 247) or of the regulator state (248 to 273; the status code at
+            // 252 often one without a text; the field mode at 213 on or off).
             if (random.bounded(2))
                 now.SetU8(random.bounded(5) == 0 ? 4 + random.bounded(4) : 220 + random.bounded(28),
                           uint8_t(random.bounded(256)));
+            if (random.bounded(2)) {
+                const int at = random.bounded(8) == 0 ? 213 : 248 + random.bounded(26);
+                now.SetU8(at, uint8_t(at == 252 ? random.bounded(8) : at == 213 ? random.bounded(2) : random.bounded(256)));
+            }
             const uint8_t usage = uint8_t(step / 1000);
             UpdateMeasuredValuesCells(kept, now, &before, Side::Own, usage);
             QCOMPARE(kept, MeasuredValuesCells(now, Side::Own, usage));
             UpdateSystemStateCells(keptSystem, now, &before);
             QCOMPARE(keptSystem, SystemStateCells(now));
+            const QString shownStatus = keptRegulator[5];
+            UpdateRegulatorStateCells(keptRegulator, now, &before, Side::Own);
+            QCOMPARE(keptRegulator, RegulatorStateCells(now, Side::Own, shownStatus));
             before = now;
         }
     }

@@ -2,13 +2,6 @@
 
 #include "views/value_format.h"
 
-namespace {
-
-// Cell of the regulator status in the regulator state grids (row 2, value).
-constexpr int RegulatorStatusCell = 2 * StateColumns + 1;
-
-} // namespace
-
 void StatePages::Refresh(Side side, const SystemStateRecord& record, uint8_t auxTempSensorUsage, int parts)
 {
     const int at = Index(side);
@@ -17,6 +10,7 @@ void StatePages::Refresh(Side side, const SystemStateRecord& record, uint8_t aux
         separator_[at] = now;
         measuredFrom_[at].reset();
         systemFrom_[at].reset();
+        regulatorFrom_[at].reset();
     }
     // The peer's aux input is captioned without the own settings.
     if (parts & MeasuredPart) {
@@ -28,8 +22,11 @@ void StatePages::Refresh(Side side, const SystemStateRecord& record, uint8_t aux
         UpdateSystemStateCells(texts.system, record, systemFrom_[at] ? &*systemFrom_[at] : nullptr);
         systemFrom_[at] = record;
     }
-    if (parts & RegulatorPart)
-        texts.regulator = RegulatorStateCells(record, side, texts.regulator.value(RegulatorStatusCell));
+    // The regulator state's status carries over codes without a text.
+    if (parts & RegulatorPart) {
+        UpdateRegulatorStateCells(texts.regulator, record, regulatorFrom_[at] ? &*regulatorFrom_[at] : nullptr, side);
+        regulatorFrom_[at] = record;
+    }
     if (parts & MessagesPart)
         texts.messages = side == Side::Own ? SystemMessageLines(record, holdCounters_, auxTempSensorUsage)
                                            : PeerSystemMessageLines(record);

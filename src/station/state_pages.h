@@ -22,11 +22,12 @@ private:
     static int Index(Side side) { return side == Side::Own ? 0 : 1; }
 
     StatePageTexts texts_[2];
-    // The record each side's measured values and system state were last
-    // worked out from, and the decimal separator they were written with:
-    // values that read the same are not formatted again.
+    // The record each side's measured values, system state and regulator
+    // state were last worked out from, and the decimal separator they were
+    // written with: values that read the same are not formatted again.
     std::optional<SystemStateRecord> measuredFrom_[2];
     std::optional<SystemStateRecord> systemFrom_[2];
+    std::optional<SystemStateRecord> regulatorFrom_[2];
     QString separator_[2];
     MessageHoldCounters holdCounters_;
 };

@@ -42,6 +42,13 @@ QString AuxTemperatureCaption(Side side, uint8_t usage)
     return QStringLiteral("Aux Temperature, \u00B0C");
 }
 
+// Whether a value is formatted: nothing was kept, or the value's bytes
+// differ from those of the record the kept texts were made from.
+bool BytesChanged(const SystemStateRecord& r, const SystemStateRecord* before, std::size_t at, std::size_t size)
+{
+    return !before || std::memcmp(r.Data() + at, before->Data() + at, size) != 0;
+}
+
 QString Percent(uint16_t quarterPercent)
 {
     return FormatInteger(FieldPercent(quarterPercent));
@@ -212,10 +219,7 @@ void UpdateSystemStateCells(QStringList& cells, const SystemStateRecord& r, cons
         cells = captions;
         before = nullptr;
     }
-    // A value is formatted when nothing was kept or its bytes differ.
-    auto changed = [&](std::size_t at, std::size_t size) {
-        return !before || std::memcmp(r.Data() + at, before->Data() + at, size) != 0;
-    };
+    auto changed = [&](std::size_t at, std::size_t size) { return BytesChanged(r, before, at, size); };
     auto value = [&](int row) -> QString& { return cells[row * StateColumns + 1]; };
     if (changed(R::DetectedSystemVoltageAt, 2))
         value(1) = FormatInteger(r.DetectedSystemVoltage());
@@ -245,27 +249,54 @@ QString RegulatorStatusText(uint8_t code)
 
 QStringList RegulatorStateCells(const SystemStateRecord& r, Side side, const QString& shownStatus)
 {
-    const QString status = r.RegulatorStatus() < 5 ? RegulatorStatusText(r.RegulatorStatus()) : shownStatus;
-    QString fieldCaption;
-    QString fieldText;
-    if (side == Side::Peer) {
-        fieldCaption = QStringLiteral("Field Output, %");
-        fieldText = Percent(r.FieldOutput());
-    } else {
-        fieldCaption = QStringLiteral("Digital Field Output, %");
-        fieldText = r.DigitalFieldMode() != 0 ? QStringLiteral("PWM at ") + Percent(r.FieldOutput())
-                                              : QStringLiteral("up to ") + Percent(r.SystemFieldLimit());
+    QStringList cells;
+    UpdateRegulatorStateCells(cells, r, nullptr, side);
+    if (r.RegulatorStatus() >= 5)
+        cells[2 * StateColumns + 1] = shownStatus;
+    return cells;
+}
+
+void UpdateRegulatorStateCells(QStringList& cells, const SystemStateRecord& r, const SystemStateRecord* before,
+                               Side side)
+{
+    using R = SystemStateRecord;
+    if (cells.size() != RegulatorStateRows * StateColumns) {
+        const QString fieldCaption =
+            side == Side::Peer ? QStringLiteral("Field Output, %") : QStringLiteral("Digital Field Output, %");
+        cells = QStringList{
+            QStringLiteral("Regulator Parameter"), QStringLiteral("Value"),
+            QStringLiteral("Running Time"), QString(),
+            QStringLiteral("Status"), QString(),
+            fieldCaption, QString(),
+            QStringLiteral("Regulation Target, V"), QString(),
+            QStringLiteral("Set Minimum Field, %"), QString(),
+            QStringLiteral("Set Maximum Field, %"), QString(),
+            QStringLiteral("Wiring Voltage Drop, V"), QString(),
+        };
+        before = nullptr;
     }
-    return {
-        QStringLiteral("Regulator Parameter"), QStringLiteral("Value"),
-        QStringLiteral("Running Time"), FormatRunningTime(r.RunningTime()),
-        QStringLiteral("Status"), status,
-        fieldCaption, fieldText,
-        QStringLiteral("Regulation Target, V"), FormatFixed(2, r.RegulationTarget()),
-        QStringLiteral("Set Minimum Field, %"), Percent(r.MinimumField()),
-        QStringLiteral("Set Maximum Field, %"), Percent(r.MaximumField()),
-        QStringLiteral("Wiring Voltage Drop, V"), FormatFixed(3, r.WiringVoltageDrop()),
-    };
+    auto changed = [&](std::size_t at, std::size_t size) { return BytesChanged(r, before, at, size); };
+    auto value = [&](int row) -> QString& { return cells[row * StateColumns + 1]; };
+    if (changed(R::RunningTimeAt, 4))
+        value(1) = FormatRunningTime(r.RunningTime());
+    // A status code without a text leaves the status shown before.
+    if (r.RegulatorStatus() < 5 && changed(R::RegulatorStatusAt, 1))
+        value(2) = RegulatorStatusText(r.RegulatorStatus());
+    if (changed(R::FieldOutputAt, 2) || changed(R::DigitalFieldModeAt, 1) || changed(R::SystemFieldLimitAt, 2)) {
+        if (side == Side::Peer)
+            value(3) = Percent(r.FieldOutput());
+        else
+            value(3) = r.DigitalFieldMode() != 0 ? QStringLiteral("PWM at ") + Percent(r.FieldOutput())
+                                                 : QStringLiteral("up to ") + Percent(r.SystemFieldLimit());
+    }
+    if (changed(R::RegulationTargetAt, 4))
+        value(4) = FormatFixed(2, r.RegulationTarget());
+    if (changed(R::MinimumFieldAt, 2))
+        value(5) = Percent(r.MinimumField());
+    if (changed(R::MaximumFieldAt, 2))
+        value(6) = Percent(r.MaximumField());
+    if (changed(R::WiringVoltageDropAt, 4))
+        value(7) = FormatFixed(3, r.WiringVoltageDrop());
 }
 
 QStringList SystemMessageLines(const SystemStateRecord& record, MessageHoldCounters& hold, uint8_t auxTempSensorUsage)

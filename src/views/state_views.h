@@ -40,6 +40,10 @@ void UpdateSystemStateCells(QStringList& cells, const SystemStateRecord& record,
 // Status codes without a text leave the status cell as it was: pass the text
 // the cell shows now.
 QStringList RegulatorStateCells(const SystemStateRecord& record, Side side, const QString& shownStatus);
+// The same texts brought up to date in place; a status code without a text
+// leaves the status that `cells` shows.
+void UpdateRegulatorStateCells(QStringList& cells, const SystemStateRecord& record, const SystemStateRecord* before,
+                               Side side);
 QString RegulatorStatusText(uint8_t code); // empty for codes without a text
 
 // The own memo keeps a message for a number of refreshes after its condition

@@ -173,10 +173,21 @@ QString FormatRunningTime(uint32_t seconds)
     const uint32_t h = seconds / 3600u;
     const uint32_t m = (seconds - 3600u * h) / 60u;
     const uint32_t s = seconds - 3600u * h - 60u * m;
-    // Written without QString::arg: this runs for both pages every tick.
-    char text[32];
-    const int n = std::snprintf(text, sizeof text, "%u:%u:%u", unsigned(h), unsigned(m), unsigned(s));
-    return QString::fromLatin1(text, n);
+    // Digits written from the right, without printf's machinery.
+    char text[24];
+    char* at = text + sizeof text;
+    const auto put = [&at](uint32_t n) {
+        do {
+            *--at = char('0' + n % 10u);
+            n /= 10u;
+        } while (n > 0);
+    };
+    put(s);
+    *--at = ':';
+    put(m);
+    *--at = ':';
+    put(h);
+    return QString::fromLatin1(at, int(text + sizeof text - at));
 }
 
 bool IsBitSet(uint32_t word, int n)
