@@ -202,7 +202,11 @@ void StringGrid::SetCells(const QStringList& texts)
             fromItems << item(i / columns, i % columns)->text();
         shown_ = std::move(fromItems);
     }
-    bool changed = false;
+    // The cells that changed, as the corners of the rectangle around them.
+    int first = -1;
+    int last = -1;
+    int left = columns;
+    int right = -1;
     {
         const QSignalBlocker quiet(model());
         for (int i = 0; i < count; ++i) {
@@ -212,11 +216,17 @@ void StringGrid::SetCells(const QStringList& texts)
             // and is not copied whole when it changes next.
             shown_[i] = texts[i];
             Fitted(i / columns, i % columns, texts[i]);
-            changed = true;
+            if (first < 0)
+                first = i / columns;
+            last = i / columns;
+            left = std::min(left, i % columns);
+            right = std::max(right, i % columns);
         }
     }
-    if (changed)
-        viewport()->update();
+    // Only the rectangle around the changed cells is painted again: the
+    // captions, drawn the same every time, mostly lie outside it.
+    if (first >= 0 && isVisible())
+        viewport()->update(visualRect(model()->index(first, left)) | visualRect(model()->index(last, right)));
 }
 
 void StringGrid::KeepInItems()
