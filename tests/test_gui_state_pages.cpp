@@ -7,9 +7,11 @@
 
 #include "backup/restore_dialog_widget.h"
 #include "trends/trends_widget.h"
+#include "views/string_grid_widget.h"
 
 #include <QAction>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QStatusBar>
@@ -742,6 +744,78 @@ private slots:
             QCoreApplication::processEvents();
         }
         QCOMPARE(counter.paints, 0);
+    }
+
+    // A grid that only shows values keeps its texts through a change of
+    // mode: a single cell set, an edit begun, a reference column marked.
+    void gridKeepsTextsAcrossModes_data()
+    {
+        QTest::addColumn<int>("step");
+        QTest::newRow("one cell set") << 0;
+        QTest::newRow("made editable") << 1;
+        QTest::newRow("reference marked") << 2;
+        QTest::newRow("filled again after one cell") << 3;
+    }
+    void gridKeepsTextsAcrossModes()
+    {
+        QFETCH(int, step);
+        StringGrid grid(3, 2, 1, 1, 100, 16);
+        const QStringList first{"Parameter", "Value", "Volts", "13.80", "Amps", "12"};
+        grid.SetCells(first);
+        QStringList expected = first;
+        if (step == 0 || step == 3) {
+            grid.SetCell(2, 1, QStringLiteral("15"));
+            expected[5] = QStringLiteral("15");
+        } else if (step == 1) {
+            grid.SetEditable(true);
+        } else {
+            grid.SetReferenceTexts(1, {QStringLiteral("Value"), QStringLiteral("14.00"), QStringLiteral("12")});
+            QVERIFY(grid.IsMarkedChanged(1, 1));
+            QVERIFY(!grid.IsMarkedChanged(2, 1));
+        }
+        if (step == 3) {
+            expected = QStringList{"Parameter", "Value", "Volts", "13.90", "Amps", "15"};
+            grid.SetCells(expected);
+        }
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(grid.Cell(i / 2, i % 2), expected[i]);
+            QCOMPARE(grid.item(i / 2, i % 2)->text(), expected[i]);
+        }
+    }
+
+    // A changed value repaints its own rectangle, not the captions; a grid
+    // out of sight fits its columns to a wider value when it shows.
+    void gridRepaintsAndFitsWhatChanged()
+    {
+        StringGrid grid(3, 2, 1, 1, 100, 16);
+        grid.resize(420, grid.height());
+        grid.SetCells({"Parameter", "Value", "Volts", "13.80", "Amps", "12"});
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        struct PaintRects : QObject {
+            QRegion painted;
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                if (e->type() == QEvent::Paint)
+                    painted += static_cast<QPaintEvent*>(e)->region();
+                return false;
+            }
+        } rects;
+        grid.viewport()->installEventFilter(&rects);
+        grid.SetCells({"Parameter", "Value", "Volts", "13.80", "Amps", "13"});
+        QTRY_VERIFY(!rects.painted.isEmpty());
+        const QRect value = grid.visualRect(grid.model()->index(2, 1));
+        QVERIFY(rects.painted.contains(value.center()));
+        QVERIFY(!rects.painted.intersects(grid.visualRect(grid.model()->index(2, 0))));
+        QVERIFY(!rects.painted.intersects(grid.visualRect(grid.model()->index(1, 1))));
+
+        grid.hide();
+        const QString caption = QStringLiteral("Voltage at Alternator Shunt, V");
+        QVERIFY(grid.columnWidth(0) < grid.fontMetrics().horizontalAdvance(caption));
+        grid.SetCells({"Parameter", "Value", caption, "13.80", "Amps", "13"});
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        QVERIFY(grid.columnWidth(0) >= grid.fontMetrics().horizontalAdvance(caption));
     }
 
     void liveValuesMove()
