@@ -3,6 +3,7 @@
 #include "rig/fake_relay.h"
 #include "rig/test_support.h"
 #include "rig/php_relay.h"
+#include "station/relay_link.h"
 #include "support/support_exchange.h"
 #include "time/clock.h"
 
@@ -229,6 +230,7 @@ private slots:
     void exchangeOverTls_data();
     void exchangeOverTls();
     void chatTravelsFromSupportToClient();
+    void relayLinksCarryTheirMessages();
     void relayErrorStatusFails_data();
     void relayErrorStatusFails();
     void requestCarriesFixedHeaders_data();
@@ -943,6 +945,44 @@ void TestRelayPhp::chatTravelsFromSupportToClient()
     QCOMPARE(client.SupportStatusText, QStringLiteral("Support sent chat"));
     QCOMPARE(client.IncomingLength, 2);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(client.SupportToClientBuffer.data()), 2), QByteArray("Hi"));
+}
+
+// The relay side of the program on its own: two links, the technician's and
+// the customer's, through the real relay; what arrives waits in the inbox.
+void TestRelayPhp::relayLinksCarryTheirMessages()
+{
+    RelayLink support(Clock::System());
+    RelayLink client(Clock::System());
+    support.SetDomain(relay_->Domain());
+    client.SetDomain(relay_->Domain());
+    SystemStateRecord state;
+    state.SetBatteryVoltage(13.8f);
+    state.SetRunningTime(5025);
+    const QByteArray stateBytes(reinterpret_cast<const char*>(state.Data()), int(SystemStateRecord::Size));
+
+    QVERIFY(support.OpenSupportSession());
+    client.ActAsClient();
+    client.PrepareState(state);
+    QVERIFY(client.RunExchange());
+    QCOMPARE(client.ReceivedWaiting(), 1);
+    QVERIFY(client.OtherSideSeenAt() > 0);
+    std::optional<RelayMessage> got = client.TakeReceived();
+    QCOMPARE(int(got->kind), int(StateRequest));
+    QVERIFY(!client.TakeReceived());
+
+    support.PrepareChat(QStringLiteral("Hi"), false, true);
+    QVERIFY(support.RunExchange());
+    got = support.TakeReceived();
+    QCOMPARE(int(got->kind), int(StateMessage));
+    QCOMPARE(got->values, stateBytes);
+
+    QVERIFY(client.RunExchange());
+    QCOMPARE(client.StatusText(), QStringLiteral("Support sent chat"));
+    got = client.TakeReceived();
+    QCOMPARE(int(got->kind), int(ChatMessage));
+    QCOMPARE(got->values, QByteArray("Hi"));
+    client.ForgetOtherSide();
+    QCOMPARE(client.OtherSideSeenAt(), 0.0);
 }
 
 void TestRelayPhp::relayErrorStatusFails_data()
