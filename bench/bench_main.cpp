@@ -159,12 +159,11 @@ int main(int argc, char** argv)
 
     SupportExchangeState state;
     for (int i = 0; i < 540; ++i)
-        state.ClientToSupportBuffer[std::size_t(i)] = uint8_t(i * 37);
-    state.SupportDomain = QStringLiteral("localhost:8080");
+        state.ClientToSupportBuffer()[std::size_t(i)] = uint8_t(i * 37);
+    state.SetSupportDomain(QStringLiteral("localhost:8080"));
     const double relayUs = PerCallMicroseconds([&] {
-        state.SupportRole = RoleClient;
-        state.OutgoingKind = 3;
-        state.OutgoingLength = 540;
+        state.SetSupportRole(RoleClient);
+        state.SetOutgoing(3, 540);
         const QString url = BuildRequestUrl(state, 4636350000);
         const QByteArray body = "<body>\r\n" + url.section(QLatin1String("data="), 1).section(QLatin1Char('&'), 0, 0).toLatin1()
                                 + "</body>";

@@ -14,15 +14,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             ParseSupportMessage(state, body, &failure);
         else
             ParseClientMessage(state, body, &failure);
-        if (state.IncomingLength < 0 || state.IncomingLength > SupportBufferSize)
+        if (state.IncomingLength() < 0 || state.IncomingLength() > SupportBufferSize)
             std::abort();
     }
     SupportExchangeState state;
-    state.OutgoingLength = int32_t(size);
-    state.OutgoingKind = size > 0 ? data[0] % 10 : 0;
-    state.SupportRole = size > 1 ? data[1] & 1 : 0;
+    state.SetOutgoing(size > 0 ? data[0] % 10 : 0, int32_t(size));
+    state.SetSupportRole(size > 1 ? data[1] & 1 : 0);
     for (size_t i = 0; i < size && i < SupportBufferSize; ++i)
-        state.ClientToSupportBuffer[i] = state.SupportToClientBuffer[i] = data[i];
+        state.ClientToSupportBuffer()[i] = state.SupportToClientBuffer()[i] = data[i];
     BuildRequestUrl(state, 4636350000);
     return 0;
 }

@@ -3,7 +3,6 @@
 // value, an answer that never comes and a refused connection. A scripted HTTP
 // server on loopback gives one canned answer per request.
 #include "rig/realistic_settings.h"
-#include "rig/station_test_access.h"
 #include "rig/fake_relay.h"
 #include "rig/test_support.h"
 #include "rig/gui_rig.h"
@@ -98,10 +97,11 @@ void StartRole(GuiRig& rig, bool supportRole, const QString& domain)
         w.ShareDataWithSupportClick();
     }
     w.Core().Relay().SetDomain(domain);
-    StationTestAccess::Support(w.Core()).IncomingKind = supportRole ? SupportKindBefore : ClientKindBefore;
-    StationTestAccess::Support(w.Core()).IncomingLength = LengthBefore;
-    StationTestAccess::Support(w.Core()).ClientToSupportBuffer.fill(JunkByte);
-    StationTestAccess::Support(w.Core()).SupportToClientBuffer.fill(JunkByte);
+    SupportExchangeState before = w.Core().Relay().State();
+    before.SetIncoming(supportRole ? SupportKindBefore : ClientKindBefore, LengthBefore);
+    before.ClientToSupportBuffer().fill(JunkByte);
+    before.SupportToClientBuffer().fill(JunkByte);
+    w.Core().Relay().ContinueFrom(before);
 }
 
 bool RoleIsOn(TMainFormKrv& w, bool supportRole)
@@ -121,7 +121,8 @@ bool RoleIsOff(TMainFormKrv& w, bool supportRole)
 // The buffer the role receives into.
 const SupportBuffer& Incoming(TMainFormKrv& w, bool supportRole)
 {
-    return supportRole ? StationTestAccess::Support(w.Core()).ClientToSupportBuffer : StationTestAccess::Support(w.Core()).SupportToClientBuffer;
+    const SupportExchangeState& state = w.Core().Relay().State();
+    return supportRole ? state.ClientToSupportBuffer() : state.SupportToClientBuffer();
 }
 
 // True when the buffer starts with `values` and holds `rest` everywhere after.
@@ -260,7 +261,7 @@ private slots:
         const qint64 tickMs = elapsed.elapsed();
         lateTimer.stop();
 
-        const QString reason = w.Core().Relay().State().SupportStatusText;
+        const QString reason = w.Core().Relay().State().SupportStatusText();
         QVERIFY2(status.match(reason).hasMatch(), qPrintable(reason));
         QCOMPARE(w.StatusText(), reason);
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1));
@@ -271,12 +272,12 @@ private slots:
         QCOMPARE(server.requests.size(), mode == Refuses ? 0 : 1);
 
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
-        QCOMPARE(int(StationTestAccess::Support(w.Core()).IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QCOMPARE(int(w.Core().Relay().State().IncomingKind()), expectedKind < 0 ? int(kindBefore) : expectedKind);
         if (expectedLength < 0) {
-            QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, LengthBefore);
+            QCOMPARE(w.Core().Relay().State().IncomingLength(), LengthBefore);
             QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray(), JunkByte));
         } else {
-            QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedLength));
+            QCOMPARE(w.Core().Relay().State().IncomingLength(), int32_t(expectedLength));
             QVERIFY(BufferHolds(Incoming(w, supportRole), QByteArray("\x01"), 0));
         }
         QVERIFY(w.Core().OwnState() == ownBefore);
@@ -397,12 +398,12 @@ private slots:
         QCOMPARE(server.requests.size(), 1);
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
-        QCOMPARE(w.Core().Relay().State().SupportStatusText, expectedStatus);
+        QCOMPARE(w.Core().Relay().State().SupportStatusText(), expectedStatus);
         QCOMPARE(w.StatusText(), expectedStatus);
         const uint8_t kindBefore = supportRole ? SupportKindBefore : ClientKindBefore;
-        QCOMPARE(int(StationTestAccess::Support(w.Core()).IncomingKind), expectedKind < 0 ? int(kindBefore) : expectedKind);
-        QVERIFY(StationTestAccess::Support(w.Core()).IncomingLength <= SupportBufferSize);
-        QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedValues.size()));
+        QCOMPARE(int(w.Core().Relay().State().IncomingKind()), expectedKind < 0 ? int(kindBefore) : expectedKind);
+        QVERIFY(w.Core().Relay().State().IncomingLength() <= SupportBufferSize);
+        QCOMPARE(w.Core().Relay().State().IncomingLength(), int32_t(expectedValues.size()));
         QVERIFY(BufferHolds(Incoming(w, supportRole), expectedValues, 0));
         QCOMPARE(w.Core().Relay().Domain(), server.Domain());
         if (expectedOwnState.isEmpty()) {
@@ -424,7 +425,7 @@ private slots:
         QVERIFY2(rig.dialogs.Shown.empty(), qPrintable(rig.dialogs.ErrorTexts().join(QLatin1Char('|'))));
         QVERIFY(RoleIsOn(w, supportRole));
         QCOMPARE(w.StatusText(), expectedStatus);
-        QCOMPARE(StationTestAccess::Support(w.Core()).IncomingLength, int32_t(expectedValues.size()));
+        QCOMPARE(w.Core().Relay().State().IncomingLength(), int32_t(expectedValues.size()));
         if (expectedPanel.isEmpty()) {
             QVERIFY2(w.Ui().MessagePanel->isHidden(), qPrintable(w.Ui().MessagePanel->text().left(80)));
         } else {

@@ -140,12 +140,12 @@ private slots:
         RemotePair p;
         REQUIRE_RELAY(p.relay);
         QVERIFY(p.C().Core().OwnState().RegulatorName().size() > 0);
-        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(0));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind(), uint8_t(0));
 
         Tick(p.client);
-        QCOMPARE(p.C().Core().Relay().State().SupportRole, RoleClient);
-        QCOMPARE(p.C().Core().Relay().State().OutgoingKind, uint8_t(2));
-        QCOMPARE(p.C().Core().Relay().State().OutgoingLength, int32_t(280));
+        QCOMPARE(p.C().Core().Relay().State().SupportRole(), RoleClient);
+        QCOMPARE(p.C().Core().Relay().State().OutgoingKind(), uint8_t(2));
+        QCOMPARE(p.C().Core().Relay().State().OutgoingLength(), int32_t(280));
         QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('2', p.C().Core().OwnState().Bytes()));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
@@ -154,9 +154,9 @@ private slots:
         // The support window has no regulator and never looks for one.
         const SystemStateRecord peerBefore = p.S().Core().PeerState();
         Tick(p.support);
-        QCOMPARE(p.S().Core().Relay().State().SupportRole, RoleSupport);
-        QCOMPARE(p.S().Core().Relay().State().IncomingKind, uint8_t(2));
-        QCOMPARE(p.S().Core().Relay().State().IncomingLength, int32_t(280));
+        QCOMPARE(p.S().Core().Relay().State().SupportRole(), RoleSupport);
+        QCOMPARE(p.S().Core().Relay().State().IncomingKind(), uint8_t(2));
+        QCOMPARE(p.S().Core().Relay().State().IncomingLength(), int32_t(280));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Client sent system state"));
         QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
         QVERIFY(p.S().Core().OwnState() == p.client.sim.OwnState);
@@ -210,8 +210,8 @@ private slots:
         QVERIFY2(shown.contains(QStringLiteral("Waiting for the customer's settings... 3 s")), qPrintable(shown.join('|')));
         QCOMPARE(p.S().Ui().PageControl->currentWidget(), p.S().Ui().SettingsTabSheet);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("1"));
-        QCOMPARE(p.S().Core().Relay().State().OutgoingKind, uint8_t(1));
-        QCOMPARE(p.S().Core().Relay().State().OutgoingLength, int32_t(0));
+        QCOMPARE(p.S().Core().Relay().State().OutgoingKind(), uint8_t(1));
+        QCOMPARE(p.S().Core().Relay().State().OutgoingLength(), int32_t(0));
         QCOMPARE(p.S().StatusText(), QStringLiteral("Nothing received"));
         QVERIFY(p.S().Core().Settings() == supportBefore); // the settings come later
         QVERIFY(p.support.sim.Requests.empty());
@@ -219,7 +219,7 @@ private slots:
         // The client recognises the request in one tick and answers it in the
         // next, before that tick's exchange.
         Tick(p.client);
-        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(1));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind(), uint8_t(1));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support requested system settings"));
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
         QCOMPARE(PendingMessage(p.relay, "client").left(2), QByteArray("2$"));
@@ -233,8 +233,8 @@ private slots:
         QCOMPARE(SettingsCommandsSeen(p.client.sim, before, 2), (QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8}));
         QVERIFY(SettingsCommandsSeen(p.client.sim, before, 3).isEmpty());
         QVERIFY(p.C().Core().Settings() == p.client.sim.Settings());
-        QCOMPARE(p.C().Core().Relay().State().OutgoingKind, uint8_t(3));
-        QCOMPARE(p.C().Core().Relay().State().OutgoingLength, int32_t(540));
+        QCOMPARE(p.C().Core().Relay().State().OutgoingKind(), uint8_t(3));
+        QCOMPARE(p.C().Core().Relay().State().OutgoingLength(), int32_t(540));
         QCOMPARE(Carried(PendingMessage(p.relay, "client")), Carried('3', p.client.sim.Settings().Bytes()));
         QVERIFY(p.C().Ui().ShareDataWithSupport->isChecked());
 
@@ -293,7 +293,7 @@ private slots:
         rig.StopTimers();
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QVERIFY(!w.StatusText().isEmpty());
-        QCOMPARE(w.StatusText(), w.Core().Relay().State().SupportStatusText);
+        QCOMPARE(w.StatusText(), w.Core().Relay().State().SupportStatusText());
         QVERIFY(w.StatusText() != QStringLiteral("Nothing received"));
         QCOMPARE(rig.dialogs.Shown.size(), std::size_t(1)); // the question only
         QVERIFY(w.Ui().RemoteViaInternetToProvideSupport->isChecked());
@@ -318,7 +318,7 @@ private slots:
         QCOMPARE(box.caption, QStringLiteral("Send a chat"));
         QCOMPARE(box.text, QStringLiteral("Message"));
         QCOMPARE(box.proposed, QString());
-        QCOMPARE(p.S().Core().Relay().State().SupportRole, RoleSupport);
+        QCOMPARE(p.S().Core().Relay().State().SupportRole(), RoleSupport);
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$72$105$32$116$104$101$114$101"));
         // Several support ticks before the client polls: their state requests
         // replace each other and never the chat.
@@ -327,7 +327,7 @@ private slots:
         QCOMPARE(p.relay.Waiting(QStringLiteral("support")),
                  (QList<QByteArray>{QByteArray("4$72$105$32$116$104$101$114$101"), "0"}));
         Tick(p.client);
-        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(4));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind(), uint8_t(4));
         QCOMPARE(p.C().StatusText(), QStringLiteral("Support sent chat"));
         Tick(p.client);
         QVERIFY2(PanelShows(p.C(), QStringLiteral(" Message from SUPPORT: Hi there")),
@@ -337,7 +337,7 @@ private slots:
         p.client.dialogs.AnswerText(QStringLiteral("Engine won't charge"));
         p.C().SendChatMessageClick();
         p.client.StopTimers();
-        QCOMPARE(p.C().Core().Relay().State().SupportRole, RoleClient);
+        QCOMPARE(p.C().Core().Relay().State().SupportRole(), RoleClient);
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$69$110$103$105$110$101$32$119$111$110$39$116$32$99$104$97$114$103$101"));
         // The same the other way: client ticks before the support polls.
         for (int i = 0; i < 3; ++i)
@@ -354,8 +354,8 @@ private slots:
         p.client.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "client"), QByteArray("4$120"));
         Tick(p.support);
-        QCOMPARE(p.S().Core().Relay().State().IncomingKind, uint8_t(4));
-        QCOMPARE(p.S().Core().Relay().State().IncomingLength, int32_t(1));
+        QCOMPARE(p.S().Core().Relay().State().IncomingKind(), uint8_t(4));
+        QCOMPARE(p.S().Core().Relay().State().IncomingLength(), int32_t(1));
         QVERIFY(p.S().Ui().MessagePanel->isHidden());
 
         p.C().Ui().MessagePanel->hide();
@@ -364,7 +364,7 @@ private slots:
         p.support.StopTimers();
         QCOMPARE(PendingMessage(p.relay, "support"), QByteArray("4$121"));
         Tick(p.client);
-        QCOMPARE(p.C().Core().Relay().State().IncomingLength, int32_t(1));
+        QCOMPARE(p.C().Core().Relay().State().IncomingLength(), int32_t(1));
         Tick(p.client);
         QVERIFY(p.C().Ui().MessagePanel->isHidden());
 
@@ -493,7 +493,7 @@ private slots:
         QCOMPARE(PendingMessage(relay, "support").left(1), supportMessage);
         QCOMPARE(w.StatusText() == QStringLiteral("untouched"), !share && !remote);
         if (remote)
-            QCOMPARE(w.Core().Relay().State().SupportRole, RoleSupport);
+            QCOMPARE(w.Core().Relay().State().SupportRole(), RoleSupport);
         QVERIFY(rig.dialogs.Shown.empty());
 
         // Back to USB only: the next tick turns chat off and sends nothing.
@@ -851,7 +851,7 @@ private slots:
         });
         Tick(p.support);
         QVERIFY(inProgress);
-        QCOMPARE(p.S().Core().Relay().State().IncomingKind, uint8_t(2)); // the tick's own exchange went through
+        QCOMPARE(p.S().Core().Relay().State().IncomingKind(), uint8_t(2)); // the tick's own exchange went through
         QVERIFY(p.S().Core().OwnState() == p.C().Core().OwnState());
         QTRY_COMPARE_WITH_TIMEOUT(PendingMessage(p.relay, "support"), QByteArray("1"), 3000);
         p.support.StopTimers();
@@ -866,7 +866,7 @@ private slots:
         // client takes the support's state request, so that its next tick
         // goes straight to the exchange instead of reading settings.
         Tick(p.client);
-        QCOMPARE(p.C().Core().Relay().State().IncomingKind, uint8_t(0));
+        QCOMPARE(p.C().Core().Relay().State().IncomingKind(), uint8_t(0));
         inProgress = false;
         p.client.dialogs.AnswerText(QStringLiteral("ping"));
         QTimer::singleShot(0, &p.C(), [&] {

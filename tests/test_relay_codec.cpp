@@ -172,30 +172,29 @@ void TestRelayCodec::buildRequestUrl()
     QFETCH(int, expectedLength);
 
     SupportExchangeState state;
-    state.SupportRole = uint8_t(role);
-    state.OutgoingKind = uint8_t(kind);
-    state.OutgoingLength = length;
-    state.SupportDomain = domain;
+    state.SetSupportRole(uint8_t(role));
+    state.SetOutgoing(uint8_t(kind), length);
+    state.SetSupportDomain(domain);
     // The role's outgoing buffer gets the bytes; the other one a marker that
     // must never appear in the URL.
-    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer : state.ClientToSupportBuffer;
-    SupportBuffer& other = role == 1 ? state.ClientToSupportBuffer : state.SupportToClientBuffer;
+    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer() : state.ClientToSupportBuffer();
+    SupportBuffer& other = role == 1 ? state.ClientToSupportBuffer() : state.SupportToClientBuffer();
     Fill(other, 77);
     for (size_t i = 0; i < bytes.size(); ++i)
         outgoing[i] = uint8_t(bytes[i]);
 
+    QCOMPARE(&state.Outgoing(), &outgoing);
     QCOMPARE(BuildRequestUrl(state, time), expectedUrl);
-    QCOMPARE(state.OutgoingLength, expectedLength);
+    QCOMPARE(state.OutgoingLength(), expectedLength);
 }
 
 void TestRelayCodec::buildRequestUrlNeverReadsBeyondBuffer()
 {
     SupportExchangeState state;
-    state.SupportDomain = QStringLiteral("h");
-    state.OutgoingKind = 2;
-    state.OutgoingLength = 9000;
+    state.SetSupportDomain(QStringLiteral("h"));
+    state.SetOutgoing(2, 9000);
     for (int i = 0; i < SupportBufferSize; ++i)
-        state.ClientToSupportBuffer[size_t(i)] = uint8_t(i);
+        state.ClientToSupportBuffer()[size_t(i)] = uint8_t(i);
     const QString url = BuildRequestUrl(state, 5);
     QCOMPARE(url.count(QLatin1Char('$')), SupportBufferSize);
     QVERIFY(url.endsWith(QStringLiteral("$254$255&time=5")));
@@ -418,21 +417,22 @@ void TestRelayCodec::parse()
     QFETCH(QString, expectedStatus);
 
     SupportExchangeState state;
-    state.IncomingKind = 6;
-    state.IncomingLength = 77;
-    state.SupportStatusText = QStringLiteral("HTTP/1.1 200 OK");
-    SupportBuffer& incoming = role == 1 ? state.ClientToSupportBuffer : state.SupportToClientBuffer;
-    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer : state.ClientToSupportBuffer;
+    state.SetIncoming(6, 77);
+    state.SetSupportStatusText(QStringLiteral("HTTP/1.1 200 OK"));
+    SupportBuffer& incoming = role == 1 ? state.ClientToSupportBuffer() : state.SupportToClientBuffer();
+    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer() : state.ClientToSupportBuffer();
     Fill(incoming, 0xAA);
     Fill(outgoing, 0x55);
+    state.SetSupportRole(uint8_t(role));
+    QCOMPARE(&state.Incoming(), &incoming);
 
     QString failure = QStringLiteral("untouched");
     const bool result = role == 1 ? ParseClientMessage(state, body, &failure)
                                   : ParseSupportMessage(state, body, &failure);
 
     QCOMPARE(result, expectedResult);
-    QCOMPARE(int(state.IncomingKind), expectedKind);
-    QCOMPARE(state.IncomingLength, int32_t(expectedValues.size()));
+    QCOMPARE(int(state.IncomingKind()), expectedKind);
+    QCOMPARE(state.IncomingLength(), int32_t(expectedValues.size()));
     for (size_t i = 0; i < expectedValues.size(); ++i)
         QCOMPARE(int(incoming[i]), expectedValues[i]);
     // Everything after the stored values was cleared; the outgoing buffer is untouched.
@@ -441,12 +441,12 @@ void TestRelayCodec::parse()
                         [](uint8_t b) { return b == 0; }));
     QCOMPARE(CountOf(outgoing, 0x55), SupportBufferSize);
     if (expectedResult) {
-        QCOMPARE(state.SupportStatusText, expectedStatus);
+        QCOMPARE(state.SupportStatusText(), expectedStatus);
         QCOMPARE(failure, QStringLiteral("untouched"));
     } else {
         QVERIFY(failure != QStringLiteral("untouched"));
         QVERIFY(!failure.isEmpty());
-        QCOMPARE(state.SupportStatusText, failure);
+        QCOMPARE(state.SupportStatusText(), failure);
     }
 }
 
@@ -464,36 +464,36 @@ void TestRelayCodec::parseFailureMessageQuotesBadValue()
 
     // No place for the message is fine too.
     QVERIFY(!ParseSupportMessage(state, Wrap("3$q"), nullptr));
-    QCOMPARE(state.SupportStatusText, QStringLiteral("'q' is not a valid integer value"));
+    QCOMPARE(state.SupportStatusText(), QStringLiteral("'q' is not a valid integer value"));
 }
 
 void TestRelayCodec::incomingKindIsSticky()
 {
     SupportExchangeState state;
     QVERIFY(ParseSupportMessage(state, Wrap("3$1$2"), nullptr));
-    QCOMPARE(int(state.IncomingKind), 3);
-    QCOMPARE(state.IncomingLength, 2);
+    QCOMPARE(int(state.IncomingKind()), 3);
+    QCOMPARE(state.IncomingLength(), 2);
 
     // An answer with nothing recognised keeps the kind but clears the data.
     QVERIFY(ParseSupportMessage(state, Wrap(""), nullptr));
-    QCOMPARE(int(state.IncomingKind), 3);
-    QCOMPARE(state.IncomingLength, 0);
-    QCOMPARE(CountOf(state.SupportToClientBuffer, 0), SupportBufferSize);
-    QCOMPARE(state.SupportStatusText, QStringLiteral("Nothing received"));
+    QCOMPARE(int(state.IncomingKind()), 3);
+    QCOMPARE(state.IncomingLength(), 0);
+    QCOMPARE(CountOf(state.SupportToClientBuffer(), 0), SupportBufferSize);
+    QCOMPARE(state.SupportStatusText(), QStringLiteral("Nothing received"));
 
     QVERIFY(ParseSupportMessage(state, Wrap("2$9$9"), nullptr));
-    QCOMPARE(int(state.IncomingKind), 3);
+    QCOMPARE(int(state.IncomingKind()), 3);
 
     QVERIFY(ParseSupportMessage(state, Wrap("1"), nullptr));
-    QCOMPARE(int(state.IncomingKind), 1);
+    QCOMPARE(int(state.IncomingKind()), 1);
 
     // A bad value still sets the kind of its message.
     QVERIFY(!ParseSupportMessage(state, Wrap("4$x"), nullptr));
-    QCOMPARE(int(state.IncomingKind), 4);
+    QCOMPARE(int(state.IncomingKind()), 4);
 
     // The two roles share the kind.
     QVERIFY(ParseClientMessage(state, Wrap("0$"), nullptr));
-    QCOMPARE(int(state.IncomingKind), 4);
+    QCOMPARE(int(state.IncomingKind()), 4);
 }
 
 void TestRelayCodec::moreValuesThanBufferKeepsFirst8192()
@@ -504,13 +504,13 @@ void TestRelayCodec::moreValuesThanBufferKeepsFirst8192()
     message += "$bad";  // beyond the buffer: not even looked at
 
     SupportExchangeState state;
-    Fill(state.SupportToClientBuffer, 0x33);
+    Fill(state.SupportToClientBuffer(), 0x33);
     QVERIFY(ParseClientMessage(state, Wrap(message), nullptr));
-    QCOMPARE(state.IncomingLength, SupportBufferSize);
+    QCOMPARE(state.IncomingLength(), SupportBufferSize);
     for (int i = 0; i < SupportBufferSize; ++i)
-        QCOMPARE(int(state.ClientToSupportBuffer[size_t(i)]), i % 251);
-    QCOMPARE(CountOf(state.SupportToClientBuffer, 0x33), SupportBufferSize);
-    QCOMPARE(state.SupportStatusText, QStringLiteral("Client sent system state"));
+        QCOMPARE(int(state.ClientToSupportBuffer()[size_t(i)]), i % 251);
+    QCOMPARE(CountOf(state.SupportToClientBuffer(), 0x33), SupportBufferSize);
+    QCOMPARE(state.SupportStatusText(), QStringLiteral("Client sent system state"));
 }
 
 void TestRelayCodec::parseMessageValuesStopsAtBufferEnd_data()
@@ -556,8 +556,8 @@ void TestRelayCodec::megabyteBodyParsesInLinearTime()
     for (int round = 0; round < 5; ++round)
         QVERIFY(ParseSupportMessage(state, body, nullptr));
     QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(state.IncomingLength, SupportBufferSize);
-    QCOMPARE(CountOf(state.SupportToClientBuffer, 65), SupportBufferSize);
+    QCOMPARE(state.IncomingLength(), SupportBufferSize);
+    QCOMPARE(CountOf(state.SupportToClientBuffer(), 65), SupportBufferSize);
 }
 
 QTEST_GUILESS_MAIN(TestRelayCodec)

@@ -864,16 +864,16 @@ void TestRelayPhp::exchangeOverTls()
     }
     SupportExchange exchange;
     SupportExchangeState state;
-    state.SupportDomain = SupportDomainFromText(wrongHost ? relay.WrongHostDomain() : relay.TlsDomain());
-    state.SupportRole = RoleClient;
-    state.OutgoingKind = 2;
+    state.SetSupportDomain(SupportDomainFromText(wrongHost ? relay.WrongHostDomain() : relay.TlsDomain()));
+    state.SetSupportRole(RoleClient);
+    state.SetOutgoing(2, state.OutgoingLength());
     const bool ok = exchange.RunSupportExchange(state, ManualClock());
     QSslConfiguration::setDefaultConfiguration(before);
     QCOMPARE(ok, reason.isEmpty());
     if (ok)
         QCOMPARE(relay.Waiting(QStringLiteral("client")), QList<QByteArray>{"2"});
     else
-        QVERIFY2(state.SupportStatusText.contains(reason, Qt::CaseInsensitive), qPrintable(state.SupportStatusText));
+        QVERIFY2(state.SupportStatusText().contains(reason, Qt::CaseInsensitive), qPrintable(state.SupportStatusText()));
 }
 
 void TestRelayPhp::stateAndSettingsTravelBothWays()
@@ -882,69 +882,66 @@ void TestRelayPhp::stateAndSettingsTravelBothWays()
     SupportExchange supportSide;
     SupportExchangeState client;
     SupportExchangeState support;
-    client.SupportDomain = relay_->Domain();
-    support.SupportDomain = relay_->Domain();
+    client.SetSupportDomain(relay_->Domain());
+    support.SetSupportDomain(relay_->Domain());
     const ManualClock clock;
 
     // Client shares its state; nothing waits for it yet.
-    client.SupportRole = RoleClient;
-    client.OutgoingKind = 2;
-    client.OutgoingLength = 280;
+    client.SetSupportRole(RoleClient);
+    client.SetOutgoing(2, 280);
     for (int i = 0; i < 280; ++i)
-        client.ClientToSupportBuffer[size_t(i)] = uint8_t(i * 7);
-    QVERIFY2(clientSide.RunSupportExchange(client, clock), qPrintable(client.SupportStatusText));
-    QCOMPARE(client.SupportStatusText, QStringLiteral("Nothing received"));
+        client.ClientToSupportBuffer()[size_t(i)] = uint8_t(i * 7);
+    QVERIFY2(clientSide.RunSupportExchange(client, clock), qPrintable(client.SupportStatusText()));
+    QCOMPARE(client.SupportStatusText(), QStringLiteral("Nothing received"));
     QCOMPARE(clientSide.ResponseBody(), RelayBody(""));
 
     // Support asks for state and receives the client's record.
-    support.SupportRole = RoleSupport;
-    support.OutgoingKind = 0;
-    QVERIFY2(supportSide.RunSupportExchange(support, clock), qPrintable(support.SupportStatusText));
-    QCOMPARE(support.SupportStatusText, QStringLiteral("Client sent system state"));
-    QCOMPARE(int(support.IncomingKind), 2);
-    QCOMPARE(support.IncomingLength, 280);
-    QVERIFY(std::equal(client.ClientToSupportBuffer.begin(), client.ClientToSupportBuffer.begin() + 280,
-                       support.ClientToSupportBuffer.begin()));
+    support.SetSupportRole(RoleSupport);
+    support.SetOutgoing(0, support.OutgoingLength());
+    QVERIFY2(supportSide.RunSupportExchange(support, clock), qPrintable(support.SupportStatusText()));
+    QCOMPARE(support.SupportStatusText(), QStringLiteral("Client sent system state"));
+    QCOMPARE(int(support.IncomingKind()), 2);
+    QCOMPARE(support.IncomingLength(), 280);
+    QVERIFY(std::equal(client.ClientToSupportBuffer().begin(), client.ClientToSupportBuffer().begin() + 280,
+                       support.ClientToSupportBuffer().begin()));
 
     // Client gets the state request on its next exchange.
     QVERIFY(clientSide.RunSupportExchange(client, clock));
-    QCOMPARE(client.SupportStatusText, QStringLiteral("Support requested system state"));
-    QCOMPARE(int(client.IncomingKind), 0);
+    QCOMPARE(client.SupportStatusText(), QStringLiteral("Support requested system state"));
+    QCOMPARE(int(client.IncomingKind()), 0);
 
     // Support writes settings: 540 bytes reach the client.
-    support.OutgoingKind = 3;
-    support.OutgoingLength = 540;
+    support.SetOutgoing(3, 540);
     for (int i = 0; i < 540; ++i)
-        support.SupportToClientBuffer[size_t(i)] = uint8_t(255 - i % 256);
+        support.SupportToClientBuffer()[size_t(i)] = uint8_t(255 - i % 256);
     QVERIFY(supportSide.RunSupportExchange(support, clock));
-    QCOMPARE(support.OutgoingLength, 540);
+    QCOMPARE(support.OutgoingLength(), 540);
     QVERIFY(clientSide.RunSupportExchange(client, clock));
-    QCOMPARE(client.SupportStatusText, QStringLiteral("Support sent new settings"));
-    QCOMPARE(int(client.IncomingKind), 3);
-    QCOMPARE(client.IncomingLength, 540);
-    QVERIFY(std::equal(support.SupportToClientBuffer.begin(), support.SupportToClientBuffer.begin() + 540,
-                       client.SupportToClientBuffer.begin()));
+    QCOMPARE(client.SupportStatusText(), QStringLiteral("Support sent new settings"));
+    QCOMPARE(int(client.IncomingKind()), 3);
+    QCOMPARE(client.IncomingLength(), 540);
+    QVERIFY(std::equal(support.SupportToClientBuffer().begin(), support.SupportToClientBuffer().begin() + 540,
+                       client.SupportToClientBuffer().begin()));
 }
 
 void TestRelayPhp::chatTravelsFromSupportToClient()
 {
     SupportExchange exchange;
     SupportExchangeState support;
-    support.SupportDomain = relay_->Domain();
-    support.SupportRole = RoleSupport;
-    support.OutgoingKind = 4;
-    support.OutgoingLength = 2;
-    support.SupportToClientBuffer[0] = 'H';
-    support.SupportToClientBuffer[1] = 'i';
+    support.SetSupportDomain(relay_->Domain());
+    support.SetSupportRole(RoleSupport);
+    support.SetOutgoing(4, 2);
+    support.SupportToClientBuffer()[0] = 'H';
+    support.SupportToClientBuffer()[1] = 'i';
     QVERIFY(exchange.RunSupportExchange(support));
 
     SupportExchangeState client;
-    client.SupportDomain = relay_->Domain();
-    client.OutgoingKind = 2;
+    client.SetSupportDomain(relay_->Domain());
+    client.SetOutgoing(2, client.OutgoingLength());
     QVERIFY(exchange.RunSupportExchange(client));
-    QCOMPARE(client.SupportStatusText, QStringLiteral("Support sent chat"));
-    QCOMPARE(client.IncomingLength, 2);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(client.SupportToClientBuffer.data()), 2), QByteArray("Hi"));
+    QCOMPARE(client.SupportStatusText(), QStringLiteral("Support sent chat"));
+    QCOMPARE(client.IncomingLength(), 2);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(client.SupportToClientBuffer().data()), 2), QByteArray("Hi"));
 }
 
 // The relay side of the program on its own: two links, the technician's and
@@ -1005,15 +1002,14 @@ void TestRelayPhp::relayErrorStatusFails()
     BusyLog busy;
     exchange.SetRequestUnderWayCallback(busy.Callback());
     SupportExchangeState state;
-    state.SupportDomain = relay_->Domain() + domainSuffix;
-    state.OutgoingKind = uint8_t(kind);
-    state.IncomingKind = 4;
-    state.IncomingLength = 9;
+    state.SetSupportDomain(relay_->Domain() + domainSuffix);
+    state.SetOutgoing(uint8_t(kind), state.OutgoingLength());
+    state.SetIncoming(4, 9);
     QVERIFY(!exchange.RunSupportExchange(state));
-    QCOMPARE(state.SupportStatusText, expectedStatus);
+    QCOMPARE(state.SupportStatusText(), expectedStatus);
     // Nothing parsed.
-    QCOMPARE(int(state.IncomingKind), 4);
-    QCOMPARE(state.IncomingLength, 9);
+    QCOMPARE(int(state.IncomingKind()), 4);
+    QCOMPARE(state.IncomingLength(), 9);
     QCOMPARE(busy.calls, (QList<bool>{true, false}));
 }
 
@@ -1042,14 +1038,13 @@ void TestRelayPhp::requestCarriesFixedHeaders()
     server.response = Canned("HTTP/1.1 200 OK", RelayBody(""));
     SupportExchange exchange;
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
-    state.SupportRole = uint8_t(role);
-    state.OutgoingKind = uint8_t(kind);
-    state.OutgoingLength = int32_t(bytes.size());
-    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer : state.ClientToSupportBuffer;
+    state.SetSupportDomain(server.Domain());
+    state.SetSupportRole(uint8_t(role));
+    state.SetOutgoing(uint8_t(kind), int32_t(bytes.size()));
+    SupportBuffer& outgoing = role == 1 ? state.SupportToClientBuffer() : state.ClientToSupportBuffer();
     std::copy(bytes.begin(), bytes.end(), outgoing.begin());
 
-    QVERIFY2(exchange.RunSupportExchange(state, ManualClock(46363.5)), qPrintable(state.SupportStatusText));
+    QVERIFY2(exchange.RunSupportExchange(state, ManualClock(46363.5)), qPrintable(state.SupportStatusText()));
     QCOMPARE(server.requests.size(), 1);
     const QByteArray request = server.requests.first();
     QCOMPARE(request.left(request.indexOf("\r\n")), "GET " + expectedTarget + " HTTP/1.1");
@@ -1075,10 +1070,10 @@ void TestRelayPhp::applicationProxyIsNotUsed()
         QNetworkProxy(QNetworkProxy::HttpProxy, QStringLiteral("127.0.0.1"), ClosedLoopbackPort()));
     SupportExchange exchange;
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
+    state.SetSupportDomain(server.Domain());
     const bool ok = exchange.RunSupportExchange(state);
     QNetworkProxy::setApplicationProxy(previous);
-    QVERIFY2(ok, qPrintable(state.SupportStatusText));
+    QVERIFY2(ok, qPrintable(state.SupportStatusText()));
     QCOMPARE(server.requests.size(), 1);
 }
 
@@ -1088,7 +1083,7 @@ void TestRelayPhp::cookiesAreSentBack()
     server.response = Canned("HTTP/1.1 200 OK", RelayBody(""), "Set-Cookie: relaysession=abc123; Path=/\r\n");
     SupportExchange exchange;
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
+    state.SetSupportDomain(server.Domain());
     QVERIFY(exchange.RunSupportExchange(state));
     QVERIFY(exchange.RunSupportExchange(state));
     QCOMPARE(server.requests.size(), 2);
@@ -1156,22 +1151,21 @@ void TestRelayPhp::faultsEndAsFailedExchange()
     BusyLog busy;
     exchange.SetRequestUnderWayCallback(busy.Callback());
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
-    state.SupportRole = uint8_t(role);
-    state.IncomingKind = 1;
-    state.IncomingLength = 9;
-    state.SupportStatusText = QStringLiteral("previous");
+    state.SetSupportDomain(server.Domain());
+    state.SetSupportRole(uint8_t(role));
+    state.SetIncoming(1, 9);
+    state.SetSupportStatusText(QStringLiteral("previous"));
 
     QCOMPARE(exchange.RunSupportExchange(state), expectedResult);
     if (expectedStatus.isEmpty()) {
-        QVERIFY(!state.SupportStatusText.isEmpty());
-        QVERIFY(state.SupportStatusText != QStringLiteral("previous"));
-        QVERIFY(!state.SupportStatusText.startsWith(QStringLiteral("HTTP/")));
+        QVERIFY(!state.SupportStatusText().isEmpty());
+        QVERIFY(state.SupportStatusText() != QStringLiteral("previous"));
+        QVERIFY(!state.SupportStatusText().startsWith(QStringLiteral("HTTP/")));
     } else {
-        QCOMPARE(state.SupportStatusText, expectedStatus);
+        QCOMPARE(state.SupportStatusText(), expectedStatus);
     }
-    QCOMPARE(int(state.IncomingKind), expectedKind);
-    QCOMPARE(state.IncomingLength, expectedLength);
+    QCOMPARE(int(state.IncomingKind()), expectedKind);
+    QCOMPARE(state.IncomingLength(), expectedLength);
     // (Qt may repeat a request whose connection closed without an answer.)
     QVERIFY(!server.requests.isEmpty());
     QCOMPARE(busy.calls, (QList<bool>{true, false}));
@@ -1187,7 +1181,7 @@ void TestRelayPhp::neverAnsweringRelayTimesOut()
     BusyLog busy;
     exchange.SetRequestUnderWayCallback(busy.Callback());
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
+    state.SetSupportDomain(server.Domain());
 
     // The window keeps handling events while the exchange waits.
     int ticks = 0;
@@ -1200,7 +1194,7 @@ void TestRelayPhp::neverAnsweringRelayTimesOut()
     QVERIFY(!exchange.RunSupportExchange(state));
     const qint64 took = elapsed.elapsed();
     QVERIFY2(took >= 250 && took < 3000, qPrintable(QString::number(took)));
-    QCOMPARE(state.SupportStatusText, QStringLiteral("No answer from the relay within 0.3 s"));
+    QCOMPARE(state.SupportStatusText(), QStringLiteral("No answer from the relay within 0.3 s"));
     QVERIFY(ticks >= 5);
     QCOMPARE(server.requests.size(), 1);
     QCOMPARE(busy.calls, (QList<bool>{true, false}));
@@ -1213,9 +1207,9 @@ void TestRelayPhp::refusedConnectionFails()
     BusyLog busy;
     exchange.SetRequestUnderWayCallback(busy.Callback());
     SupportExchangeState state;
-    state.SupportDomain = QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort());
+    state.SetSupportDomain(QStringLiteral("127.0.0.1:%1").arg(ClosedLoopbackPort()));
     QVERIFY(!exchange.RunSupportExchange(state));
-    QCOMPARE(state.SupportStatusText, QStringLiteral("Connection refused"));
+    QCOMPARE(state.SupportStatusText(), QStringLiteral("Connection refused"));
     QCOMPARE(busy.calls, (QList<bool>{true, false}));
 }
 
@@ -1226,7 +1220,7 @@ void TestRelayPhp::emptyDomainFails()
     exchange.SetRequestUnderWayCallback(busy.Callback());
     SupportExchangeState state;
     QVERIFY(!exchange.RunSupportExchange(state));
-    QVERIFY(!state.SupportStatusText.isEmpty());
+    QVERIFY(!state.SupportStatusText().isEmpty());
     QCOMPARE(busy.calls, (QList<bool>{true, false}));
 }
 
@@ -1239,11 +1233,11 @@ void TestRelayPhp::secondExchangeWhileOneWaitsIsRefused()
     BusyLog busy;
     exchange.SetRequestUnderWayCallback(busy.Callback());
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
+    state.SetSupportDomain(server.Domain());
 
     // A timer tick arrives while the first exchange waits and starts another.
     SupportExchangeState nested;
-    nested.SupportDomain = server.Domain();
+    nested.SetSupportDomain(server.Domain());
     bool nestedResult = true;
     bool sawInProgress = false;
     QTimer::singleShot(50, [&] {
@@ -1251,11 +1245,11 @@ void TestRelayPhp::secondExchangeWhileOneWaitsIsRefused()
         nestedResult = exchange.RunSupportExchange(nested);
     });
 
-    QVERIFY2(exchange.RunSupportExchange(state), qPrintable(state.SupportStatusText));
+    QVERIFY2(exchange.RunSupportExchange(state), qPrintable(state.SupportStatusText()));
     QVERIFY(sawInProgress);
     QVERIFY(!nestedResult);
-    QCOMPARE(nested.SupportStatusText, QStringLiteral("Support exchange already in progress"));
-    QCOMPARE(state.SupportStatusText, QStringLiteral("Support requested system state"));
+    QCOMPARE(nested.SupportStatusText(), QStringLiteral("Support exchange already in progress"));
+    QCOMPARE(state.SupportStatusText(), QStringLiteral("Support requested system state"));
     QCOMPARE(server.requests.size(), 1);
     // The refused call leaves the busy display to the running exchange.
     QCOMPARE(busy.calls, (QList<bool>{true, false}));
@@ -1271,7 +1265,7 @@ void TestRelayPhp::destroyingDuringExchangeEndsIt()
     server.silent = true;
     auto* exchange = new SupportExchange;
     SupportExchangeState state;
-    state.SupportDomain = server.Domain();
+    state.SetSupportDomain(server.Domain());
     QTimer::singleShot(50, [&] { delete exchange; });
     QElapsedTimer elapsed;
     elapsed.start();

@@ -99,8 +99,8 @@ private slots:
         StationTestAccess::EditOwnState(p.support.station, [](SystemStateRecord& r) { r.Clear(); }); // would show zeros if the state were taken again
         p.support.Tick(); // the client has not sent anything since
         QCOMPARE(p.support.status, QStringLiteral("Nothing received"));
-        QCOMPARE(p.support.station.Relay().State().IncomingKind, uint8_t(2));
-        QCOMPARE(p.support.station.Relay().State().IncomingLength, int32_t(0));
+        QCOMPARE(p.support.station.Relay().State().IncomingKind(), uint8_t(2));
+        QCOMPARE(p.support.station.Relay().State().IncomingLength(), int32_t(0));
         QVERIFY(p.support.station.OwnState() == SystemStateRecord());
         QCOMPARE(p.support.station.PageTexts(Side::Own).regulator, regulator);
         QCOMPARE(p.support.statesShown, 1);
@@ -152,8 +152,8 @@ private slots:
         // The relay passes on only the kinds a support side sends.
         QCOMPARE(InjectSupportMessage(p.relay, message), QByteArray("01345").contains(message[0]));
         c.Tick();
-        QCOMPARE(int(c.station.Relay().State().IncomingKind), kind);
-        QCOMPARE(int(c.station.Relay().State().IncomingLength), length);
+        QCOMPARE(int(c.station.Relay().State().IncomingKind()), kind);
+        QCOMPARE(int(c.station.Relay().State().IncomingLength()), length);
         QCOMPARE(c.panel, QStringList());
 
         const std::size_t before = c.sim.Requests.size();
@@ -252,8 +252,8 @@ private slots:
                                    QStringLiteral("&time=1")),
                  QByteArray("234").contains(message[0]) ? 200 : 400);
         s.Tick();
-        QCOMPARE(int(s.station.Relay().State().IncomingKind), kind);
-        QCOMPARE(int(s.station.Relay().State().IncomingLength), length);
+        QCOMPARE(int(s.station.Relay().State().IncomingKind()), kind);
+        QCOMPARE(int(s.station.Relay().State().IncomingLength()), length);
         QCOMPARE(s.panel, panel.isEmpty() ? QStringList() : QStringList{panel});
         if (stateStored) {
             QVERIFY(s.station.OwnState().Bytes() != stateBefore.Bytes());
@@ -291,8 +291,8 @@ private slots:
         const SettingsRecord sent = p.support.station.Settings();
         QCOMPARE(sent.WarningBatteryTemperature(), 51.0f);
         QCOMPARE(sent.U16(SettingsRecord::ProfileOffset(tab) + ChargeProfile::WarmUpDurationAt), uint16_t(777));
-        QCOMPARE(p.support.station.Relay().State().OutgoingKind, uint8_t(3));
-        QCOMPARE(p.support.station.Relay().State().OutgoingLength, int32_t(540));
+        QCOMPARE(p.support.station.Relay().State().OutgoingKind(), uint8_t(3));
+        QCOMPARE(p.support.station.Relay().State().OutgoingLength(), int32_t(540));
         QCOMPARE(Carried(PendingMessage(p.relay, "support")), Carried('3', sent.Bytes()));
         QVERIFY(p.support.sim.Requests.empty());
 
@@ -301,8 +301,8 @@ private slots:
         RemotePeer& c = p.client;
         const int writesBefore = c.sim.AppliedWrites;
         c.Tick();
-        QCOMPARE(c.station.Relay().State().IncomingKind, uint8_t(3));
-        QCOMPARE(c.station.Relay().State().IncomingLength, int32_t(540));
+        QCOMPARE(c.station.Relay().State().IncomingKind(), uint8_t(3));
+        QCOMPARE(c.station.Relay().State().IncomingLength(), int32_t(540));
         QCOMPARE(c.status, QStringLiteral("Support sent new settings"));
         QCOMPARE(c.sim.AppliedWrites, writesBefore);
 
@@ -504,7 +504,7 @@ private slots:
         QVERIFY(!reason.isEmpty());
         QVERIFY(reason != QStringLiteral("Nothing received"));
         QCOMPARE(peer.errors, QStringList{InternetConnection + reason});
-        QCOMPARE(peer.station.Relay().State().SupportStatusText, reason);
+        QCOMPARE(peer.station.Relay().State().SupportStatusText(), reason);
         if (supportRole) {
             QVERIFY(peer.station.IsUsbConnection());
             QVERIFY(peer.station.OwnState() == SystemStateRecord());

@@ -119,15 +119,15 @@ private slots:
         Station station(sim);
         station.SetSharing(true);
         station.PrepareChat(QString::fromUtf8("12 \u20AC"));
-        QCOMPARE(int(station.Relay().State().OutgoingKind), 4);
-        QCOMPARE(station.Relay().State().OutgoingLength, 4);
-        QCOMPARE(station.Relay().State().SupportRole, RoleClient);
-        QCOMPARE(int(station.Relay().State().ClientToSupportBuffer[3]), 0x80);
+        QCOMPARE(int(station.Relay().State().OutgoingKind()), 4);
+        QCOMPARE(station.Relay().State().OutgoingLength(), 4);
+        QCOMPARE(station.Relay().State().SupportRole(), RoleClient);
+        QCOMPARE(int(station.Relay().State().ClientToSupportBuffer()[3]), 0x80);
         station.SetSharing(false);
         station.SetConnection(Connection::Remote);
         station.PrepareChat(QStringLiteral("ok"));
-        QCOMPARE(station.Relay().State().SupportRole, RoleSupport);
-        QCOMPARE(int(station.Relay().State().SupportToClientBuffer[0]), 'o');
+        QCOMPARE(station.Relay().State().SupportRole(), RoleSupport);
+        QCOMPARE(int(station.Relay().State().SupportToClientBuffer()[0]), 'o');
         QCOMPARE(Station::ChatText({ChatMessage, QByteArray("12 \x80")}), QString::fromUtf8("12 \u20AC"));
     }
 

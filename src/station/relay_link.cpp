@@ -29,14 +29,13 @@ bool RelayLink::IsExchangeInProgress() const
 bool RelayLink::RunExchange()
 {
     const bool ok = exchange_->RunSupportExchange(state_, clock_);
-    if (ok && state_.IncomingRecognised) {
+    if (ok && state_.IncomingRecognised()) {
         otherSideAt_ = clock_.Now();
-        const SupportBuffer& incoming =
-            state_.SupportRole == RoleSupport ? state_.ClientToSupportBuffer : state_.SupportToClientBuffer;
-        const int n = int(std::clamp<int32_t>(state_.IncomingLength, 0, SupportBufferSize));
-        inbox_.push_back({state_.IncomingKind, QByteArray(reinterpret_cast<const char*>(incoming.data()), n)});
+        const SupportBuffer& incoming = state_.Incoming();
+        const int n = int(std::clamp<int32_t>(state_.IncomingLength(), 0, SupportBufferSize));
+        inbox_.push_back({state_.IncomingKind(), QByteArray(reinterpret_cast<const char*>(incoming.data()), n)});
     }
-    emit statusChanged(state_.SupportStatusText);
+    emit statusChanged(state_.SupportStatusText());
     return ok;
 }
 
@@ -73,18 +72,17 @@ bool RelayLink::ExchangeBetweenWaits(double before, double after, const WaitProg
 
 bool RelayLink::RequestClientSettings(const WaitProgress& progress)
 {
-    state_.SupportRole = RoleSupport;
-    state_.OutgoingKind = SettingsRequest;
-    state_.SupportToClientBuffer.fill(0);
+    state_.SetSupportRole(RoleSupport);
+    state_.SetOutgoing(SettingsRequest, state_.OutgoingLength());
+    state_.SupportToClientBuffer().fill(0);
     return ExchangeBetweenWaits(1, 3, progress);
 }
 
 bool RelayLink::SendSettingsToClient(const SettingsRecord& settings, const WaitProgress& progress)
 {
     // The role stays as it is: the support session keeps it at support.
-    state_.OutgoingKind = SettingsMessage;
-    state_.OutgoingLength = int32_t(SettingsRecord::Size);
-    CopyRecord(settings.Bytes(), state_.SupportToClientBuffer);
+    state_.SetOutgoing(SettingsMessage, int32_t(SettingsRecord::Size));
+    CopyRecord(settings.Bytes(), state_.SupportToClientBuffer());
     return ExchangeBetweenWaits(1, 1, progress);
 }
 
@@ -97,38 +95,35 @@ bool RelayLink::OpenSupportSession()
 
 void RelayLink::PrepareStateRequest()
 {
-    state_.SupportRole = RoleSupport;
-    state_.OutgoingKind = StateRequest;
-    state_.SupportToClientBuffer.fill(0);
+    state_.SetSupportRole(RoleSupport);
+    state_.SetOutgoing(StateRequest, state_.OutgoingLength());
+    state_.SupportToClientBuffer().fill(0);
 }
 
 void RelayLink::PrepareState(const SystemStateRecord& state)
 {
-    CopyRecord(state.Bytes(), state_.ClientToSupportBuffer);
-    state_.OutgoingKind = StateMessage;
-    state_.OutgoingLength = int32_t(SystemStateRecord::Size);
+    CopyRecord(state.Bytes(), state_.ClientToSupportBuffer());
+    state_.SetOutgoing(StateMessage, int32_t(SystemStateRecord::Size));
 }
 
 void RelayLink::PrepareSettings(const SettingsRecord& settings)
 {
-    CopyRecord(settings.Bytes(), state_.ClientToSupportBuffer);
-    state_.OutgoingKind = SettingsMessage;
-    state_.OutgoingLength = int32_t(SettingsRecord::Size);
+    CopyRecord(settings.Bytes(), state_.ClientToSupportBuffer());
+    state_.SetOutgoing(SettingsMessage, int32_t(SettingsRecord::Size));
 }
 
 void RelayLink::PrepareChat(const QString& text, bool asClient, bool asSupport)
 {
     const QByteArray bytes = ToAnsi(text).left(SupportBufferSize);
-    state_.OutgoingKind = ChatMessage;
-    state_.OutgoingLength = int32_t(bytes.size());
-    if (asClient) {
-        state_.SupportRole = RoleClient;
-        std::copy(bytes.begin(), bytes.end(), state_.ClientToSupportBuffer.begin());
-    }
-    if (asSupport) {
-        state_.SupportRole = RoleSupport;
-        std::copy(bytes.begin(), bytes.end(), state_.SupportToClientBuffer.begin());
-    }
+    state_.SetOutgoing(ChatMessage, int32_t(bytes.size()));
+    const auto sendAs = [&](uint8_t role) {
+        state_.SetSupportRole(role);
+        std::copy(bytes.begin(), bytes.end(), state_.Outgoing().begin());
+    };
+    if (asClient)
+        sendAs(RoleClient);
+    if (asSupport)
+        sendAs(RoleSupport);
 }
 
 void RelayLink::Log(ChatLine line)

@@ -31,9 +31,12 @@ public:
     SupportExchange* Exchange() const { return exchange_; }
     const SupportExchangeState& State() const { return state_; }
     // The relay's address: a host, host:port, or a session address.
-    QString Domain() const { return state_.SupportDomain; }
-    void SetDomain(const QString& domain) { state_.SupportDomain = domain; }
-    QString StatusText() const { return state_.SupportStatusText; }
+    QString Domain() const { return state_.SupportDomain(); }
+    void SetDomain(const QString& domain) { state_.SetSupportDomain(domain); }
+    QString StatusText() const { return state_.SupportStatusText(); }
+    // Carries on from an exchange state left by earlier exchanges; the inbox
+    // stays as it is.
+    void ContinueFrom(const SupportExchangeState& state) { state_ = state; }
 
     bool IsExchangeInProgress() const;
     // One exchange with the message that is set up; what the other side sent
@@ -57,7 +60,7 @@ public:
 
     // The messages of the ticks and of the chat.
     void PrepareStateRequest();
-    void ActAsClient() { state_.SupportRole = RoleClient; }
+    void ActAsClient() { state_.SetSupportRole(RoleClient); }
     void PrepareState(const SystemStateRecord& state);
     void PrepareSettings(const SettingsRecord& settings);
     // A chat line, one byte per character, for the role that is on: the
@@ -85,9 +88,6 @@ signals:
     void chatLogged();
 
 private:
-    // Tests of the relay's faults preset the state an exchange starts from.
-    friend struct StationTestAccess;
-
     bool ExchangeBetweenWaits(double before, double after, const WaitProgress& progress);
     void Log(ChatLine line);
 

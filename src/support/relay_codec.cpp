@@ -69,10 +69,7 @@ template <size_t N>
 bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* failure,
                   const KindText (&kinds)[N], int minimumLength, SupportBuffer& incoming)
 {
-    state.IncomingLength = 0;
-    state.IncomingRecognised = false;
-    incoming.fill(0);
-    state.SupportStatusText = QStringLiteral("Nothing received");
+    state.StartReceiving(incoming);
 
     const QByteArray message = ExtractMessageText(body);
     if (message.size() < minimumLength)
@@ -82,22 +79,33 @@ bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* 
     if (kind == std::end(kinds))
         return true;
 
-    state.IncomingKind = kind->kind;
-    state.IncomingRecognised = true;
-    if (kind->hasData) {
-        QString reason;
-        if (!ParseMessageValues(message, incoming, state.IncomingLength, &reason)) {
-            state.SupportStatusText = reason;
-            if (failure)
-                *failure = reason;
-            return false;
-        }
-    }
-    state.SupportStatusText = QString::fromLatin1(kind->text);
+    state.Recognise(kind->kind);
+    if (kind->hasData && !state.ReadValues(message, incoming, failure))
+        return false;
+    state.SetSupportStatusText(QString::fromLatin1(kind->text));
     return true;
 }
 
 } // namespace
+
+void SupportExchangeState::StartReceiving(SupportBuffer& into)
+{
+    incomingLength_ = 0;
+    recognised_ = false;
+    into.fill(0);
+    status_ = QStringLiteral("Nothing received");
+}
+
+bool SupportExchangeState::ReadValues(const QByteArray& messageText, SupportBuffer& into, QString* failure)
+{
+    QString reason;
+    if (ParseMessageValues(messageText, into, incomingLength_, &reason))
+        return true;
+    status_ = reason;
+    if (failure)
+        *failure = reason;
+    return false;
+}
 
 int64_t RelayTimeStamp(double dayCount)
 {
@@ -117,24 +125,25 @@ QString BuildRequestUrl(SupportExchangeState& state, int64_t timeStamp)
 {
     QByteArray query;
     query.reserve(64 + 4 * SupportBufferSize);
-    if (state.SupportRole == RoleSupport) {
+    const uint8_t kind = state.OutgoingKind();
+    if (state.SupportRole() == RoleSupport) {
         query += "?user=support&data=";
-        query += QByteArray::number(state.OutgoingKind);
-        if (state.OutgoingKind == SettingsMessage || state.OutgoingKind == ChatMessage)
-            AppendDataBytes(query, state.SupportToClientBuffer, state.OutgoingLength);
+        query += QByteArray::number(kind);
+        if (kind == SettingsMessage || kind == ChatMessage)
+            AppendDataBytes(query, state.SupportToClientBuffer(), state.OutgoingLength());
         else
-            state.OutgoingLength = 0;
+            state.SetOutgoing(kind, 0);
     } else {
         query += "?user=client&data=";
-        query += QByteArray::number(state.OutgoingKind);
-        AppendDataBytes(query, state.ClientToSupportBuffer, state.OutgoingLength);
+        query += QByteArray::number(kind);
+        AppendDataBytes(query, state.ClientToSupportBuffer(), state.OutgoingLength());
     }
     query += "&time=";
     query += QByteArray::number(qint64(timeStamp));
     // A domain written with "https://" is reached over TLS; any other over
     // plain HTTP, as always.
-    const QString base = IsSecureDomain(state.SupportDomain) ? state.SupportDomain
-                                                             : QStringLiteral("http://") + state.SupportDomain;
+    const QString& domain = state.SupportDomain();
+    const QString base = IsSecureDomain(domain) ? domain : QStringLiteral("http://") + domain;
     return base + QStringLiteral("/support_x.php") + QString::fromLatin1(query);
 }
 
@@ -199,10 +208,10 @@ bool ParseMessageValues(const QByteArray& messageText, SupportBuffer& buffer, in
 
 bool ParseSupportMessage(SupportExchangeState& state, const QByteArray& body, QString* failure)
 {
-    return ParseMessage(state, body, failure, ClientSideKinds, 1, state.SupportToClientBuffer);
+    return ParseMessage(state, body, failure, ClientSideKinds, 1, state.SupportToClientBuffer());
 }
 
 bool ParseClientMessage(SupportExchangeState& state, const QByteArray& body, QString* failure)
 {
-    return ParseMessage(state, body, failure, SupportSideKinds, 2, state.ClientToSupportBuffer);
+    return ParseMessage(state, body, failure, SupportSideKinds, 2, state.ClientToSupportBuffer());
 }

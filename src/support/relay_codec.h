@@ -24,18 +24,76 @@ enum MessageKind : uint8_t {
     StopMessage = 5,     // support: the client is to stop sharing
 };
 
-// Everything one relay exchange works on. One instance lives for the whole run.
-struct SupportExchangeState {
-    uint8_t SupportRole = RoleClient;  // 0 client, 1 support
-    uint8_t OutgoingKind = 0;          // kind digit of the message to send
-    int32_t OutgoingLength = 0;        // data bytes to send from the role's outgoing buffer
-    SupportBuffer ClientToSupportBuffer{};
-    SupportBuffer SupportToClientBuffer{};
-    uint8_t IncomingKind = 0;          // kind of the last recognised message (sticky)
-    int32_t IncomingLength = 0;        // values stored by the last parse
-    bool IncomingRecognised = false;   // the last parse recognised a message
-    QString SupportDomain;             // host part of the relay URL
-    QString SupportStatusText;         // outcome of the last exchange
+// What one side of a relay exchange works on: the role, the message it sends
+// next, the message that arrived last and the outcome. One instance lives for
+// the whole run. The role decides which buffer is which: the client sends from
+// ClientToSupportBuffer and receives into SupportToClientBuffer, the support
+// side the reverse; `Outgoing` and `Incoming` give the role's own.
+class SupportExchangeState {
+public:
+    uint8_t SupportRole() const { return role_; }
+    void SetSupportRole(uint8_t role) { role_ = role; }
+
+    // The message to send: its kind digit and how many data bytes of the
+    // role's outgoing buffer follow it.
+    uint8_t OutgoingKind() const { return outgoingKind_; }
+    int32_t OutgoingLength() const { return outgoingLength_; }
+    void SetOutgoing(uint8_t kind, int32_t length)
+    {
+        outgoingKind_ = kind;
+        outgoingLength_ = length;
+    }
+    SupportBuffer& Outgoing() { return role_ == RoleSupport ? toClient_ : toSupport_; }
+    const SupportBuffer& Outgoing() const { return role_ == RoleSupport ? toClient_ : toSupport_; }
+
+    // The last message recognised: its kind stays until another one is
+    // recognised; its values are in the role's incoming buffer.
+    uint8_t IncomingKind() const { return incomingKind_; }
+    int32_t IncomingLength() const { return incomingLength_; }
+    bool IncomingRecognised() const { return recognised_; }
+    const SupportBuffer& Incoming() const { return role_ == RoleSupport ? toSupport_ : toClient_; }
+    // Carries on from a message that arrived before, as an earlier exchange
+    // left it.
+    void SetIncoming(uint8_t kind, int32_t length)
+    {
+        incomingKind_ = kind;
+        incomingLength_ = length;
+    }
+
+    // The two buffers by direction, whatever the role.
+    SupportBuffer& ClientToSupportBuffer() { return toSupport_; }
+    const SupportBuffer& ClientToSupportBuffer() const { return toSupport_; }
+    SupportBuffer& SupportToClientBuffer() { return toClient_; }
+    const SupportBuffer& SupportToClientBuffer() const { return toClient_; }
+
+    // Host part of the relay URL.
+    const QString& SupportDomain() const { return domain_; }
+    void SetSupportDomain(const QString& domain) { domain_ = domain; }
+    // Outcome of the last exchange.
+    const QString& SupportStatusText() const { return status_; }
+    void SetSupportStatusText(const QString& text) { status_ = text; }
+
+    // The steps of taking a message out of an answer: nothing received yet
+    // (`into` zeroed), a kind recognised, its values read into `into`.
+    void StartReceiving(SupportBuffer& into);
+    void Recognise(uint8_t kind)
+    {
+        incomingKind_ = kind;
+        recognised_ = true;
+    }
+    bool ReadValues(const QByteArray& messageText, SupportBuffer& into, QString* failure);
+
+private:
+    uint8_t role_ = RoleClient;
+    uint8_t outgoingKind_ = 0;
+    int32_t outgoingLength_ = 0;
+    SupportBuffer toSupport_{};
+    SupportBuffer toClient_{};
+    uint8_t incomingKind_ = 0;
+    int32_t incomingLength_ = 0;
+    bool recognised_ = false;
+    QString domain_;
+    QString status_;
 };
 
 // Local day count since 1899-12-30 times 100000, truncated toward zero

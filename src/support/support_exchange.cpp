@@ -83,12 +83,12 @@ bool SupportExchange::RunSupportExchange(SupportExchangeState& state, const Cloc
     // can call in here again; the relay and the shared state serve one
     // exchange at a time.
     if (inProgress_) {
-        state.SupportStatusText = QStringLiteral("Support exchange already in progress");
+        state.SetSupportStatusText(QStringLiteral("Support exchange already in progress"));
         return false;
     }
     inProgress_ = true;
     responseBody_.clear();
-    state.SupportStatusText.clear();
+    state.SetSupportStatusText(QString());
 
     const QString url = BuildRequestUrl(state, RelayTimeStamp(clock.Now()));
 
@@ -142,32 +142,31 @@ bool SupportExchange::RunSupportExchange(SupportExchangeState& state, const Cloc
     bool result = false;
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (timedOut) {
-        state.SupportStatusText = QStringLiteral("No answer from the relay within %1 s")
-                                      .arg(QString::number(transferTimeLimitMs_ / 1000.0));
+        state.SetSupportStatusText(QStringLiteral("No answer from the relay within %1 s")
+                                      .arg(QString::number(transferTimeLimitMs_ / 1000.0)));
     } else if (tooLarge) {
-        state.SupportStatusText =
-            QStringLiteral("Answer from the relay is larger than %1 bytes").arg(MaxBodyBytes);
+        state.SetSupportStatusText(QStringLiteral("Answer from the relay is larger than %1 bytes").arg(MaxBodyBytes));
     } else if (!status.isValid()) {
         // No HTTP answer at all: refused, unresolved host, broken connection.
-        state.SupportStatusText = reply->errorString();
-        if (state.SupportStatusText.isEmpty())
-            state.SupportStatusText = QStringLiteral("No answer from the relay");
-    } else if (status.toInt() == 404 && !SessionCodeOf(state.SupportDomain).isEmpty()) {
+        state.SetSupportStatusText(reply->errorString());
+        if (state.SupportStatusText().isEmpty())
+            state.SetSupportStatusText(QStringLiteral("No answer from the relay"));
+    } else if (status.toInt() == 404 && !SessionCodeOf(state.SupportDomain()).isEmpty()) {
         // A code typed wrong, or a relay that does not keep sessions.
-        state.SupportStatusText =
-            QStringLiteral("No support session with this code on %1").arg(RelayHostOf(state.SupportDomain));
+        state.SetSupportStatusText(
+            QStringLiteral("No support session with this code on %1").arg(RelayHostOf(state.SupportDomain())));
     } else if (status.toInt() != 200) {
-        state.SupportStatusText = StatusLine(*reply);
+        state.SetSupportStatusText(StatusLine(*reply));
     } else if (reply->error() != QNetworkReply::NoError) {
         // Status 200 but the body did not arrive whole.
-        state.SupportStatusText = reply->errorString();
+        state.SetSupportStatusText(reply->errorString());
     } else {
-        state.SupportStatusText = StatusLine(*reply);
+        state.SetSupportStatusText(StatusLine(*reply));
         QString failure;
-        result = state.SupportRole == RoleSupport ? ParseClientMessage(state, body, &failure)
+        result = state.SupportRole() == RoleSupport ? ParseClientMessage(state, body, &failure)
                                                   : ParseSupportMessage(state, body, &failure);
         if (!result)
-            state.SupportStatusText = failure;
+            state.SetSupportStatusText(failure);
     }
 
     reply->deleteLater();

@@ -1,7 +1,6 @@
 #pragma once
 // What a test presets in a station that the program itself only changes
-// through its operations: records that differ from the regulator's, an
-// exchange state left by an earlier exchange.
+// through its operations: records that differ from the regulator's.
 #include "station/station.h"
 
 struct StationTestAccess {
@@ -33,5 +32,4 @@ struct StationTestAccess {
         edit(record);
         station.TakeClientState({StateMessage, QByteArray(reinterpret_cast<const char*>(record.Data()), int(record.Size))});
     }
-    static SupportExchangeState& Support(Station& station) { return station.Relay().state_; }
 };
