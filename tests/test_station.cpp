@@ -6,6 +6,7 @@
 #include "station/remote_session.h"
 #include "station/settings_session.h"
 #include "station/station.h"
+#include "station/usb_link.h"
 #include "rig/realistic_settings.h"
 #include "rig/station_test_access.h"
 #include "rig/php_relay.h"
@@ -83,6 +84,88 @@ private slots:
         sim.NoAnswer = true;
         QCOMPARE(station.Usb().FetchCanLines(true), QStringList{});
         QCOMPARE(station.Usb().StatusText(), QStringLiteral("K-ROVA did not answer"));
+    }
+
+    // The USB link on its own over the simulated regulator: every step tells
+    // its status once, whether it went through or not, a record is replaced
+    // only by a transfer that came whole. The write's hook runs once the
+    // regulator took the first slice, answered or not; the reset's before its
+    // request goes out, whether it arrives or not.
+    void usbLinkAloneOnTheSimulatedRegulator_data()
+    {
+        QTest::addColumn<int>("step");      // 0 own, 1 peer, 2 settings read, 3 write, 4 reset, 5 CAN
+        QTest::addColumn<int>("fault");     // 0 none, 1 no answer, 2 unplugged
+        QTest::addColumn<QString>("status");
+        const char* steps[] = {"own state", "peer state", "settings read", "settings write", "reset", "CAN fetch"};
+        for (int step = 0; step < 6; ++step) {
+            QTest::addRow("%s", steps[step]) << step << 0 << "65 bytes received";
+            QTest::addRow("%s, no answer", steps[step]) << step << 1 << "K-ROVA did not answer";
+            QTest::addRow("%s, unplugged", steps[step]) << step << 2 << "K-ROVA not found";
+        }
+    }
+    void usbLinkAloneOnTheSimulatedRegulator()
+    {
+        QFETCH(int, step);
+        QFETCH(int, fault);
+        QFETCH(QString, status);
+        SkippingLinkClock clock;
+        SimulatedRegulator sim(clock);
+        sim.Animate = false;
+        sim.OwnState = Patterned<SystemStateRecord>(1, 3);
+        sim.PeerState = Patterned<SystemStateRecord>(2, 5);
+        sim.SetSettings(realistic::Record());
+        CanFrameRecord frame;
+        frame.SetFrameKind(2);
+        frame.SetFrameDataLength(1);
+        sim.CanQueue.push_back(frame);
+        UsbLink link(sim);
+        QSignalSpy told(&link, &UsbLink::statusChanged);
+        QVERIFY(link.Open());
+        QCOMPARE(told.last().first().toString(), QStringLiteral("K-ROVA found: VID=Norvelle PID=K-ROVA X"));
+        sim.NoAnswer = fault == 1;
+        sim.Present = fault != 2;
+        const bool whole = fault == 0;
+
+        SystemStateRecord state = Patterned<SystemStateRecord>(9, 1);
+        const SystemStateRecord stateBefore = state;
+        SettingsRecord settings;
+        SettingsRecord changed = realistic::Record();
+        changed.SetF32(SettingsRecord::WarningBatteryTemperatureAt, 45.0f);
+        int hookRuns = 0;
+        bool ok = false;
+        QStringList lines;
+        switch (step) {
+        case 0: ok = link.ReadState(ReadOwnStateBlock, state); break;
+        case 1: ok = link.ReadState(ReadPeerStateBlock, state); break;
+        case 2: ok = link.ReadSettings(settings); break;
+        case 3: ok = link.WriteSettings(changed, [&] { ++hookRuns; }); break;
+        case 4: ok = link.ResetSettings([&] { ++hookRuns; }); break;
+        default: lines = link.FetchCanLines(true); ok = !lines.isEmpty(); break;
+        }
+        QCOMPARE(ok, whole);
+        QCOMPARE(link.StatusText(), status);
+        QCOMPARE(told.count(), 2);
+        QCOMPARE(told.last().first().toString(), status);
+        if (step < 2)
+            QVERIFY(state == (!whole ? stateBefore : step == 0 ? sim.OwnState : sim.PeerState));
+        if (step == 2)
+            QVERIFY(settings == (whole ? realistic::Record() : SettingsRecord()));
+        if (step == 3) {
+            QCOMPARE(hookRuns, fault == 2 ? 0 : 1);
+            QVERIFY(sim.Settings() == (whole ? changed : realistic::Record()));
+        }
+        if (step == 4)
+            QCOMPARE(hookRuns, 1);
+        if (step == 5) {
+            QCOMPARE(lines, whole ? QStringList{"Standard data frame\t\t1 bytes\tID=0x00000000\tb0=0x00\t"} : QStringList{});
+            QCOMPARE(int(link.CanFrame(0).FrameKind()), whole ? 2 : 0);
+        }
+
+        // Letting it go is a step of its own.
+        const bool wasOpen = link.Session().IsDeviceOpen();
+        QCOMPARE(link.Close(), wasOpen);
+        QCOMPARE(told.last().first().toString(), QStringLiteral("Connection to K-ROVA closed"));
+        QCOMPARE(told.count(), 3);
     }
 
     // Records are taken from the relay only when they came whole.
