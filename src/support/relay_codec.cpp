@@ -67,9 +67,9 @@ constexpr KindText SupportSideKinds[] = {
 
 template <size_t N>
 bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* failure,
-                  const KindText (&kinds)[N], int minimumLength, SupportBuffer& incoming)
+                  const KindText (&kinds)[N], int minimumLength, uint8_t receiver)
 {
-    state.StartReceiving(incoming);
+    state.StartReceiving(receiver);
 
     const QByteArray message = ExtractMessageText(body);
     if (message.size() < minimumLength)
@@ -80,7 +80,7 @@ bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* 
         return true;
 
     state.Recognise(kind->kind);
-    if (kind->hasData && !state.ReadValues(message, incoming, failure))
+    if (kind->hasData && !state.ReadValues(message, receiver, failure))
         return false;
     state.SetSupportStatusText(QString::fromLatin1(kind->text));
     return true;
@@ -88,18 +88,18 @@ bool ParseMessage(SupportExchangeState& state, const QByteArray& body, QString* 
 
 } // namespace
 
-void SupportExchangeState::StartReceiving(SupportBuffer& into)
+void SupportExchangeState::StartReceiving(uint8_t receiver)
 {
     incomingLength_ = 0;
     recognised_ = false;
-    into.fill(0);
+    IncomingOf(receiver).fill(0);
     status_ = QStringLiteral("Nothing received");
 }
 
-bool SupportExchangeState::ReadValues(const QByteArray& messageText, SupportBuffer& into, QString* failure)
+bool SupportExchangeState::ReadValues(const QByteArray& messageText, uint8_t receiver, QString* failure)
 {
     QString reason;
-    if (ParseMessageValues(messageText, into, incomingLength_, &reason))
+    if (ParseMessageValues(messageText, IncomingOf(receiver), incomingLength_, &reason))
         return true;
     status_ = reason;
     if (failure)
@@ -208,10 +208,10 @@ bool ParseMessageValues(const QByteArray& messageText, SupportBuffer& buffer, in
 
 bool ParseSupportMessage(SupportExchangeState& state, const QByteArray& body, QString* failure)
 {
-    return ParseMessage(state, body, failure, ClientSideKinds, 1, state.SupportToClientBuffer());
+    return ParseMessage(state, body, failure, ClientSideKinds, 1, RoleClient);
 }
 
 bool ParseClientMessage(SupportExchangeState& state, const QByteArray& body, QString* failure)
 {
-    return ParseMessage(state, body, failure, SupportSideKinds, 2, state.ClientToSupportBuffer());
+    return ParseMessage(state, body, failure, SupportSideKinds, 2, RoleSupport);
 }

@@ -73,17 +73,20 @@ public:
     const QString& SupportStatusText() const { return status_; }
     void SetSupportStatusText(const QString& text) { status_ = text; }
 
-    // The steps of taking a message out of an answer: nothing received yet
-    // (`into` zeroed), a kind recognised, its values read into `into`.
-    void StartReceiving(SupportBuffer& into);
+    // The steps of taking a message out of an answer for the `receiver`
+    // role: nothing received yet (its incoming buffer zeroed), a kind
+    // recognised, the message's values read into that buffer.
+    void StartReceiving(uint8_t receiver);
     void Recognise(uint8_t kind)
     {
         incomingKind_ = kind;
         recognised_ = true;
     }
-    bool ReadValues(const QByteArray& messageText, SupportBuffer& into, QString* failure);
+    bool ReadValues(const QByteArray& messageText, uint8_t receiver, QString* failure);
 
 private:
+    SupportBuffer& IncomingOf(uint8_t receiver) { return receiver == RoleSupport ? toSupport_ : toClient_; }
+
     uint8_t role_ = RoleClient;
     uint8_t outgoingKind_ = 0;
     int32_t outgoingLength_ = 0;
