@@ -72,9 +72,7 @@ bool RelayLink::ExchangeBetweenWaits(double before, double after, const WaitProg
 
 bool RelayLink::RequestClientSettings(const WaitProgress& progress)
 {
-    state_.SetSupportRole(RoleSupport);
-    state_.SetOutgoing(SettingsRequest, state_.OutgoingLength());
-    state_.SupportToClientBuffer().fill(0);
+    PrepareRequest(SettingsRequest);
     return ExchangeBetweenWaits(1, 3, progress);
 }
 
@@ -95,8 +93,14 @@ bool RelayLink::OpenSupportSession()
 
 void RelayLink::PrepareStateRequest()
 {
+    PrepareRequest(StateRequest);
+}
+
+void RelayLink::PrepareRequest(uint8_t kind)
+{
+    // A request carries no data; the codec sends none with it.
     state_.SetSupportRole(RoleSupport);
-    state_.SetOutgoing(StateRequest, state_.OutgoingLength());
+    state_.SetOutgoing(kind, state_.OutgoingLength());
     state_.SupportToClientBuffer().fill(0);
 }
 

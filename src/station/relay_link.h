@@ -88,6 +88,8 @@ signals:
     void chatLogged();
 
 private:
+    // The technician's request of `kind`, with no data.
+    void PrepareRequest(uint8_t kind);
     bool ExchangeBetweenWaits(double before, double after, const WaitProgress& progress);
     void Log(ChatLine line);
 
